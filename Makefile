@@ -1,0 +1,45 @@
+# Thin wrapper over the CMake presets. `make demo` and `make test` do all set-up themselves.
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup demo test test-asan bench fuzz-smoke install format clean
+
+all: test
+
+setup:
+	@scripts/setup.sh
+
+demo: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target nuvex_cli
+	./build/release/tools/nuvex demo
+
+test: setup
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS)
+	ctest --preset dev -j $(JOBS)
+
+test-asan: setup
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+bench: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+fuzz-smoke: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	@scripts/fuzz-smoke.sh build/fuzz/fuzz $${FUZZ_SECONDS:-20}
+
+install: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	cmake --install build/release --prefix $${PREFIX:-/usr/local}
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

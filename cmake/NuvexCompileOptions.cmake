@@ -1,0 +1,11 @@
+# Warning and sanitizer flags shared by every target of the project.
+add_library(nuvex_compile_options INTERFACE)
+target_compile_options(nuvex_compile_options INTERFACE -Wall -Wextra)
+if(NUVEX_WARNINGS_AS_ERRORS)
+  target_compile_options(nuvex_compile_options INTERFACE -Werror)
+endif()
+if(NUVEX_SANITIZE)
+  target_compile_options(nuvex_compile_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(nuvex_compile_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs when they are missing (fresh machine).
+set -euo pipefail
+needed=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev; do
+  have "$pkg" || needed+=("$pkg")
+done
+if [ ${#needed[@]} -gt 0 ]; then
+  echo "setup: installing ${needed[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${needed[@]}" >/dev/null
+fi
