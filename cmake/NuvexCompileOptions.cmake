@@ -1,6 +1,10 @@
 # Warning and sanitizer flags shared by every target of the project.
 add_library(nuvex_compile_options INTERFACE)
 target_compile_options(nuvex_compile_options INTERFACE -Wall -Wextra)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC 12 reports false -Wrestrict positives inside libstdc++'s string code at -O2 and above.
+  target_compile_options(nuvex_compile_options INTERFACE -Wno-restrict)
+endif()
 if(NUVEX_WARNINGS_AS_ERRORS)
   target_compile_options(nuvex_compile_options INTERFACE -Werror)
 endif()

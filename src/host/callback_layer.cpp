@@ -58,9 +58,13 @@ DLLCallbacks* ResetCallbacks() {
   return &installedRecord;
 }
 
-const DLLCallbacks& InstalledCallbacks() { return installedRecord; }
+const DLLCallbacks& InstalledCallbacks() {
+  return installedRecord;
+}
 
-void DllCheckRecordSize() { reportRecordSize(); }
+void DllCheckRecordSize() {
+  reportRecordSize();
+}
 
 void DllLog(int level, const char* format, ...) {
   std::va_list args;
@@ -82,7 +86,9 @@ void DllAssertFailed(const char* expression, std::int64_t code, const char* file
   reportFailure(expression, static_cast<int>(code), file, line);
 }
 
-void DllFail(int code, const char* file, int line) { reportFailure(nullptr, code, file, line); }
+void DllFail(int code, const char* file, int line) {
+  reportFailure(nullptr, code, file, line);
+}
 
 void DllExit(int code, const char* file, int line) {
   reportFailure(kCalculationFailedText, code, file, line);
@@ -117,8 +123,8 @@ void DllReportRaw(int kind, int code, int a3, std::uint16_t sub, int extra, int 
   reportText(kind, code, a3, sub, extra, a6, a7, a8, a9, a10, a11, message.text);
 }
 
-void DllReportFull(int kind, int code, int a3, std::uint16_t sub, int extra, int a6,
-                   const char* a7, int a8, const char* format, ...) {
+void DllReportFull(int kind, int code, int a3, std::uint16_t sub, int extra, int a6, const char* a7,
+                   int a8, const char* format, ...) {
   std::va_list args;
   va_start(args, format);
   const FormattedText message = formatText(format, args);

@@ -1,0 +1,181 @@
+// Throughput of TRGU on full batches (points per second), beside a general-purpose library's UTM
+// forward projection on the same points when that library is available.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "nuvex/engine.h"
+
+#if defined(NUVEX_HAVE_PROJ)
+#include <proj.h>
+#endif
+
+namespace {
+
+using nuvex::TRGU_MAXPT;
+
+constexpr int kBatch = TRGU_MAXPT;
+constexpr int kZoneFromLongitude = 1;
+constexpr int kNoGivenZone = 0;
+constexpr int kThreeDegreeZones = 3;
+
+// A 15 x 20 lattice over the area the datum shifts cover (47..55 N, 6..15 E).
+struct Points {
+  std::array<double, kBatch + 1> latitude{};
+  std::array<double, kBatch + 1> longitude{};
+};
+
+Points lattice() {
+  Points p;
+  for (int i = 1; i <= kBatch; ++i) {
+    p.latitude[i] = 47.2 + 0.5 * ((i - 1) / 20);
+    p.longitude[i] = 6.1 + 0.45 * ((i - 1) % 20);
+  }
+  return p;
+}
+
+const Points kPoints = lattice();
+
+void loadGeographic() {
+  for (int i = 1; i <= kBatch; ++i) {
+    nuvex::GEO_XIN[i] = kPoints.longitude[i];
+    nuvex::GEO_YIN[i] = kPoints.latitude[i];
+  }
+}
+
+struct GridBatch {
+  std::array<double, kBatch + 1> easting{}, northing{};
+  std::array<int, kBatch + 1> zone{};
+};
+
+GridBatch gridOf(int system) {
+  loadGeographic();
+  nuvex::TRGU("G", system, "E", system, kThreeDegreeZones, kBatch, kZoneFromLongitude,
+              kNoGivenZone);
+  GridBatch grid;
+  for (int i = 1; i <= kBatch; ++i) {
+    grid.easting[i] = nuvex::GRID_XOUT[i];
+    grid.northing[i] = nuvex::GRID_YOUT[i];
+    grid.zone[i] = nuvex::GRID_ZONEOUT[i];
+  }
+  return grid;
+}
+
+// GRID2GEO reduces eastings in place, so every batch starts from the stored grid points.
+void loadGrid(const GridBatch& grid) {
+  for (int i = 1; i <= kBatch; ++i) {
+    nuvex::GRID_XIN[i] = grid.easting[i];
+    nuvex::GRID_YIN[i] = grid.northing[i];
+    nuvex::GRID_ZONEIN[i] = grid.zone[i];
+  }
+}
+
+void BM_TrguForward(benchmark::State& state) {
+  const int system = static_cast<int>(state.range(0));
+  loadGeographic();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(nuvex::TRGU("G", system, "E", system, kThreeDegreeZones, kBatch,
+                                         kZoneFromLongitude, kNoGivenZone));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TrguForward)->Arg(1)->Arg(3);
+
+void BM_TrguInverse(benchmark::State& state) {
+  const int system = static_cast<int>(state.range(0));
+  const GridBatch grid = gridOf(system);
+  for (auto _ : state) {
+    loadGrid(grid);
+    benchmark::DoNotOptimize(nuvex::TRGU("E", system, "G", system, kThreeDegreeZones, kBatch,
+                                         kZoneFromLongitude, kNoGivenZone));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TrguInverse)->Arg(1)->Arg(3);
+
+// System 1 grid to system 3 geographic: inverse projection and the datum chain.
+void BM_TrguGrid1ToGeographic3(benchmark::State& state) {
+  const GridBatch grid = gridOf(1);
+  for (auto _ : state) {
+    loadGrid(grid);
+    benchmark::DoNotOptimize(
+        nuvex::TRGU("E", 1, "G", 3, kThreeDegreeZones, kBatch, kZoneFromLongitude, kNoGivenZone));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TrguGrid1ToGeographic3);
+
+#if defined(NUVEX_HAVE_PROJ)
+// The same 300 points through PROJ's UTM zone 32 forward projection (radians in, metres out).
+void BM_ProjUtmForward(benchmark::State& state) {
+  PJ_CONTEXT* context = proj_context_create();
+  PJ* utm = proj_create(context, "+proj=utm +zone=32 +ellps=WGS84");
+  if (utm == nullptr) {
+    state.SkipWithError("PROJ could not create the UTM projection");
+    proj_context_destroy(context);
+    return;
+  }
+  std::array<double, kBatch> x{}, y{};
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) {
+      x[i] = proj_torad(kPoints.longitude[i + 1]);
+      y[i] = proj_torad(kPoints.latitude[i + 1]);
+    }
+    benchmark::DoNotOptimize(proj_trans_generic(utm, PJ_FWD, x.data(), sizeof(double), kBatch,
+                                                y.data(), sizeof(double), kBatch, nullptr, 0, 0,
+                                                nullptr, 0, 0));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+  proj_destroy(utm);
+  proj_context_destroy(context);
+}
+BENCHMARK(BM_ProjUtmForward);
+#endif
+
+// Console output as usual, then the throughput of TRGU's same-system forward projection relative
+// to PROJ's UTM forward.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      // With repetitions only the mean stands for the benchmark.
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
+      const auto rate = run.counters.find("items_per_second");
+      if (rate != run.counters.end()) rates_[run.run_name.str()] = rate->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void printRatios() const {
+    const auto proj = rates_.find("BM_ProjUtmForward");
+    if (proj == rates_.end() || proj->second <= 0.0) return;
+    for (const char* name : {"BM_TrguForward/1", "BM_TrguForward/3"}) {
+      const auto trgu = rates_.find(name);
+      if (trgu == rates_.end()) continue;
+      std::printf("%s / BM_ProjUtmForward throughput: %.2fx (%.3g vs %.3g points/s)\n", name,
+                  trgu->second / proj->second, trgu->second, proj->second);
+    }
+  }
+
+ private:
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios();
+  benchmark::Shutdown();
+  return 0;
+}
