@@ -1,0 +1,376 @@
+// nuvex: converts coordinates in text files and pipes between the four coordinate systems of the
+// library. The command line is read here; input lines, batching over the engine and the demo
+// table live beside this file.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "converter.h"
+#include "coordinate_systems.h"
+#include "demo.h"
+#include "nuvex/host.h"
+#include "point_reader.h"
+#include "stream_converter.h"
+
+#ifndef NUVEX_VERSION
+#define NUVEX_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace nuvex::cli;
+
+// Exit status: 0 everything converted, 1 some line, point or input failed, 2 the command line
+// was wrong (nothing was converted).
+constexpr int kSuccess = 0;
+constexpr int kDataError = 1;
+constexpr int kUsageError = 2;
+
+constexpr const char* kStandardInputName = "-";
+constexpr const char* kStandardInputLabel = "<stdin>";
+constexpr int kMostDecimals = 15;  // beyond this a double has no digits left to show
+
+// ---- Host callbacks: what the library reports goes to standard error ------------------------
+
+std::string formatted(const char* format, std::va_list args) {
+  std::va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (length <= 0) return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<std::size_t>(length));
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+void logToStandardError(int level, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::cerr << "nuvex: engine log (level " << level << "): " << formatted(format, args) << '\n';
+  va_end(args);
+}
+
+void messageToStandardError(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::cerr << "nuvex: engine message: " << formatted(format, args) << '\n';
+  va_end(args);
+}
+
+// Returning lets the library abort the calculation with CCalcAbortException, which the
+// converter catches for the point concerned.
+void failureToStandardError(const char* text, int code, const void* /*reserved*/, const char* file,
+                            int line) {
+  std::cerr << "nuvex: engine failure: " << (text != nullptr ? text : "(no text)") << " ("
+            << (file != nullptr ? file : "?") << ':' << line << ", code " << code << ")\n";
+}
+
+void reportToStandardError(int kind, int code, int, std::uint16_t, int, int, const char*, int,
+                           double, void*, int, const char* text) {
+  std::cerr << "nuvex: engine report " << kind << '/' << code << ": "
+            << (text != nullptr ? text : "") << '\n';
+}
+
+void installHostCallbacks() {
+  DLLCallbacks callbacks{};
+  callbacks.structSize = sizeof(DLLCallbacks);
+  callbacks.logMessage = logToStandardError;
+  callbacks.reportFailure = failureToStandardError;
+  callbacks.showMessage = messageToStandardError;
+  callbacks.report = reportToStandardError;
+  SetNuvexCallbacks(callbacks);
+}
+
+// ---- Command line ------------------------------------------------------------------------------
+
+const char* const kFooter = R"(
+Input: one point per line, columns separated by blanks/tabs or by commas:
+  geographic   longitude latitude [extra ...]        (decimal degrees, WGS84 for to-ll/from-ll)
+  grid         easting northing [zone] [extra ...]   (metres)
+The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone gives it (0: the
+easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4) always carry
+their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
+Blank lines and lines starting with '#' are copied unchanged.
+
+Output: one line per input line. Grid output is "easting northing zone", geographic output
+"longitude latitude", then the extra columns; comma-separated lines stay comma-separated.
+A line that cannot be read or has no transformation path is written as "*error* " followed by
+the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error.
+
+Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
+
+Systems: 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International 1924 / UTM,
+         3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width).
+
+Examples:
+  echo "10 50" | nuvex from-ll --system 3          -> 571666.448 5539109.815 32
+  nuvex to-ll --system 1 points.txt                 (3571686.387 5540758.788 -> lon lat)
+  nuvex from-ll --system 4 --zone-width 6 -p 2 geo.csv
+  nuvex convert --from E:1 --to E:3 --zone 32 gk.txt > utm.txt
+  nuvex demo)";
+
+struct Options {
+  int system = kWgs84System;
+  std::optional<int> zone;
+  std::optional<int> fromZone;
+  int zoneWidth = kThreeDegreeZones;
+  bool zonePrefix = false;
+  std::string from;
+  std::string to;
+  std::string precision;  // "M" or "M,D"; empty for the defaults
+  std::vector<std::string> files;
+};
+
+// Reads "M" or "M,D" (decimals of metres and of degrees); a single M gives degrees M+5.
+std::optional<OutputPrecision> parsePrecision(std::string_view text) {
+  auto readDecimals = [](std::string_view digits) -> std::optional<int> {
+    int value = -1;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    if (value < 0 || value > kMostDecimals) return std::nullopt;
+    return value;
+  };
+  const std::size_t comma = text.find(',');
+  const std::optional<int> metres = readDecimals(text.substr(0, comma));
+  if (!metres) return std::nullopt;
+  OutputPrecision precision;
+  precision.metres = *metres;
+  precision.degrees = std::min(*metres + kDegreeDecimalsBeyondMetres, kMostDecimals);
+  if (comma == std::string_view::npos) return precision;
+  const std::optional<int> degrees = readDecimals(text.substr(comma + 1));
+  if (!degrees) return std::nullopt;
+  precision.degrees = *degrees;
+  return precision;
+}
+
+void addPrecisionOption(CLI::App& command, Options& options) {
+  command
+      .add_option("-p,--precision", options.precision,
+                  "Decimals of metres[,degrees]: default 3,8; a single M means M,M+5")
+      ->type_name("M[,D]")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return parsePrecision(text)
+                       ? std::string()
+                       : "expected M or M,D, decimals from 0 to " + std::to_string(kMostDecimals);
+          },
+          ""));
+}
+
+void addInputOptions(CLI::App& command, Options& options) {
+  addPrecisionOption(command, options);
+  command
+      .add_option("--zone-width", options.zoneWidth,
+                  "Zone width of system 4 in degrees: 3 or 6 (default 3)")
+      ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones}));
+  command.add_option("files", options.files, "Input files; none or - reads standard input");
+}
+
+CLI::Option* addSystemOption(CLI::App& command, Options& options) {
+  return command.add_option("-s,--system", options.system, "Coordinate system 1 to 4")
+      ->required()
+      ->check(CLI::Range(kFirstSystem, kLastSystem));
+}
+
+CLI::Validator endpointValidator() {
+  return CLI::Validator(
+      [](std::string& text) {
+        return parseEndpoint(text) ? std::string()
+                                   : "expected TYPE:SYSTEM with TYPE E (grid) or G "
+                                     "(geographic) and SYSTEM 1 to 4, e.g. E:1";
+      },
+      "");
+}
+
+// ---- Checks that need more than one option ---------------------------------------------------
+
+// Nothing when the combination is sound, else the message for a usage error.
+std::optional<std::string> checkOutputZone(const ConversionSettings& settings) {
+  if (!settings.targetZone) return std::nullopt;
+  if (settings.to.type != CoordinateType::Grid) {
+    return "--zone: the output is geographic and has no zone";
+  }
+  const ZoneRange range = outputZoneRange(settings.to.system, settings.zoneWidth);
+  if (range.contains(*settings.targetZone)) return std::nullopt;
+  return "--zone " + std::to_string(*settings.targetZone) + ": zones of " +
+         systemTitle(settings.to.system, settings.zoneWidth) + " are " +
+         std::to_string(range.lowest) + " to " + std::to_string(range.highest);
+}
+
+std::optional<std::string> checkInputZone(const InputColumns& columns, const char* optionName) {
+  if (!columns.fixedZone) return std::nullopt;
+  if (columns.type != CoordinateType::Grid) {
+    return std::string(optionName) + ": the input is geographic and has no zone";
+  }
+  if (isGaussKrueger(columns.system)) {
+    return std::string(optionName) + ": Gauss-Krueger eastings of system " +
+           std::to_string(columns.system) + " carry their zone in the millions";
+  }
+  if (kUtmInputZoneRange.contains(*columns.fixedZone)) return std::nullopt;
+  return std::string(optionName) + " " + std::to_string(*columns.fixedZone) + ": UTM zones are " +
+         std::to_string(kUtmInputZoneRange.lowest) + " (from the easting) to " +
+         std::to_string(kUtmInputZoneRange.highest);
+}
+
+std::optional<std::string> checkZonePrefix(const ConversionSettings& settings) {
+  if (settings.zonePrefix && settings.to.type != CoordinateType::Grid) {
+    return "--zone-prefix: the output is geographic and has no easting";
+  }
+  return std::nullopt;
+}
+
+OutputPrecision outputPrecision(const std::string& text) {
+  return text.empty() ? OutputPrecision{} : parsePrecision(text).value_or(OutputPrecision{});
+}
+
+// ---- Running a conversion ----------------------------------------------------------------------
+
+void processFile(StreamConverter& converter, const std::string& name) {
+  if (name == kStandardInputName) {
+    converter.process(std::cin, kStandardInputLabel);
+    return;
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) {
+    converter.reportUnreadable(name, "is a directory");
+    return;
+  }
+  std::ifstream file(name);
+  if (!file) {
+    converter.reportUnreadable(name, std::string("cannot open: ") + std::strerror(errno));
+    return;
+  }
+  converter.process(file, name);
+}
+
+int runConversion(const ConversionSettings& settings, const InputColumns& columns,
+                  const Options& options) {
+  for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings)}) {
+    if (problem) throw CLI::ValidationError(*problem);
+  }
+  StreamConverter converter(settings, columns, outputPrecision(options.precision), std::cout,
+                            std::cerr);
+  std::vector<std::string> files = options.files;
+  if (files.empty()) files.push_back(kStandardInputName);
+  for (const std::string& name : files) processFile(converter, name);
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "nuvex: cannot write the output\n";
+    return kDataError;
+  }
+  return converter.hadDataErrors() ? kDataError : kSuccess;
+}
+
+int runToLL(const Options& options) {
+  const InputColumns columns{CoordinateType::Grid, options.system, options.zone};
+  if (auto problem = checkInputZone(columns, "--zone")) throw CLI::ValidationError(*problem);
+  ConversionSettings settings{{CoordinateType::Grid, options.system},
+                              {CoordinateType::Geographic, kWgs84System},
+                              options.zoneWidth,
+                              std::nullopt,
+                              false};
+  return runConversion(settings, columns, options);
+}
+
+int runFromLL(const Options& options) {
+  const InputColumns columns{CoordinateType::Geographic, kWgs84System, std::nullopt};
+  ConversionSettings settings{{CoordinateType::Geographic, kWgs84System},
+                              {CoordinateType::Grid, options.system},
+                              options.zoneWidth,
+                              options.zone,
+                              options.zonePrefix};
+  return runConversion(settings, columns, options);
+}
+
+int runConvert(const Options& options) {
+  const Endpoint from = *parseEndpoint(options.from);
+  const Endpoint to = *parseEndpoint(options.to);
+  const InputColumns columns{from.type, from.system, options.fromZone};
+  if (auto problem = checkInputZone(columns, "--from-zone")) throw CLI::ValidationError(*problem);
+  ConversionSettings settings{from, to, options.zoneWidth, options.zone, options.zonePrefix};
+  return runConversion(settings, columns, options);
+}
+
+int runDemo(const Options& options) {
+  const bool complete = printDemo(std::cout, outputPrecision(options.precision));
+  return complete ? kSuccess : kDataError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);  // lets a pipe's pending input be seen (batching)
+  Options options;
+
+  CLI::App app("nuvex " NUVEX_VERSION
+               " - converts coordinates between the grids and datums of four systems",
+               "nuvex");
+  app.footer(kFooter);
+  app.set_version_flag("--version", "nuvex " NUVEX_VERSION);
+  app.require_subcommand(0, 1);
+
+  CLI::App* toLL =
+      app.add_subcommand("to-ll", "Grid of --system to WGS84 longitude and latitude (degrees)");
+  addSystemOption(*toLL, options);
+  toLL->add_option("-z,--zone", options.zone,
+                   "Zone of every UTM input point (system 2, 3) instead of a zone column");
+  addInputOptions(*toLL, options);
+
+  CLI::App* fromLL = app.add_subcommand(
+      "from-ll", "WGS84 longitude and latitude (degrees) to the grid of --system");
+  addSystemOption(*fromLL, options);
+  fromLL->add_option("-z,--zone", options.zone,
+                     "Project into this zone instead of the zone of each point's longitude");
+  fromLL->add_flag("--zone-prefix", options.zonePrefix,
+                   "Write the zone into the millions of UTM eastings, as Gauss-Krueger "
+                   "eastings have it");
+  addInputOptions(*fromLL, options);
+
+  CLI::App* convert =
+      app.add_subcommand("convert", "Any type and system to any other, e.g. --from E:1 --to G:3");
+  convert->add_option("--from", options.from, "Input TYPE:SYSTEM, TYPE E (grid) or G (geographic)")
+      ->required()
+      ->type_name("TYPE:SYS")
+      ->check(endpointValidator());
+  convert->add_option("--to", options.to, "Output TYPE:SYSTEM")
+      ->required()
+      ->type_name("TYPE:SYS")
+      ->check(endpointValidator());
+  convert->add_option("-z,--zone", options.zone,
+                      "Zone of grid output instead of the zone of each point's longitude");
+  convert->add_option("--from-zone", options.fromZone,
+                      "Zone of every UTM input point instead of a zone column");
+  convert->add_flag("--zone-prefix", options.zonePrefix,
+                    "Write the zone into the millions of UTM output eastings");
+  addInputOptions(*convert, options);
+
+  CLI::App* demo =
+      app.add_subcommand("demo", "Sample points in Germany on every system, as a table");
+  addPrecisionOption(*demo, options);
+
+  try {
+    app.parse(argc, argv);
+    installHostCallbacks();
+    if (toLL->parsed()) return runToLL(options);
+    if (fromLL->parsed()) return runFromLL(options);
+    if (convert->parsed()) return runConvert(options);
+    return runDemo(options);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == kSuccess ? kSuccess : kUsageError;
+  }
+}
