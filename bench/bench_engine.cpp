@@ -8,6 +8,7 @@
 #include <string>
 
 #include "nuvex/engine.h"
+#include "nuvex/host.h"
 
 #if defined(NUVEX_HAVE_PROJ)
 #include <proj.h>
@@ -110,6 +111,42 @@ void BM_TrguGrid1ToGeographic3(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBatch);
 }
 BENCHMARK(BM_TrguGrid1ToGeographic3);
+
+// The host entry points, one point per call: lock, traces (to an empty log slot) and TRGU.
+void installSilentHost() {
+  DLLCallbacks record{};
+  record.structSize = sizeof record;
+  SetNuvexCallbacks(record);
+}
+
+void BM_EntryConvertFromLL(benchmark::State& state) {
+  installSilentHost();
+  double easting = 0, northing = 0;
+  int zone = 0;
+  int i = 1;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(NuvexConvertFromLL(kPoints.longitude[i], kPoints.latitude[i], &easting,
+                                                &northing, 3, &zone, 1, 0));
+    i = i == kBatch ? 1 : i + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EntryConvertFromLL);
+
+void BM_EntryConvertToLL(benchmark::State& state) {
+  installSilentHost();
+  const GridBatch grid = gridOf(3);
+  double longitude = 0, latitude = 0;
+  int i = 1;
+  for (auto _ : state) {
+    int zone = grid.zone[i];
+    benchmark::DoNotOptimize(
+        NuvexConvertToLL(grid.easting[i], grid.northing[i], &longitude, &latitude, 3, &zone, 0));
+    i = i == kBatch ? 1 : i + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EntryConvertToLL);
 
 #if defined(NUVEX_HAVE_PROJ)
 // The same 300 points through PROJ's UTM zone 32 forward projection (radians in, metres out).

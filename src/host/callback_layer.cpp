@@ -67,19 +67,21 @@ void DllCheckRecordSize() {
 }
 
 void DllLog(int level, const char* format, ...) {
+  if (installedRecord.logMessage == nullptr) return;  // nobody listens: skip the formatting
   std::va_list args;
   va_start(args, format);
   const FormattedText message = formatText(format, args);
   va_end(args);
-  if (installedRecord.logMessage != nullptr) installedRecord.logMessage(level, "%s", message.text);
+  installedRecord.logMessage(level, "%s", message.text);
 }
 
 void DllMessage(const char* format, ...) {
+  if (installedRecord.showMessage == nullptr) return;
   std::va_list args;
   va_start(args, format);
   const FormattedText message = formatText(format, args);
   va_end(args);
-  if (installedRecord.showMessage != nullptr) installedRecord.showMessage("%s", message.text);
+  installedRecord.showMessage("%s", message.text);
 }
 
 void DllAssertFailed(const char* expression, std::int64_t code, const char* file, int line) {
