@@ -23,9 +23,10 @@ struct Conversion {
 void convert(Conversion& c) {
   c.status =
       NuvexConvertFromLL(c.longitude, c.latitude, &c.easting, &c.northing, c.system, &c.zone, 1, 0);
+  if (c.status != 0) return;  // the outputs hold another conversion's results
   int zone = c.zone;
-  c.status += NuvexConvertToLL(c.easting, c.northing, &c.backLongitude, &c.backLatitude, c.system,
-                               &zone, 0);
+  c.status = NuvexConvertToLL(c.easting, c.northing, &c.backLongitude, &c.backLatitude, c.system,
+                              &zone, 0);
 }
 
 std::vector<Conversion> samplePoints() {
