@@ -2,6 +2,7 @@
 // the diagnostics they produce, and the comparison data recorded from a Fortran compiler.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
