@@ -7,8 +7,8 @@
 // Checked: every line is read as a point, a pass-through line or a malformed line with a reason;
 // a point is finite and within its ranges; and the conversion writes exactly one output line for
 // every input line.
+#include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -49,44 +49,27 @@ InputColumns columnsFor(std::uint8_t selector) {
 
 void checkLine(std::string_view line, const InputColumns& columns) {
   const ParsedLine parsed = parseLine(line, columns);
-  switch (parsed.kind) {
-    case LineKind::PassThrough:
-      require(parsed.problem.empty());
-      break;
-    case LineKind::Malformed:
-      require(!parsed.problem.empty());
-      break;
-    case LineKind::Point: {
-      require(parsed.problem.empty());
-      require(std::isfinite(parsed.point.x) && std::isfinite(parsed.point.y));
-      if (columns.type == CoordinateType::Geographic) {
-        require(parsed.point.x >= kLowestLongitude && parsed.point.x <= kHighestLongitude);
-        require(parsed.point.y >= kLowestLatitude && parsed.point.y <= kHighestLatitude);
-      } else if (!isGaussKrueger(columns.system)) {
-        require(kUtmInputZoneRange.contains(parsed.point.zone));
-      }
-      // The extras are a trimmed part of the line itself.
-      const std::string_view extras = parsed.extras;
-      if (!extras.empty()) {
-        require(extras.data() >= line.data() &&
-                extras.data() + extras.size() <= line.data() + line.size());
-        require(extras.front() != ' ' && extras.back() != ' ');
-      }
-      break;
-    }
+  // A reason exactly for the malformed lines.
+  require(parsed.problem.empty() == (parsed.kind != LineKind::Malformed));
+  if (parsed.kind != LineKind::Point) return;
+  const InputPoint& p = parsed.point;
+  require(std::isfinite(p.x) && std::isfinite(p.y));
+  if (columns.type == CoordinateType::Geographic) {
+    require(p.x >= kLowestLongitude && p.x <= kHighestLongitude && p.y >= kLowestLatitude &&
+            p.y <= kHighestLatitude);
+  } else if (!isGaussKrueger(columns.system)) {
+    require(kUtmInputZoneRange.contains(p.zone));
   }
+  // The extras are a trimmed part of the line itself.
+  const std::string_view extras = parsed.extras;
+  require(extras.empty() || (extras.data() >= line.data() &&
+                             extras.data() + extras.size() <= line.data() + line.size() &&
+                             extras.front() != ' ' && extras.back() != ' '));
 }
 
+// Lines of a text: a last line without its newline counts.
 std::size_t countLines(std::string_view text) {
-  std::size_t lines = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    ++lines;
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
-  return lines;
+  return std::count(text.begin(), text.end(), '\n') + (!text.empty() && text.back() != '\n');
 }
 
 }  // namespace
@@ -96,10 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const InputColumns columns = columnsFor(data[0]);
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  for (std::size_t start = 0; start <= text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+  for (std::size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
+    end = std::min(text.find('\n', start), text.size());
     checkLine(text.substr(start, end - start), columns);
-    start = end + 1;
   }
 
   // The whole conversion: grid input to WGS84 geographic coordinates; geographic input from
@@ -111,10 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     ? Endpoint{CoordinateType::Geographic, kWgs84System}
                     : Endpoint{CoordinateType::Grid, gridSystem};
   std::istringstream input{std::string(text)};
-  std::ostringstream output;
-  std::ostringstream diagnostics;
-  StreamConverter converter(settings, columns, OutputPrecision{}, output, diagnostics);
-  converter.process(input, "fuzz");
+  std::ostringstream output, diagnostics;
+  StreamConverter(settings, columns, OutputPrecision{}, output, diagnostics).process(input, "fuzz");
   require(countLines(output.str()) == countLines(text));
   return 0;
 }

@@ -1,18 +1,8 @@
 // FORMAT texts of any content driving formatted WRITE statements on an internal file.
 //
 // The input is split by FuzzedDataProvider: record length and count and the item kinds come from
-// its end, the FORMAT text and the item values from its front. The internal file's storage is
-// bounded and heap-allocated to its exact size, so any write past its records is caught.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "nuvex/host.h"
-#include "nuvex/runtime.h"
-#include "runtime/statements_internal.h"
+// its end, the FORMAT text and the item values from its front.
+#include "fuzz_support.h"
 
 namespace {
 
@@ -74,32 +64,22 @@ void writeItem(FuzzedDataProvider& data) {
   }
 }
 
-void runStatement(FuzzedDataProvider& data) {
-  const int length = data.ConsumeIntegralInRange(1, kMaxRecordLength);
-  const int records = data.ConsumeIntegralInRange(1, kMaxRecords);
-  std::string format = data.ConsumeBytesAsString(data.ConsumeIntegralInRange(0, 200));
-  std::vector<char> storage(std::size_t(length + 1) * records);
-  nuvex::runtime::setInternalStorageEnd(storage.data() + storage.size());
-  begin_write_internal(storage.data(), 0, uint32_t(length - 1), format.c_str());
-  for (int i = 0; i < kMaxItems && data.remaining_bytes() > 0; ++i) writeItem(data);
-  wrtfmt(UNIT_INTERNAL, "\n");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  f_diagnostics = std::fopen("/dev/null", "w");
-  f77ini();
+  nuvex::fuzz::quietRuntime();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider data(bytes, size);
-  try {
-    runStatement(data);
-  } catch (const CCalcAbortException&) {
-    // A fatal runtime error ends the calculation; the next input starts a new statement.
-  }
-  nuvex::runtime::setInternalStorageEnd(nullptr);
+  nuvex::fuzz::guarded([&] {
+    const int length = data.ConsumeIntegralInRange(1, kMaxRecordLength);
+    nuvex::fuzz::BoundedInternalFile file(length, data.ConsumeIntegralInRange(1, kMaxRecords));
+    const std::string format = nuvex::fuzz::consumeFormat(data);  // lives as long as the statement
+    file.beginWrite(format);
+    for (int i = 0; i < kMaxItems && data.remaining_bytes() > 0; ++i) writeItem(data);
+    wrtfmt(UNIT_INTERNAL, "\n");
+  });
   return 0;
 }

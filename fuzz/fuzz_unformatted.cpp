@@ -29,27 +29,23 @@ constexpr unsigned kPipeBit = 0x80;
 // Every pointer names the same scratch area, large enough for any item of the record (a string
 // or block is never longer than the file). Counts come from the input so that "%A" both fits and
 // overruns.
-class ScratchArguments final : public nuvex::runtime::ItemArguments {
- public:
-  ScratchArguments(std::size_t fileSize, unsigned seed)
-      : scratch_(fileSize + 32), fileSize_(fileSize), seed_(seed) {}
-  void* nextPointer() override { return scratch_.data(); }
+struct ScratchArguments final : nuvex::runtime::ItemArguments {
+  ScratchArguments(std::size_t size, unsigned seed)
+      : scratch(size + 32), fileSize(size), seed(seed) {}
+  void* nextPointer() override { return scratch.data(); }
   std::size_t nextCount() override {
-    seed_ = seed_ * 1103515245u + 12345u;
-    return seed_ % (fileSize_ + 2);
+    seed = seed * 1103515245u + 12345u;
+    return seed % (fileSize + 2);
   }
-
- private:
-  std::vector<char> scratch_;
-  std::size_t fileSize_;
-  unsigned seed_;
+  std::vector<char> scratch;
+  std::size_t fileSize;
+  unsigned seed;
 };
 
 FILE* openStream(const std::uint8_t* data, std::size_t size, bool asPipe) {
   if (!asPipe) return fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
-  if (size > kPipeCapacity) return nullptr;
   int ends[2];
-  if (pipe(ends) != 0) return nullptr;
+  if (size > kPipeCapacity || pipe(ends) != 0) return nullptr;
   const bool written = write(ends[1], data, size) == static_cast<ssize_t>(size);
   close(ends[1]);
   FILE* stream = written ? fdopen(ends[0], "rb") : nullptr;
@@ -60,8 +56,7 @@ FILE* openStream(const std::uint8_t* data, std::size_t size, bool asPipe) {
 void runScript(FILE* stream, const std::string& control, unsigned script, std::size_t fileSize) {
   const std::string continuation = "%+" + control;
   ScratchArguments items(fileSize, script);
-  std::vector<char> scratch(fileSize + 32);
-  void* p = scratch.data();
+  void* p = items.nextPointer();
   for (int step = 0; step < kSteps; ++step) {
     if ((script >> step) & 1u) {
       fskipunf(stream);
@@ -84,8 +79,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return 0;
-  const std::size_t controlLength = data[0];
+  const std::size_t controlLength = size > 0 ? data[0] : size;
   if (size < controlLength + 2) return 0;
   const std::string control(reinterpret_cast<const char*>(data + 1), controlLength);
   const unsigned script = data[controlLength + 1];
@@ -96,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FILE* stream = openStream(file, fileSize, (script & kPipeBit) != 0);
   if (stream == nullptr) return 0;
   try {
-    runScript(stream, control.c_str(), script, fileSize);
+    runScript(stream, control, script, fileSize);
   } catch (const CCalcAbortException&) {
     // a record too large to allocate: the calculation is over, the reader stays usable
   }

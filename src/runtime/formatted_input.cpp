@@ -11,6 +11,7 @@
 #include "nuvex/runtime/statements.h"
 #include "nuvex/runtime/strings.h"
 #include "nuvex/runtime/units.h"
+#include "runtime/conversion_string.h"
 #include "runtime/input_editing.h"
 #include "runtime/io_status.h"
 
@@ -21,16 +22,6 @@ namespace {
 // The READ in progress and the descriptor of its current item.
 unit_record* currentReadUnit = nullptr;
 edit_descriptor currentReadDescriptor{};
-
-struct Conversion {
-  char letter;
-  char modifier;  // 'h', 'l', 'L' or 0
-  int64_t elements;
-};
-
-bool wide(const Conversion& c) {
-  return c.modifier == 'l' || c.modifier == 'L';
-}
 
 template <typename T>
 void storeAt(void* base, int64_t index, T value) {
@@ -71,12 +62,12 @@ void readStrings(unit_record* unit, char* base, int64_t elements, int32_t size) 
   }
 }
 
-void readConversion(unit_record* unit, const Conversion& c, va_list* args) {
+void readConversion(unit_record* unit, const Conversion& c, int64_t elements, va_list* args) {
   switch (c.letter) {
     case 'S': {
       char* base = va_arg(*args, char*);
       int32_t size = va_arg(*args, int);
-      readStrings(unit, base, c.elements, size);
+      readStrings(unit, base, elements, size);
       return;
     }
     case 's': {
@@ -90,13 +81,13 @@ void readConversion(unit_record* unit, const Conversion& c, va_list* args) {
       break;
   }
   void* base = va_arg(*args, void*);
-  for (int64_t i = 0; i < c.elements; ++i) {
+  for (int64_t i = 0; i < elements; ++i) {
     switch (c.letter) {
       case 'T':
         storeAt(base, i, static_cast<int8_t>(logicalItem(unit)));
         break;
       case 't':
-        if (wide(c))
+        if (isLong(c))
           storeAt(base, i, static_cast<int32_t>(logicalItem(unit)));
         else
           storeAt(base, i, static_cast<int16_t>(logicalItem(unit)));
@@ -106,13 +97,13 @@ void readConversion(unit_record* unit, const Conversion& c, va_list* args) {
         break;
       case 'd':
       case 'i':
-        if (c.modifier == 'h')
+        if (isShort(c))
           storeAt(base, i, static_cast<int16_t>(integerItem(unit, 2)));
         else
           storeAt(base, i, static_cast<int32_t>(integerItem(unit, 4)));
         break;
       case 'f':
-        if (wide(c))
+        if (isLong(c))
           storeAt(base, i, realItem(unit));
         else
           storeAt(base, i, narrowToFloat(realItem(unit)));
@@ -141,22 +132,13 @@ int readItems(unit_record* unit, const char* conv, va_list* args) {
   for (const char* p = conv; *p != '\0';) {
     if (unit->iostat != 0) break;
     if (*p++ != '%') continue;
-    Conversion c{'\0', '\0', 1};
-    if (*p == 'A') {
-      ++p;
-      c.elements = va_arg(*args, int64_t);
-    }
-    if (*p == 'h' || *p == 'l' || *p == 'L') c.modifier = *p++;
-    if (*p == '\0') break;
-    c.letter = *p++;
-    if (isKnownConversion(c.letter)) readConversion(unit, c, args);
+    const Conversion c = parseConversion(p);
+    const int64_t elements = c.array ? va_arg(*args, int64_t) : 1;
+    if (c.letter == '\0') break;
+    if (isKnownConversion(c.letter)) readConversion(unit, c, elements, args);
     ++count;
   }
   return count;
-}
-
-bool isExternal(int unit) {
-  return unit >= 0 && unit <= UNIT_LAST_EXTERNAL;
 }
 
 // A unit number outside the entry's range ends the calculation.
@@ -176,53 +158,45 @@ unit_record* startingUnit(int unit) {
   return record;
 }
 
+// A statement-starting entry after its unit checks: `begin` positions the unit and takes the
+// FORMAT, then the items of the conversion string are read.
+template <typename Begin>
+int readStatement(unit_record* unit, Begin begin, const char* conv, va_list* args) {
+  if (unit == nullptr) return 0;
+  begin();
+  if (unit->iostat != 0) return 0;
+  return readItems(unit, conv, args);
+}
+
 }  // namespace
 
 extern "C" {
 
 int readfmt_rec(int unit, int rec, const char* format, const char* conv, ...) {
-  if (!acceptUnit(unit, isExternal(unit))) return 0;
+  if (!acceptUnit(unit, isExternalUnit(unit))) return 0;
+  const auto begin = [&] { begin_read_direct(unit, rec < 1 ? 0u : uint32_t(rec), format); };
   unit_record* record = startingUnit(unit);
-  if (record == nullptr) return 0;
-  begin_read_direct(unit, rec < 1 ? 0u : static_cast<uint32_t>(rec), format);
-  if (record->iostat != 0) return 0;
   va_list args;
   va_start(args, conv);
-  int count = readItems(record, conv, &args);
+  const int count = readStatement(record, begin, conv, &args);
   va_end(args);
   return count;
 }
 
 int readfmt_seq(int unit, const char* format, const char* conv, ...) {
-  if (!acceptUnit(unit, isExternal(unit) || unit == UNIT_STDIN)) return 0;
+  if (!acceptUnit(unit, isExternalUnit(unit) || unit == UNIT_STDIN)) return 0;
+  const auto begin = [&] { begin_read_seq(unit, format); };
   unit_record* record = startingUnit(unit);
-  if (record == nullptr) return 0;
-  begin_read_seq(unit, format);
-  if (record->iostat != 0) return 0;
   va_list args;
   va_start(args, conv);
-  int count = readItems(record, conv, &args);
+  const int count = readStatement(record, begin, conv, &args);
   va_end(args);
   return count;
 }
 
 int readfmt(int unit, const char* conv, ...) {
-  if (!acceptUnit(unit, isExternal(unit) || unit == UNIT_INTERNAL || unit == UNIT_STDIN)) {
-    return 0;
-  }
-  unit_record* record = f_unit(unit);
-  if (record->iostat != 0) return 0;
-  if (record->stream == nullptr && (record->mode & UNIT_MODE_INTERNAL) == 0) {
-    record->iostat = kIostatNotOpened;
-    return 0;
-  }
-  if ((record->mode & UNIT_MODE_UNFORMATTED) != 0) {
-    record->iostat = kIostatNotFormatted;
-    return 0;
-  }
-  if (record->format == nullptr || record->format->start == nullptr) {
-    f_error("missing format in readfmt()");
-  }
+  unit_record* record = continuedStatementUnit(unit, UNIT_STDIN, "missing format in readfmt()");
+  if (record == nullptr) return 0;
   currentReadUnit = record;
   va_list args;
   va_start(args, conv);

@@ -15,13 +15,16 @@
 #include "nuvex/runtime/format.h"
 #include "nuvex/runtime/statements.h"
 #include "nuvex/runtime/units.h"
+#include "runtime/conversion_string.h"
 #include "runtime/io_status.h"
 #include "runtime/statements_internal.h"
 
 namespace {
 
-using nuvex::runtime::kIostatNotFormatted;
-using nuvex::runtime::kIostatNotOpened;
+using nuvex::runtime::Conversion;
+using nuvex::runtime::isExternalUnit;
+using nuvex::runtime::isLong;
+using nuvex::runtime::isShort;
 using nuvex::runtime::kIostatRecordOverflow;
 using nuvex::runtime::kIostatWriteOnReadOnly;
 
@@ -186,33 +189,6 @@ void editString(unit_record* unit, const char* text) {
 
 // ---- Conversions --------------------------------------------------------------------------
 
-struct Conversion {
-  bool array = false;
-  char modifier = '\0';  // 'h', 'l', 'L' or none
-  char letter = '\0';    // NUL: the string ended inside the conversion
-};
-
-// Parses the conversion after '%'; `position` is left on its last character.
-Conversion parseConversion(const char*& position) {
-  Conversion conversion;
-  const char* c = position + 1;
-  if (*c == 'A') {
-    conversion.array = true;
-    ++c;
-  }
-  if (*c == 'h' || *c == 'l' || *c == 'L') conversion.modifier = *c++;
-  conversion.letter = *c;
-  position = *c != '\0' ? c : c - 1;
-  return conversion;
-}
-
-bool isShort(const Conversion& c) {
-  return c.modifier == 'h';
-}
-bool isLong(const Conversion& c) {
-  return c.modifier == 'l' || c.modifier == 'L';
-}
-
 // Element `i` of an array item of the conversion's element type, widened for editing.
 int integerElement(const Conversion& c, const void* base, int64_t i) {
   if (isShort(c)) return static_cast<const int16_t*>(base)[i];
@@ -316,16 +292,17 @@ void endRecord(unit_record* unit) {
 int runDriver(unit_record* unit, const char* conv, va_list* args) {
   if (conv == nullptr || *conv == '\0') return 0;
   int processed = 0;
-  for (const char* p = conv; *p != '\0'; ++p) {
+  for (const char* p = conv; *p != '\0';) {
     currentDescriptor = edit_descriptor{};
     if (unit->iostat != 0) break;
-    if (*p == '\n') {
+    const char character = *p++;
+    if (character == '\n') {
       endRecord(unit);
       break;
     }
-    if (*p != '%') continue;
+    if (character != '%') continue;
     prepareRecord(unit);
-    const Conversion conversion = parseConversion(p);
+    const Conversion conversion = nuvex::runtime::parseConversion(p);
     if (conversion.letter == '\0') break;
     if (conversion.array) {
       editArray(unit, conversion, args);
@@ -336,10 +313,6 @@ int runDriver(unit_record* unit, const char* conv, va_list* args) {
     if (unit->iostat != 0) break;
   }
   return processed;
-}
-
-bool isExternalUnit(int unit) {
-  return unit >= 0 && unit <= UNIT_LAST_EXTERNAL;
 }
 
 // The unit of a start entry, or null after the refusal (fatal for a bad number).
@@ -356,10 +329,21 @@ unit_record* startUnit(int unit, bool standardOutputAllowed) {
   return record;
 }
 
+constexpr const char* kMissingFormat = "missing format in wrtfmt()";
+
 void requireFormat(const unit_record* unit) {
-  if (unit->format == nullptr || unit->format->start == nullptr) {
-    f_error("missing format in wrtfmt()");
-  }
+  if (unit->format == nullptr || unit->format->start == nullptr) f_error(kMissingFormat);
+}
+
+// A statement-starting entry: the unit checks, `begin` (which positions the unit and takes the
+// FORMAT), then the items of the conversion string.
+template <typename Begin>
+int writeStatement(unit_record* unit, Begin begin, const char* conv, va_list* args) {
+  if (unit == nullptr) return 0;
+  begin();
+  if (unit->iostat != 0) return 0;
+  requireFormat(unit);
+  return runDriver(unit, conv, args);
 }
 
 }  // namespace
@@ -367,48 +351,29 @@ void requireFormat(const unit_record* unit) {
 extern "C" {
 
 int wrtfmt_rec(int unit, int rec, const char* format, const char* conv, ...) {
-  unit_record* record = startUnit(unit, false);
-  if (record == nullptr) return 0;
   // A negative record number must not wrap to a huge one: it is "below 1" like 0 (iostat 43).
-  begin_write_direct(unit, rec < 1 ? 0u : uint32_t(rec), format);
-  if (record->iostat != 0) return 0;
-  requireFormat(record);
+  const auto begin = [&] { begin_write_direct(unit, rec < 1 ? 0u : uint32_t(rec), format); };
+  unit_record* record = startUnit(unit, false);
   va_list args;
   va_start(args, conv);
-  const int processed = runDriver(record, conv, &args);
+  const int processed = writeStatement(record, begin, conv, &args);
   va_end(args);
   return processed;
 }
 
 int wrtfmt_seq(int unit, const char* format, const char* conv, ...) {
+  const auto begin = [&] { begin_write_seq(unit, format); };
   unit_record* record = startUnit(unit, true);
-  if (record == nullptr) return 0;
-  begin_write_seq(unit, format);
-  if (record->iostat != 0) return 0;
-  requireFormat(record);
   va_list args;
   va_start(args, conv);
-  const int processed = runDriver(record, conv, &args);
+  const int processed = writeStatement(record, begin, conv, &args);
   va_end(args);
   return processed;
 }
 
 int wrtfmt(int unit, const char* conv, ...) {
-  if (!(isExternalUnit(unit) || unit == UNIT_INTERNAL || unit == UNIT_STDOUT)) {
-    check_unit_number(unit);
-    return 0;
-  }
-  unit_record* record = f_unit(unit);
-  if (record->iostat != 0) return 0;
-  if (record->stream == nullptr && (record->mode & UNIT_MODE_INTERNAL) == 0) {
-    record->iostat = kIostatNotOpened;
-    return 0;
-  }
-  if ((record->mode & UNIT_MODE_UNFORMATTED) != 0) {
-    record->iostat = kIostatNotFormatted;
-    return 0;
-  }
-  requireFormat(record);
+  unit_record* record = nuvex::runtime::continuedStatementUnit(unit, UNIT_STDOUT, kMissingFormat);
+  if (record == nullptr) return 0;
   va_list args;
   va_start(args, conv);
   const int processed = runDriver(record, conv, &args);

@@ -3,16 +3,16 @@
 
 #include <limits>
 
-#include "engine_data.h"
 #include "nuvex/engine.h"
+#include "support/case_file.h"
 
 namespace nuvex {
 namespace {
 
-using testing::readDataLines;
+using testing::readCases;
 
 TEST(Deg2dms, SplitAndCarryCases) {
-  for (const auto& line : readDataLines("engine_angles.txt")) {
+  for (const auto& line : readCases("engine_angles.txt")) {
     SCOPED_TRACE(line.where());
     const double angle = line.number(0);
     int degrees = -999, minutes = -999;

@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "nuvex/engine.h"
@@ -13,99 +15,49 @@
 namespace nuvex {
 namespace {
 
-using nuvex::testing::RecordingHost;
-
-constexpr const char* kFatalText = " FATALER FEHLER IN *TRGU* -> stop\n \n";
 constexpr double kUnset = -7777.0;
 
-struct FatalCase {
-  const char* routine;
-  std::function<void(int system)> call;
-};
-
-// Every routine that would read a table row for the code, and TRGU on its way to one.
-std::vector<FatalCase> fatalCases(double& out1, double& out2, int& zone) {
-  return {
-      {"GEO2GRID", [&](int system) { GEO2GRID(9.0, 10.0, 50.0, out1, out2, system, 6); }},
-      {"GRID2GEO",
-       [&](int system) {
-         double easting = 32571666.448;
-         GRID2GEO(zone, easting, 5539109.815, out1, out2, system, 6);
-         EXPECT_EQ(easting, 32571666.448);  // not reduced either
-       }},
-      {"MERARC", [&](int system) { out1 = MERARC(50.0, system); }},
-      {"FOOTLAT", [&](int system) { out1 = FOOTLAT(5539109.815, system); }},
-      {"TRGU G->E",
-       [&](int system) {
-         GEO_XIN[1] = 10.0;
-         GEO_YIN[1] = 50.0;
-         GRID_XOUT[1] = GRID_YOUT[1] = HGT_OUT[1] = kUnset;
-         TRGU("G", system, "E", system, 6, 1, 1, 0);
-       }},
-      {"TRGU E->G",
-       [&](int system) {
-         GRID_XIN[1] = 3571686.387;
-         GRID_YIN[1] = 5540758.788;
-         GEO_XOUT[1] = GEO_YOUT[1] = HGT_OUT[1] = kUnset;
-         TRGU("E", system, "G", system, 3, 1, 1, 0);
-       }},
-  };
-}
-
-void expectNothingWritten(double out1, double out2, int zone) {
-  EXPECT_EQ(out1, kUnset);
-  EXPECT_EQ(out2, kUnset);
-  EXPECT_EQ(zone, -5);
-  EXPECT_EQ(GRID_XOUT[1], kUnset);
-  EXPECT_EQ(GRID_YOUT[1], kUnset);
-  EXPECT_EQ(GEO_XOUT[1], kUnset);
-  EXPECT_EQ(GEO_YOUT[1], kUnset);
-  EXPECT_EQ(HGT_OUT[1], kUnset);
-}
-
-void resetOutputs(double& out1, double& out2, int& zone) {
-  out1 = out2 = kUnset;
-  zone = -5;
-  GRID_XOUT[1] = GRID_YOUT[1] = GEO_XOUT[1] = GEO_YOUT[1] = HGT_OUT[1] = kUnset;
+// Every routine that would read a table row for the code, and TRGU on its way to one, must end
+// with the exception E (the library's own, or the one a throwing host raises).
+template <typename E>
+void expectFatalEverywhere(int system, bool hostThrows) {
+  double out1 = kUnset, out2 = kUnset, easting = 32571666.448;
+  int zone = -5;
+  const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+      {"GEO2GRID", [&] { GEO2GRID(9.0, 10.0, 50.0, out1, out2, system, 6); }},
+      {"GRID2GEO", [&] { GRID2GEO(zone, easting, 5539109.815, out1, out2, system, 6); }},
+      {"MERARC", [&] { out1 = MERARC(50.0, system); }},
+      {"FOOTLAT", [&] { out1 = FOOTLAT(5539109.815, system); }},
+      {"TRGU G->E", [&] { TRGU("G", system, "E", system, 6, 1, 1, 0); }},
+      {"TRGU E->G", [&] { TRGU("E", system, "G", system, 3, 1, 1, 0); }}};
+  for (const auto& [routine, call] : calls) {
+    SCOPED_TRACE(::testing::Message() << routine << " system " << system);
+    testing::RecordingHost host(hostThrows);
+    GRID_XOUT[1] = GRID_YOUT[1] = GEO_XOUT[1] = GEO_YOUT[1] = HGT_OUT[1] = kUnset;
+    GEO_XIN[1] = 10.0, GEO_YIN[1] = 50.0, GRID_XIN[1] = 3571686.387, GRID_YIN[1] = 5540758.788;
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(call(), E);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), " FATALER FEHLER IN *TRGU* -> stop\n \n");
+    ASSERT_EQ(host.seen().failures.size(), 1u);
+    const auto& f = host.seen().failures.front();
+    EXPECT_EQ(std::tie(f.hasText, f.text, f.code, f.reserved, f.file, f.line),
+              std::make_tuple(true, std::string(kCalculationFailedText), 0, nullptr,
+                              std::string("NUVEX/TRGU"), 55));
+    for (double value :
+         {out1, out2, GRID_XOUT[1], GRID_YOUT[1], GEO_XOUT[1], GEO_YOUT[1], HGT_OUT[1]}) {
+      EXPECT_EQ(value, kUnset);
+    }
+    EXPECT_EQ(zone, -5);
+    EXPECT_EQ(easting, 32571666.448);  // not reduced either
+  }
 }
 
 TEST(FatalReport, UnknownSystemAbortsBeforeAnyResult) {
-  double out1 = 0.0, out2 = 0.0;
-  int zone = 0;
-  for (const FatalCase& c : fatalCases(out1, out2, zone)) {
-    for (int system : {0, 5, -1}) {
-      SCOPED_TRACE(::testing::Message() << c.routine << " system " << system);
-      RecordingHost host;
-      resetOutputs(out1, out2, zone);
-      ::testing::internal::CaptureStdout();
-      EXPECT_THROW(c.call(system), CCalcAbortException);
-      EXPECT_EQ(::testing::internal::GetCapturedStdout(), kFatalText);
-      ASSERT_EQ(host.seen().failures.size(), 1u);
-      const auto& failure = host.seen().failures.front();
-      EXPECT_TRUE(failure.hasText);
-      EXPECT_EQ(failure.text, kCalculationFailedText);
-      EXPECT_EQ(failure.code, 0);
-      EXPECT_EQ(failure.reserved, nullptr);
-      EXPECT_EQ(failure.file, "NUVEX/TRGU");
-      EXPECT_EQ(failure.line, 55);
-      expectNothingWritten(out1, out2, zone);
-    }
-  }
+  for (int system : {0, 5, -1}) expectFatalEverywhere<CCalcAbortException>(system, false);
 }
 
 TEST(FatalReport, AHostThatThrowsEndsTheCalculationThere) {
-  double out1 = 0.0, out2 = 0.0;
-  int zone = 0;
-  for (const FatalCase& c : fatalCases(out1, out2, zone)) {
-    SCOPED_TRACE(c.routine);
-    RecordingHost host(/*throwOnFailure=*/true);
-    resetOutputs(out1, out2, zone);
-    ::testing::internal::CaptureStdout();
-    EXPECT_THROW(c.call(7), nuvex::testing::HostFailure);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), kFatalText);
-    EXPECT_EQ(host.seen().failures.size(), 1u);
-    expectNothingWritten(out1, out2, zone);
-  }
+  expectFatalEverywhere<nuvex::testing::HostFailure>(7, true);
 }
 
 }  // namespace

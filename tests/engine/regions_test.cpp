@@ -3,16 +3,16 @@
 
 #include <limits>
 
-#include "engine_data.h"
 #include "nuvex/engine.h"
+#include "support/case_file.h"
 
 namespace nuvex {
 namespace {
 
-using testing::readDataLines;
+using testing::readCases;
 
 TEST(Regions, MembershipCases) {
-  for (const auto& line : readDataLines("engine_regions.txt")) {
+  for (const auto& line : readCases("engine_regions.txt")) {
     SCOPED_TRACE(line.where());
     const double latitude = line.number(0), longitude = line.number(1);
     EXPECT_EQ(INREGA(latitude, longitude), line.integer(2));

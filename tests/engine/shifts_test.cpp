@@ -6,13 +6,13 @@
 #include <string>
 
 #include "engine/polynomial_shifts.h"
-#include "engine_data.h"
 #include "nuvex/engine.h"
+#include "support/case_file.h"
 
 namespace nuvex {
 namespace {
 
-using testing::readDataLines;
+using testing::readCases;
 
 TEST(Polterms, TermsInFixedOrderForDegreeFive) {
   PolyVector terms{};
@@ -56,7 +56,7 @@ using ShiftRoutine = void (*)(const double&, const double&, double&, double&);
 TEST(DatumShifts, WorkedValues) {
   const std::map<std::string, ShiftRoutine> routines = {
       {"SHIFT12", SHIFT12}, {"SHIFT23", SHIFT23}, {"LIN14", LIN14}, {"LIN34", LIN34}};
-  for (const auto& line : readDataLines("engine_shifts.txt")) {
+  for (const auto& line : readCases("engine_shifts.txt")) {
     SCOPED_TRACE(line.where());
     const ShiftRoutine routine = routines.at(line.fields.at(0));
     const double tolerance = 0.5 * std::pow(10.0, -line.integer(5));

@@ -1,165 +1,85 @@
-// Runtime diagnostics: the texts of warnings, fatal and memory errors and format-context
-// reports, and what a fatal error does to the units before the host hears of it.
+// Runtime diagnostics: the texts of warnings, fatal and memory errors and format-context reports,
+// what the host is told and what a fatal error does to the units first. The cases are
+// tests/data/diagnostics_reports.txt.
 #include <cstdlib>
+#include <regex>
 
 #include "runtime/runtime_session.h"
+#include "support/case_file.h"
 #include "support/scratch_directory.h"
 
 namespace nuvex::testing::units {
 namespace {
 
-constexpr const char* kFailedText = "PELORA-Calculation Failed (exit Called)!";
+// The failure reports as the data file spells them, unit 7 as it stood when each was made.
+std::string failureReports;
 
-class RuntimeDiagnostics : public RuntimeSession {};
-
-TEST_F(RuntimeDiagnostics, WarningWritesOneLineAndGoesOn) {
-  f_warning("careful");
-  EXPECT_EQ(diagnostics(), "VOKS WARNING: careful\n");
-  EXPECT_TRUE(seen().failures.empty());
-}
-
-TEST_F(RuntimeDiagnostics, NullStreamMeansStandardOutput) {
-  f_diagnostics = nullptr;
-  f_warning("to standard output");
-  EXPECT_EQ(f_diagnostics, stdout);
-}
-
-TEST_F(RuntimeDiagnostics, FatalErrorReportsLine90AndAborts) {
-  EXPECT_THROW(f_error("boom"), CCalcAbortException);
-  EXPECT_EQ(diagnostics(), "VOKS ERROR: boom\n");
-  ASSERT_EQ(seen().failures.size(), 1u);
-  const FailureReport& failure = seen().failures[0];
-  EXPECT_EQ(failure.text, kFailedText);
-  EXPECT_EQ(failure.code, 1);
-  EXPECT_EQ(failure.reserved, nullptr);
-  EXPECT_EQ(failure.file, "calc/VOKS/F77INI");
-  EXPECT_EQ(failure.line, 90);
-}
-
-TEST_F(RuntimeDiagnostics, HostThatThrowsEndsTheCalculationItself) {
-  seen().throwOnFailure = true;
-  EXPECT_THROW(f_error("boom"), HostFailure);
-  EXPECT_THROW(f_mem_error("boom"), HostFailure);
-}
-
-// What the units looked like when the host heard of the failure.
-struct UnitsAtFailure {
-  bool externalClosed = false;
-  bool standardOutputKept = false;
-  bool internalKept = false;
-};
-UnitsAtFailure unitsAtFailure;
-
-void inspectUnitsOnFailure(const char* text, int code, const void* reserved, const char* file,
-                           int line) {
-  unitsAtFailure.externalClosed = f_unit(7)->stream == nullptr && f_unit(5)->stream == nullptr;
-  unitsAtFailure.standardOutputKept =
-      f_unit(UNIT_STDIN)->stream == stdin && f_unit(UNIT_STDOUT)->stream == stdout;
-  unitsAtFailure.internalKept = (f_unit(UNIT_INTERNAL)->mode & UNIT_MODE_INTERNAL) != 0;
+void recordWithUnit7(const char* text, int code, const void* reserved, const char* file, int line) {
+  failureReports += std::string(reserved ? "reserved! " : "") + text + " (" + std::to_string(code) +
+                    ") " + file + ":" + std::to_string(line) +
+                    (f_unit(7)->stream ? ", unit 7 open;" : ", unit 7 closed;");
   recordFailure(text, code, reserved, file, line);
 }
 
-TEST_F(RuntimeDiagnostics, FatalErrorClosesExternalUnitsBeforeReporting) {
+// Makes the report a data line names; true when it aborted the calculation.
+bool report(const std::string& name, const char* text, const char* position) try {
+  void* blocks[] = {nullptr, &blocks, nullptr};  // of three, the middle one allocated
+  if (name == "warning") f_warning(text);
+  if (name == "error") f_error(text);
+  if (name == "mem_error") f_mem_error(text);
+  if (name == "check_alloc") f_check_alloc(blocks, 3, text);
+  if (name == "format_error") f_format_error(text, position);
+  if (name == "format_warning") f_format_warning(text, position);
+  if (name == "format_context") f_format_context(text, position);
+  return false;
+} catch (const CCalcAbortException&) {
+  return true;
+}
+
+using RuntimeDiagnostics = RuntimeSession;
+
+TEST_F(RuntimeDiagnostics, Reports) {
   ScratchDirectory directory;
-  ASSERT_EQ(open_unit(7, "work.txt", "NEW", "", "", 0), 1);
-  std::fputs("kept", f_unit(7)->stream);
   DLLCallbacks record = recordingCallbacks();
-  record.reportFailure = inspectUnitsOnFailure;
+  record.reportFailure = recordWithUnit7;
   SetNuvexCallbacks(record);
-  unitsAtFailure = {};
-
-  EXPECT_THROW(f_error("boom"), CCalcAbortException);
-  EXPECT_TRUE(unitsAtFailure.externalClosed);
-  EXPECT_TRUE(unitsAtFailure.standardOutputKept);
-  EXPECT_TRUE(unitsAtFailure.internalKept);
-  EXPECT_EQ(std::fflush(stdout), 0) << "standard output must survive the close";
-  FILE* file = std::fopen("work.txt", "r");
-  ASSERT_NE(file, nullptr);
-  char text[8] = {};
-  EXPECT_NE(std::fgets(text, sizeof text, file), nullptr);
-  std::fclose(file);
-  EXPECT_STREQ(text, "kept") << "the unit's output was flushed by the close";
-}
-
-TEST_F(RuntimeDiagnostics, MemoryErrorReportsLine165AndLeavesUnitsOpen) {
-  ScratchDirectory directory;
-  ASSERT_EQ(open_unit(7, "work.txt", "NEW", "", "", 0), 1);
-  EXPECT_THROW(f_mem_error("no room"), CCalcAbortException);
-  EXPECT_EQ(diagnostics(), "MEM ERROR: no room\n");
-  ASSERT_EQ(seen().failures.size(), 1u);
-  EXPECT_EQ(seen().failures[0].text, kFailedText);
-  EXPECT_EQ(seen().failures[0].code, 1);
-  EXPECT_EQ(seen().failures[0].line, 165);
-  EXPECT_NE(f_unit(7)->stream, nullptr);
-  close_unit(7);
-}
-
-TEST_F(RuntimeDiagnostics, CheckAllocReportsEveryNullThenAbortsOnce) {
-  int a = 0, b = 0;
-  void* allFine[] = {&a, &b};
-  f_check_alloc(allFine, 2, "demo");
-  f_check_alloc(nullptr, 0, "demo");
-  EXPECT_TRUE(seen().failures.empty());
-
-  void* twoMissing[] = {nullptr, &a, nullptr};
-  EXPECT_THROW(f_check_alloc(twoMissing, 3, "demo"), CCalcAbortException);
-  EXPECT_EQ(diagnostics(),
-            "MEM ERROR: unable to allocate space in demo()\n"
-            "MEM ERROR: unable to allocate space in demo()\n");
-  ASSERT_EQ(seen().failures.size(), 2u);
-  EXPECT_EQ(seen().failures[1].line, 165);
-}
-
-TEST_F(RuntimeDiagnostics, FreeAllReleasesAndForgetsEveryBlock) {
-  void* blocks[] = {std::malloc(8), nullptr, std::malloc(16)};
-  f_free_all(blocks, 3);
-  EXPECT_EQ(blocks[0], nullptr);
-  EXPECT_EQ(blocks[2], nullptr);
-  f_free_all(blocks, 3);  // a second release is harmless
-}
-
-// Format-context reports: label, format text, error position (offset into the text, -1 for a
-// pointer elsewhere), expected stream contents.
-struct FormatContextCase {
-  int label;
-  const char* format;
-  int position;
-  bool error;
-  const char* expected;
-};
-
-constexpr FormatContextCase kFormatContextCases[] = {
-    {100, "(I0)", 2, true, "VOKS ERROR: field width must be > 0\n100 FORMAT(I<<?>>0)\n"},
-    {0, "(I0)", 2, false, "VOKS WARNING: field width must be > 0\n(I<<?>>0)\n"},
-    {0, "(I0)", 0, true, "VOKS ERROR: field width must be > 0\n<<?>>(I0)\n"},
-    {7, "(I0)", 4, true, "VOKS ERROR: field width must be > 0\n7 FORMAT(I0)\n"},
-    {0, "(I0)", -1, false, "VOKS WARNING: field width must be > 0\n(I0)\n"},
-    {0, "", 0, true, "VOKS ERROR: field width must be > 0\n\n"},
-};
-
-TEST_F(RuntimeDiagnostics, FormatContextMarksThePosition) {
-  for (const FormatContextCase& c : kFormatContextCases) {
+  for (const TestCase& c : readCases("diagnostics_reports.txt")) {
     DiagnosticsCapture capture;
-    const std::string format = c.format;
-    const char* elsewhere = "elsewhere";
-    f_current_format_label = c.label;
-    f_current_format_text = format.c_str();
-    const char* position = c.position < 0 ? elsewhere : format.c_str() + c.position;
-    if (c.error) {
-      f_format_error("field width must be > 0", position);
-    } else {
-      f_format_warning("field width must be > 0", position);
-    }
-    EXPECT_EQ(capture.text(), c.expected) << c.format << " at " << c.position;
+    failureReports.clear();
+    ASSERT_EQ(open_unit(7, "work.txt", "UNKNOWN", "", "", 0), 1);
+    std::string format = c.fields[3];
+    const std::size_t marker = format.find('^');
+    if (marker != std::string::npos) format.erase(marker, 1);
+    f_current_format_label = c.integer(2);
+    f_current_format_text = c.fields[0] == "format_context" ? nullptr : format.c_str();
+    const char* position = marker == std::string::npos ? "elsewhere" : &format[marker];
+    EXPECT_EQ(report(c.fields[0], c.fields[1].c_str(), position), !c.fields[5].empty())
+        << c.where();
+    EXPECT_EQ(std::regex_replace(capture.text(), std::regex("\n"), "\\n"), c.fields[4])
+        << c.where();
+    EXPECT_EQ(failureReports, c.fields[5]) << c.where();
   }
-  EXPECT_TRUE(seen().failures.empty()) << "format reports are not fatal";
+  f_current_format_text = nullptr;
 }
 
-TEST_F(RuntimeDiagnostics, FormatContextWithoutTextStartsAtThePosition) {
-  const char* format = "(2X,Q)";
-  f_current_format_text = nullptr;
-  f_format_context("unknown edit descriptor", format + 4);
-  EXPECT_EQ(diagnostics(), "unknown edit descriptor\n<<?>>Q)\n");
+TEST_F(RuntimeDiagnostics, CheckAllocQuietWhenAllThereAndFreeAllForgets) {
+  void* blocks[] = {std::malloc(8), std::malloc(16)};
+  f_check_alloc(blocks, 2, "demo");
+  f_check_alloc(nullptr, 0, "demo");
+  f_free_all(blocks, 2);
+  EXPECT_TRUE(blocks[0] == nullptr && blocks[1] == nullptr);
+  f_free_all(blocks, 2);  // a second release is harmless
+  EXPECT_TRUE(diagnostics().empty() && seen().failures.empty());
+}
+
+// A host whose reportFailure throws ends the calculation itself; a null stream means stdout.
+TEST_F(RuntimeDiagnostics, ThrowingHostAndNullStream) {
+  seen().throwOnFailure = true;
+  EXPECT_THROW(f_error("boom"), HostFailure);
+  EXPECT_THROW(f_mem_error("boom"), HostFailure);
+  f_diagnostics = nullptr;
+  f_warning("to standard output");
+  EXPECT_EQ(f_diagnostics, stdout);
 }
 
 }  // namespace

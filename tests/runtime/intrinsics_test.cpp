@@ -1,242 +1,127 @@
-// Numeric, bit and integer intrinsics: the defined edge cases, wrap-around without undefined
-// behaviour, out-of-range arguments, and the bit field operations against gfortran's results.
+// Numeric, bit and integer intrinsics: the edge cases of tests/data/intrinsics_edge_cases.txt and
+// the bit field operations against gfortran's results (tests/data/bit_intrinsics.txt), both run
+// through one table of the intrinsics, then the sentinel-terminated minima.
 #include "nuvex/runtime/intrinsics.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <limits>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "support/case_file.h"
 
 namespace {
 
+using Arguments = std::vector<std::string>;
+struct Operation {
+  std::function<std::string(const Arguments&)> run;
+  bool real;  // the result is a real, compared in its 17-digit form
+};
+
 constexpr const char* kSipowWarning = "WARNING: integer truncation in sipow()\n\n";
 
-std::string sipowOutput(int16_t x, int16_t n, int16_t* result) {
+template <typename T>
+T parse(const std::string& text) {
+  if constexpr (std::is_pointer_v<T>) {
+    return text == "NULL" ? nullptr : text.c_str();
+  } else if constexpr (std::is_integral_v<T>) {
+    return static_cast<T>(std::stoll(text));
+  } else {
+    return std::strtod(text.c_str(), nullptr);
+  }
+}
+
+// Reals with 17 digits, so that every bit and the sign of zero count.
+template <typename T>
+std::string text(T value) {
+  if constexpr (std::is_integral_v<T>) return std::to_string(value);
+  char digits[40];
+  std::snprintf(digits, sizeof digits, "%.17g", static_cast<double>(value));
+  return digits;
+}
+
+template <typename R, typename... P, std::size_t... I>
+std::string call(R (*f)(P...), const Arguments& a, std::index_sequence<I...>) {
+  return text(f(parse<P>(a.at(I))...));
+}
+template <typename R, typename... P>
+Operation wrap(R (*f)(P...)) {
+  return {[f](const Arguments& a) { return call(f, a, std::index_sequence_for<P...>{}); },
+          std::is_floating_point_v<R>};
+}
+// mvbits as a function of the destination's old value, giving its new value.
+template <typename Int>
+Operation wrapMove(void (*f)(Int, Int, Int, Int*, Int)) {
+  return {[f](const Arguments& a) {
+            Int to = parse<Int>(a.at(3));
+            f(parse<Int>(a.at(0)), parse<Int>(a.at(1)), parse<Int>(a.at(2)), &to,
+              parse<Int>(a.at(4)));
+            return text(to);
+          },
+          false};
+}
+
+const std::map<std::string, Operation>& intrinsics() {
+  // clang-format off
+  static const std::map<std::string, Operation> table = {
+      {"iipow", wrap(iipow)},       {"dipow", wrap(dipow)},       {"sipow", wrap(sipow)},
+      {"danint", wrap(danint)},     {"daint", wrap(daint)},       {"nint", wrap(nint)},
+      {"idnint", wrap(idnint)},     {"sisign", wrap(sisign)},     {"iisign", wrap(iisign)},
+      {"dsign", wrap(dsign)},       {"ibset16", wrap(ibset16)},   {"ibset32", wrap(ibset32)},
+      {"ibclr16", wrap(ibclr16)},   {"ibclr32", wrap(ibclr32)},   {"btest16", wrap(btest16)},
+      {"btest32", wrap(btest32)},   {"ishft16", wrap(ishft16)},   {"ishft32", wrap(ishft32)},
+      {"ibits16", wrap(ibits16)},   {"ibits32", wrap(ibits32)},   {"ishftc16", wrap(ishftc16)},
+      {"ishftc32", wrap(ishftc32)}, {"imin16", wrap(imin16)},     {"imin32", wrap(imin32)},
+      {"dmin2", wrap(dmin2)},       {"iabs16", wrap(iabs16)},     {"imod16", wrap(imod16)},
+      {"imod32", wrap(imod32)},     {"dmul", wrap(dmul)},         {"f_index", wrap(f_index)},
+      {"mvbits16", wrapMove(mvbits16)}, {"mvbits32", wrapMove(mvbits32)}};
+  // clang-format on
+  return table;
+}
+
+// Runs one intrinsic and returns its result and what it wrote to standard output; the expected
+// result is brought to the same form.
+struct Outcome {
+  std::string result, output, expected;
+};
+Outcome run(const std::string& name, const Arguments& arguments, const std::string& expected) {
+  const auto operation = intrinsics().find(name);
+  if (operation == intrinsics().end()) return {"unknown intrinsic " + name, "", expected};
   std::fflush(stdout);
   testing::internal::CaptureStdout();
-  *result = sipow(x, n);
-  return testing::internal::GetCapturedStdout();
+  std::string result = operation->second.run(arguments);
+  return {result, testing::internal::GetCapturedStdout(),
+          operation->second.real ? text(parse<double>(expected)) : expected};
 }
 
-TEST(Powers, IntegerPowersFollowTheZeroAndReciprocalRules) {
-  struct Case {
-    int32_t x, n, expected;
-  };
-  const Case cases[] = {
-      {0, 0, 0},    {0, -3, 0},         {5, 0, 1},          {2, -1, 0},
-      {-1, -3, -1}, {-1, -4, 1},        {1, -7, 1},         {-2, -2, 0},
-      {3, 4, 81},   {-3, 3, -27},       {2, 31, INT32_MIN},  // wraps
-      {2, 32, 0},   {-1, INT32_MIN, 1}, {7, INT32_MIN, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(iipow(c.x, c.n), c.expected) << c.x << "**" << c.n;
+TEST(Intrinsics, EdgeCases) {
+  for (const auto& c : nuvex::testing::readCases("intrinsics_edge_cases.txt")) {
+    Arguments arguments;
+    std::istringstream list(c.fields.at(1) + ",");
+    for (std::string argument; std::getline(list, argument, ',');) arguments.push_back(argument);
+    const Outcome out = run(c.fields[0], arguments, c.fields.at(2));
+    EXPECT_EQ(out.result, out.expected) << c.where();
+    EXPECT_EQ(out.output, c.fields.size() > 3 ? kSipowWarning : "") << c.where();
   }
 }
 
-TEST(Powers, RealPowers) {
-  EXPECT_EQ(dipow(0.0, -1), 0.0);
-  EXPECT_EQ(dipow(-0.0, 0), 0.0);
-  EXPECT_EQ(dipow(2.0, -2), 0.25);
-  EXPECT_EQ(dipow(-2.0, 3), -8.0);
-  EXPECT_EQ(dipow(1.5, 0), 1.0);
-  EXPECT_EQ(dipow(2.0, 10), 1024.0);
-  EXPECT_EQ(dipow(2.0, INT32_MIN), 0.0);  // 2**-(2**31) underflows; the exponent is not negated
-}
-
-TEST(Powers, SixteenBitPowersWarnOnlyWhenTheFinalProductIsCut) {
-  struct Case {
-    int16_t x, n, expected;
-    bool warns;
-  };
-  const Case cases[] = {
-      {2, 15, -32768, true},  {3, 10, -6487, true},    {182, 2, -32412, false}, {2, 16, 0, false},
-      {2, 14, 16384, false},  {-2, 15, -32768, false}, {0, -1, 0, false},       {5, -1, 0, false},
-      {-1, -32768, 1, false}, {10, 4, 10000, false},
-  };
-  for (const Case& c : cases) {
-    int16_t result = 0;
-    const std::string output = sipowOutput(c.x, c.n, &result);
-    EXPECT_EQ(result, c.expected) << c.x << "**" << c.n;
-    EXPECT_EQ(output, c.warns ? kSipowWarning : "") << c.x << "**" << c.n;
+TEST(Intrinsics, BitOperationsAgreeWithGfortran) {
+  const auto cases = nuvex::testing::readCases("bit_intrinsics.txt", ' ');
+  ASSERT_GT(cases.size(), 4000u);
+  for (const auto& c : cases) {
+    const Arguments arguments(c.fields.begin() + 2, c.fields.end() - 1);
+    const Outcome out = run(c.fields[0] + c.fields[1], arguments, c.fields.back());
+    EXPECT_EQ(out.result, out.expected) << c.where();
   }
 }
 
-TEST(Rounding, HalvesGoAwayFromZeroWithoutTheAddHalfErrors) {
-  struct Case {
-    double x, nearest, truncated;
-  };
-  const Case cases[] = {
-      {2.5, 3.0, 2.0},
-      {-2.5, -3.0, -2.0},
-      {-0.5, -1.0, -0.0},
-      {-1.7, -2.0, -1.0},
-      {0.49999999999999994, 0.0, 0.0},                               // x + 0.5 would round up to 1
-      {4503599627370497.0, 4503599627370497.0, 4503599627370497.0},  // odd, above 2**52
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(danint(c.x), c.nearest) << c.x;
-    EXPECT_EQ(daint(c.x), c.truncated) << c.x;
-  }
-  EXPECT_EQ(nint(-0.5), -1);
-  EXPECT_EQ(nint(2.5), 3);
-  EXPECT_EQ(idnint(-2.5), -3);
-  EXPECT_EQ(nint(0.49999999999999994), 0);
-  EXPECT_EQ(nint(2147483647.4), INT32_MAX);
-  EXPECT_EQ(nint(-2147483648.4), INT32_MIN);
-}
-
-TEST(Rounding, UnrepresentableIntegersGiveTheIndefiniteValue) {
-  for (double x : {2147483647.5, -2147483649.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
-                   std::numeric_limits<double>::infinity()}) {
-    EXPECT_EQ(nint(x), INT32_MIN) << x;
-    EXPECT_EQ(idnint(x), INT32_MIN) << x;
-  }
-}
-
-TEST(SignTransfer, MagnitudeTakesTheSignOfTheSecondArgument) {
-  EXPECT_EQ(sisign(-5, 0), 5);
-  EXPECT_EQ(sisign(5, -1), -5);
-  EXPECT_EQ(sisign(-32768, 1), 32768);  // widened before the magnitude is taken
-  EXPECT_EQ(iisign(-7, 3), 7);
-  EXPECT_EQ(iisign(7, -3), -7);
-  EXPECT_EQ(iisign(INT32_MIN, 1), INT32_MIN);  // wraps to itself
-  EXPECT_EQ(iisign(INT32_MIN, -1), INT32_MIN);
-  EXPECT_EQ(dsign(3.0, -0.0), 3.0);
-  EXPECT_FALSE(std::signbit(dsign(-3.0, 0.0)));
-  EXPECT_EQ(dsign(-3.0, -1.0), -3.0);
-  EXPECT_EQ(dsign(3.0, -2.0), -3.0);
-}
-
-// ---- Bit operations against gfortran (tests/data/bit_intrinsics.txt) -----------------------
-
-int64_t bitOperation(const std::string& op, int width, const int64_t a[6]) {
-  const auto s = [](int64_t v) { return static_cast<int16_t>(v); };
-  const auto w = [](int64_t v) { return static_cast<int32_t>(v); };
-  if (width == 16) {
-    if (op == "ibits") return ibits16(s(a[0]), s(a[1]), s(a[2]));
-    if (op == "ishftc") return ishftc16(s(a[0]), s(a[1]), s(a[2]));
-    if (op == "ibset") return ibset16(s(a[0]), s(a[1]));
-    if (op == "ibclr") return ibclr16(s(a[0]), s(a[1]));
-    if (op == "btest") return btest16(s(a[0]), s(a[1]));
-    int16_t to = s(a[3]);
-    mvbits16(s(a[0]), s(a[1]), s(a[2]), &to, s(a[4]));
-    return to;
-  }
-  if (op == "ibits") return ibits32(w(a[0]), w(a[1]), w(a[2]));
-  if (op == "ishftc") return ishftc32(w(a[0]), w(a[1]), w(a[2]));
-  if (op == "ibset") return ibset32(w(a[0]), w(a[1]));
-  if (op == "ibclr") return ibclr32(w(a[0]), w(a[1]));
-  if (op == "btest") return btest32(w(a[0]), w(a[1]));
-  int32_t to = w(a[3]);
-  mvbits32(w(a[0]), w(a[1]), w(a[2]), &to, w(a[4]));
-  return to;
-}
-
-int argumentCount(const std::string& op) {
-  if (op == "mvbits") return 5;
-  return (op == "ibits" || op == "ishftc") ? 3 : 2;
-}
-
-TEST(BitIntrinsics, AgreeWithGfortranOnEveryGeneratedCase) {
-  std::ifstream data(NUVEX_TEST_DATA_DIR "/bit_intrinsics.txt");
-  ASSERT_TRUE(data) << "missing bit_intrinsics.txt";
-  std::string line;
-  int checked = 0;
-  while (std::getline(data, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string op;
-    int width = 0;
-    int64_t args[6] = {};
-    fields >> op >> width;
-    for (int i = 0; i < argumentCount(op); ++i) fields >> args[i];
-    int64_t expected = 0;
-    fields >> expected;
-    ASSERT_FALSE(fields.fail()) << line;
-    EXPECT_EQ(bitOperation(op, width, args), expected) << line;
-    ++checked;
-  }
-  EXPECT_GT(checked, 4000);
-}
-
-TEST(BitIntrinsics, PositionsOutsideTheWidthChangeNothing) {
-  EXPECT_EQ(ibset16(5, 16), 5);
-  EXPECT_EQ(ibset16(5, -1), 5);
-  EXPECT_EQ(ibclr32(-1, 32), -1);
-  EXPECT_EQ(ibclr32(-1, INT32_MIN), -1);
-  EXPECT_EQ(btest32(-1, 32), 0);
-  EXPECT_EQ(btest16(-1, -3), 0);
-  EXPECT_EQ(ibset32(0, 31), INT32_MIN);
-}
-
-TEST(BitIntrinsics, ShiftsAreArithmeticAndSaturateAtTheWidth) {
-  struct Case {
-    int32_t value, shift, expected16, expected32;
-  };
-  const Case cases[] = {
-      {-8, -1, -4, -4},      {1, 15, INT16_MIN, 32768},
-      {1, 16, 0, 65536},     {1, 31, 0, INT32_MIN},
-      {1, 32, 0, 0},         {3, 100, 0, 0},
-      {-5, -40, -1, -1},     {5, -40, 0, 0},
-      {-1, -15, -1, -1},     {12345, 0, 12345, 12345},
-      {-32768, -15, -1, -1}, {0x4000, 1, INT16_MIN, 0x8000},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ishft16(static_cast<int16_t>(c.value), static_cast<int16_t>(c.shift)), c.expected16)
-        << c.value << " by " << c.shift;
-    EXPECT_EQ(ishft32(c.value, c.shift), c.expected32) << c.value << " by " << c.shift;
-  }
-  EXPECT_EQ(ishft32(INT32_MIN, -31), -1);
-  EXPECT_EQ(ishft32(1, INT32_MIN), 0);
-  EXPECT_EQ(ishft32(-1, INT32_MIN), -1);
-}
-
-TEST(BitIntrinsics, FieldsOutsideTheWidthGiveZero) {
-  EXPECT_EQ(ibits16(-1, 10, 7), 0);
-  EXPECT_EQ(ibits32(-1, 30, 3), 0);
-  EXPECT_EQ(ibits32(-1, -1, 2), 0);
-  EXPECT_EQ(ibits32(-1, 3, -1), 0);
-  EXPECT_EQ(ibits32(-1, 32, 0), 0);
-  EXPECT_EQ(ibits32(-1, 0, 32), -1);
-  EXPECT_EQ(ibits32(INT32_MIN, 31, 1), 1);  // zero-extended, not sign-extended
-  EXPECT_EQ(ishftc16(7, 1, 0), 0);
-  EXPECT_EQ(ishftc16(7, 1, 17), 0);
-  EXPECT_EQ(ishftc32(7, 4, 3), 0);
-  EXPECT_EQ(ishftc32(7, -4, 3), 0);
-  EXPECT_EQ(ishftc32(7, 0, 99), 7);  // shift 0 comes first
-  EXPECT_EQ(ishftc32(INT32_MIN, 1, 32), 1);
-}
-
-TEST(BitIntrinsics, MoveBitsOnlyWhereBothEndsExist) {
-  int32_t to32 = 0;
-  mvbits32(11, 1, 2, &to32, 4);
-  EXPECT_EQ(to32, 16);
-  to32 = 0;
-  mvbits32(-1, 30, 5, &to32, 0);  // bits 32.. of the source do not exist
-  EXPECT_EQ(to32, 3);
-  to32 = 0;
-  mvbits32(-1, 0, 40, &to32, 28);
-  EXPECT_EQ(to32, static_cast<int32_t>(0xF0000000u));
-  int16_t to16 = 0x1234;
-  mvbits16(-1, 0, 0, &to16, 0);
-  EXPECT_EQ(to16, 0x1234);
-  mvbits16(-1, -2, 4, &to16, 0);  // only source bits 0 and 1 exist, they go to bits 2 and 3
-  EXPECT_EQ(to16, 0x123C);
-  mvbits16(0, 0, 16, nullptr, 0);
-}
-
-// ---- Minimum, absolute value, remainder, substring position -------------------------------
-
-TEST(IntegerIntrinsics, MinimaOfPairsAndSentinelLists) {
-  EXPECT_EQ(imin16(-3, 2), -3);
-  EXPECT_EQ(imin32(INT32_MIN, INT32_MAX), INT32_MIN);
-  EXPECT_EQ(dmin2(1.0, 2.0), 1.0);
-  EXPECT_EQ(dmin2(2.0, 1.0), 1.0);
+TEST(Intrinsics, MinimaOfSentinelTerminatedLists) {
   EXPECT_EQ(dminv(3.0, -2.5, F_DMINV_SENTINEL), -2.5);
   EXPECT_EQ(dminv(F_DMINV_SENTINEL, -1.0), 0.0);
   EXPECT_EQ(dminv(4.0, F_DMINV_SENTINEL, -9.0), 4.0);  // nothing after the sentinel counts
@@ -245,31 +130,6 @@ TEST(IntegerIntrinsics, MinimaOfPairsAndSentinelLists) {
   EXPECT_EQ(iminv32(2147483647, F_IMINV32_SENTINEL), 2147483647);
   EXPECT_EQ(iminv16(F_IMINV16_SENTINEL, 1), 0);
   EXPECT_EQ(iminv16(int16_t{9}, int16_t{-32768}, int16_t{4}, F_IMINV16_SENTINEL), -32768);
-}
-
-TEST(IntegerIntrinsics, AbsoluteValueAndRemainderWrapWithoutTrapping) {
-  EXPECT_EQ(iabs16(-5), 5);
-  EXPECT_EQ(iabs16(INT16_MIN), INT16_MIN);
-  EXPECT_EQ(imod32(7, 3), 1);
-  EXPECT_EQ(imod32(-7, 3), -1);
-  EXPECT_EQ(imod32(7, -3), 1);
-  EXPECT_EQ(imod16(-7, -2), -1);
-  EXPECT_EQ(imod32(5, 0), 0);
-  EXPECT_EQ(imod16(5, 0), 0);
-  EXPECT_EQ(imod32(INT32_MIN, -1), 0);
-  EXPECT_EQ(imod16(INT16_MIN, -1), 0);
-  EXPECT_EQ(dmul(1.5, -4.0), -6.0);
-}
-
-TEST(IntegerIntrinsics, SubstringPositionsCountFromOne) {
-  EXPECT_EQ(f_index("abcabc", "ca"), 3);
-  EXPECT_EQ(f_index("abcabc", "abc"), 1);
-  EXPECT_EQ(f_index("abc", ""), 4);
-  EXPECT_EQ(f_index("abc", nullptr), 4);
-  EXPECT_EQ(f_index("abc", "x"), 0);
-  EXPECT_EQ(f_index("abc", "abcd"), 0);
-  EXPECT_EQ(f_index(nullptr, "a"), 0);
-  EXPECT_EQ(f_index(nullptr, nullptr), 1);
 }
 
 }  // namespace

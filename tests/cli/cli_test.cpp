@@ -1,0 +1,268 @@
+// The nuvex command line as a whole, run as a child process: conversions and malformed lines of
+// the data files, round trips through two commands, usage errors, inputs that cannot be read,
+// lines passing through, the demo, and batches over the engine that must keep every line in place.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "nuvex/engine.h"
+#include "support/case_file.h"
+#include "support/scratch_directory.h"
+
+namespace nuvex::testing {
+namespace {
+
+struct CliResult {
+  int status = -1;  // exit status; 128 + signal number when the process was killed
+  std::string out, err;
+};
+
+std::string readWholeFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeWholeFile(const std::string& name, std::string_view text) {
+  std::ofstream(name, std::ios::binary) << text;
+}
+
+// Runs the built converter inside the scratch directory; the shell does the redirections (the
+// arguments of the tests are plain words).
+CliResult runCli(const std::string& arguments, std::string_view input = {}) {
+  writeWholeFile("cli-stdin.txt", input);
+  const std::string command =
+      "'" NUVEX_CLI_PATH "' " + arguments + " <cli-stdin.txt >cli-stdout.txt 2>cli-stderr.txt";
+  const int status = std::system(command.c_str());
+  constexpr int kSignalled = 128;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : kSignalled + WTERMSIG(status),
+          readWholeFile("cli-stdout.txt"), readWholeFile("cli-stderr.txt")};
+}
+
+constexpr int kDataError = 1;
+constexpr int kUsageError = 2;
+
+std::string firstLine(const std::string& text) {
+  return text.substr(0, text.find('\n'));
+}
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  ScratchDirectory scratch_;
+};
+
+TEST_F(Cli, RejectsTheCommandLinesOfTheDataFile) {
+  for (const TestCase& c : readCases("cli_usage_errors.txt")) {
+    SCOPED_TRACE(c.where());
+    const CliResult result = runCli(c.fields.at(0), "10 50\n");
+    EXPECT_EQ(result.status, kUsageError);
+    EXPECT_EQ(result.out, "");
+    if (c.fields.at(1).empty()) {
+      EXPECT_TRUE(contains(result.err, "Run with --help for more information.")) << result.err;
+    } else {
+      EXPECT_EQ(firstLine(result.err), c.fields[1]);
+    }
+  }
+}
+
+TEST_F(Cli, HelpExplainsTheMarkerAndGivesExamples) {
+  const CliResult help = runCli("--help"), version = runCli("--version");
+  EXPECT_EQ(help.status + version.status, 0);
+  EXPECT_TRUE(contains(help.out, "\"*error* \""));
+  EXPECT_TRUE(
+      contains(help.out, "Exit status: 0 all converted, 1 some line or file failed, 2 usage"));
+  EXPECT_TRUE(contains(help.out, "Examples:\n  echo \"10 50\" | nuvex from-ll --system 3"));
+  EXPECT_EQ(version.out.rfind("nuvex ", 0), 0u) << version.out;
+}
+
+TEST_F(Cli, CommentsBlankLinesAndLineEndsPassThroughInPlace) {
+  const CliResult result =
+      runCli("from-ll -s 3 -p 1", "# id lon lat\r\n\r\n   \n10 50\r\n  # indented\n10 50");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "# id lon lat\n\n   \n571666.4 5539109.8 32\n  # indented\n571666.4 5539109.8 32\n");
+  const CliResult empty = runCli("to-ll -s 1", "");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out + empty.err, "");
+}
+
+TEST_F(Cli, ReadsFilesInOrderAndGoesOnAfterOneThatCannotBeOpened) {
+  writeWholeFile("first.txt", "10 50 one\n");
+  writeWholeFile("third.txt", "# third\n10 abc\n10 50 three\n");
+  const CliResult result =
+      runCli("from-ll -s 3 -p 0 first.txt missing.txt . - third.txt", "10 50 stdin\n");
+  EXPECT_EQ(result.status, kDataError);
+  EXPECT_EQ(result.out,
+            "571666 5539110 32 one\n571666 5539110 32 stdin\n# third\n*error* 10 abc\n"
+            "571666 5539110 32 three\n");
+  EXPECT_EQ(result.err,
+            "nuvex: missing.txt: cannot open: No such file or directory\n"
+            "nuvex: .: is a directory\n"
+            "nuvex: third.txt:2: latitude \"abc\" is not a number\n");
+}
+
+TEST_F(Cli, DemoPrintsATableForEverySystemAndIsTheDefault) {
+  const CliResult demo = runCli("demo"), bare = runCli("");
+  EXPECT_EQ(demo.status + bare.status, 0) << demo.err;
+  EXPECT_EQ(demo.err, "");
+  EXPECT_EQ(bare.out, demo.out);
+  for (const char* text :
+       {"System", "Easting (m)", "1 Bessel 1841 / Gauss-Krueger 3 deg",
+        "2 International 1924 / UTM", "3 WGS84 / UTM", "4 Krassowsky 1940 / Gauss-Krueger 6 deg"}) {
+    EXPECT_TRUE(contains(demo.out, text)) << text;
+  }
+  // The reference point on system 3: the worked values of the projection.
+  const std::size_t reference = demo.out.find("Reference point");
+  ASSERT_NE(reference, std::string::npos);
+  const std::string row = firstLine(demo.out.substr(demo.out.find("3 WGS84 / UTM", reference)));
+  EXPECT_TRUE(contains(row, "32   571666.448   5539109.815")) << row;
+}
+
+// What TRGU gives for one point from WGS84 to the UTM grid of system 2 as the converter prints it
+// by default, or the marked row when there is no path.
+std::string expectedRow(double longitude, double latitude, const std::string& text) {
+  GEO_XIN[1] = longitude;
+  GEO_YIN[1] = latitude;
+  if (TRGU("G", 3, "E", 2, 3, 1, 1, 0) != 0) return "*error* " + text;
+  char row[128];
+  std::snprintf(row, sizeof row, "%.3f %.3f %d", GRID_XOUT[1], GRID_YOUT[1], GRID_ZONEOUT[1]);
+  return row;
+}
+
+TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
+  // Points without a path at the first, last and first-after-full positions of the engine's
+  // batches, two in a row, and a run of them, between comments and malformed lines.
+  const std::set<int> noPath = {0,   1,   TRGU_MAXPT - 1,     TRGU_MAXPT, TRGU_MAXPT + 1, 450, 451,
+                                452, 453, 2 * TRGU_MAXPT + 99};
+  std::string input, expected, messages;
+  auto addLine = [&, line = 0](const std::string& in, const std::string& out,
+                               const std::string& message) mutable {
+    input += in + "\n";
+    expected += out + "\n";
+    ++line;
+    if (!message.empty()) messages += "nuvex: <stdin>:" + std::to_string(line) + message;
+  };
+  for (int index = 0; index < 2 * TRGU_MAXPT + 100; ++index) {
+    const bool far = noPath.contains(index);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f %.4f", far ? 30.0 : 6.0 + (index % 90) * 0.1,
+                  far ? 10.0 : 47.5 + (index % 70) * 0.1);
+    double longitude = 0.0, latitude = 0.0;
+    std::sscanf(text, "%lf %lf", &longitude, &latitude);
+    // The regions are not rectangles: some points of the grid have no path either.
+    const std::string row = expectedRow(longitude, latitude, text);
+    EXPECT_TRUE(!far || row.starts_with("*error*")) << text;
+    addLine(text, row,
+            row.starts_with("*error*") ? ": no transformation path for this point\n" : "");
+    if (index % 97 == 0) addLine("# comment", "# comment", "");
+    if (index % 131 == 0) {
+      addLine("bad line", "*error* bad line", ": longitude \"bad\" is not a number\n");
+    }
+  }
+  const CliResult result = runCli("from-ll -s 2", input);
+  EXPECT_EQ(result.status, kDataError);
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.err, messages);
+
+  // A whole batch and more without any path: every point marked.
+  input = expected = "";
+  for (int index = 0; index < TRGU_MAXPT + 5; ++index) {
+    input += "30 10 p" + std::to_string(index) + "\n";
+    expected += "*error* 30 10 p" + std::to_string(index) + "\n";
+  }
+  const CliResult none = runCli("convert --from G:2 --to G:3", input);
+  EXPECT_EQ(none.status, kDataError);
+  EXPECT_EQ(none.out, expected);
+  EXPECT_EQ(firstLine(none.err), "nuvex: <stdin>:1: no transformation path for this point");
+}
+
+// Numbers within the tolerance, everything between them (separators, extra columns) exactly.
+void expectLineMatches(const std::string& actual, const std::string& expected, double tolerance) {
+  const char *a = actual.c_str(), *e = expected.c_str();
+  while (*a != '\0' || *e != '\0') {
+    char *aEnd = nullptr, *eEnd = nullptr;
+    // Words such as "nan" or "inf" in extra columns are text, not numbers.
+    const double got = std::isalpha(static_cast<unsigned char>(*a)) ? 0.0 : std::strtod(a, &aEnd);
+    const double want = std::isalpha(static_cast<unsigned char>(*e)) ? 0.0 : std::strtod(e, &eEnd);
+    if (aEnd != nullptr && aEnd != a && eEnd != nullptr && eEnd != e) {
+      EXPECT_NEAR(got, want, tolerance) << "at \"" << a << "\" of: " << actual;
+      a = aEnd, e = eEnd;
+    } else {
+      ASSERT_EQ(*a, *e) << "at \"" << a << "\" of: " << actual << "\nexpected: " << expected;
+      ++a, ++e;
+    }
+  }
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream stream(line);
+  return {std::istream_iterator<std::string>(stream), std::istream_iterator<std::string>()};
+}
+
+TEST_F(Cli, ConvertsTheCasesOfTheDataFile) {
+  for (const TestCase& c : readCases("cli_conversions.txt")) {
+    SCOPED_TRACE(c.where());
+    const CliResult result = runCli(c.fields.at(0), c.fields.at(1) + "\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    ASSERT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << "one line in, one out";
+    ASSERT_EQ(result.out.back(), '\n');
+    const std::string line = result.out.substr(0, result.out.size() - 1);
+    if (c.fields.at(3) == "exact") {
+      EXPECT_EQ(line, c.fields[2]);
+    } else {
+      expectLineMatches(line, c.fields[2], c.number(3));
+    }
+  }
+}
+
+TEST_F(Cli, MarksTheMalformedLinesOfTheDataFileAndNamesTheReason) {
+  for (const TestCase& c : readCases("cli_malformed_lines.txt")) {
+    SCOPED_TRACE(c.where());
+    const CliResult result = runCli(c.fields.at(0), c.fields.at(1) + "\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "*error* " + c.fields[1] + "\n");
+    EXPECT_EQ(result.err, "nuvex: <stdin>:1: " + c.fields.at(2) + "\n");
+  }
+}
+
+TEST_F(Cli, GridOutputOfFromLLFeedsToLLForEverySystem) {
+  // System 3 is the projection alone; the others go through a datum shift each way, which is
+  // evaluated where the point is and so returns within a few centimetres, not exactly. On the
+  // Gauss-Krueger systems 1 and 4 the zone column of the grid output comes back as an extra.
+  const std::string points = "10 50 a\n13.405 52.52 b\n6.9583 50.9413 c\n11.5755 48.1372 d\n";
+  for (const std::string system : {"1", "2", "3", "4", "4 --zone-width 6"}) {
+    SCOPED_TRACE("system " + system);
+    const double tolerance = system == "3" ? 2e-8 : 1e-6;  // deg
+    const CliResult grid = runCli("from-ll -p 6 -s " + system, points);
+    const CliResult back = runCli("to-ll -p 3,10 -s " + system, grid.out);
+    ASSERT_EQ(grid.status + back.status, 0) << grid.err << back.err;
+    std::istringstream expected(points), actual(back.out);
+    for (std::string want, got; std::getline(expected, want);) {
+      ASSERT_TRUE(std::getline(actual, got));
+      const std::vector<std::string> w = words(want), g = words(got);
+      ASSERT_EQ(g.size(), system[0] == '1' || system[0] == '4' ? 4u : 3u) << got;
+      EXPECT_NEAR(std::stod(g[0]), std::stod(w[0]), tolerance) << got;
+      EXPECT_NEAR(std::stod(g[1]), std::stod(w[1]), tolerance) << got;
+      EXPECT_EQ(g.back(), w.back());
+    }
+    std::string rest;
+    EXPECT_FALSE(std::getline(actual, rest));
+  }
+}
+
+}  // namespace
+}  // namespace nuvex::testing
