@@ -4,6 +4,7 @@
 #pragma once
 
 #include "nuvex/runtime/units.h"
+#include "runtime/unit_table_internal.h"
 
 namespace nuvex::runtime {
 
@@ -22,10 +23,6 @@ inline bool isShort(const Conversion& c) {
 }
 inline bool isLong(const Conversion& c) {
   return c.modifier == 'l' || c.modifier == 'L';
-}
-
-inline bool isExternalUnit(int unit) {
-  return unit >= 0 && unit <= UNIT_LAST_EXTERNAL;
 }
 
 // The unit of an entry that continues the statement started on it, or null after a refusal

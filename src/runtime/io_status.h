@@ -1,4 +1,4 @@
-// Unit status codes (iostat) of statement control and formatted editing.
+// Unit status codes (iostat): connection, statement control and formatted editing.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +6,21 @@
 namespace nuvex::runtime {
 
 inline constexpr int16_t kIostatEndOfFile = -1;
+inline constexpr int16_t kIostatOpenOldFailed = 1;      // OLD, RO, READ
+inline constexpr int16_t kIostatOpenNewFailed = 2;      // NEW, WO, WRITE
+inline constexpr int16_t kIostatOpenScratchFailed = 3;  // SCRATCH
+inline constexpr int16_t kIostatOpenUnknownFailed = 4;  // UNKNOWN
+inline constexpr int16_t kIostatBadStatus = 5;
+inline constexpr int16_t kIostatBadForm = 6;
+inline constexpr int16_t kIostatBadDirectRecl = 7;
+inline constexpr int16_t kIostatBadAccess = 8;
+inline constexpr int16_t kIostatBadBlank = 9;
+inline constexpr int16_t kIostatSeekEndFailed = 10;
+inline constexpr int16_t kIostatNoRecordBuffer = 12;
+inline constexpr int16_t kIostatNoFormatState = 13;
+inline constexpr int16_t kIostatCloseFailed = 21;
+inline constexpr int16_t kIostatRemoveFailed = 22;
+inline constexpr int16_t kIostatRewindFailed = 71;
 inline constexpr int16_t kIostatNotOpened = 31;
 inline constexpr int16_t kIostatNotSequential = 34;
 inline constexpr int16_t kIostatNotDirect = 35;

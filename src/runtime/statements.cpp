@@ -11,6 +11,7 @@
 
 #include "nuvex/runtime/diagnostics.h"
 #include "nuvex/runtime/format.h"
+#include "runtime/bounded_text.h"
 #include "runtime/io_status.h"
 #include "runtime/statements_internal.h"
 #include "runtime/unit_table_internal.h"
@@ -159,7 +160,7 @@ int writeSequentialRecord(unit_record* record) {
   }
   char* first = record->record + (carriage ? 1 : 0);
   if (record->cursor < first) first = record->cursor;
-  size_t length = strnlen(first, static_cast<size_t>(record->cursor - first));
+  size_t length = boundedLength(first, static_cast<size_t>(record->cursor - first));
   bool contiguous = first + length == record->cursor;
   if (terminator != '\0' && contiguous) {
     *record->cursor = terminator;

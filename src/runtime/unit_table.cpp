@@ -32,10 +32,6 @@ void setBit(uint32_t& bits, uint32_t bit, bool on) {
   }
 }
 
-bool isExternal(int unit) {
-  return unit >= 0 && unit <= UNIT_LAST_EXTERNAL;
-}
-
 void storeName(unit_record& record, const char* name) {
   std::free(record.name);
   record.name = nullptr;
@@ -181,7 +177,7 @@ unit_record* f_unit(int unit) {
 }
 
 void check_unit_number(int unit) {
-  if (isExternal(unit)) return;
+  if (nuvex::runtime::isExternalUnit(unit)) return;
   char message[128];
   std::snprintf(message, sizeof message, "bad unit number used (%d), valid units: 1 to %d", unit,
                 UNIT_LAST_EXTERNAL);

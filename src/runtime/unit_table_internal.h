@@ -2,6 +2,7 @@
 #pragma once
 
 #include "nuvex/runtime/units.h"
+#include "runtime/io_status.h"
 
 NUVEX_EXTERN_C_BEGIN
 
@@ -14,25 +15,12 @@ NUVEX_EXTERN_C_END
 
 namespace nuvex::runtime {
 
-// Unit iostat codes set by connecting, opening, closing and the setters.
-inline constexpr int16_t kIostatOpenOldFailed = 1;      // OLD, RO, READ
-inline constexpr int16_t kIostatOpenNewFailed = 2;      // NEW, WO, WRITE
-inline constexpr int16_t kIostatOpenScratchFailed = 3;  // SCRATCH
-inline constexpr int16_t kIostatOpenUnknownFailed = 4;  // UNKNOWN
-inline constexpr int16_t kIostatBadStatus = 5;
-inline constexpr int16_t kIostatBadForm = 6;
-inline constexpr int16_t kIostatBadDirectRecl = 7;
-inline constexpr int16_t kIostatBadAccess = 8;
-inline constexpr int16_t kIostatBadBlank = 9;
-inline constexpr int16_t kIostatSeekEndFailed = 10;
-inline constexpr int16_t kIostatNoRecordBuffer = 12;
-inline constexpr int16_t kIostatNoFormatState = 13;
-inline constexpr int16_t kIostatCloseFailed = 21;
-inline constexpr int16_t kIostatRemoveFailed = 22;
-inline constexpr int16_t kIostatRewindFailed = 71;
-
 // Source path and lines reported to the host for unit diagnostics.
 inline constexpr const char* kOpenCloseSourceFile = "calc/VOKS/OPNCLS";
+
+inline bool isExternalUnit(int unit) {
+  return unit >= 0 && unit <= UNIT_LAST_EXTERNAL;
+}
 
 // The caller's file argument as it may be printed ("%s" must never see a null pointer).
 inline const char* printableName(const char* name) {
