@@ -9,6 +9,6 @@ done
 if [ ${#needed[@]} -gt 0 ]; then
   echo "setup: installing ${needed[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${needed[@]}" >/dev/null
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${needed[@]}" >/dev/null
 fi

@@ -1,0 +1,60 @@
+// nuvex batch transformation: converts any number of points between two coordinate systems,
+// from any number of threads at once. It runs the same per-point work as TRGU (same routes through
+// the regions, same zone rules, same zone-prefix handling) without TRGU's process-wide arrays, its
+// lock or its 300-point limit.
+//
+// Systems (codes 1..4) as in TRGU: 1 Bessel 1841 / Gauss-Krueger, 2 International 1924 / UTM,
+// 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger (3 or 6 deg zones). Grid coordinates are metres
+// (Gauss-Krueger eastings carry the zone in their millions), geographic coordinates decimal
+// degrees. Heights are not converted: callers carry them along.
+#pragma once
+
+#include <cstddef>
+
+namespace nuvex {
+
+enum class CoordinateType { Grid, Geographic };
+
+// One side of a conversion: grid ("E") or geographic ("G") coordinates of system 1..4.
+struct CoordinateSystem {
+  CoordinateType type;
+  int system;
+};
+
+// How output zones are chosen, as TRGU's arguments: width 3 or 6 (deg; 6 only changes system 4),
+// the zone from each point's longitude, or else `given` for every point.
+struct ZoneChoice {
+  int width = 3;
+  bool fromLongitude = true;
+  int given = 0;
+};
+
+// Status of one point after Transformer::transform.
+inline constexpr int kPointConverted = 0;
+inline constexpr int kPointWithoutPath = -1;  // no transformation path, or non-finite input
+
+class Transformer {
+ public:
+  // Throws std::invalid_argument for a system outside 1..4 or a zone width other than 3 or 6.
+  Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones = {});
+
+  // Converts count points given as separate arrays. Grid input: x easting (m), y northing (m),
+  // zone (null: 0 for every point, i.e. taken from the easting's millions or the longitude);
+  // geographic input: x longitude, y latitude (deg). Outputs may be the inputs themselves; zoneOut
+  // and status may be null. status[i] is kPointConverted, or kPointWithoutPath with xOut/yOut NaN
+  // and zoneOut 0. Returns the number of points converted. Safe to call from any number of threads
+  // at once on the same object.
+  std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,
+                        double* xOut, double* yOut, int* zoneOut, int* status) const;
+
+  CoordinateSystem source() const { return from_; }
+  CoordinateSystem target() const { return to_; }
+  ZoneChoice zones() const { return zones_; }
+
+ private:
+  CoordinateSystem from_;
+  CoordinateSystem to_;
+  ZoneChoice zones_;
+};
+
+}  // namespace nuvex
