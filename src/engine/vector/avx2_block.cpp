@@ -6,7 +6,6 @@
 // lane whose discrete decisions (region cell, zone) could tip on that difference is handed to the
 // scalar path, as are lanes without a path and lanes outside the range the series serve.
 #include <immintrin.h>
-#include <sleef.h>
 
 #include <array>
 #include <cmath>
@@ -16,10 +15,15 @@
 #include "engine/linear_shifts.h"
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
+#include "engine/vector/vector_sincos.h"
 #include "nuvex/engine.h"
 
 namespace nuvex::engine {
 namespace {
+
+// Everything that touches vector registers is built for AVX2 and FMA function by function; the
+// rest of the file (and every inline function of the headers above) stays baseline x86-64 code.
+#define VECTOR_CODE __attribute__((target("avx2,fma")))
 
 using Vec = __m256d;  // four doubles; GCC and clang give it the arithmetic operators
 using LaneArray = std::array<double, kVectorLanes>;
@@ -43,29 +47,35 @@ constexpr double kRegionBWestEdge = 9.66666666666667;  // deg
 constexpr double kRegionBSouthEdge = 50.0;             // deg
 constexpr unsigned kAllLanes = (1u << kVectorLanes) - 1;
 
+VECTOR_CODE
 Vec splat(double value) {
   return _mm256_set1_pd(value);
 }
 
+VECTOR_CODE
 Vec truncated(Vec v) {
   return _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
 }
 
+VECTOR_CODE
 Vec select(Vec condition, Vec ifTrue, Vec ifFalse) {
   return _mm256_blendv_pd(ifFalse, ifTrue, condition);
 }
 
+VECTOR_CODE
 Vec absolute(Vec v) {
   return _mm256_andnot_pd(splat(-0.0), v);
 }
 
 // Lanes (bit k for lane k) where |v| <= limit; false for NaN.
+VECTOR_CODE
 unsigned withinMagnitude(Vec v, double limit) {
   return static_cast<unsigned>(
       _mm256_movemask_pd(_mm256_cmp_pd(absolute(v), splat(limit), _CMP_LE_OQ)));
 }
 
 // Lanes where v lies within kDecisionMargin of a whole number.
+VECTOR_CODE
 unsigned nearWholeNumber(Vec v) {
   const Vec distance =
       absolute(v - _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
@@ -73,6 +83,7 @@ unsigned nearWholeNumber(Vec v) {
       _mm256_movemask_pd(_mm256_cmp_pd(distance, splat(kDecisionMargin), _CMP_LT_OQ)));
 }
 
+VECTOR_CODE
 LaneArray lanes(Vec v) {
   LaneArray values;
   _mm256_storeu_pd(values.data(), v);
@@ -96,6 +107,7 @@ struct Terms {
   Vec cs, t, eta2, n;
 };
 
+VECTOR_CODE
 Terms latitudeTerms(const SeriesRow& r, Vec sinPhi, Vec cosPhi) {
   Terms terms;
   terms.cs = cosPhi;
@@ -110,6 +122,7 @@ struct Sines {
 };
 
 // sin 2x .. sin 10x from sin 2x and cos 2x (the scalar path's recurrence).
+VECTOR_CODE
 Sines multipleSines(Vec sin2x, Vec cos2x) {
   const Vec twoCos = splat(2.0) * cos2x;
   Sines s;
@@ -123,6 +136,7 @@ Sines multipleSines(Vec sin2x, Vec cos2x) {
 
 // ---- Zones -------------------------------------------------------------------------------------
 
+VECTOR_CODE
 Vec centralMeridianOfZone(int system, int zoneWidth, Vec zone) {
   if (usesThreeDegreeZones(system, zoneWidth)) return splat(kThreeDegreeZone) * zone;
   if (system == kKrassowskySystem) {
@@ -132,6 +146,7 @@ Vec centralMeridianOfZone(int system, int zoneWidth, Vec zone) {
 }
 
 // The zone before truncation, as ZONECM forms it from a longitude.
+VECTOR_CODE
 Vec zoneBeforeTruncation(int system, int zoneWidth, Vec longitude) {
   if (usesThreeDegreeZones(system, zoneWidth)) {
     return (longitude + splat(kHalfThreeDegreeZone)) / splat(kThreeDegreeZone);
@@ -140,6 +155,7 @@ Vec zoneBeforeTruncation(int system, int zoneWidth, Vec longitude) {
   return longitude / splat(kSixDegreeZone) + splat(kUtmZoneOffset);
 }
 
+VECTOR_CODE
 Vec zonePrefixOfCentralMeridian(int system, int zoneWidth, Vec centralMeridian) {
   const Vec q =
       usesThreeDegreeZones(system, zoneWidth)
@@ -156,6 +172,7 @@ struct Grid {
 };
 
 // Lanes far from the central meridian are cleared from servedLanes.
+VECTOR_CODE
 Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec latitude,
              unsigned& servedLanes) {
   const SeriesRow r = seriesRow(system);
@@ -163,8 +180,8 @@ Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec 
   const Vec phi = latitude * perDegree;
   servedLanes &= withinMagnitude(longitude - centralMeridian, kMaxMeridianDistance);
   const Vec l = (longitude - centralMeridian) * perDegree;
-  const Sleef___m256d_2 sc = Sleef_sincosd4_u10avx2(phi);
-  const Terms p = latitudeTerms(r, sc.x, sc.y);
+  const SinCos4 sc = sinCos4(phi);
+  const Terms p = latitudeTerms(r, sc.sin, sc.cos);
 
   const Vec t2 = p.t * p.t;
   const Vec t4 = t2 * t2;
@@ -175,7 +192,8 @@ Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec 
       p.n * (p.cs * l + cs2 * p.cs * (one - t2 + p.eta2) * l2 * l * splat(kInverseFactorial3) +
              cs2 * cs2 * p.cs * (splat(5.0) - splat(18.0) * t2 + t4) * l2 * l2 * l *
                  splat(kInverseFactorial5));
-  const Sines s = multipleSines(splat(2.0) * sc.x * sc.y, (sc.y - sc.x) * (sc.y + sc.x));
+  const Sines s =
+      multipleSines(splat(2.0) * sc.sin * sc.cos, (sc.cos - sc.sin) * (sc.cos + sc.sin));
   const double* c = r.row->arc;
   const Vec g = phi * splat(c[0] * kDegreesPerRadian) - splat(c[1]) * s.sin2 +
                 splat(c[2]) * s.sin4 - splat(c[3]) * s.sin6 + splat(c[4]) * s.sin8 -
@@ -201,6 +219,7 @@ struct Geographic {
 
 // GRID2GEO's series for an easting already reduced to its zone. Lanes far from the central
 // meridian are cleared from servedLanes.
+VECTOR_CODE
 Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
                    unsigned& servedLanes) {
   const SeriesRow r = seriesRow(system);
@@ -210,15 +229,15 @@ Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
 
   // Footpoint latitude.
   const Vec sigma = northing * splat(1.0 / (row.arc[0] * row.scaleFactor * kDegreesPerRadian));
-  const Sleef___m256d_2 sc2 = Sleef_sincosd4_u10avx2(splat(2.0) * sigma);
-  const Sines s = multipleSines(sc2.x, sc2.y);
+  const SinCos4 sc2 = sinCos4(splat(2.0) * sigma);
+  const Sines s = multipleSines(sc2.sin, sc2.cos);
   const double* b = row.footpoint;
   const Vec phiF = sigma * rho + splat(b[0]) * s.sin2 + splat(b[1]) * s.sin4 +
                    splat(b[2]) * s.sin6 + splat(b[3]) * s.sin8 + splat(b[4]) * s.sin10;
   const Vec phiR = phiF * splat(1.0 / kDegreesPerRadian);
 
-  const Sleef___m256d_2 sc = Sleef_sincosd4_u10avx2(phiR);
-  const Terms p = latitudeTerms(r, sc.x, sc.y);
+  const SinCos4 sc = sinCos4(phiR);
+  const Terms p = latitudeTerms(r, sc.sin, sc.cos);
   const Vec t2 = p.t * p.t;
   const Vec t4 = t2 * t2;
   const Vec u = y / p.n;
@@ -247,6 +266,7 @@ struct Shift {
   Vec latitude, longitude;
 };
 
+VECTOR_CODE
 Vec weightedSum(const PolyVector& coefficients, const Vec (&terms)[kPolyTermCount]) {
   Vec sum = splat(0.0);
   for (int k = 1; k <= kPolyTermCount; ++k) sum = sum + splat(coefficients[k]) * terms[k - 1];
@@ -254,6 +274,7 @@ Vec weightedSum(const PolyVector& coefficients, const Vec (&terms)[kPolyTermCoun
   return select(negligible, splat(0.0), sum);
 }
 
+VECTOR_CODE
 Shift shift12(Vec x, Vec y) {
   const Vec x2 = x * x, x3 = x2 * x, x4 = x3 * x;
   const Vec y2 = y * y, y3 = y2 * y, y4 = y3 * y;
@@ -268,6 +289,7 @@ struct PowerVector {
   Vec power[kShift23MaxPower + 1];
 };
 
+VECTOR_CODE
 PowerVector powersOf(Vec base) {
   PowerVector p;
   p.power[0] = splat(1.0);
@@ -276,8 +298,8 @@ PowerVector powersOf(Vec base) {
 }
 
 template <std::size_t Count>
-Vec sparseSum(const std::array<SparseTerm, Count>& terms, const PowerVector& u,
-              const PowerVector& v) {
+VECTOR_CODE Vec sparseSum(const std::array<SparseTerm, Count>& terms, const PowerVector& u,
+                          const PowerVector& v) {
   Vec sum = splat(0.0);
   for (const SparseTerm& term : terms) {
     sum = sum + splat(term.coefficient) * u.power[term.uPower] * v.power[term.vPower];
@@ -285,6 +307,7 @@ Vec sparseSum(const std::array<SparseTerm, Count>& terms, const PowerVector& u,
   return sum;
 }
 
+VECTOR_CODE
 Shift shift23(Vec latitude, Vec longitude) {
   const PowerVector u = powersOf((latitude - splat(kShift23OriginLatitude)) * splat(kShift23Scale));
   const PowerVector v =
@@ -292,10 +315,12 @@ Shift shift23(Vec latitude, Vec longitude) {
   return {sparseSum(kShift23Latitude, u, v), sparseSum(kShift23Longitude, u, v)};
 }
 
+VECTOR_CODE
 Vec linear(const LinearShift& s, Vec latitude, Vec longitude) {
   return splat(0.0) - ((splat(s.p) * longitude + splat(s.q) * latitude) + splat(s.r));
 }
 
+VECTOR_CODE
 Shift evaluateStep(ShiftKind kind, Vec latitude, Vec longitude) {
   switch (kind) {
     case ShiftKind::Shift12:
@@ -312,6 +337,7 @@ Shift evaluateStep(ShiftKind kind, Vec latitude, Vec longitude) {
           linear(kLin34.longitude, latitude, longitude)};
 }
 
+VECTOR_CODE
 void shiftAlong(const ChainPlan& plan, const Route& route, Geographic& point) {
   for (int i = 0; i < route.stepCount; ++i) {
     const RouteStep& step = route.steps[static_cast<std::size_t>(i)];
@@ -323,6 +349,7 @@ void shiftAlong(const ChainPlan& plan, const Route& route, Geographic& point) {
 }
 
 // Lanes whose region cell could differ between the paths: within the margin of a cell edge.
+VECTOR_CODE
 unsigned nearRegionEdge(const Geographic& point) {
   const Vec columns = splat(kColumnsPerDegree), rows = splat(kRowsPerDegree);
   return nearWholeNumber((point.longitude - splat(kRegionAWestEdge)) * columns) |
@@ -333,6 +360,7 @@ unsigned nearRegionEdge(const Geographic& point) {
 
 // Chooses the route of the first lane still on the vector path and moves the point along it;
 // returns the lanes that take another route or none (they go to the scalar path).
+VECTOR_CODE
 unsigned shiftDatum(const ChainPlan& plan, Geographic& point, unsigned vectorLanes) {
   const LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
   const Route* blockRoute = nullptr;
@@ -369,16 +397,10 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
   return converted;
 }
 
-}  // namespace
-
-bool avx2BlockSupported() {
-  static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  return supported;
-}
-
-std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const double* y,
-                             const int* zone, double* xOut, double* yOut, int* zoneOut,
-                             int* status) {
+// The block itself: vector stages for the lanes it serves, the scalar path for the rest.
+VECTOR_CODE
+std::size_t convertBlock(const ConversionPlan& plan, const double* x, const double* y,
+                         const int* zone, double* xOut, double* yOut, int* zoneOut, int* status) {
   Block in;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     in.x[k] = x[k];
@@ -455,6 +477,19 @@ std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const 
   }
   return converted +
          convertOnScalarPath(plan, in, kAllLanes & ~vectorLanes, xOut, yOut, zoneOut, status);
+}
+
+}  // namespace
+
+bool avx2BlockSupported() {
+  static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return supported;
+}
+
+std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const double* y,
+                             const int* zone, double* xOut, double* yOut, int* zoneOut,
+                             int* status) {
+  return convertBlock(plan, x, y, zone, xOut, yOut, zoneOut, status);
 }
 
 }  // namespace nuvex::engine
