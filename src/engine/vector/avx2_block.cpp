@@ -97,24 +97,55 @@ struct SeriesRow {
   const GeodeticRow* row;
 };
 
-SeriesRow seriesRow(int system) {
-  const GeodeticRow& row = geodeticRow(system);
-  const double e2 = row.secondEccentricity * row.secondEccentricity;
-  return {row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
+// Derived once per process from the geodetic rows (a square root per block would cost more than
+// the block's own arithmetic waits for).
+const SeriesRow& seriesRow(int system) {
+  static const std::array<SeriesRow, kSystemCount> rows = [] {
+    std::array<SeriesRow, kSystemCount> derived{};
+    for (int code = kFirstSystem; code <= kLastSystem; ++code) {
+      const GeodeticRow& row = geodeticRow(code);
+      const double e2 = row.secondEccentricity * row.secondEccentricity;
+      derived[static_cast<std::size_t>(code - kFirstSystem)] = {
+          row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
+    }
+    return derived;
+  }();
+  return rows[static_cast<std::size_t>(system - kFirstSystem)];
 }
 
+// Derived quantities at a latitude, with the reciprocals the series need (one division for all).
 struct Terms {
   Vec cs, t, eta2, n;
+  Vec inverseN;    // 1 / N
+  Vec inverseCos;  // 1 / cos phi
 };
 
 VECTOR_CODE
 Terms latitudeTerms(const SeriesRow& r, Vec sinPhi, Vec cosPhi) {
   Terms terms;
   terms.cs = cosPhi;
-  terms.t = sinPhi / cosPhi;
   terms.eta2 = splat(r.e2) * cosPhi * cosPhi;
-  terms.n = splat(r.a1) / _mm256_sqrt_pd(splat(1.0) + terms.eta2);
+  const Vec root = _mm256_sqrt_pd(splat(1.0) + terms.eta2);  // sqrt(1 + eta^2)
+  const Vec inverse = splat(1.0) / (cosPhi * root);
+  terms.inverseCos = root * inverse;
+  terms.t = sinPhi * terms.inverseCos;
+  terms.n = splat(r.a1) * cosPhi * inverse;
+  terms.inverseN = root * splat(1.0 / r.a1);
   return terms;
+}
+
+// sin and cos of x + d from those of x, for a small d (|d| < 0.003 rad: the footpoint series'
+// correction), by the Taylor series of sin d and cos d in Horner form.
+VECTOR_CODE
+SinCos4 sinCosOfSum(const SinCos4& x, Vec d) {
+  const Vec d2 = d * d, one = splat(1.0);
+  const Vec sinD = d * (one - d2 * splat(1.0 / 6.0) *
+                                  (one - d2 * splat(1.0 / 20.0) * (one - d2 * splat(1.0 / 42.0))));
+  const Vec cosD =
+      one - d2 * splat(1.0 / 2.0) *
+                (one - d2 * splat(1.0 / 12.0) *
+                           (one - d2 * splat(1.0 / 30.0) * (one - d2 * splat(1.0 / 56.0))));
+  return {x.sin * cosD + x.cos * sinD, x.cos * cosD - x.sin * sinD};
 }
 
 struct Sines {
@@ -175,7 +206,7 @@ struct Grid {
 VECTOR_CODE
 Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec latitude,
              unsigned& servedLanes) {
-  const SeriesRow r = seriesRow(system);
+  const SeriesRow& r = seriesRow(system);
   const Vec perDegree = splat(1.0 / kDegreesPerRadian);
   const Vec phi = latitude * perDegree;
   servedLanes &= withinMagnitude(longitude - centralMeridian, kMaxMeridianDistance);
@@ -222,25 +253,26 @@ struct Geographic {
 VECTOR_CODE
 Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
                    unsigned& servedLanes) {
-  const SeriesRow r = seriesRow(system);
+  const SeriesRow& r = seriesRow(system);
   const GeodeticRow& row = *r.row;
   const Vec rho = splat(kDegreesPerRadian);
   const Vec y = (easting - splat(kFalseEasting)) * splat(1.0 / row.scaleFactor);
 
-  // Footpoint latitude.
+  // Footpoint latitude; its sine and cosine follow from those of sigma (one vector sincos).
   const Vec sigma = northing * splat(1.0 / (row.arc[0] * row.scaleFactor * kDegreesPerRadian));
-  const SinCos4 sc2 = sinCos4(splat(2.0) * sigma);
-  const Sines s = multipleSines(sc2.sin, sc2.cos);
+  const SinCos4 ofSigma = sinCos4(sigma);
+  const Sines s = multipleSines(splat(2.0) * ofSigma.sin * ofSigma.cos,
+                                (ofSigma.cos - ofSigma.sin) * (ofSigma.cos + ofSigma.sin));
   const double* b = row.footpoint;
   const Vec phiF = sigma * rho + splat(b[0]) * s.sin2 + splat(b[1]) * s.sin4 +
                    splat(b[2]) * s.sin6 + splat(b[3]) * s.sin8 + splat(b[4]) * s.sin10;
   const Vec phiR = phiF * splat(1.0 / kDegreesPerRadian);
 
-  const SinCos4 sc = sinCos4(phiR);
+  const SinCos4 sc = sinCosOfSum(ofSigma, phiR - sigma);
   const Terms p = latitudeTerms(r, sc.sin, sc.cos);
   const Vec t2 = p.t * p.t;
   const Vec t4 = t2 * t2;
-  const Vec u = y / p.n;
+  const Vec u = y * p.inverseN;
   servedLanes &= withinMagnitude(u, kMaxReducedEasting);
   const Vec u2 = u * u;
   const Vec u4 = u2 * u2;
@@ -251,7 +283,7 @@ Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
                    splat(kInverseFactorial4) -
                rho * p.t * (splat(61.0) + splat(90.0) * t2 + splat(45.0) * t4) * u4 * u2 *
                    splat(kInverseFactorial6);
-  const Vec rhoPerCos = rho / p.cs;
+  const Vec rhoPerCos = rho * p.inverseCos;
   g.longitude = centralMeridian + rhoPerCos * u -
                 rhoPerCos * (one + splat(2.0) * t2 + p.eta2) * u2 * u * splat(kInverseFactorial3) +
                 rhoPerCos * (splat(5.0) + splat(28.0) * t2 + splat(24.0) * t4) * u4 * u *
@@ -401,13 +433,14 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
 VECTOR_CODE
 std::size_t convertBlock(const ConversionPlan& plan, const double* x, const double* y,
                          const int* zone, double* xOut, double* yOut, int* zoneOut, int* status) {
+  // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
+  const Vec xIn = _mm256_loadu_pd(x), yIn = _mm256_loadu_pd(y);
   Block in;
-  for (std::size_t k = 0; k < kVectorLanes; ++k) {
-    in.x[k] = x[k];
-    in.y[k] = y[k];
-    in.zone[k] = zone != nullptr ? zone[k] : 0;
-  }
-  const Vec xIn = _mm256_loadu_pd(in.x.data()), yIn = _mm256_loadu_pd(in.y.data());
+  _mm256_storeu_pd(in.x.data(), xIn);
+  _mm256_storeu_pd(in.y.data(), yIn);
+  const __m128i zoneInts = zone != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(zone))
+                                           : _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(in.zone.data()), zoneInts);
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
   unsigned vectorLanes = 0;
@@ -416,7 +449,6 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   if (plan.unprojects) {
     vectorLanes = withinMagnitude(xIn, kMaxEasting) & withinMagnitude(yIn, kMaxNorthing);
     const Vec millions = truncated(xIn / splat(kZoneMultiplier));
-    const __m128i zoneInts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.zone.data()));
     const Vec zoneIn = _mm256_cvtepi32_pd(zoneInts);
     Vec easting = xIn;
     if (isGaussKrueger(plan.fromSystem)) {
