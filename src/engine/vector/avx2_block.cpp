@@ -7,6 +7,7 @@
 // scalar path, as are lanes without a path and lanes outside the range the series serve.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -175,20 +176,23 @@ struct SeriesRow {
   const GeodeticRow* row;
 };
 
-// Derived once per process from the geodetic rows (a square root per block would cost more than
-// the block's own arithmetic waits for).
+// Derived from the geodetic rows once, when the library is loaded (a square root per block would
+// cost more than the block waits for). Baseline code: it runs on every processor.
+std::array<SeriesRow, kSystemCount> deriveSeriesRows() {
+  std::array<SeriesRow, kSystemCount> derived{};
+  for (int code = kFirstSystem; code <= kLastSystem; ++code) {
+    const GeodeticRow& row = geodeticRow(code);
+    const double e2 = row.secondEccentricity * row.secondEccentricity;
+    derived[static_cast<std::size_t>(code - kFirstSystem)] = {
+        row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
+  }
+  return derived;
+}
+
+const std::array<SeriesRow, kSystemCount> kSeriesRows = deriveSeriesRows();
+
 const SeriesRow& seriesRow(int system) {
-  static const std::array<SeriesRow, kSystemCount> rows = [] {
-    std::array<SeriesRow, kSystemCount> derived{};
-    for (int code = kFirstSystem; code <= kLastSystem; ++code) {
-      const GeodeticRow& row = geodeticRow(code);
-      const double e2 = row.secondEccentricity * row.secondEccentricity;
-      derived[static_cast<std::size_t>(code - kFirstSystem)] = {
-          row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
-    }
-    return derived;
-  }();
-  return rows[static_cast<std::size_t>(system - kFirstSystem)];
+  return kSeriesRows[static_cast<std::size_t>(system - kFirstSystem)];
 }
 
 // Derived quantities at a latitude, with the reciprocals the series need (one division for all).
@@ -575,9 +579,7 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     store(xOut, xResult);
     store(yOut, yResult);
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
-    if (status != nullptr) {
-      for (std::size_t k = 0; k < kVectorLanes; ++k) status[k] = kPointDone;
-    }
+    if (status != nullptr) std::fill_n(status, kVectorLanes, kPointDone);
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
   }
   return converted +
