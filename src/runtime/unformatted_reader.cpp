@@ -17,6 +17,7 @@
 
 #include "nuvex/runtime/binary.h"
 #include "nuvex/runtime/diagnostics.h"
+#include "runtime/allocation.h"
 #include "runtime/binary_items.h"
 
 namespace {
@@ -59,7 +60,7 @@ void forgetRecord() {
 
 void allocateBufferOnFirstUse() {
   if (reader.buffer != nullptr) return;
-  reader.buffer = static_cast<char*>(std::malloc(kRecordBufferInitialSize));
+  reader.buffer = static_cast<char*>(nuvex::runtime::allocate(kRecordBufferInitialSize));
   if (reader.buffer == nullptr) f_mem_error(kAllocationFailure);
   reader.size = kRecordBufferInitialSize;
   forgetRecord();
@@ -68,7 +69,7 @@ void allocateBufferOnFirstUse() {
 // On failure the old buffer stays allocated and the calculation is aborted.
 void resizeBuffer(std::size_t size, const char* failure) {
   forgetRecord();
-  void* resized = std::realloc(reader.buffer, size);
+  void* resized = nuvex::runtime::reallocate(reader.buffer, size);
   if (resized == nullptr) f_mem_error(failure);
   reader.buffer = static_cast<char*>(resized);
   reader.size = size;
