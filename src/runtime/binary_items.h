@@ -65,15 +65,24 @@ inline constexpr FixedItemWidth kFixedItemWidths[] = {
     {'z', 8, 8, 16},  // two floats, two doubles with l
 };
 
+// The table above indexed by letter, so that a record walk finds a width in one step.
+inline constexpr auto kFixedItemWidthByLetter = [] {
+  struct {
+    FixedItemWidth byLetter[256]{};
+  } index;
+  for (const FixedItemWidth& item : kFixedItemWidths) {
+    index.byLetter[static_cast<unsigned char>(item.letter)] = item;
+  }
+  return index;
+}();
+
 // The record width of a fixed-width item, 0 for every other conversion.
 inline std::size_t fixedItemWidth(Conversion c) {
-  for (const FixedItemWidth& item : kFixedItemWidths) {
-    if (item.letter != c.letter) continue;
-    if (c.size == kSizeShort) return item.withShort;
-    if (c.size == kSizeLong) return item.withLong;
-    return item.plain;
-  }
-  return 0;
+  const FixedItemWidth& item =
+      kFixedItemWidthByLetter.byLetter[static_cast<unsigned char>(c.letter)];
+  if (c.size == kSizeShort) return item.withShort;
+  if (c.size == kSizeLong) return item.withLong;
+  return item.plain;
 }
 
 // The text, source and line with which a routine refuses a long double conversion.

@@ -151,9 +151,22 @@ std::size_t bytesLeftInRecord() {
   return static_cast<std::size_t>(reader.end - reader.cursor);
 }
 
-// Records have no alignment: items are copied out byte-wise.
+// Records have no alignment: items are copied out byte-wise. The common widths get copies of a
+// fixed size, which compile to single moves.
 void takeBytes(void* destination, std::size_t count) {
-  if (destination != nullptr && count > 0) std::memcpy(destination, reader.cursor, count);
+  if (destination != nullptr) {
+    switch (count) {
+      case 4:
+        std::memcpy(destination, reader.cursor, 4);
+        break;
+      case 8:
+        std::memcpy(destination, reader.cursor, 8);
+        break;
+      default:
+        if (count > 0) std::memcpy(destination, reader.cursor, count);
+        break;
+    }
+  }
   reader.cursor += count;
 }
 
@@ -165,19 +178,22 @@ bool takeLiteral(char expected) {
 
 enum class ItemOutcome { stored, passedOver, stop };
 
-ItemOutcome takeSizedItem(std::size_t count, ItemArguments& items) {
+template <typename Arguments>
+ItemOutcome takeSizedItem(std::size_t count, Arguments& items) {
   if (count > bytesLeftInRecord()) return ItemOutcome::stop;
   takeBytes(items.nextPointer(), count);
   return ItemOutcome::stored;
 }
 
-ItemOutcome takeString(ItemArguments& items) {
+template <typename Arguments>
+ItemOutcome takeString(Arguments& items) {
   const void* nul = std::memchr(reader.cursor, '\0', bytesLeftInRecord());
   if (nul == nullptr) return ItemOutcome::stop;  // an unterminated string is not handed out
   return takeSizedItem(static_cast<const char*>(nul) - reader.cursor + 1, items);
 }
 
-ItemOutcome takeItem(Conversion c, ItemArguments& items) {
+template <typename Arguments>
+ItemOutcome takeItem(Conversion c, Arguments& items) {
   if (nuvex::runtime::isLongDoubleReal(c)) {
     nuvex::runtime::refuseLongDouble(kReaderRefusal);
     items.nextPointer();  // keeps the later items on their arguments
@@ -191,7 +207,10 @@ ItemOutcome takeItem(Conversion c, ItemArguments& items) {
   return takeLiteral(c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
 }
 
-int walkItems(const char* control, ItemArguments& items) {
+// A template on the argument source, so that fscanunf's own walk takes its variable arguments
+// without a virtual call per item.
+template <typename Arguments>
+int walkItems(const char* control, Arguments& items) {
   int stored = 0;
   for (const char* cursor = control; *cursor != '\0';) {
     const char current = *cursor++;
@@ -230,13 +249,10 @@ class VariableArguments final : public ItemArguments {
   std::va_list& args_;
 };
 
-}  // namespace
-
-namespace nuvex::runtime {
-
-int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
+template <typename Arguments>
+int scan(FILE* stream, const char* control, Arguments& items) {
   allocateBufferOnFirstUse();
-  control = skipBlanks(control == nullptr ? "" : control);
+  control = nuvex::runtime::skipBlanks(control == nullptr ? "" : control);
   if (stream == nullptr) return kScanRefused;
   const bool continuation = std::strncmp(control, kContinuation, kContinuationLength) == 0;
   if (continuation && stream != reader.lastStream) {
@@ -251,6 +267,14 @@ int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
     return 0;
   }
   return walkItems(control, items);
+}
+
+}  // namespace
+
+namespace nuvex::runtime {
+
+int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
+  return scan(stream, control, items);
 }
 
 std::size_t unformattedBufferSize() {
@@ -270,7 +294,7 @@ int fscanunf(FILE* stream, const char* control, ...) {
   VariableArguments items(args);
   int result = 0;
   try {
-    result = nuvex::runtime::scanUnformatted(stream, control, items);
+    result = scan(stream, control, items);
   } catch (...) {  // a memory error or the host ends the calculation
     va_end(args);
     throw;
