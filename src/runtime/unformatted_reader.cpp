@@ -151,80 +151,96 @@ std::size_t bytesLeftInRecord() {
   return static_cast<std::size_t>(reader.end - reader.cursor);
 }
 
+// The walk's own copy of the record position: kept in registers while items are copied out
+// (a store through an item pointer could otherwise alias the module state), written back when
+// the walk ends.
+struct RecordCursor {
+  const char* at = reader.cursor;
+  const char* end = reader.end;
+
+  std::size_t left() const { return static_cast<std::size_t>(end - at); }
+  void writeBack() const { reader.cursor = at; }
+};
+
 // Records have no alignment: items are copied out byte-wise. The common widths get copies of a
 // fixed size, which compile to single moves.
-void takeBytes(void* destination, std::size_t count) {
+void takeBytes(RecordCursor& record, void* destination, std::size_t count) {
   if (destination != nullptr) {
     switch (count) {
       case 4:
-        std::memcpy(destination, reader.cursor, 4);
+        std::memcpy(destination, record.at, 4);
         break;
       case 8:
-        std::memcpy(destination, reader.cursor, 8);
+        std::memcpy(destination, record.at, 8);
         break;
       default:
-        if (count > 0) std::memcpy(destination, reader.cursor, count);
+        if (count > 0) std::memcpy(destination, record.at, count);
         break;
     }
   }
-  reader.cursor += count;
+  record.at += count;
 }
 
-bool takeLiteral(char expected) {
-  if (bytesLeftInRecord() == 0 || *reader.cursor != expected) return false;
-  ++reader.cursor;
+bool takeLiteral(RecordCursor& record, char expected) {
+  if (record.left() == 0 || *record.at != expected) return false;
+  ++record.at;
   return true;
 }
 
 enum class ItemOutcome { stored, passedOver, stop };
 
 template <typename Arguments>
-ItemOutcome takeSizedItem(std::size_t count, Arguments& items) {
-  if (count > bytesLeftInRecord()) return ItemOutcome::stop;
-  takeBytes(items.nextPointer(), count);
+ItemOutcome takeSizedItem(RecordCursor& record, std::size_t count, Arguments& items) {
+  if (count > record.left()) return ItemOutcome::stop;
+  takeBytes(record, items.nextPointer(), count);
   return ItemOutcome::stored;
 }
 
 template <typename Arguments>
-ItemOutcome takeString(Arguments& items) {
-  const void* nul = std::memchr(reader.cursor, '\0', bytesLeftInRecord());
+ItemOutcome takeString(RecordCursor& record, Arguments& items) {
+  const void* nul = std::memchr(record.at, '\0', record.left());
   if (nul == nullptr) return ItemOutcome::stop;  // an unterminated string is not handed out
-  return takeSizedItem(static_cast<const char*>(nul) - reader.cursor + 1, items);
+  return takeSizedItem(record, static_cast<const char*>(nul) - record.at + 1, items);
 }
 
 template <typename Arguments>
-ItemOutcome takeItem(Conversion c, Arguments& items) {
+ItemOutcome takeItem(RecordCursor& record, Conversion c, Arguments& items) {
+  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
+  if (width > 0 && !nuvex::runtime::isLongDoubleReal(c)) {
+    return takeSizedItem(record, width, items);
+  }
   if (nuvex::runtime::isLongDoubleReal(c)) {
+    record.writeBack();
     nuvex::runtime::refuseLongDouble(kReaderRefusal);
     items.nextPointer();  // keeps the later items on their arguments
     return ItemOutcome::passedOver;
   }
   if (c.letter == kCountedNothing) return ItemOutcome::stored;
-  if (nuvex::runtime::isByteBlock(c)) return takeSizedItem(items.nextCount(), items);
-  if (c.letter == 's') return takeString(items);
-  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
-  if (width > 0) return takeSizedItem(width, items);
-  return takeLiteral(c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
+  if (nuvex::runtime::isByteBlock(c)) return takeSizedItem(record, items.nextCount(), items);
+  if (c.letter == 's') return takeString(record, items);
+  return takeLiteral(record, c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
 }
 
 // A template on the argument source, so that fscanunf's own walk takes its variable arguments
 // without a virtual call per item.
 template <typename Arguments>
 int walkItems(const char* control, Arguments& items) {
+  RecordCursor record;
   int stored = 0;
   for (const char* cursor = control; *cursor != '\0';) {
     const char current = *cursor++;
     if (nuvex::runtime::isIgnoredBlank(current)) continue;
     if (current != nuvex::runtime::kConversionMark) {
-      if (!takeLiteral(current)) break;
+      if (!takeLiteral(record, current)) break;
       continue;
     }
     const Conversion conversion = nuvex::runtime::readConversion(cursor);
     if (conversion.letter == '\0') break;
-    const ItemOutcome outcome = takeItem(conversion, items);
+    const ItemOutcome outcome = takeItem(record, conversion, items);
     if (outcome == ItemOutcome::stop) break;
     if (outcome == ItemOutcome::stored) ++stored;
   }
+  record.writeBack();
   return stored;
 }
 
