@@ -84,6 +84,7 @@ class ValueSink {
     const std::size_t stored = std::min(count, maxLength_ - stored_);
     std::memcpy(destination_ + stored_, run, stored);
     stored_ += stored;
+    if (captureLimit_ == 0) return;  // no repeat factor: nothing to keep
     const std::size_t captured = std::min(count, captureLimit_ - captured_);
     std::memcpy(capture_ + captured_, run, captured);
     captured_ += captured;
