@@ -2,6 +2,8 @@
 // that does the same work with plain stdio and memcpy, so that the ratio is read from one run:
 //   BM_FreadRecords      baseline: length word, fread of data and trailer, fields memcpy'd out
 //   BM_FscanunfRecords   the same records through fscanunf
+//   BM_FscanunfBlocks    the same records through fscanunf as one "%A" block each: the reading
+//                        alone, without the distribution over thirteen items
 //   BM_MemcpyPack / BM_SprtunfPack, BM_MemcpyUnpack / BM_SscanunfUnpack: one 100-byte record
 #include <benchmark/benchmark.h>
 
@@ -77,6 +79,19 @@ void BM_FscanunfRecords(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kRecords);
 }
 BENCHMARK(BM_FscanunfRecords);
+
+void BM_FscanunfBlocks(benchmark::State& state) {
+  FILE* file = recordFile();
+  Item item{};
+  for (auto _ : state) {
+    std::rewind(file);
+    while (fscanunf(file, "%A", std::size_t{kRecordBytes}, &item) > 0) {
+      benchmark::DoNotOptimize(item);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_FscanunfBlocks);
 
 Item sampleItem() {
   Item item{42, {}};

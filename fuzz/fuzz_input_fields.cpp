@@ -2,8 +2,12 @@
 //
 // The descriptor (letter, width, precision, exponent width, a BZ or scale prefix), the item kind
 // and PAD come from the end of the input; the rest is the record, NUL bytes and all. The real
-// field conversion is also driven directly with the raw bytes.
+// field conversion is also driven directly with the raw bytes, and the decimal conversion of
+// input texts is checked against strtod bit for bit.
+#include <cstring>
+
 #include "fuzz_support.h"
+#include "runtime/decimal_text.h"
 #include "runtime/input_editing.h"
 
 namespace {
@@ -25,6 +29,21 @@ std::string descriptorFormat(FuzzedDataProvider& data) {
   return format + ")";
 }
 
+// The characters of the record that can make up a decimal text, as the input rules build them:
+// the fast conversion must give strtod's double for every such text.
+void checkDecimalConversion(const std::string& record) {
+  constexpr size_t kMaxText = 120;
+  std::string text;
+  for (char c : record) {
+    if (c != '\0' && std::strchr("0123456789.eE+-", c) != nullptr && text.size() < kMaxText) {
+      text += c;
+    }
+  }
+  const double fast = nuvex::runtime::decimalValue(text.c_str(), text.size());
+  const double reference = std::strtod(text.c_str(), nullptr);
+  if (std::memcmp(&fast, &reference, sizeof fast) != 0) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -43,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (record.size() > kMaxRecordLength) record.resize(kMaxRecordLength);
 
   nuvex::runtime::input::convertRealField(record, format[1], static_cast<int32_t>(record.size()));
+  checkDecimalConversion(record);
 
   // One record and its NUL, then room for nothing more: reversion must stop at the bound.
   nuvex::fuzz::guarded([&] {

@@ -12,7 +12,6 @@
 
 #include "nuvex/host.h"
 #include "nuvex/runtime.h"
-#include "runtime/statements_internal.h"
 
 namespace nuvex::fuzz {
 
@@ -26,32 +25,32 @@ inline void quietRuntime() {
 }
 
 // `records` internal records of `length` columns, each followed by its NUL, filled from
-// `contents`. The storage is heap-allocated to its exact size and announced as the bound, so a
-// walk past the last record is caught by the runtime or by the sanitizer.
+// `contents`. The storage is heap-allocated to its exact size and its record count handed to
+// the bounded set-ups, so a walk past the last record is caught by the runtime or by the
+// sanitizer.
 class BoundedInternalFile {
  public:
   BoundedInternalFile(int length, int records, const std::string& contents = "")
-      : last_(static_cast<uint32_t>(length - 1)), bytes_(size_t(length + 1) * records, '\0') {
+      : last_(static_cast<uint32_t>(length - 1)),
+        records_(static_cast<uint32_t>(records)),
+        bytes_(size_t(length + 1) * records, '\0') {
     for (size_t i = 0; i < contents.size() && i < bytes_.size(); ++i) {
       if ((i + 1) % size_t(length + 1) != 0) bytes_[i] = contents[i];
     }
-    runtime::setInternalStorageEnd(bytes_.data() + bytes_.size());
   }
-  ~BoundedInternalFile() { runtime::setInternalStorageEnd(nullptr); }
-  BoundedInternalFile(const BoundedInternalFile&) = delete;
-  BoundedInternalFile& operator=(const BoundedInternalFile&) = delete;
 
   size_t size() const { return bytes_.size(); }
   void beginRead(const std::string& format, bool pad) {
-    begin_read_internal(bytes_.data(), 0, last_, format.c_str());
+    begin_read_internal_bounded(bytes_.data(), 0, last_, records_, format.c_str());
     if (pad) f_unit(UNIT_INTERNAL)->mode |= UNIT_MODE_PAD;
   }
   void beginWrite(const std::string& format) {
-    begin_write_internal(bytes_.data(), 0, last_, format.c_str());
+    begin_write_internal_bounded(bytes_.data(), 0, last_, records_, format.c_str());
   }
 
  private:
   uint32_t last_;
+  uint32_t records_;
   std::vector<char> bytes_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "nuvex/runtime/diagnostics.h"
 #include "nuvex/runtime/strings.h"
+#include "runtime/allocation.h"
 #include "runtime/bounded_text.h"
 
 namespace {
@@ -45,7 +46,7 @@ bool liesInBuffer(const CHRTMP* temporary, const char* s) {
 }
 
 char* allocateText(int32_t length) {
-  char* text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
+  char* text = static_cast<char*>(nuvex::runtime::allocate(static_cast<std::size_t>(length) + 1));
   if (text == nullptr) f_error("unable to allocate space for str temp");
   text[0] = '\0';
   return text;
@@ -109,6 +110,11 @@ char* f_concat(CHRTMP* temporary, ...) {
   const int32_t length = clampedLength(total);
   if (length > CHRTMP_MAX_LENGTH) f_error("temp string requires too much space");
 
+  // An empty result fits any buffer: only a temporary without one gets one.
+  if (length == 0 && temporary->buf != nullptr) {
+    temporary->buf[0] = '\0';
+    return temporary->buf;
+  }
   // Building in place would overwrite a source that lives in the buffer, so such a result goes
   // to a new buffer that replaces the old one afterwards.
   char* out = aliased ? allocateText(length) : bufferFor(temporary, length);

@@ -1,6 +1,5 @@
 // FORMAT interpretation. Nothing is compiled ahead: the text is walked again every time a data
 // item asks for its descriptor, performing the control edits passed on the way.
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -32,13 +31,13 @@ bool isBlank(char c) {
   return c == ' ';
 }
 bool isDigit(char c) {
-  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  return c >= '0' && c <= '9';
 }
 bool isLetter(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) != 0;
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 char upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 char* skipBlanks(char* p) {

@@ -123,7 +123,20 @@ void readConversion(unit_record* unit, const Conversion& c, int64_t elements, va
 }
 
 bool isKnownConversion(char letter) {
-  return std::strchr("SsTtcdifz", letter) != nullptr;
+  switch (letter) {
+    case 'S':
+    case 's':
+    case 'T':
+    case 't':
+    case 'c':
+    case 'd':
+    case 'i':
+    case 'f':
+    case 'z':
+      return true;
+    default:
+      return false;
+  }
 }
 
 int readItems(unit_record* unit, const char* conv, va_list* args) {

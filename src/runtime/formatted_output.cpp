@@ -67,11 +67,15 @@ void prepareRecord(unit_record* unit) {
   if (unit->fresh) clear_record(unit);
 }
 
-void fetchDescriptor(unit_record* unit) {
+// False when the walk failed on the way (a record advance the file cannot take): the item then
+// has no descriptor and is not edited.
+bool fetchDescriptor(unit_record* unit) {
   advance_format(unit, 0, 1);
+  if (unit->iostat != 0) return false;
   next_edit_descriptor(unit, &currentDescriptor);
   // A record advance on the way leaves the buffer to be cleared before anything is placed.
   prepareRecord(unit);
+  return true;
 }
 
 const char* formatPosition(const unit_record* unit) {
@@ -119,7 +123,7 @@ void editIntegerField(unit_record* unit, int value) {
 }
 
 void editInteger(unit_record* unit, int value, int bytes) {
-  fetchDescriptor(unit);
+  if (!fetchDescriptor(unit)) return;
   if (isIntegerEdit(code())) return editIntegerField(unit, value);
   if (code() == 'A') {
     const int32_t wide = value;  // the item's own bytes: the low ones of a 2-byte item
@@ -136,7 +140,7 @@ void editInteger(unit_record* unit, int value, int bytes) {
 }
 
 void editReal(unit_record* unit, double value) {
-  fetchDescriptor(unit);
+  if (!fetchDescriptor(unit)) return;
   switch (code()) {
     case 'D':
     case 'E':
@@ -158,7 +162,7 @@ void editReal(unit_record* unit, double value) {
 }
 
 void editCharacter(unit_record* unit, signed char value) {
-  fetchDescriptor(unit);
+  if (!fetchDescriptor(unit)) return;
   if (isIntegerEdit(code())) return editIntegerField(unit, value);
   placeLeadingBlanks(unit);
   if (code() == 'A' || code() == 'L') return placeCharacter(unit, char(value));
@@ -167,7 +171,7 @@ void editCharacter(unit_record* unit, signed char value) {
 }
 
 void editLogical(unit_record* unit, int value) {
-  fetchDescriptor(unit);
+  if (!fetchDescriptor(unit)) return;
   placeLeadingBlanks(unit);
   if (code() == 'L') return placeCharacter(unit, value != 0 ? 'T' : 'F');
   if (code() == 'Q') return;
@@ -175,7 +179,7 @@ void editLogical(unit_record* unit, int value) {
 }
 
 void editString(unit_record* unit, const char* text) {
-  fetchDescriptor(unit);
+  if (!fetchDescriptor(unit)) return;
   if (code() != 'A') f_format_error("expecting 'A' edit field", formatPosition(unit));
   if (text == nullptr) text = "";
   const int64_t length = int64_t(std::strlen(text));
@@ -261,7 +265,11 @@ void editArray(unit_record* unit, const Conversion& c, va_list* args) {
   if (!consumesArgument(c.letter)) return;
   const int64_t count = va_arg(*args, int64_t);
   const void* base = va_arg(*args, const void*);
-  for (int64_t i = 0; i < count && base != nullptr; ++i) editArrayElement(unit, c, base, i);
+  // After a failure the walk hands out empty descriptors: later elements would only draw
+  // diagnostics about them.
+  for (int64_t i = 0; i < count && base != nullptr && unit->iostat == 0; ++i) {
+    editArrayElement(unit, c, base, i);
+  }
 }
 
 // ---- Records and the driver ---------------------------------------------------------------
@@ -274,15 +282,15 @@ void endRecord(unit_record* unit) {
   prepareRecord(unit);
   const bool internal = (unit->mode & UNIT_MODE_INTERNAL) != 0;
   if (unit->access == UNIT_ACCESS_SEQUENTIAL && internal) {
-    const int16_t before = unit->iostat;
-    if (!nuvex::runtime::advanceInternalRecord(unit, 1)) {
+    if (!nuvex::runtime::internalRecordFollows(unit)) {
       // The statement ends on the last record of the storage, which is normal; only a later
       // item of the same statement would leave it, so the record is left full instead.
-      unit->iostat = before;
       unit->cursor = unit->record_end;
       unit->fresh = 0;
+      nuvex::runtime::deferInternalAdvance();
       return;
     }
+    nuvex::runtime::advanceInternalRecord(unit, 1);
   } else {
     put_record(unit);
   }
@@ -296,6 +304,11 @@ int runDriver(unit_record* unit, const char* conv, va_list* args) {
     currentDescriptor = edit_descriptor{};
     if (unit->iostat != 0) break;
     const char character = *p++;
+    if ((character == '\n' || character == '%') && (unit->mode & UNIT_MODE_INTERNAL) != 0 &&
+        nuvex::runtime::internalAdvanceIsDeferred()) {
+      nuvex::runtime::advanceInternalRecord(unit, 1);  // fails: the storage has no more records
+      break;
+    }
     if (character == '\n') {
       endRecord(unit);
       break;

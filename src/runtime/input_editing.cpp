@@ -2,12 +2,12 @@
 #include "runtime/input_editing.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 
 #include "nuvex/runtime/diagnostics.h"
 #include "nuvex/runtime/format.h"
+#include "runtime/decimal_text.h"
 #include "runtime/io_status.h"
 
 namespace nuvex::runtime::input {
@@ -19,12 +19,16 @@ constexpr int64_t kExponentLimit = 1000000000000;
 // Scale steps beyond this many cannot change a double further (it is 0 or infinite by then).
 constexpr int32_t kScaleStepLimit = 1000;
 constexpr double kScaleStep = 10.0;
+// The decimal text of a real field: sign, "0", the mantissa, "e", the exponent (at most 20
+// characters) and the NUL.
+constexpr size_t kRealTextSize = kRealFieldKept + 32;
 
 bool isWhiteSpace(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
+  // The white space of the C locale (blank, \t \n \v \f \r), whatever locale the caller set.
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 bool isDigit(char c) {
-  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  return c >= '0' && c <= '9';
 }
 
 void setStatus(unit_record* unit, int16_t iostat) {
@@ -94,7 +98,7 @@ uint64_t charactersLeft(const unit_record* unit) {
 
 int digitValue(char c) {
   if (isDigit(c)) return c - '0';
-  char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   return (lower >= 'a' && lower <= 'f') ? lower - 'a' + 10 : -1;
 }
 
@@ -128,7 +132,7 @@ bool isSign(char c) {
 }
 
 // Every character after one leading sign must be a digit of the radix.
-void checkDigits(unit_record* unit, const std::string& field, int32_t code) {
+void checkDigits(unit_record* unit, const Field& field, int32_t code) {
   int radix = radixOf(code);
   for (size_t i = (!field.empty() && isSign(field[0])) ? 1 : 0; i < field.size(); ++i) {
     int digit = digitValue(field[i]);
@@ -138,7 +142,7 @@ void checkDigits(unit_record* unit, const std::string& field, int32_t code) {
 
 // Sign and digits as far as they go. Accumulated modulo 2^64: an item receives the low bytes of
 // the value, so a field with more digits than the item holds wraps instead of overflowing.
-uint64_t convertDigits(const std::string& field, int radix) {
+uint64_t convertDigits(const Field& field, int radix) {
   size_t i = 0;
   bool negative = false;
   if (!field.empty() && isSign(field[0])) {
@@ -174,23 +178,49 @@ uint64_t integerFromCharacters(unit_record* unit, int32_t width, int size) {
   return static_cast<uint64_t>(static_cast<int64_t>(value));
 }
 
+// The decimal text of a real field, built without allocating: [-]0<mantissa>[e<exponent>].
+class RealText {
+ public:
+  explicit RealText(bool negative) {
+    if (negative) text_[length_++] = '-';
+    text_[length_++] = '0';  // "-.5" and "" must convert too
+  }
+  void append(std::string_view part) {
+    std::memcpy(text_ + length_, part.data(), part.size());
+    length_ += part.size();
+  }
+  void appendExponent(int64_t exponent) {
+    text_[length_++] = 'e';
+    length_ = static_cast<size_t>(std::to_chars(text_ + length_, end(), exponent).ptr - text_);
+  }
+  double value() {
+    text_[length_] = '\0';
+    return decimalValue(text_, length_);
+  }
+
+ private:
+  char* end() { return text_ + sizeof text_ - 1; }
+  char text_[kRealTextSize];
+  size_t length_ = 0;
+};
+
 // [sign] digits [. digits]: the number a malformed field starts with.
-double leadingNumber(const std::string& field) {
-  size_t end = (!field.empty() && isSign(field[0])) ? 1 : 0;
+double leadingNumber(std::string_view field) {
+  size_t start = (!field.empty() && isSign(field[0])) ? 1 : 0;
+  size_t end = start;
   while (end < field.size() && isDigit(field[end])) ++end;
   if (end < field.size() && field[end] == '.') {
     ++end;
     while (end < field.size() && isDigit(field[end])) ++end;
   }
-  std::string text = field.substr(0, end);
-  size_t digitsAt = (!text.empty() && isSign(text[0])) ? 1 : 0;
-  text.insert(digitsAt, "0");  // "-.5" and "" must convert too
-  return std::strtod(text.c_str(), nullptr);
+  RealText text(start > 0 && field[0] == '-');
+  text.append(field.substr(start, end - start));
+  return text.value();
 }
 
 // The exponent part after the mantissa, from its starter at field[i]; sets malformed when it
 // has no digit or is followed by anything.
-int64_t exponentPart(const std::string& field, size_t i, bool* malformed) {
+int64_t exponentPart(std::string_view field, size_t i, bool* malformed) {
   char starter = field[i++];
   bool negative = starter == '-';
   if (!isSign(starter) && i < field.size() && isSign(field[i])) negative = field[i++] == '-';
@@ -220,14 +250,29 @@ bool startItem(unit_record* unit, edit_descriptor* descriptor) {
   return true;
 }
 
-std::string collectField(unit_record* unit, int32_t width, size_t kept) {
-  std::string field;
+void collectField(unit_record* unit, int32_t width, size_t kept, Field& field) {
+  kept = std::min(kept, kOtherFieldKept);
   bool blankAsZero = unit->format != nullptr && (unit->format->edit_flags & FORMAT_FLAG_BZ) != 0;
-  for (int32_t position = 0; position < width; ++position) {
+  int32_t position = 0;
+  // The part of the field that lies in the record, taken without the end-of-record rules; the
+  // loop below takes over at the end of the record.
+  if (unit->iostat == 0 && width > 0) {
+    const char* limit = unit->cursor + std::min<int64_t>(width, unit->record_end - unit->cursor);
+    for (; unit->cursor < limit && *unit->cursor != '\0' && *unit->cursor != '\n'; ++position) {
+      char c = *unit->cursor++;
+      if (c == ',') return;
+      if (isWhiteSpace(c)) {
+        if (field.empty() || !blankAsZero) continue;
+        c = '0';
+      }
+      if (field.size() < kept) field.append(c);
+    }
+  }
+  for (; position < width; ++position) {
     if (inBlankPadding(unit)) {  // the rest of the field is blanks
       if (blankAsZero && !field.empty()) {
         size_t zeros = std::min(static_cast<size_t>(width - position), kept - field.size());
-        field.append(zeros, '0');
+        for (size_t i = 0; i < zeros; ++i) field.append('0');
       }
       break;
     }
@@ -237,9 +282,8 @@ std::string collectField(unit_record* unit, int32_t width, size_t kept) {
       if (field.empty() || !blankAsZero) continue;
       c = '0';
     }
-    if (field.size() < kept) field.push_back(c);
+    if (field.size() < kept) field.append(c);
   }
-  return field;
 }
 
 bool readCharacters(unit_record* unit, edit_descriptor* descriptor, char* dest, int64_t limit) {
@@ -262,13 +306,13 @@ bool readCharacters(unit_record* unit, edit_descriptor* descriptor, char* dest, 
 }
 
 uint64_t readInteger(unit_record* unit, edit_descriptor* descriptor, int size) {
-  std::string field;
+  Field field;
   switch (descriptor->code) {
     case 'I':
     case 'O':
     case 'Z':
     case 'B':
-      field = collectField(unit, descriptor->width, kOtherFieldKept);
+      collectField(unit, descriptor->width, kOtherFieldKept, field);
       break;
     case 'A':
       if (descriptor->width <= kBytesPerIntegerA) {
@@ -289,7 +333,8 @@ uint64_t readInteger(unit_record* unit, edit_descriptor* descriptor, int size) {
 uint64_t readLogical(unit_record* unit, edit_descriptor* descriptor) {
   if (descriptor->code == 'Q') return charactersLeft(unit);
   if (descriptor->code != 'L') f_format_error("expecting 'L' edit field", formatPosition(unit));
-  std::string field = collectField(unit, descriptor->width, kOtherFieldKept);
+  Field field;
+  collectField(unit, descriptor->width, kOtherFieldKept, field);
   size_t decisive = (field.size() > 1 && field[0] == '.') ? 1 : 0;
   char c = field.empty() ? '\0' : field[decisive];
   if (c == 'T' || c == 't') return 1;
@@ -297,8 +342,9 @@ uint64_t readLogical(unit_record* unit, edit_descriptor* descriptor) {
   return 0;
 }
 
-RealField convertRealField(const std::string& field, char code, int32_t digits) {
+RealField convertRealField(std::string_view field, char code, int32_t digits) {
   RealField result{0.0, false, false};
+  field = field.substr(0, kRealFieldKept);
   if (field.empty()) return result;
   size_t i = isSign(field[0]) ? 1 : 0;
   size_t mantissaStart = i;
@@ -306,7 +352,7 @@ RealField convertRealField(const std::string& field, char code, int32_t digits) 
   for (; i < field.size() && (isDigit(field[i]) || field[i] == '.'); ++i) {
     if (field[i] == '.' && ++points > 1) break;
   }
-  std::string mantissa = field.substr(mantissaStart, i - mantissaStart);
+  std::string_view mantissa = field.substr(mantissaStart, i - mantissaStart);
   bool atEnd = i == field.size();
   if (points > 1 || (!atEnd && (std::strchr("eEdD-+", field[i]) == nullptr || mantissa.empty()))) {
     result.malformed = true;
@@ -318,11 +364,10 @@ RealField convertRealField(const std::string& field, char code, int32_t digits) 
   int64_t impliedShift = (points == 0 && (code != 'F' || atEnd) && digits > 0) ? digits : 0;
   int64_t exponent = atEnd ? 0 : exponentPart(field, i, &result.malformed);
   result.exponent = !atEnd;
-  std::string text = field[0] == '-' ? "-0" : "0";
-  text += mantissa;
-  text += 'e';
-  text += std::to_string(exponent - impliedShift);
-  result.value = std::strtod(text.c_str(), nullptr);
+  RealText text(field[0] == '-');
+  text.append(mantissa);
+  text.appendExponent(exponent - impliedShift);
+  result.value = text.value();
   return result;
 }
 
@@ -332,8 +377,9 @@ double readReal(unit_record* unit, edit_descriptor* descriptor) {
   if (code != 'D' && code != 'E' && code != 'F') {
     f_format_error("expecting 'D', 'E', 'F', or 'G' edit field", formatPosition(unit));
   }
-  std::string field = collectField(unit, descriptor->width, kRealFieldKept);
-  RealField converted = convertRealField(field, static_cast<char>(code), descriptor->digits);
+  Field field;
+  collectField(unit, descriptor->width, kRealFieldKept, field);
+  RealField converted = convertRealField(field.view(), static_cast<char>(code), descriptor->digits);
   if (converted.malformed) setStatus(unit, kIostatBadReal);
   if (converted.exponent || unit->format == nullptr) return converted.value;
   return applyScale(converted.value, unit->format->scale);

@@ -2,8 +2,9 @@
 // data edit descriptor just fetched from the FORMAT.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "nuvex/runtime/format_types.h"
 #include "nuvex/runtime/units.h"
@@ -19,8 +20,23 @@ inline constexpr size_t kOtherFieldKept = 79;
 // (iostat non-zero), in which case the item takes the value of an empty field.
 bool startItem(unit_record* unit, edit_descriptor* descriptor);
 
-// The characters of a field of `width` positions as the collection rule keeps them.
-std::string collectField(unit_record* unit, int32_t width, size_t kept);
+// The characters of a field as the collection rule keeps them (at most kOtherFieldKept).
+class Field {
+ public:
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
+  std::size_t room() const { return kOtherFieldKept - size_; }
+  char operator[](std::size_t i) const { return text_[i]; }
+  std::string_view view() const { return {text_, size_}; }
+  void append(char c) { text_[size_++] = c; }
+
+ private:
+  char text_[kOtherFieldKept];
+  std::size_t size_ = 0;
+};
+
+// Collects a field of `width` positions, keeping at most `kept` (<= kOtherFieldKept) characters.
+void collectField(unit_record* unit, int32_t width, std::size_t kept, Field& field);
 
 // Character rule into dest. limit > 0: at most limit characters; limit < 0: no limit (A without
 // a width then stops at the end of the record); limit 0 is fatal. False when dest was left as it
@@ -42,6 +58,7 @@ struct RealField {
   bool malformed;
   bool exponent;  // an exponent was given, so the scale factor does not apply
 };
-RealField convertRealField(const std::string& field, char code, int32_t digits);
+// `field` holds at most kRealFieldKept characters (the rest is not looked at).
+RealField convertRealField(std::string_view field, char code, int32_t digits);
 
 }  // namespace nuvex::runtime::input

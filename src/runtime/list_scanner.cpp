@@ -2,6 +2,7 @@
 #include "runtime/list_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -41,8 +42,16 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// The characters that end an unquoted value, as a table: values are scanned a character at a
+// time and this test is the scanner's innermost loop.
+constexpr auto kEndsUnquotedValue = [] {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'\0', ',', '\n', '/', '(', ')', ' ', '\t', '\r'}) table[c] = true;
+  return table;
+}();
+
 bool endsUnquotedValue(char c) {
-  return c == '\0' || c == ',' || c == '\n' || c == '/' || c == '(' || c == ')' || isBlank(c);
+  return kEndsUnquotedValue[static_cast<unsigned char>(c)];
 }
 
 // Reads the stream's next line (or the next piece of a long one) into the line buffer. At end
@@ -57,16 +66,28 @@ bool readNextLine() {
   return false;
 }
 
-// Collects a value text: up to maxLength characters into the destination, and its first 79
-// characters for a repeat factor whatever the destination keeps.
+// Collects a value text: up to maxLength characters into the destination and, for a repeat
+// factor, its first 79 characters whatever the destination keeps.
 class ValueSink {
  public:
-  ValueSink(char* destination, std::size_t maxLength)
-      : destination_(destination), maxLength_(maxLength) {}
+  ValueSink(char* destination, std::size_t maxLength, bool forRepeats = false)
+      : destination_(destination),
+        maxLength_(maxLength),
+        captureLimit_(forRepeats ? kSavedValueLength : 0) {}
 
   void put(char c) {
     if (stored_ < maxLength_) destination_[stored_++] = c;
-    if (captured_ < kSavedValueLength) capture_[captured_++] = c;
+    if (captured_ < captureLimit_) capture_[captured_++] = c;
+  }
+  // `count` characters at once, cut like `count` calls of put.
+  void putRun(const char* run, std::size_t count) {
+    const std::size_t stored = std::min(count, maxLength_ - stored_);
+    std::memcpy(destination_ + stored_, run, stored);
+    stored_ += stored;
+    if (captureLimit_ == 0) return;  // no repeat factor: nothing to keep
+    const std::size_t captured = std::min(count, captureLimit_ - captured_);
+    std::memcpy(capture_ + captured_, run, captured);
+    captured_ += captured;
   }
   void terminate() { destination_[stored_] = '\0'; }
   std::size_t stored() const { return stored_; }
@@ -79,6 +100,7 @@ class ValueSink {
  private:
   char* destination_;
   std::size_t maxLength_;
+  std::size_t captureLimit_;
   std::size_t stored_ = 0;
   char capture_[kSavedValueLength];
   std::size_t captured_ = 0;
@@ -94,7 +116,10 @@ bool continueAfterLineEnd(char lineEnd) {
 
 void readUnquoted(ValueSink& sink) {
   Scanner& s = moduleScanner;
-  while (!endsUnquotedValue(*s.position)) sink.put(*s.position++);
+  const char* end = s.position;
+  while (!endsUnquotedValue(*end)) ++end;
+  sink.putRun(s.position, static_cast<std::size_t>(end - s.position));
+  s.position = end;
 }
 
 // Characters up to the closing quote; a doubled quote stands for one, a backslash escapes the
@@ -242,7 +267,7 @@ void readValue(char* destination, std::size_t maxLength, bool keep) {
     destination[0] = '\0';
     return;
   }
-  ValueSink sink(destination, maxLength);
+  ValueSink sink(destination, maxLength, repeat > 1);
   const char first = *s.position;
   if (first == '\'' || first == '"') {
     readQuoted(sink, first);

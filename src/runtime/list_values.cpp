@@ -2,10 +2,11 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
-#include <cstdlib>
+#include <cstring>
 
 #include "nuvex/runtime/list_input.h"
 #include "nuvex/runtime/strings.h"
+#include "runtime/decimal_text.h"
 #include "runtime/list_scanner.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::int32_t integerValue(const char* text) {
       break;
     }
   }
-  const long long value = std::strtoll(text, nullptr, 10);
+  const long long value = nuvex::runtime::decimalInteger(text, std::strlen(text));
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<std::int32_t>(value);
@@ -63,9 +64,9 @@ class RealText {
   void append(char c) {
     if (length_ + 1 < kRealTextSize) text_[length_++] = c;
   }
-  const char* c_str() {
+  double value() {
     text_[length_] = '\0';
-    return text_;
+    return nuvex::runtime::decimalValue(text_, length_);
   }
 
  private:
@@ -76,6 +77,25 @@ class RealText {
 const char* copyDigits(const char* from, RealText& to) {
   for (; isDigit(*from); ++from) to.append(*from);
   return from;
+}
+
+const char* skipDigits(const char* from) {
+  while (isDigit(*from)) ++from;
+  return from;
+}
+
+// The end of a text that is already a decimal constant as it is converted (sign, digits with a
+// point, an exponent after E or e with digits), or null when it needs the general road.
+const char* plainConstantEnd(const char* text) {
+  const char* rest = text + (isSign(*text) ? 1 : 0);
+  rest = skipDigits(rest);
+  if (*rest == '.') rest = skipDigits(rest + 1);
+  if (*rest == 'e' || *rest == 'E') {
+    const char* digits = rest + 1 + (isSign(rest[1]) ? 1 : 0);
+    rest = skipDigits(digits);
+    if (rest == digits) return nullptr;
+  }
+  return *rest == '\0' ? rest : nullptr;
 }
 
 // Copies the exponent starter in the form strtod reads; null when `from` holds none.
@@ -102,12 +122,18 @@ const char* copyExponentStarter(const char* from, RealText& to) {
 }
 
 // A Fortran real constant (optional sign, digits with one point, optional exponent with D, E, a
-// bare sign, or none) converted with strtod. Only that constant is converted, so trailing text
-// cannot turn it into something else (a hexadecimal or an infinity); such text is reported.
+// bare sign, or none) converted as strtod would. Only that constant is converted, so trailing
+// text cannot turn it into something else (a hexadecimal or an infinity); such text is reported.
+// A plus sign is left out: it changes nothing and the faster conversion does not take it.
 double realValue(const char* text) {
+  if (const char* end = plainConstantEnd(text)) {
+    const char* start = text + (*text == '+' ? 1 : 0);
+    return nuvex::runtime::decimalValue(start, static_cast<std::size_t>(end - start));
+  }
   RealText constant;
   const char* rest = text;
-  if (isSign(*rest)) constant.append(*rest++);
+  if (*rest == '-') constant.append(*rest);
+  if (isSign(*rest)) ++rest;
   rest = copyDigits(rest, constant);
   if (*rest == '.') {
     constant.append(*rest++);
@@ -118,7 +144,7 @@ double realValue(const char* text) {
     rest = exponent != nullptr ? copyDigits(exponent, constant) : rest;
     if (*rest != '\0') raiseStatus(SCANLST_BAD_REAL);
   }
-  return std::strtod(constant.c_str(), nullptr);
+  return constant.value();
 }
 
 template <typename Real>

@@ -11,6 +11,7 @@
 
 #include "nuvex/runtime/diagnostics.h"
 #include "nuvex/runtime/format.h"
+#include "runtime/allocation.h"
 #include "runtime/bounded_text.h"
 #include "runtime/io_status.h"
 #include "runtime/statements_internal.h"
@@ -26,7 +27,13 @@ constexpr char kFormFeed = '\f';
 constexpr int kNtstrSlots = 255;  // results of ntstr stay valid for this many further calls
 
 format_state internalFormat;
+// End of the caller's storage behind the internal unit, set by the bounded set-ups for their
+// statement; null when the caller vouches for its storage instead.
 const char* internalStorageEnd = nullptr;
+uint32_t internalRecordCount = 0;  // of the bounded statement, for its warning
+// A record of the internal file was ended at the last record of bounded storage: the next output
+// of the statement needs a record that is not there.
+bool internalAdvanceDeferred = false;
 
 unit_record* unitOrFatal(int unit) {
   unit_record* record = f_unit(unit);
@@ -90,12 +97,44 @@ unit_record* setUpInternal(char* start, uint32_t length) {
   internalFormat.edit_flags &= ~static_cast<uint32_t>(FORMAT_FLAG_BZ | FORMAT_FLAG_SP);
   internalFormat.scale = 0;
   record->format = &internalFormat;
+  internalStorageEnd = nullptr;
+  internalAdvanceDeferred = false;
   return record;
+}
+
+void warnInternalOverflow() {
+  char message[96];
+  std::snprintf(message, sizeof message, "WRITE past the end of an internal file of %u records",
+                static_cast<unsigned>(internalRecordCount));
+  f_warning(message);
+}
+
+// No record where the statement needs one: end of file on input; on output iostat 53 with its
+// warning.
+void refuseInternalRecord(unit_record* unit, bool writing) {
+  if (writing) {
+    unit->iostat = kIostatRecordOverflow;
+    warnInternalOverflow();
+  } else {
+    unit->state |= UNIT_STATE_EOF;
+    unit->iostat = kIostatEndOfFile;
+  }
 }
 
 unit_record* beginInternal(char* base, uint32_t first, uint32_t last) {
   if (last < first) f_error("illegal substr bounds in internal I/O");
   return setUpInternal(base + first, last - first + 1);
+}
+
+// The bound of `records` records, each of recl characters and a NUL, from the record start. An
+// internal file without records ends the statement before anything is read or written.
+bool boundInternal(unit_record* record, uint32_t records, bool writing) {
+  internalRecordCount = records;
+  const size_t stride = static_cast<size_t>(record->recl) + 1;
+  internalStorageEnd = record->record + stride * records;
+  if (records > 0) return true;
+  refuseInternalRecord(record, writing);
+  return false;
 }
 
 // One line of a sequential external file. fgets leaves the rest of a longer line for the next
@@ -181,22 +220,27 @@ int writeSequentialRecord(unit_record* record) {
 
 namespace nuvex::runtime {
 
-void setInternalStorageEnd(const char* end) {
-  internalStorageEnd = end;
+bool internalRecordFollows(const unit_record* unit) {
+  size_t stride = static_cast<size_t>(unit->recl) + 1;  // the characters and their NUL
+  return internalStorageEnd == nullptr ||
+         internalStorageEnd - unit->record >= static_cast<ptrdiff_t>(2 * stride);
+}
+
+void deferInternalAdvance() {
+  internalAdvanceDeferred = true;
+}
+
+bool internalAdvanceIsDeferred() {
+  return internalAdvanceDeferred;
 }
 
 bool advanceInternalRecord(unit_record* unit, int writing) {
-  size_t stride = static_cast<size_t>(unit->recl) + 1;  // the characters and their NUL
-  if (internalStorageEnd != nullptr &&
-      internalStorageEnd - unit->record < static_cast<ptrdiff_t>(2 * stride)) {
-    if (writing) {
-      unit->iostat = kIostatRecordOverflow;
-    } else {
-      unit->state |= UNIT_STATE_EOF;
-      unit->iostat = kIostatEndOfFile;
-    }
+  internalAdvanceDeferred = false;
+  if (!internalRecordFollows(unit)) {
+    refuseInternalRecord(unit, writing != 0);
     return false;
   }
+  size_t stride = static_cast<size_t>(unit->recl) + 1;
   char* next = unit->record + stride;
   unit->record = next;
   unit->record_end = next + unit->recl;
@@ -265,6 +309,19 @@ void begin_read_internal(char* base, uint32_t first, uint32_t last, const char* 
 void begin_write_internal(char* base, uint32_t first, uint32_t last, const char* format) {
   unit_record* record = beginInternal(base, first, last);
   std::memset(record->record, ' ', record->recl);
+  init_format(UNIT_INTERNAL, format);
+}
+
+void begin_read_internal_bounded(char* base, uint32_t first, uint32_t last, uint32_t records,
+                                 const char* format) {
+  boundInternal(beginInternal(base, first, last), records, false);
+  init_format(UNIT_INTERNAL, format);
+}
+
+void begin_write_internal_bounded(char* base, uint32_t first, uint32_t last, uint32_t records,
+                                  const char* format) {
+  unit_record* record = beginInternal(base, first, last);
+  if (boundInternal(record, records, true)) std::memset(record->record, ' ', record->recl);
   init_format(UNIT_INTERNAL, format);
 }
 
@@ -347,7 +404,7 @@ char* ntstr(const char* characters, int32_t n) {
   char*& slot = ring[next];
   next = (next + 1) % kNtstrSlots;
   std::free(slot);
-  slot = static_cast<char*>(std::malloc(length + 1));
+  slot = static_cast<char*>(allocate(length + 1));
   if (slot == nullptr) f_error("ntstr: can't allocate space");
   for (size_t i = 0; i < length; ++i) slot[i] = characters[i] == '\0' ? ' ' : characters[i];
   slot[length] = '\0';

@@ -17,6 +17,7 @@
 
 #include "nuvex/runtime/binary.h"
 #include "nuvex/runtime/diagnostics.h"
+#include "runtime/allocation.h"
 #include "runtime/binary_items.h"
 
 namespace {
@@ -59,7 +60,7 @@ void forgetRecord() {
 
 void allocateBufferOnFirstUse() {
   if (reader.buffer != nullptr) return;
-  reader.buffer = static_cast<char*>(std::malloc(kRecordBufferInitialSize));
+  reader.buffer = static_cast<char*>(nuvex::runtime::allocate(kRecordBufferInitialSize));
   if (reader.buffer == nullptr) f_mem_error(kAllocationFailure);
   reader.size = kRecordBufferInitialSize;
   forgetRecord();
@@ -68,7 +69,7 @@ void allocateBufferOnFirstUse() {
 // On failure the old buffer stays allocated and the calculation is aborted.
 void resizeBuffer(std::size_t size, const char* failure) {
   forgetRecord();
-  void* resized = std::realloc(reader.buffer, size);
+  void* resized = nuvex::runtime::reallocate(reader.buffer, size);
   if (resized == nullptr) f_mem_error(failure);
   reader.buffer = static_cast<char*>(resized);
   reader.size = size;
@@ -150,61 +151,96 @@ std::size_t bytesLeftInRecord() {
   return static_cast<std::size_t>(reader.end - reader.cursor);
 }
 
-// Records have no alignment: items are copied out byte-wise.
-void takeBytes(void* destination, std::size_t count) {
-  if (destination != nullptr && count > 0) std::memcpy(destination, reader.cursor, count);
-  reader.cursor += count;
+// The walk's own copy of the record position: kept in registers while items are copied out
+// (a store through an item pointer could otherwise alias the module state), written back when
+// the walk ends.
+struct RecordCursor {
+  const char* at = reader.cursor;
+  const char* end = reader.end;
+
+  std::size_t left() const { return static_cast<std::size_t>(end - at); }
+  void writeBack() const { reader.cursor = at; }
+};
+
+// Records have no alignment: items are copied out byte-wise. The common widths get copies of a
+// fixed size, which compile to single moves.
+void takeBytes(RecordCursor& record, void* destination, std::size_t count) {
+  if (destination != nullptr) {
+    switch (count) {
+      case 4:
+        std::memcpy(destination, record.at, 4);
+        break;
+      case 8:
+        std::memcpy(destination, record.at, 8);
+        break;
+      default:
+        if (count > 0) std::memcpy(destination, record.at, count);
+        break;
+    }
+  }
+  record.at += count;
 }
 
-bool takeLiteral(char expected) {
-  if (bytesLeftInRecord() == 0 || *reader.cursor != expected) return false;
-  ++reader.cursor;
+bool takeLiteral(RecordCursor& record, char expected) {
+  if (record.left() == 0 || *record.at != expected) return false;
+  ++record.at;
   return true;
 }
 
 enum class ItemOutcome { stored, passedOver, stop };
 
-ItemOutcome takeSizedItem(std::size_t count, ItemArguments& items) {
-  if (count > bytesLeftInRecord()) return ItemOutcome::stop;
-  takeBytes(items.nextPointer(), count);
+template <typename Arguments>
+ItemOutcome takeSizedItem(RecordCursor& record, std::size_t count, Arguments& items) {
+  if (count > record.left()) return ItemOutcome::stop;
+  takeBytes(record, items.nextPointer(), count);
   return ItemOutcome::stored;
 }
 
-ItemOutcome takeString(ItemArguments& items) {
-  const void* nul = std::memchr(reader.cursor, '\0', bytesLeftInRecord());
+template <typename Arguments>
+ItemOutcome takeString(RecordCursor& record, Arguments& items) {
+  const void* nul = std::memchr(record.at, '\0', record.left());
   if (nul == nullptr) return ItemOutcome::stop;  // an unterminated string is not handed out
-  return takeSizedItem(static_cast<const char*>(nul) - reader.cursor + 1, items);
+  return takeSizedItem(record, static_cast<const char*>(nul) - record.at + 1, items);
 }
 
-ItemOutcome takeItem(Conversion c, ItemArguments& items) {
+template <typename Arguments>
+ItemOutcome takeItem(RecordCursor& record, Conversion c, Arguments& items) {
+  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
+  if (width > 0 && !nuvex::runtime::isLongDoubleReal(c)) {
+    return takeSizedItem(record, width, items);
+  }
   if (nuvex::runtime::isLongDoubleReal(c)) {
+    record.writeBack();
     nuvex::runtime::refuseLongDouble(kReaderRefusal);
     items.nextPointer();  // keeps the later items on their arguments
     return ItemOutcome::passedOver;
   }
   if (c.letter == kCountedNothing) return ItemOutcome::stored;
-  if (nuvex::runtime::isByteBlock(c)) return takeSizedItem(items.nextCount(), items);
-  if (c.letter == 's') return takeString(items);
-  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
-  if (width > 0) return takeSizedItem(width, items);
-  return takeLiteral(c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
+  if (nuvex::runtime::isByteBlock(c)) return takeSizedItem(record, items.nextCount(), items);
+  if (c.letter == 's') return takeString(record, items);
+  return takeLiteral(record, c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
 }
 
-int walkItems(const char* control, ItemArguments& items) {
+// A template on the argument source, so that fscanunf's own walk takes its variable arguments
+// without a virtual call per item.
+template <typename Arguments>
+int walkItems(const char* control, Arguments& items) {
+  RecordCursor record;
   int stored = 0;
   for (const char* cursor = control; *cursor != '\0';) {
     const char current = *cursor++;
     if (nuvex::runtime::isIgnoredBlank(current)) continue;
     if (current != nuvex::runtime::kConversionMark) {
-      if (!takeLiteral(current)) break;
+      if (!takeLiteral(record, current)) break;
       continue;
     }
     const Conversion conversion = nuvex::runtime::readConversion(cursor);
     if (conversion.letter == '\0') break;
-    const ItemOutcome outcome = takeItem(conversion, items);
+    const ItemOutcome outcome = takeItem(record, conversion, items);
     if (outcome == ItemOutcome::stop) break;
     if (outcome == ItemOutcome::stored) ++stored;
   }
+  record.writeBack();
   return stored;
 }
 
@@ -229,13 +265,10 @@ class VariableArguments final : public ItemArguments {
   std::va_list& args_;
 };
 
-}  // namespace
-
-namespace nuvex::runtime {
-
-int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
+template <typename Arguments>
+int scan(FILE* stream, const char* control, Arguments& items) {
   allocateBufferOnFirstUse();
-  control = skipBlanks(control == nullptr ? "" : control);
+  control = nuvex::runtime::skipBlanks(control == nullptr ? "" : control);
   if (stream == nullptr) return kScanRefused;
   const bool continuation = std::strncmp(control, kContinuation, kContinuationLength) == 0;
   if (continuation && stream != reader.lastStream) {
@@ -250,6 +283,14 @@ int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
     return 0;
   }
   return walkItems(control, items);
+}
+
+}  // namespace
+
+namespace nuvex::runtime {
+
+int scanUnformatted(FILE* stream, const char* control, ItemArguments& items) {
+  return scan(stream, control, items);
 }
 
 std::size_t unformattedBufferSize() {
@@ -269,7 +310,7 @@ int fscanunf(FILE* stream, const char* control, ...) {
   VariableArguments items(args);
   int result = 0;
   try {
-    result = nuvex::runtime::scanUnformatted(stream, control, items);
+    result = scan(stream, control, items);
   } catch (...) {  // a memory error or the host ends the calculation
     va_end(args);
     throw;

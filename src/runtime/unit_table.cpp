@@ -6,6 +6,7 @@
 
 #include "nuvex/runtime/diagnostics.h"
 #include "nuvex/runtime/strings.h"
+#include "runtime/allocation.h"
 #include "runtime/unit_table_internal.h"
 
 extern "C" {
@@ -37,7 +38,7 @@ void storeName(unit_record& record, const char* name) {
   record.name = nullptr;
   const char* text = name != nullptr ? name : "";
   const std::size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(length + 1));
+  char* copy = static_cast<char*>(nuvex::runtime::allocate(length + 1));
   if (copy == nullptr) f_error("unable to save string");
   std::memcpy(copy, text, length + 1);
   record.name = copy;
@@ -86,7 +87,8 @@ bool applyFormAndAccess(int unit, unit_record& record, const char* form, const c
 bool allocateRecordBuffer(unit_record& record) {
   std::free(record.record);
   record.record = record.cursor = record.record_end = nullptr;
-  char* buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(record.recl) + 1));
+  char* buffer =
+      static_cast<char*>(nuvex::runtime::allocate(static_cast<std::size_t>(record.recl) + 1));
   if (buffer == nullptr) {
     record.iostat = nuvex::runtime::kIostatNoRecordBuffer;
     return false;
@@ -105,7 +107,7 @@ bool allocateFormatState(unit_record& record) {
   std::free(record.format);
   record.format = nullptr;
   if (record.mode & UNIT_MODE_UNFORMATTED) return true;
-  record.format = static_cast<format_state*>(std::calloc(1, sizeof(format_state)));
+  record.format = static_cast<format_state*>(nuvex::runtime::allocateZeroed(sizeof(format_state)));
   if (record.format == nullptr) {
     record.iostat = nuvex::runtime::kIostatNoFormatState;
     return false;
@@ -131,8 +133,10 @@ void preopenStandardUnit(int unit, FILE* stream, uint8_t status, bool carriageCo
   record.status = status;
   connect_unit(unit, "", "", "", 0);
   if (record.iostat == nuvex::runtime::kIostatNoRecordBuffer ||
-      record.iostat == nuvex::runtime::kIostatNoFormatState)
+      record.iostat == nuvex::runtime::kIostatNoFormatState) {
+    record.stream = nullptr;  // a unit without its buffers must not pass for a connected one
     f_error(allocationFailure);
+  }
   if (carriageControl) setBit(record.mode, UNIT_MODE_CARRIAGE, true);
 }
 

@@ -15,7 +15,6 @@
 
 #include "nuvex/runtime/statements.h"
 #include "runtime/runtime_session.h"
-#include "runtime/statements_internal.h"
 #include "support/case_file.h"
 #include "support/scratch_directory.h"
 
@@ -127,12 +126,13 @@ TEST_F(FormattedOutput, ArraysOfEveryElementType) {
 // error; only output that would need another record is refused, and the storage is left alone.
 TEST_F(FormattedOutput, LastRecordOfBoundedStorageEndsTheStatementCleanly) {
   internalFile(4, "(I4/I4)", 2);
-  nuvex::runtime::setInternalStorageEnd(storage_.data() + 10);
+  begin_write_internal_bounded(storage_.data(), 0, 3, 2, "(I4/I4)");
   EXPECT_EQ(wrtfmt(UNIT_INTERNAL, "%d %d\n", 1, 2), 2);  // the slash moves to the next record
   EXPECT_EQ(iostat(), 0);
-  EXPECT_EQ(wrtfmt(UNIT_INTERNAL, "%d\n", 3), 1);
+  EXPECT_EQ(diagnostics(), "");
+  EXPECT_EQ(wrtfmt(UNIT_INTERNAL, "%d\n", 3), 0);
   EXPECT_EQ(iostat(), 53);
-  nuvex::runtime::setInternalStorageEnd(nullptr);
+  EXPECT_EQ(diagnostics(), "VOKS WARNING: WRITE past the end of an internal file of 2 records\n");
   EXPECT_EQ(record(0) + record(1), "   1   2");
 }
 

@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "nuvex/runtime/formatted_input.h"
-#include "runtime/statements_internal.h"
 #include "runtime/unit_table_internal.h"
 #include "runtime_session.h"
 #include "support/case_file.h"
@@ -197,21 +196,29 @@ TEST_F(StatementsTest, InternalFiles) {
                        "illegal substr bounds in internal I/O");
 }
 
-TEST_F(StatementsTest, BoundedInternalStorageEndsTheStatement) {
-  char storage[] = "  1\0  2";
-  nuvex::runtime::setInternalStorageEnd(storage + sizeof storage);
-  int32_t v[3] = {};
-  begin_read_internal(storage, 0, 2, "(I3)");
+// A FORMAT that asks for more records than the bounded internal file holds: end of file on
+// input, iostat 53 and a warning on output, and nothing touched behind the last record's NUL.
+TEST_F(StatementsTest, BoundedInternalFileEndsTheStatementAtItsLastRecord) {
+  char storage[] = "  1\0  2\0#";
+  const std::string before(storage, sizeof storage);
+  int32_t v[3] = {0, 0, 7};
+  begin_read_internal_bounded(storage, 0, 2, 2, "(I3)");
   EXPECT_EQ(readfmt(UNIT_INTERNAL, "%Ad", int64_t{3}, v), 1);
-  EXPECT_EQ(v[0] * 10 + v[1], 12);
+  EXPECT_EQ(std::vector<int32_t>(v, v + 3), (std::vector<int32_t>{1, 2, 0})) << "an empty field";
   EXPECT_EQ(f_unit(UNIT_INTERNAL)->iostat, -1);
-  begin_write_internal(storage, 0, 2, "(I3)");
-  for (int iostat : {0, 53}) {
-    next_record(f_unit(UNIT_INTERNAL), 1);
-    EXPECT_EQ(f_unit(UNIT_INTERNAL)->iostat, iostat);
-  }
-  EXPECT_EQ(f_unit(UNIT_INTERNAL)->record, storage + 4);
-  nuvex::runtime::setInternalStorageEnd(nullptr);
+  const int32_t out[3] = {4, 5, 6};
+  begin_write_internal_bounded(storage, 0, 2, 2, "(I3)");
+  EXPECT_EQ(wrtfmt(UNIT_INTERNAL, "%Ad\n", int64_t{3}, out), 1);
+  EXPECT_EQ(f_unit(UNIT_INTERNAL)->iostat, 53);
+  EXPECT_EQ(std::string(storage, sizeof storage), std::string("  4\0  5\0#", sizeof storage));
+  EXPECT_EQ(diagnostics(), "VOKS WARNING: WRITE past the end of an internal file of 2 records\n");
+  begin_read_internal_bounded(storage, 0, 2, 0, "(I3)");
+  EXPECT_EQ(readfmt(UNIT_INTERNAL, "%d", v), 0);
+  EXPECT_EQ(f_unit(UNIT_INTERNAL)->iostat, -1) << "no records: end of file at once";
+  std::memcpy(storage, before.data(), before.size());
+  begin_write_internal_bounded(storage, 0, 2, 0, "(I3)");
+  EXPECT_EQ(f_unit(UNIT_INTERNAL)->iostat, 53);
+  EXPECT_EQ(std::string(storage, sizeof storage), before) << "not even blanked";
 }
 
 TEST_F(StatementsTest, NtstrTurnsNulIntoBlanksAndRecyclesItsSlots) {

@@ -19,6 +19,14 @@ void begin_write_seq(int unit, const char* format);
    NUL byte further on. The caller must not let the statement advance past its storage. */
 void begin_read_internal(char* base, uint32_t first, uint32_t last, const char* format);
 void begin_write_internal(char* base, uint32_t first, uint32_t last, const char* format);
+/* The same on an internal file of `records` records: the storage holds records * (last - first
+   + 2) bytes from base + first, each record followed by its NUL byte. A statement that needs a
+   record after the last one ends instead: end of file (iostat -1) on input, iostat 53 with a
+   "VOKS WARNING" line on output; nothing outside the storage is read or written. */
+void begin_read_internal_bounded(char* base, uint32_t first, uint32_t last, uint32_t records,
+                                 const char* format);
+void begin_write_internal_bounded(char* base, uint32_t first, uint32_t last, uint32_t records,
+                                  const char* format);
 void attach_internal(char* storage, uint32_t length);
 
 /* Seeks a direct unit to its record (64-bit offset) and starts the format; returns iostat. */
