@@ -13,6 +13,9 @@ namespace {
 
 // Below this many points per thread, starting a thread costs more than it saves.
 constexpr std::size_t kFewestPointsPerThread = 16384;
+// Shares start at multiples of this many points, so that the engine's vector path groups the
+// points into the same blocks as in one call and threads change no result in its last bit.
+constexpr std::size_t kShareAlignment = 64;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
@@ -94,7 +97,8 @@ void ArrayConverter::requireInputZones() const {
 void ArrayConverter::convert(const PointArrays& points, unsigned threads) const noexcept {
   const std::size_t shares =
       std::clamp<std::size_t>(points.count / kFewestPointsPerThread, 1, std::max(threads, 1U));
-  const std::size_t perShare = (points.count + shares - 1) / shares;
+  const std::size_t perShare = ((points.count + shares - 1) / shares + kShareAlignment - 1) /
+                               kShareAlignment * kShareAlignment;
   std::vector<std::thread> workers;
   for (std::size_t share = 1; share < shares; ++share) {
     const std::size_t begin = std::min(points.count, share * perShare);

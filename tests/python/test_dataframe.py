@@ -76,7 +76,9 @@ def test_dask_partitions_give_the_pandas_result_with_matching_meta(utm_points):
     lazy = transform_dask(ddf, "e", "n", source="E:3", target="G:1", zone="zone")
     assert dict(lazy.dtypes) == dict(transform(frame, "e", "n", source="E:3", target="G:1",
                                                zone="zone").dtypes)
+    serial = transform(frame, "e", "n", source="E:3", target="G:1", zone="zone")
     for scheduler in ("threads", "processes"):
-        computed = lazy.compute(scheduler=scheduler)
-        pd.testing.assert_frame_equal(
-            computed, transform(frame, "e", "n", source="E:3", target="G:1", zone="zone"))
+        # Partitions of 29 rows group points into other blocks of the engine's vector path than
+        # one call does: the last bit may differ.
+        pd.testing.assert_frame_equal(lazy.compute(scheduler=scheduler), serial,
+                                      check_exact=False, rtol=1e-14, atol=0)
