@@ -316,6 +316,10 @@ ValueError for degrees or minutes with a fraction, TypeError for non-numeric inp
 
 PYBIND11_MODULE(_nuvex, module) {
   using namespace nuvex::python;
+  // Every docstring starts with the call as Python users write it; pybind11's typed signatures
+  // would only repeat it with C++ types.
+  py::options options;
+  options.disable_function_signatures();
   module.doc() = "Compiled core of the nuvex package; use it through `import nuvex`.";
   module.attr("__version__") = NUVEX_VERSION;
   module.attr("POINT_CONVERTED") = nuvex::kPointConverted;

@@ -1,5 +1,6 @@
 # The nuvex module against the nuvex converter (the same engine through TRGU), on every pair of
 # systems; input shapes and dtypes; refusals of bad arguments; marking of bad points; angles.
+import doctest
 import pathlib
 import pickle
 import pydoc
@@ -262,6 +263,7 @@ def test_transformer_pickles_and_describes_itself():
 
 
 def test_help_documents_every_name_with_units():
+    assert doctest.testmod(nuvex).failed == 0
     text = pydoc.render_doc(nuvex, renderer=pydoc.plaintext)
     for name in ["Transformer", "transform", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
         assert name in text
