@@ -16,6 +16,8 @@ constexpr std::size_t kFewestPointsPerThread = 16384;
 // Shares start at multiples of this many points, so that the engine's vector path groups the
 // points into the same blocks as in one call and threads change no result in its last bit.
 constexpr std::size_t kShareAlignment = 64;
+// Points converted and then checked while they are still in the cache (a multiple of the above).
+constexpr std::size_t kChunkPoints = 4096;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
@@ -115,13 +117,16 @@ void ArrayConverter::convert(const PointArrays& points, unsigned threads) const 
 
 void ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
                                   std::size_t end) const noexcept {
-  if (begin >= end) return;
-  const std::size_t count = end - begin;
+  for (std::size_t chunk = begin; chunk < end; chunk += kChunkPoints) {
+    convertChunk(points, chunk, std::min(end, chunk + kChunkPoints));
+  }
+}
+
+void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
+                                  std::size_t end) const noexcept {
   const int* zone = points.zone != nullptr ? points.zone + begin : nullptr;
-  int* zoneOut = points.zoneOut + begin;
-  int* status = points.status + begin;
-  transformer_.transform(count, points.x + begin, points.y + begin, zone, points.xOut + begin,
-                         points.yOut + begin, zoneOut, status);
+  transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
+                         points.yOut + begin, points.zoneOut + begin, points.status + begin);
   const bool prefix = settings_.zonePrefix && settings_.to.type == cli::CoordinateType::Grid &&
                       isUtm(settings_.to.system);
   for (std::size_t i = begin; i < end; ++i) {

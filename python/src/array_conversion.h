@@ -61,6 +61,7 @@ class ArrayConverter {
 
  private:
   void convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  void convertChunk(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
   bool acceptable(double x, double y, int zone) const;
 
   ConversionSettings settings_;
