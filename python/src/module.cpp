@@ -5,9 +5,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
