@@ -33,6 +33,7 @@ bench: setup
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@if [ -d build/release/python/nuvex ]; then PYTHONPATH=build/release/python /usr/bin/python3 bench/bench_python.py; fi
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null

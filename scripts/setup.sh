@@ -7,6 +7,12 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
+# The Python package: Debian's interpreter (/usr/bin/python3) and its modules; pyproj for the
+# speed comparison in bench/.
+for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask python3-distributed \
+  python3-pytest python3-pyproj; do
+  have "$pkg" || needed+=("$pkg")
+done
 if [ ${#needed[@]} -gt 0 ]; then
   echo "setup: installing ${needed[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"

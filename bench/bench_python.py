@@ -1,0 +1,126 @@
+#!/usr/bin/python3
+"""Speed of the Python package, every figure against a baseline measured in the same run.
+
+1. Transformer.transform on 1e6 WGS84 points to UTM zone 32 against pyproj's
+   Transformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True).transform on the same arrays
+   (target: nuvex at least 10 times as fast), with the largest difference between the two.
+2. The cost of one call for one point, nuvex and pyproj.
+3. A Dask DataFrame conversion on a two-worker dask.distributed cluster (loopback) against the
+   same conversion in this one process.
+
+Run with Debian's interpreter and the built package on the path:
+    PYTHONPATH=build/release/python /usr/bin/python3 bench/bench_python.py [--rows N]
+"""
+import argparse
+import time
+import timeit
+
+import numpy as np
+
+import nuvex
+from nuvex.dataframe import transform, transform_dask
+
+REPEATS = 5  # best of, for the timings (the machine may be shared)
+SINGLE_CALLS = 20000
+DASK_PARTITIONS = 8
+
+
+def best_time(function, repeats=REPEATS):
+    times = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        function()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def wgs84_points(rows):
+    rng = np.random.default_rng(32)
+    return rng.uniform(6.0, 12.0, rows), rng.uniform(47.0, 55.0, rows)  # deg, around zone 32
+
+
+def bench_arrays(rows):
+    from pyproj import Transformer as ProjTransformer
+
+    lon, lat = wgs84_points(rows)
+    ours = nuvex.Transformer("G:3", "E:3", zone=32)
+    theirs = ProjTransformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True)
+    x, y, _, status = ours.transform(lon, lat)
+    px, py = theirs.transform(lon, lat)
+    difference = max(np.max(np.abs(x - px)), np.max(np.abs(y - py)))
+    # Interleaved, so that a change in the machine's load falls on both sides alike.
+    calls = {"pyproj": lambda: theirs.transform(lon, lat),
+             "nuvex threads=1": lambda: ours.transform(lon, lat, threads=1),
+             "nuvex threads=2": lambda: ours.transform(lon, lat, threads=2)}
+    best = dict.fromkeys(calls, float("inf"))
+    for _ in range(REPEATS):
+        for name, call in calls.items():
+            best[name] = min(best[name], best_time(call, repeats=1))
+    for name, seconds in best.items():
+        ratio = "" if name == "pyproj" else f"  {best['pyproj'] / seconds:6.1f}x pyproj"
+        print(f"   {name:27s} {seconds * 1e3:9.1f} ms  {seconds / rows * 1e9:7.1f} ns/point{ratio}")
+
+
+def bench_single_point():
+    from pyproj import Transformer as ProjTransformer
+
+    ours = nuvex.Transformer("G:3", "E:3", zone=32)
+    theirs = ProjTransformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True)
+    lon, lat = np.array([10.0]), np.array([50.0])
+    cases = [("nuvex, Python floats", lambda: ours.transform(10.0, 50.0)),
+             ("nuvex, 1-element arrays", lambda: ours.transform(lon, lat)),
+             ("pyproj, Python floats", lambda: theirs.transform(10.0, 50.0)),
+             ("pyproj, 1-element arrays", lambda: theirs.transform(lon, lat))]
+    print(f"2. one point per call (best of {REPEATS} x {SINGLE_CALLS} calls)")
+    for name, call in cases:
+        seconds = min(timeit.repeat(call, number=SINGLE_CALLS, repeat=REPEATS)) / SINGLE_CALLS
+        print(f"   {name:27s} {seconds * 1e6:7.2f} us/call")
+
+
+def bench_dask(rows):
+    import pandas as pd
+    import dask.dataframe as dd
+    from dask.distributed import Client, LocalCluster, wait
+
+    lon, lat = wgs84_points(rows)
+    frame = pd.DataFrame({"lon": lon, "lat": lat})
+    options = {"x": "lon", "y": "lat", "source": "G:3", "target": "E:1"}  # with the datum shift
+    one_process = best_time(lambda: transform(frame, **options), repeats=2)
+    print(f"3. Dask: {rows:.0e} rows WGS84 -> Gauss-Krueger of system 1, {DASK_PARTITIONS} partitions")
+    print(f"   one process (pandas)        {one_process * 1e3:9.1f} ms")
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                      dashboard_address=None) as cluster, Client(cluster) as client:
+        ddf = dd.from_pandas(frame, npartitions=DASK_PARTITIONS)
+        runs = iter(range(100))
+
+        def fresh_options():  # other output names: a new graph, no result the cluster still holds
+            run = next(runs)
+            return {**options, "out": (f"x{run}", f"y{run}")}
+
+        end_to_end = best_time(lambda: transform_dask(ddf, **fresh_options()).compute(), repeats=2)
+        on_workers = client.persist(ddf)
+        wait(on_workers)
+
+        def convert_where_the_data_is():
+            wait(client.persist(transform_dask(on_workers, **fresh_options())))
+
+        converting = best_time(convert_where_the_data_is, repeats=2)
+    print(f"   2 workers, data on workers  {converting * 1e3:9.1f} ms  "
+          f"{one_process / converting:5.2f}x one process")
+    print(f"   2 workers, from the client  {end_to_end * 1e3:9.1f} ms  "
+          f"{one_process / end_to_end:5.2f}x one process (frame sent, result gathered)")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--rows", type=float, default=1e6, help="points per array (default 1e6)")
+    parser.add_argument("--dask-rows", type=float, default=4e6, help="rows of the Dask run")
+    arguments = parser.parse_args()
+    print(f"nuvex {nuvex.__version__} from {nuvex.__file__}")
+    bench_arrays(int(arguments.rows))
+    bench_single_point()
+    bench_dask(int(arguments.dask_rows))
+
+
+if __name__ == "__main__":
+    main()

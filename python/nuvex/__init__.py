@@ -1,0 +1,55 @@
+"""nuvex: coordinate transformations between four geodetic systems, on numpy arrays.
+
+Systems (codes 1 to 4), each an ellipsoid with its transverse Mercator grid:
+
+    1  Bessel 1841 / Gauss-Krueger, 3 deg zones
+    2  International 1924 / UTM
+    3  WGS84 / UTM
+    4  Krassowsky 1940 / Gauss-Krueger, 3 or 6 deg zones
+
+A side of a conversion is written "TYPE:SYSTEM" as the nuvex converter writes it: "E:1" for
+grid coordinates of system 1 (easting, northing in metres; Gauss-Krueger eastings carry the zone
+in their millions), "G:3" for geographic coordinates of system 3 (longitude, latitude in decimal
+degrees). Between systems the datum shifts of the library apply; they are defined over Germany
+(about 5 to 15.3 deg E, 47 to 55.2 deg N), and points that have no transformation path come back
+with status -1 and NaN coordinates while the rest are converted.
+
+    >>> import numpy as np, nuvex
+    >>> t = nuvex.Transformer("G:3", "E:3")            # WGS84 lon/lat -> UTM
+    >>> x, y, zone, status = t.transform(np.array([10.0]), np.array([50.0]))
+    >>> round(float(x[0]), 3), round(float(y[0]), 3), int(zone[0]), int(status[0])
+    (571666.448, 5539109.815, 32, 0)
+
+Contents: Transformer, to_ll, from_ll (the library's two entry points over arrays), deg2dms,
+dms2deg, and nuvex.dataframe for pandas and Dask DataFrames (imported on use).
+"""
+
+from ._nuvex import (
+    POINT_CONVERTED,
+    POINT_WITHOUT_PATH,
+    Transformer,
+    __version__,
+    deg2dms,
+    dms2deg,
+    from_ll,
+    to_ll,
+)
+
+__all__ = [
+    "Transformer",
+    "to_ll",
+    "from_ll",
+    "deg2dms",
+    "dms2deg",
+    "POINT_CONVERTED",
+    "POINT_WITHOUT_PATH",
+    "__version__",
+]
+
+# help(nuvex) lists what is defined in the package, so the compiled parts are shown as its own.
+for _name in ("Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg"):
+    try:
+        globals()[_name].__module__ = __name__
+    except (AttributeError, TypeError):
+        pass
+del _name

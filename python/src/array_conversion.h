@@ -1,0 +1,71 @@
+// Conversion of whole arrays for the Python module: the batch Transformer with the converter's
+// rules for coordinate systems and zones, per-point checks of the input, the zone prefix of UTM
+// output eastings and the split of large arrays over threads. Plain C++: the bindings hold the
+// Python objects and release the GIL around convert().
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "coordinate_systems.h"
+#include "nuvex/transform.h"
+
+namespace nuvex::python {
+
+struct ConversionSettings {
+  cli::Endpoint from;
+  cli::Endpoint to;
+  int zoneWidth = cli::kThreeDegreeZones;  // deg: 3 or 6 (6 only changes system 4)
+  std::optional<int> targetZone{};         // zone of grid output; from the longitude if absent
+  bool zonePrefix = false;                 // UTM output eastings carry the zone in their millions
+};
+
+// The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
+// (deg); zone: zones of UTM input points, or null for 0 (the zone from the easting's millions).
+// Every output is required.
+struct PointArrays {
+  std::size_t count = 0;
+  const double* x = nullptr;
+  const double* y = nullptr;
+  const int* zone = nullptr;
+  double* xOut = nullptr;
+  double* yOut = nullptr;
+  int* zoneOut = nullptr;
+  int* status = nullptr;
+};
+
+// Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
+cli::Endpoint parseSystem(const std::string& text, const char* role);
+// "E:1" or "G:3".
+std::string systemText(const cli::Endpoint& endpoint);
+
+class ArrayConverter {
+ public:
+  // Throws std::invalid_argument for a zone width other than 3 or 6, or a target zone that the
+  // target grid does not have (or a geographic target).
+  explicit ArrayConverter(const ConversionSettings& settings);
+
+  // Throws std::invalid_argument when the source takes no input zones (geographic input, or
+  // Gauss-Krueger eastings, which carry their zone).
+  void requireInputZones() const;
+
+  // Converts every point; threads (at least 1) share large arrays. A point that is not finite,
+  // lies outside the range of its coordinates (lon -180..180, lat -90..90 deg; grid coordinates
+  // within 1e9 m), has a UTM zone that does not fit it, has no transformation path or a result
+  // that is not finite gets
+  // status kPointWithoutPath, NaN coordinates and zone 0. Needs no Python and throws nothing.
+  void convert(const PointArrays& points, unsigned threads) const noexcept;
+
+  const ConversionSettings& settings() const { return settings_; }
+
+ private:
+  void convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  void convertChunk(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  bool acceptable(double x, double y, int zone) const;
+
+  ConversionSettings settings_;
+  Transformer transformer_;
+};
+
+}  // namespace nuvex::python

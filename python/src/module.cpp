@@ -1,0 +1,362 @@
+// nuvex._nuvex: the compiled part of the Python package. Array-likes arrive as contiguous float64
+// arrays (pybind11's forcecast), are checked while the GIL is held, and are converted with the
+// GIL released. The package's __init__.py re-exports everything defined here.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "array_conversion.h"
+#include "nuvex/engine.h"
+
+namespace py = pybind11;
+
+namespace nuvex::python {
+namespace {
+
+using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using IntArray = py::array_t<int, py::array::c_style>;
+using Shape = std::vector<py::ssize_t>;
+
+constexpr char kGeographicWgs84[] = "G:3";
+
+// ---- Arguments ---------------------------------------------------------------------------------
+
+// Any array-like of real numbers (float or integer dtype) as a contiguous float64 array.
+DoubleArray numericArray(py::handle value, const std::string& name) {
+  const py::array array = py::module_::import("numpy").attr("asarray")(value);
+  const char kind = array.dtype().kind();
+  if (kind != 'f' && kind != 'i' && kind != 'u') {
+    throw py::type_error(name + " must hold numbers (a float or integer dtype), not " +
+                         std::string(py::str(array.dtype())) + " values");
+  }
+  return DoubleArray::ensure(array);
+}
+
+// Whole numbers that fit an int (integer dtype, or floats without a fraction), as float64.
+DoubleArray wholeNumberArray(py::handle value, const std::string& name) {
+  DoubleArray array = numericArray(value, name);
+  const double* data = array.data();
+  for (py::ssize_t i = 0; i < array.size(); ++i) {
+    const double number = data[i];
+    if (!(std::trunc(number) == number && number >= INT_MIN && number <= INT_MAX)) {
+      throw py::value_error(name + " holds " + std::string(py::str(py::float_(number))) +
+                            " at index " + std::to_string(i) + ", not a whole number of int range");
+    }
+  }
+  return array;
+}
+
+Shape shapeOf(const py::array& array) {
+  return Shape(array.shape(), array.shape() + array.ndim());
+}
+
+std::string shapeText(const py::array& array) {
+  return py::str(py::tuple(py::cast(shapeOf(array))));
+}
+
+// One zone for every point, or one per point (same shape as the points).
+std::vector<int> inputZones(py::handle zone, const DoubleArray& points) {
+  const DoubleArray zones = wholeNumberArray(zone, "zone");
+  const bool single = zones.ndim() == 0;
+  if (!single && shapeOf(zones) != shapeOf(points)) {
+    throw py::value_error("zone must be one zone or one per point: shape " + shapeText(zones) +
+                          " against points of shape " + shapeText(points));
+  }
+  std::vector<int> values(static_cast<std::size_t>(points.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    values[i] = static_cast<int>(zones.data()[single ? 0 : i]);
+  }
+  return values;
+}
+
+unsigned threadCount(int threads) {
+  if (threads < 0) {
+    throw py::value_error("threads must be 0 (one per core) or more, not " +
+                          std::to_string(threads));
+  }
+  if (threads > 0) return static_cast<unsigned>(threads);
+  return std::max(std::thread::hardware_concurrency(), 1U);
+}
+
+// A result for 0-d input is a numpy scalar, as numpy's own functions give.
+py::object result(const py::array& array, bool scalar) {
+  return scalar ? py::object(array[py::tuple()]) : py::object(array);
+}
+
+// ---- Conversion --------------------------------------------------------------------------------
+
+py::tuple convertArrays(const ArrayConverter& converter, py::handle x, py::handle y,
+                        py::handle zone, int threads) {
+  const unsigned workers = threadCount(threads);
+  const DoubleArray xs = numericArray(x, "x");
+  const DoubleArray ys = numericArray(y, "y");
+  if (shapeOf(xs) != shapeOf(ys)) {
+    throw py::value_error("x and y must have the same shape, not " + shapeText(xs) + " and " +
+                          shapeText(ys));
+  }
+  std::vector<int> zones;
+  if (!zone.is_none()) {
+    converter.requireInputZones();
+    zones = inputZones(zone, xs);
+  }
+  const Shape shape = shapeOf(xs);
+  py::array_t<double> xOut(shape);
+  py::array_t<double> yOut(shape);
+  IntArray zoneOut(shape);
+  IntArray status(shape);
+  const PointArrays arrays{static_cast<std::size_t>(xs.size()),
+                           xs.data(),
+                           ys.data(),
+                           zone.is_none() ? nullptr : zones.data(),
+                           xOut.mutable_data(),
+                           yOut.mutable_data(),
+                           zoneOut.mutable_data(),
+                           status.mutable_data()};
+  {
+    py::gil_scoped_release released;
+    converter.convert(arrays, workers);
+  }
+  const bool scalar = xs.ndim() == 0;
+  return py::make_tuple(result(xOut, scalar), result(yOut, scalar), result(zoneOut, scalar),
+                        result(status, scalar));
+}
+
+ArrayConverter makeConverter(const std::string& source, const std::string& target, int zoneWidth,
+                             std::optional<int> zone, bool zonePrefix) {
+  return ArrayConverter(
+      {parseSystem(source, "source"), parseSystem(target, "target"), zoneWidth, zone, zonePrefix});
+}
+
+std::string systemNumber(int system) {
+  if (system < cli::kFirstSystem || system > cli::kLastSystem) {
+    throw py::value_error("system " + std::to_string(system) + " is not one of 1, 2, 3, 4");
+  }
+  return std::to_string(system);
+}
+
+py::tuple toLL(py::handle easting, py::handle northing, int system, py::handle zone, int threads) {
+  const ArrayConverter converter = makeConverter("E:" + systemNumber(system), kGeographicWgs84,
+                                                 cli::kThreeDegreeZones, std::nullopt, false);
+  return convertArrays(converter, easting, northing, zone, threads);
+}
+
+py::tuple fromLL(py::handle longitude, py::handle latitude, int system, std::optional<int> zone,
+                 bool zonePrefix, int zoneWidth, int threads) {
+  const ArrayConverter converter =
+      makeConverter(kGeographicWgs84, "E:" + systemNumber(system), zoneWidth, zone, zonePrefix);
+  return convertArrays(converter, longitude, latitude, py::none(), threads);
+}
+
+std::string describe(const ArrayConverter& converter) {
+  const ConversionSettings& settings = converter.settings();
+  std::string text = "Transformer('" + systemText(settings.from) + "', '" +
+                     systemText(settings.to) +
+                     "', zone_width=" + std::to_string(settings.zoneWidth) + ", zone=";
+  text += settings.targetZone ? std::to_string(*settings.targetZone) : "None";
+  if (settings.zonePrefix) text += ", zone_prefix=True";
+  return text + ")";
+}
+
+py::tuple pickledState(const ArrayConverter& converter) {
+  const ConversionSettings& settings = converter.settings();
+  return py::make_tuple(systemText(settings.from), systemText(settings.to), settings.zoneWidth,
+                        settings.targetZone, settings.zonePrefix);
+}
+
+ArrayConverter fromPickledState(const py::tuple& state) {
+  constexpr std::size_t kStateFields = 5;
+  if (state.size() != kStateFields) throw py::value_error("not a pickled nuvex.Transformer");
+  return makeConverter(state[0].cast<std::string>(), state[1].cast<std::string>(),
+                       state[2].cast<int>(), state[3].cast<std::optional<int>>(),
+                       state[4].cast<bool>());
+}
+
+// ---- Angles ------------------------------------------------------------------------------------
+
+py::tuple deg2dms(py::handle angle, int decimals) {
+  const DoubleArray angles = numericArray(angle, "angle");
+  const Shape shape = shapeOf(angles);
+  IntArray degrees(shape);
+  IntArray minutes(shape);
+  py::array_t<double> seconds(shape);
+  {
+    py::gil_scoped_release released;
+    for (py::ssize_t i = 0; i < angles.size(); ++i) {
+      const double value = angles.data()[i];
+      int& wholeDegrees = degrees.mutable_data()[i];
+      int& wholeMinutes = minutes.mutable_data()[i];
+      double& restSeconds = seconds.mutable_data()[i];
+      if (std::isfinite(value) && std::fabs(value) <= INT_MAX) {
+        DEG2DMS(value, wholeDegrees, wholeMinutes, restSeconds, decimals);
+      } else {
+        wholeDegrees = 0;
+        wholeMinutes = 0;
+        restSeconds = std::numeric_limits<double>::quiet_NaN();
+      }
+    }
+  }
+  const bool scalar = angles.ndim() == 0;
+  return py::make_tuple(result(degrees, scalar), result(minutes, scalar), result(seconds, scalar));
+}
+
+py::object dms2deg(py::handle degrees, py::handle minutes, py::handle seconds) {
+  const py::list parts = py::module_::import("numpy").attr("broadcast_arrays")(
+      wholeNumberArray(degrees, "degrees"), wholeNumberArray(minutes, "minutes"),
+      numericArray(seconds, "seconds"));
+  const DoubleArray d = DoubleArray::ensure(parts[0]);
+  const DoubleArray m = DoubleArray::ensure(parts[1]);
+  const DoubleArray s = DoubleArray::ensure(parts[2]);
+  py::array_t<double> angles(shapeOf(d));
+  for (py::ssize_t i = 0; i < d.size(); ++i) {
+    angles.mutable_data()[i] =
+        DMS2DEG(static_cast<int>(d.data()[i]), static_cast<int>(m.data()[i]), s.data()[i]);
+  }
+  return result(angles, d.ndim() == 0);
+}
+
+// ---- Docstrings --------------------------------------------------------------------------------
+
+constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
+
+Transformer(source, target, zone_width=3, zone=None, zone_prefix=False)
+
+source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
+    coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
+    latitude in decimal degrees); SYSTEM 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International
+    1924 / UTM, 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg. Examples: "E:1",
+    "G:3".
+zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6.
+zone -- zone of grid output for every point; None: each point's zone follows from its longitude.
+    Gauss-Krueger zones are numbered by central meridian / 3 (0 to 119), 6 deg zones 1 to 60.
+zone_prefix -- UTM output eastings (systems 2, 3) carry the zone in their millions, as
+    Gauss-Krueger eastings always do (zone 32: 32571666.448 m).
+
+Raises ValueError for an unknown system text, a zone width other than 3 or 6, or a zone the
+target grid does not have. A Transformer is immutable, may be shared between threads and can be
+pickled (e.g. sent to Dask workers).)";
+
+constexpr const char* kTransformDoc = R"(Converts arrays of points.
+
+transform(x, y, zone=None, threads=1) -> (x, y, zone, status)
+
+x, y -- easting and northing (metres) or longitude and latitude (decimal degrees), as the source
+    is grid or geographic: anything array-like of the same shape (lists, numpy arrays of any
+    float or integer dtype, strided or not, scalars). Gauss-Krueger eastings carry their zone in
+    the millions; UTM eastings may (10000000 m and more).
+zone -- zones of UTM input points (systems 2, 3): one for every point or one per point; None
+    means 0, i.e. every easting carries its zone in its millions. Not accepted for geographic
+    input or Gauss-Krueger eastings.
+threads -- number of threads that share large arrays; 0: one per core. The GIL is released
+    while converting.
+
+Returns four numpy arrays of the input's shape (numpy scalars for scalar input): x and y
+(float64, metres or degrees as the target is grid or geographic), zone (int32: the output zone
+for grid output, the zone the input was read in for grid-to-geographic, 0 for
+geographic-to-geographic) and status (int32: 0 converted, -1 not converted). A point without a
+transformation path, not finite, outside -180..180 deg longitude / -90..90 deg latitude or
+beyond 1e9 m, or whose UTM zone does not fit its easting has status -1, NaN coordinates and
+zone 0; the other points are converted all the same.
+
+Raises ValueError for arrays of different shapes, a zone array of another shape, zones that are
+not whole numbers, zones where the source takes none, threads < 0; TypeError for input that is
+not numeric (strings, booleans, complex numbers, objects).)";
+
+constexpr const char* kToLLDoc = R"(Grid points of a system to WGS84 longitude and latitude.
+
+to_ll(easting, northing, system, zone=None, threads=1) -> (longitude, latitude, zone, status)
+
+As the library's entry point NuvexConvertToLL, over arrays: easting and northing in metres on
+the grid of system 1 to 4 (see Transformer), zone as in Transformer.transform (UTM systems 2 and
+3 only). Returns longitude and latitude in decimal degrees on WGS84 (system 3), the zone the
+input was read in, and the status (0 converted, -1 not converted: NaN coordinates). Raises
+ValueError for a system other than 1 to 4.)";
+
+constexpr const char* kFromLLDoc = R"(WGS84 longitude and latitude to the grid of a system.
+
+from_ll(longitude, latitude, system, zone=None, zone_prefix=False, zone_width=3, threads=1)
+    -> (easting, northing, zone, status)
+
+As the library's entry point NuvexConvertFromLL, over arrays: longitude and latitude in decimal
+degrees on WGS84 to easting and northing in metres on the grid of system 1 to 4. zone: one
+output zone for every point; None: each point's zone follows from its longitude. zone_prefix:
+UTM eastings (systems 2, 3) carry the zone in their millions. zone_width: 3 or 6 deg zones for
+system 4. Returns the zone of each point and the status (0 converted, -1 not converted: NaN
+coordinates). Raises ValueError for a system other than 1 to 4, a zone width other than 3 or 6
+or a zone the grid does not have.)";
+
+constexpr const char* kDeg2DmsDoc = R"(Decimal degrees to degrees, minutes and seconds.
+
+deg2dms(angle, decimals=0) -> (degrees, minutes, seconds)
+
+angle -- decimal degrees, array-like. decimals -- the number of decimals the seconds will be
+shown with: seconds that would show as 60.0 at that many decimals are carried into the minutes
+(50.99999999 with decimals=2 gives 51, 0, 0.004964); 0 splits without that correction. The
+seconds are not rounded. Negative angles give parts that all carry the sign (-7.25 gives -7,
+-15, 0.0). Returns int32 degrees and minutes and float64 seconds; an angle that is not finite or
+beyond +-2147483647 deg gives 0, 0 and NaN seconds.)";
+
+constexpr const char* kDms2DegDoc = R"(Degrees, minutes and seconds to decimal degrees.
+
+dms2deg(degrees, minutes, seconds) -> angle
+
+degrees and minutes are whole numbers (integer dtype, or floats without a fraction), seconds any
+number; the three broadcast against each other as in numpy. The angle is minutes / 60 + degrees
++ seconds / 3600 (decimal degrees), so the parts of a negative angle all carry the sign. Raises
+ValueError for degrees or minutes with a fraction, TypeError for non-numeric input.)";
+
+}  // namespace
+}  // namespace nuvex::python
+
+PYBIND11_MODULE(_nuvex, module) {
+  using namespace nuvex::python;
+  // Every docstring starts with the call as Python users write it; pybind11's typed signatures
+  // would only repeat it with C++ types.
+  py::options options;
+  options.disable_function_signatures();
+  module.doc() = "Compiled core of the nuvex package; use it through `import nuvex`.";
+  module.attr("__version__") = NUVEX_VERSION;
+  module.attr("POINT_CONVERTED") = nuvex::kPointConverted;
+  module.attr("POINT_WITHOUT_PATH") = nuvex::kPointWithoutPath;
+
+  py::class_<ArrayConverter>(module, "Transformer", kTransformerDoc)
+      .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
+           py::arg("zone_width") = nuvex::cli::kThreeDegreeZones, py::arg("zone") = py::none(),
+           py::arg("zone_prefix") = false)
+      .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
+           py::arg("zone") = py::none(), py::arg("threads") = 1)
+      .def_property_readonly(
+          "source", [](const ArrayConverter& c) { return systemText(c.settings().from); },
+          "The source system, e.g. 'E:1'.")
+      .def_property_readonly(
+          "target", [](const ArrayConverter& c) { return systemText(c.settings().to); },
+          "The target system, e.g. 'G:3'.")
+      .def_property_readonly(
+          "zone_width", [](const ArrayConverter& c) { return c.settings().zoneWidth; },
+          "Width of the zones of system 4 in degrees (3 or 6).")
+      .def_property_readonly(
+          "zone", [](const ArrayConverter& c) { return c.settings().targetZone; },
+          "Zone of grid output, or None when it follows from each point's longitude.")
+      .def_property_readonly(
+          "zone_prefix", [](const ArrayConverter& c) { return c.settings().zonePrefix; },
+          "Whether UTM output eastings carry the zone in their millions.")
+      .def("__repr__", &describe)
+      .def(py::pickle(&pickledState, &fromPickledState));
+
+  module.def("to_ll", &toLL, kToLLDoc, py::arg("easting"), py::arg("northing"), py::arg("system"),
+             py::arg("zone") = py::none(), py::arg("threads") = 1);
+  module.def("from_ll", &fromLL, kFromLLDoc, py::arg("longitude"), py::arg("latitude"),
+             py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
+             py::arg("zone_width") = nuvex::cli::kThreeDegreeZones, py::arg("threads") = 1);
+  module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = 0);
+  module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
+             py::arg("seconds"));
+}

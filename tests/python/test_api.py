@@ -1,0 +1,272 @@
+# The nuvex module against the nuvex converter (the same engine through TRGU), on every pair of
+# systems; input shapes and dtypes; refusals of bad arguments; marking of bad points; angles.
+import doctest
+import pathlib
+import pickle
+import pydoc
+import re
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pytest
+
+import nuvex
+
+# WGS84 longitude, latitude (deg): across both regions of the datum shifts, near the border of
+# UTM zones 32/33, and two points outside every region (no path on routes through a shift).
+GEOGRAPHIC = [(10.0, 50.0), (6.1, 51.2), (13.4, 52.5), (9.5, 47.8), (14.9, 54.1), (11.9, 50.0),
+              (0.5, 40.0), (-20.0, 10.0)]
+SYSTEMS = ["E:1", "E:2", "E:3", "E:4", "G:1", "G:2", "G:3", "G:4"]
+METRES = 1e-6  # tolerance against the converter's output, which is rounded to 1e-9 m
+DEGREES = 1e-10  # and to 1e-12 deg
+
+
+def is_utm_grid(system):
+    return system in ("E:2", "E:3")
+
+
+def source_rows(converter, source, zone_width):
+    """The points of GEOGRAPHIC on the source side, as the converter writes them."""
+    rows = converter(["convert", "--from", "G:3", "--to", source, "--zone-width", str(zone_width)],
+                     GEOGRAPHIC)
+    if source.startswith("E") and not is_utm_grid(source):
+        rows = [row[:2] if row else None for row in rows]  # the easting carries the zone
+    return [row for row in rows if row is not None]
+
+
+def assert_agrees(expected_rows, results, target):
+    x, y, zone, status = results
+    tolerance = METRES if target.startswith("E") else DEGREES
+    assert len(expected_rows) == len(x)
+    for i, expected in enumerate(expected_rows):
+        if expected is None:
+            assert status[i] == -1 and np.isnan(x[i]) and np.isnan(y[i]) and zone[i] == 0, i
+            continue
+        assert status[i] == 0, i
+        assert x[i] == pytest.approx(expected[0], abs=tolerance), i
+        assert y[i] == pytest.approx(expected[1], abs=tolerance), i
+        if target.startswith("E"):
+            assert zone[i] == expected[2], i
+
+
+@pytest.mark.parametrize("zone_width", [3, 6])
+@pytest.mark.parametrize("target", SYSTEMS)
+@pytest.mark.parametrize("source", SYSTEMS)
+def test_transform_agrees_with_the_converter(converter, source, target, zone_width):
+    rows = source_rows(converter, source, zone_width)
+    expected = converter(["convert", "--from", source, "--to", target,
+                          "--zone-width", str(zone_width)], rows)
+    columns = np.array(rows).T
+    zone = columns[2].astype(np.int64) if is_utm_grid(source) else None
+    transformer = nuvex.Transformer(source, target, zone_width=zone_width)
+    assert_agrees(expected, transformer.transform(columns[0], columns[1], zone=zone), target)
+
+
+@pytest.mark.parametrize("target,zone", [("E:1", 4), ("E:2", 33), ("E:3", 33), ("E:4", 4)])
+def test_given_zone_and_zone_prefix_agree_with_the_converter(converter, target, zone):
+    expected = converter(["convert", "--from", "E:1", "--to", target, "--zone", str(zone),
+                          "--zone-prefix"], source_rows(converter, "E:1", 3))
+    rows = np.array(source_rows(converter, "E:1", 3)).T
+    transformer = nuvex.Transformer("E:1", target, zone=zone, zone_prefix=True)
+    assert_agrees(expected, transformer.transform(rows[0], rows[1]), target)
+
+
+@pytest.mark.parametrize("system", [1, 2, 3, 4])
+def test_entry_points_agree_with_the_converter(converter, system):
+    grid = source_rows(converter, f"E:{system}", 3)
+    expected = converter(["to-ll", "--system", str(system)], grid)
+    columns = np.array(grid).T
+    zone = columns[2] if system in (2, 3) else None
+    assert_agrees(expected, nuvex.to_ll(columns[0], columns[1], system, zone=zone), "G:3")
+
+    for options, keywords in [([], {}), (["--zone-prefix"], {"zone_prefix": True}),
+                              (["--zone-width", "6"], {"zone_width": 6}),
+                              (["--zone", "33" if system in (2, 3) else "4"],
+                               {"zone": 33 if system in (2, 3) else 4})]:
+        expected = converter(["from-ll", "--system", str(system), *options], GEOGRAPHIC)
+        lon, lat = np.array(GEOGRAPHIC).T
+        assert_agrees(expected, nuvex.from_ll(lon, lat, system, **keywords), f"E:{system}")
+
+
+def test_worked_values_of_the_projection():
+    # WGS84 lon 10 lat 50 on UTM: 571666.448 5539109.815 zone 32; on the 9 deg meridian the
+    # easting is 500000, with the zone in the millions 32500000.
+    x, y, zone, status = nuvex.from_ll([10.0, 9.0], [50.0, 50.0], 3, zone_prefix=True)
+    np.testing.assert_allclose(x, [32571666.448, 32500000.0], atol=1e-3)
+    np.testing.assert_allclose(y, [5539109.815, 5538630.703], atol=1e-3)
+    assert zone.tolist() == [32, 32] and status.tolist() == [0, 0]
+    lon, lat, zone, status = nuvex.to_ll(32571666.448, 5539109.815, 3)
+    assert (lon, lat, zone, status) == (pytest.approx(10.0, abs=2e-8), pytest.approx(50.0, abs=2e-8), 32, 0)
+
+
+# ---- Shapes and dtypes ---------------------------------------------------------------------------
+
+LONGITUDES = np.linspace(5.5, 15.0, 24)
+LATITUDES = np.linspace(47.5, 55.0, 24)
+
+
+@pytest.fixture(scope="module")
+def gauss_krueger():
+    return nuvex.Transformer("G:3", "E:1")
+
+
+@pytest.mark.parametrize("make", [
+    lambda a: a.astype(np.float32),
+    lambda a: a.astype(np.longdouble),
+    lambda a: np.round(a).astype(np.int32),
+    lambda a: np.round(a).astype(np.uint16),
+    lambda a: a.tolist(),
+    lambda a: np.repeat(a, 3)[::3],                       # strided view
+    lambda a: np.asfortranarray(a.reshape(4, 6)),          # 2-D, column-major
+    lambda a: a.reshape(2, 3, 4)[:, ::-1, :],             # 3-D, negative strides
+])
+def test_any_array_like_converts_as_float64(gauss_krueger, make):
+    x, y = make(LONGITUDES), make(LATITUDES)
+    results = gauss_krueger.transform(x, y)
+    expected = gauss_krueger.transform(np.array(x, dtype=np.float64).ravel(),
+                                       np.array(y, dtype=np.float64).ravel())
+    for got, want, dtype in zip(results, expected, [np.float64, np.float64, np.int32, np.int32]):
+        assert got.dtype == dtype and got.shape == np.shape(x)
+        np.testing.assert_array_equal(got.ravel(), want)
+
+
+def test_scalars_give_numpy_scalars_and_empty_arrays_give_empty_arrays(gauss_krueger):
+    x, y, zone, status = gauss_krueger.transform(10, np.float32(50))
+    assert isinstance(x, np.float64) and isinstance(zone, np.int32) and status == 0
+    assert x == gauss_krueger.transform([10.0], [50.0])[0][0]
+    assert all(r.shape == (0,) for r in gauss_krueger.transform([], np.empty(0)))
+
+
+def test_input_zones_one_for_all_or_one_per_point():
+    t = nuvex.Transformer("E:3", "G:3")
+    eastings, northings = np.array([571666.448, 707819.175]), np.array([5539109.815, 5542661.167])
+    per_point = t.transform(eastings, northings, zone=np.array([32, 32], dtype=np.int8))
+    for zone in (32, 32.0, np.int64(32), [32.0, 32.0]):
+        for got, want in zip(t.transform(eastings, northings, zone=zone), per_point):
+            np.testing.assert_array_equal(got, want)
+    assert per_point[3].tolist() == [0, 0]
+
+
+def test_threads_and_concurrent_calls_give_the_serial_result(gauss_krueger):
+    rng = np.random.default_rng(7)
+    lon, lat = rng.uniform(5, 15.5, 100_003), rng.uniform(47, 55.5, 100_003)
+    serial = gauss_krueger.transform(lon, lat)
+    outcomes = [gauss_krueger.transform(lon, lat, threads=threads) for threads in (2, 3, 0)]
+    with ThreadPoolExecutor(4) as pool:
+        outcomes += list(pool.map(lambda _: gauss_krueger.transform(lon, lat), range(4)))
+    for outcome in outcomes:
+        for got, want in zip(outcome, serial):
+            np.testing.assert_array_equal(got, want)
+
+
+# ---- Bad points are marked, the others converted ------------------------------------------------
+
+@pytest.mark.parametrize("source,x,y,zone", [
+    ("G:3", np.nan, 50.0, None), ("G:3", 10.0, np.inf, None),
+    ("G:3", 190.0, 50.0, None), ("G:3", 10.0, -91.0, None),
+    ("E:1", 2e9, 5540758.788, None),
+    ("E:3", 571666.448, 5539109.815, 0),          # zone 0 needs a prefixed easting
+    ("E:3", 33571666.448, 5539109.815, 32),       # the prefix says zone 33
+    ("E:3", 571666.448, 5539109.815, 61),
+])
+def test_bad_points_are_marked_and_the_rest_converted(source, x, y, zone):
+    good = {"G:3": (10.0, 50.0, 0), "E:1": (3571686.387, 5540758.788, 0),
+            "E:3": (571666.448, 5539109.815, 32)}[source]
+    t = nuvex.Transformer(source, "E:3" if source == "G:3" else "G:3")  # no datum shift
+    zones = None if zone is None else [good[2], zone, good[2]]
+    x_out, y_out, zone_out, status = t.transform([good[0], x, good[0]], [good[1], y, good[1]], zones)
+    assert status.tolist() == [0, -1, 0] and zone_out[1] == 0
+    assert np.isnan(x_out[1]) and np.isnan(y_out[1])
+    alone = t.transform([good[0]], [good[1]], None if zone is None else [good[2]])
+    assert x_out[0] == x_out[2] == alone[0][0] and y_out[0] == alone[1][0]
+
+
+# ---- Refusals -----------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("call,error,message", [
+    (lambda: nuvex.Transformer("X:1", "G:3"), ValueError, "source 'X:1' is not a coordinate system"),
+    (lambda: nuvex.Transformer("E:1", "E:5"), ValueError, "target 'E:5' is not a coordinate system"),
+    (lambda: nuvex.Transformer("E1", "G:3"), ValueError, "TYPE:SYSTEM"),
+    (lambda: nuvex.Transformer("E:1", "G:3", zone_width=4), ValueError, "zone_width 4 is not 3 or 6"),
+    (lambda: nuvex.Transformer("E:1", "G:3", zone=32), ValueError, "geographic and has no zone"),
+    (lambda: nuvex.Transformer("G:3", "E:3", zone=61), ValueError, "zones of WGS84 / UTM are 1 to 60"),
+    (lambda: nuvex.Transformer("G:3", "E:4", zone_width=6, zone=61), ValueError,
+     "Krassowsky 1940 / Gauss-Krueger 6 deg are 1 to 60"),
+    (lambda: nuvex.Transformer(1, "G:3"), TypeError, "incompatible"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([1, 2, 3], [1, 2]), ValueError,
+     r"same shape, not \(3,\) and \(2,\)"),
+    (lambda: nuvex.Transformer("E:3", "G:3").transform([1, 2], [1, 2], zone=[32, 32, 32]),
+     ValueError, "one zone or one per point"),
+    (lambda: nuvex.Transformer("E:3", "G:3").transform([1], [1], zone=[32.5]), ValueError,
+     "zone holds 32.5 at index 0"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([10], [50], zone=32), ValueError,
+     "source G:3 is geographic"),
+    (lambda: nuvex.Transformer("E:1", "G:3").transform([1], [1], zone=3), ValueError,
+     "carry their zone in the millions"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([10], [50], threads=-1), ValueError,
+     "threads must be 0"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform(["10"], [50]), TypeError,
+     "x must hold numbers"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([10], [True]), TypeError,
+     "y must hold numbers"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([10j], [50]), TypeError, "complex"),
+    (lambda: nuvex.Transformer("G:3", "E:3").transform([10, None], [50, 50]), TypeError, "object"),
+    (lambda: nuvex.to_ll([1], [1], 5), ValueError, "system 5 is not one of 1, 2, 3, 4"),
+    (lambda: nuvex.from_ll([10], [50], 0), ValueError, "system 0 is not one of"),
+    (lambda: nuvex.from_ll([10], [50], 4, zone_width=5), ValueError, "zone_width 5"),
+    (lambda: nuvex.dms2deg(7.5, 0, 0), ValueError, "degrees holds 7.5"),
+    (lambda: nuvex.dms2deg([1, 2], [1, 2, 3], 0), ValueError, "shape mismatch"),
+    (lambda: nuvex.deg2dms("7"), TypeError, "angle must hold numbers"),
+])
+def test_bad_arguments_raise_clear_errors(call, error, message):
+    with pytest.raises(error, match=message):
+        call()
+
+
+# ---- Angles -------------------------------------------------------------------------------------
+
+def test_deg2dms_carries_seconds_that_would_show_as_sixty():
+    angles = np.array([10.5, 50.99999999, 50.99999999, 9.9999, 9.999999, -7.25, np.nan])
+    decimals = [2, 2, 0, 1, 1, 2, 2]
+    parts = [nuvex.deg2dms(a, d) for a, d in zip(angles, decimals)]
+    assert [(int(d), int(m)) for d, m, _ in parts] == [
+        (10, 30), (51, 0), (50, 59), (9, 59), (10, 0), (-7, -15), (0, 0)]
+    seconds = [s for _, _, s in parts]
+    np.testing.assert_allclose(seconds[:6], [0.0, 0.004964, 59.999964, 59.64, 0.0464, 0.0],
+                               atol=1e-6)
+    assert np.isnan(seconds[6])
+    degrees, minutes, seconds = nuvex.deg2dms(angles.reshape(7, 1), 1)
+    assert degrees.shape == (7, 1) and degrees.dtype == np.int32 and seconds.dtype == np.float64
+
+
+def test_dms2deg_joins_the_parts_and_broadcasts():
+    assert nuvex.dms2deg(7, 45, 36.0) == pytest.approx(7.76)
+    np.testing.assert_allclose(nuvex.dms2deg([7, -7], [45.0, -15], [[36.0], [0.0]]),
+                               [[7.76, -7.24], [7.75, -7.25]])
+    angles = np.linspace(-179.9, 179.9, 101)
+    np.testing.assert_allclose(nuvex.dms2deg(*nuvex.deg2dms(angles)), angles, atol=1e-12)
+
+
+# ---- The package ---------------------------------------------------------------------------------
+
+def test_version_is_the_library_version():
+    cmake = (pathlib.Path(__file__).parents[2] / "CMakeLists.txt").read_text()
+    assert nuvex.__version__ == re.search(r"project\(nuvex VERSION ([0-9.]+)", cmake).group(1)
+
+
+def test_transformer_pickles_and_describes_itself():
+    t = nuvex.Transformer("e:4", "G:3", zone_width=6)
+    copy = pickle.loads(pickle.dumps(nuvex.Transformer("G:3", "E:3", zone=33, zone_prefix=True)))
+    assert repr(copy) == "Transformer('G:3', 'E:3', zone_width=3, zone=33, zone_prefix=True)"
+    assert (t.source, t.target, t.zone_width, t.zone, t.zone_prefix) == ("E:4", "G:3", 6, None, False)
+    assert copy.transform(15.0, 52.0)[0] == nuvex.from_ll(15.0, 52.0, 3, zone=33, zone_prefix=True)[0]
+
+
+def test_help_documents_every_name_with_units():
+    assert doctest.testmod(nuvex).failed == 0
+    text = pydoc.render_doc(nuvex, renderer=pydoc.plaintext)
+    for name in ["Transformer", "transform", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
+        assert name in text
+    for name in ["Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
+        doc = getattr(nuvex, name).__doc__
+        assert "metres" in doc or "degrees" in doc, name
