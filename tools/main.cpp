@@ -138,7 +138,7 @@ Examples:
   nuvex to-ll -s 1 --append --out-names lon,lat pts.csv        (names of the added columns)
   nuvex from-ll -s 3 --header geo.txt                          (first line copied as header)
   nuvex to-ll -s 1 --delimiter ';' --columns 2,3 excel.csv     (semicolons, decimal comma)
-  nuvex to-ll -s 1 --dms=2 gk.txt                              (-> 10°00'00.00"E 50°00'00.00"N)
+  nuvex to-ll -s 3 --dms=2 utm.txt                             (-> 10°00'00.00"E 50°00'00.00"N)
   nuvex from-ll -s 3 --threads 2 --quiet big.txt               (two threads, no progress)
   nuvex demo)";
 
