@@ -12,7 +12,6 @@
 namespace nuvex::cli {
 namespace {
 
-constexpr char kLineEnd = '\n';
 constexpr char kCarriageReturn = '\r';
 constexpr std::size_t kZoneTextCapacity = 16;
 constexpr std::uint32_t kNoProblem = 0;

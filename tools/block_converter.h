@@ -17,6 +17,8 @@
 
 namespace nuvex::cli {
 
+inline constexpr char kLineEnd = '\n';
+
 // Marks an output row whose input line was not converted.
 inline constexpr std::string_view kErrorMarker = "*error*";
 // The UTF-8 byte-order mark some programs put before the first line of a file.

@@ -16,9 +16,8 @@ constexpr std::size_t kSmallBlockBytes = 64u << 10;
 // Blocks in flight per worker: one being converted, one waiting.
 constexpr std::size_t kBlocksPerWorker = 2;
 constexpr std::size_t kMostBlocksInFlight = 32;
-constexpr char kLineEnd = '\n';
 
-std::size_t countLines(std::string_view text) {
+std::size_t linesIn(std::string_view text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), kLineEnd)) +
          (!text.empty() && text.back() != kLineEnd ? 1 : 0);
 }
@@ -99,7 +98,7 @@ void BlockPipeline::process(std::istream& input, std::shared_ptr<const InputCont
       }
       job->block.firstLine = lineNumber;
       job->block.input = context;
-      lineNumber += countLines(job->block.text);
+      lineNumber += linesIn(job->block.text);
       submit(std::move(job));
     }
   } catch (const std::ios_base::failure&) {

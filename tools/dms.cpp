@@ -45,7 +45,7 @@ constexpr std::array<Mark, 11> kMarks = {{
     {"s", Part::Seconds},
 }};
 
-bool isBlank(char c) {
+bool isSpaceOrTab(char c) {
   return c == ' ' || c == '\t';
 }
 bool isDigit(char c) {
@@ -113,7 +113,7 @@ class SexagesimalScanner {
   bool isHemisphereNext() const { return hemisphereSign(rest_.front()) != 0; }
 
   void skipBlanks() {
-    while (!rest_.empty() && isBlank(rest_.front())) rest_.remove_prefix(1);
+    while (!rest_.empty() && isSpaceOrTab(rest_.front())) rest_.remove_prefix(1);
   }
 
   void unexpected() { failure_ = "unexpected \"" + std::string(rest_.substr(0, 1)) + "\""; }
