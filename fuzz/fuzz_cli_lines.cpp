@@ -1,11 +1,17 @@
-// Fuzzes the input side of the nuvex command line: untrusted text lines through the line reader
-// and through the whole line-by-line conversion over the engine.
+// Fuzzes the input side of the nuvex command line: untrusted text lines through the field splitter
+// (CSV quoting), the degree-minute-second reader, the column selection, the line reader, and the
+// whole block conversion over the batch transformation with the layout options.
 //
-// Input: the first byte chooses the columns (bit 0: grid or geographic input, bits 1-2: the
-// system, bit 3: a zone given on the command line, bits 4-7: that zone, or for geographic input
-// bits 4-5 the target grid's system); the rest is the text.
+// Input: byte 0 chooses the columns (bit 0: grid or geographic input, bits 1-2: the system, bit 3:
+// a zone given on the command line, bits 4-7: that zone, or for geographic input bits 4-5 the
+// target grid's system); byte 1 the layout (bits 0-1: delimiter detected, ',', ';' with decimal
+// comma, tab; bits 2-3: leading columns, chosen columns in place, appended; bit 4: a header line;
+// bits 5-7: DMS output decimals, 7 for none); byte 2 the chosen columns (bits 0-1 X, 2-3 Y, 4-5
+// ZONE, positions 1-4). The rest is the text.
 // Checked: every line is read as a point, a pass-through line or a malformed line with a reason;
-// a point is finite and within its ranges; and the conversion writes exactly one output line for
+// a point is finite and within its ranges; field spans lie in order within the line; a field
+// written with appendField reads back as itself; an angle read from DMS and written with four
+// decimals of seconds reads back within 0.0001"; the conversion writes exactly one output line for
 // every input line.
 #include <algorithm>
 #include <cmath>
@@ -15,21 +21,35 @@
 #include <string_view>
 
 // The converter's sources are compiled into the target itself: they are not part of the library.
+#include "../tools/block_converter.cpp"
+#include "../tools/block_pipeline.cpp"
+#include "../tools/column_selection.cpp"
 #include "../tools/converter.cpp"
 #include "../tools/coordinate_systems.cpp"
+#include "../tools/csv_fields.cpp"
+#include "../tools/dms.cpp"
+#include "../tools/header_line.cpp"
+#include "../tools/number_text.cpp"
 #include "../tools/point_reader.cpp"
-#include "../tools/stream_converter.cpp"
+#include "../tools/progress.cpp"
 
 namespace {
 
 using namespace nuvex::cli;
 
+constexpr std::size_t kOptionBytes = 3;
 constexpr unsigned kGridBit = 0x01;
 constexpr unsigned kSystemShift = 1;
 constexpr unsigned kSystemMask = 0x03;
 constexpr unsigned kFixedZoneBit = 0x08;
 constexpr unsigned kZoneShift = 4;
 constexpr int kZoneStep = 4;  // the 16 zone selector values spread over the UTM zones 0 to 60
+constexpr char kDelimiters[] = {0, kCommaSeparator, kSemicolonSeparator, kTabSeparator};
+constexpr unsigned kHeaderBit = 0x10;
+constexpr unsigned kDmsShift = 5;
+constexpr unsigned kNoDmsSelector = 7;
+constexpr double kArcSecond = 1.0 / 3600.0;                   // deg
+constexpr double kDmsRoundTrip = 1.0e-4 * kArcSecond * 1.01;  // four decimals of seconds
 
 void require(bool condition) {
   if (!condition) __builtin_trap();
@@ -47,12 +67,65 @@ InputColumns columnsFor(std::uint8_t selector) {
   return columns;
 }
 
-void checkLine(std::string_view line, const InputColumns& columns) {
-  const ParsedLine parsed = parseLine(line, columns);
+ColumnIndices chosenColumns(std::uint8_t selector) {
+  ColumnIndices indices{selector & 3u, (selector >> 2) & 3u, (selector >> 4) & 3u};
+  if (indices.y == indices.x) indices.y = (indices.x + 1) % 4;
+  while (*indices.zone == indices.x || *indices.zone == indices.y)
+    indices.zone = (*indices.zone + 1) % 4;
+  return indices;
+}
+
+void checkFields(std::string_view line, char separator) {
+  std::vector<FieldSpan> fields;
+  splitFields(line, separator, std::string_view::npos, fields);
+  std::uint32_t previous = 0;
+  std::string scratch;
+  for (const FieldSpan& field : fields) {
+    require(field.begin >= previous && field.begin <= field.end && field.end <= line.size());
+    previous = field.end;
+    const std::string_view value = fieldValue(field.in(line), scratch);
+    if (separator == kBlankSeparator || value.find_first_of("\r\n") != std::string_view::npos) {
+      continue;
+    }
+    // Written back as a field, the value reads as itself (padding aside).
+    std::string written;
+    appendField(written, value, separator);
+    std::vector<FieldSpan> again;
+    splitFields(written, separator, std::string_view::npos, again);
+    std::string scratchAgain;
+    require(again.size() == 1);
+    require(fieldValue(again[0].in(written), scratchAgain) == trimBlanks(value) ||
+            trimBlanks(value) != value);
+  }
+}
+
+void checkAngle(std::string_view text) {
+  for (const Axis axis : {Axis::Longitude, Axis::Latitude}) {
+    const DmsReading reading = readSexagesimal(text, axis, kDecimalPoint);
+    require((reading.outcome == DmsOutcome::Malformed) == !reading.problem.empty());
+    if (reading.outcome != DmsOutcome::Read) continue;
+    require(std::isfinite(reading.degrees));
+    if (std::fabs(reading.degrees) > kHighestLongitude) continue;
+    std::string written;
+    appendDms(written, reading.degrees, axis, 4, kDecimalPoint);
+    const DmsReading back = readSexagesimal(written, axis, kDecimalPoint);
+    require(back.outcome == DmsOutcome::Read);
+    require(std::fabs(back.degrees - reading.degrees) <= kDmsRoundTrip);
+  }
+}
+
+void checkLine(std::string_view line, const LineLayout& layout) {
+  LineScratch scratch;
+  const ParsedLine parsed = parseLine(line, layout, scratch);
   // A reason exactly for the malformed lines.
   require(parsed.problem.empty() == (parsed.kind != LineKind::Malformed));
+  checkFields(line, layout.delimiter != 0 ? layout.delimiter : detectSeparator(line));
+  checkAngle(trimBlanks(line));
+  std::string problem;
+  (void)parseColumnSelection(line, problem);
   if (parsed.kind != LineKind::Point) return;
   const InputPoint& p = parsed.point;
+  const InputColumns& columns = layout.columns;
   require(std::isfinite(p.x) && std::isfinite(p.y));
   if (columns.type == CoordinateType::Geographic) {
     require(p.x >= kLowestLongitude && p.x <= kHighestLongitude && p.y >= kLowestLatitude &&
@@ -75,13 +148,32 @@ std::size_t countLines(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size < kOptionBytes) return 0;
   const InputColumns columns = columnsFor(data[0]);
-  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::uint8_t options = data[1];
+  const std::string_view text(reinterpret_cast<const char*>(data + kOptionBytes),
+                              size - kOptionBytes);
+
+  LineLayout layout{columns, std::nullopt, kDelimiters[options & 3u], kDecimalPoint};
+  if (layout.delimiter == kSemicolonSeparator) layout.decimalMark = kDecimalComma;
+  OutputStyle style;
+  switch ((options >> 2) & 3u) {
+    case 1:
+      style.placement = Placement::InPlace;
+      layout.picked = chosenColumns(data[2]);
+      break;
+    case 2:
+      style.placement = Placement::Appended;
+      layout.picked = chosenColumns(data[2]);
+      break;
+    default:
+      break;
+  }
+  if ((options >> kDmsShift) != kNoDmsSelector) style.dmsDecimals = options >> kDmsShift;
 
   for (std::size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
     end = std::min(text.find('\n', start), text.size());
-    checkLine(text.substr(start, end - start), columns);
+    checkLine(text.substr(start, end - start), layout);
   }
 
   // The whole conversion: grid input to WGS84 geographic coordinates; geographic input from
@@ -92,9 +184,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.to = columns.type == CoordinateType::Grid
                     ? Endpoint{CoordinateType::Geographic, kWgs84System}
                     : Endpoint{CoordinateType::Grid, gridSystem};
+  if (settings.to.type == CoordinateType::Grid) style.dmsDecimals.reset();
+  const BlockConverter converter(settings, style);
   std::istringstream input{std::string(text)};
   std::ostringstream output, diagnostics;
-  StreamConverter(settings, columns, OutputPrecision{}, output, diagnostics).process(input, "fuzz");
+  ProgressMeter progress(diagnostics, false);
+  {
+    BlockPipeline pipeline(converter, 1, output, diagnostics, progress);
+    const auto context = std::make_shared<const InputContext>(InputContext{"fuzz", layout, {}});
+    HeaderSettings headerSettings{ColumnSelection{{{0, "x"}, {0, "y"}}}, style.placement, {}};
+    const HeaderReader header = [&](std::string_view line, std::size_t lineNumber) {
+      return readHeader(line, lineNumber, *context, headerSettings);
+    };
+    pipeline.process(input, context, (options & kHeaderBit) != 0 ? &header : nullptr, 0);
+  }
   require(countLines(output.str()) == countLines(text));
   return 0;
 }

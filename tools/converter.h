@@ -1,6 +1,6 @@
-// Converting many points through the engine driver TRGU: up to TRGU_MAXPT points per call for
-// speed, with the outcome kept per point. TRGU stops at the first point that has no
-// transformation path; that point is identified, marked, and the conversion goes on after it.
+// Converting many points through the library's batch transformation (nuvex::Transformer): no
+// limit on the number of points, any number of threads at once, and a point without a
+// transformation path marked while the others are converted.
 #pragma once
 
 #include <optional>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coordinate_systems.h"
+#include "nuvex/transform.h"
 #include "point_reader.h"
 
 namespace nuvex::cli {
@@ -39,25 +40,37 @@ struct ConvertedPoint {
 // The reason named in messages for a point that was not converted.
 const char* describeFailure(PointStatus status);
 
+// Points as separate arrays, the layout the batch transformation works on. The outputs are
+// filled by BatchConverter::convert.
+struct PointColumns {
+  std::vector<double> x, y;
+  std::vector<int> zone;
+  std::vector<double> xOut, yOut;
+  std::vector<int> zoneOut;
+  std::vector<int> status;
+  std::vector<PointStatus> outcome;
+
+  std::size_t size() const { return x.size(); }
+  void clear();
+  void add(const InputPoint& point);
+  ConvertedPoint result(std::size_t i) const { return {outcome[i], xOut[i], yOut[i], zoneOut[i]}; }
+};
+
 class BatchConverter {
  public:
-  explicit BatchConverter(const ConversionSettings& settings) : settings_(settings) {}
+  explicit BatchConverter(const ConversionSettings& settings);
 
-  // One result per point, in order. The engine is not reentrant: one converter at a time.
+  // Fills the outputs of every point. Safe to call from several threads at once.
+  void convert(PointColumns& points) const;
+  // One result per point, in order.
   std::vector<ConvertedPoint> convert(std::span<const InputPoint> points) const;
 
  private:
-  std::size_t convertBatch(std::span<const InputPoint> batch,
-                           std::vector<ConvertedPoint>& results) const;
-  void convertOneByOne(std::span<const InputPoint> points,
-                       std::vector<ConvertedPoint>& results) const;
-  ConvertedPoint convertSingle(const InputPoint& point) const;
-  void loadPoints(std::span<const InputPoint> points) const;
-  int callEngine(int pointCount) const;
-  ConvertedPoint readResult(int element) const;
-  bool resultWritten(int element) const;
+  void convertRange(PointColumns& points, std::size_t first, std::size_t count) const;
+  void finish(PointColumns& points, std::size_t i) const;
 
   ConversionSettings settings_;
+  Transformer transformer_;
 };
 
 }  // namespace nuvex::cli

@@ -4,7 +4,8 @@
 
 #include <iosfwd>
 
-#include "stream_converter.h"
+#include "block_converter.h"
+#include "number_text.h"
 
 namespace nuvex::cli {
 

@@ -1,8 +1,9 @@
 // nuvex: converts coordinates in text files and pipes between the four coordinate systems of the
-// library. The command line is read here; input lines, batching over the engine and the demo
-// table live beside this file.
+// library. The command line is read here; input lines, blocks over the batch transformation, the
+// threads that convert them and the demo table live beside this file.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdarg>
@@ -15,14 +16,19 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include "block_pipeline.h"
+#include "column_selection.h"
 #include "converter.h"
 #include "coordinate_systems.h"
 #include "demo.h"
+#include "dms.h"
+#include "header_line.h"
 #include "nuvex/host.h"
 #include "point_reader.h"
-#include "stream_converter.h"
+#include "progress.h"
 
 #ifndef NUVEX_VERSION
 #define NUVEX_VERSION "unknown"
@@ -105,6 +111,11 @@ The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone g
 easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4) always carry
 their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
 Blank lines and lines starting with '#' are copied unchanged.
+Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
+50:30:15.25, N50 30 15.25 (one column), a hemisphere letter N/S/E/W or a sign.
+CSV: fields in double quotes may hold the delimiter and doubled quotes; CRLF line ends and a
+UTF-8 byte-order mark are read. --columns picks the coordinate columns by position or by the
+names of a header line (which is then copied); the other columns stay in place.
 
 Output: one line per input line. Grid output is "easting northing zone", geographic output
 "longitude latitude", then the extra columns; comma-separated lines stay comma-separated.
@@ -121,6 +132,14 @@ Examples:
   nuvex to-ll --system 1 points.txt                 (3571686.387 5540758.788 -> lon lat)
   nuvex from-ll --system 4 --zone-width 6 -p 2 geo.csv
   nuvex convert --from E:1 --to E:3 --zone 32 gk.txt > utm.txt
+  nuvex to-ll -s 1 --columns easting,northing survey.csv       (header, id first)
+  nuvex to-ll -s 1 --columns 3,4 register.txt                  (coordinates in columns 3, 4)
+  nuvex to-ll -s 1 --columns 2,3 --append --header pts.csv     (adds x_out,y_out at the end)
+  nuvex to-ll -s 1 --append --out-names lon,lat pts.csv        (names of the added columns)
+  nuvex from-ll -s 3 --header geo.txt                          (first line copied as header)
+  nuvex to-ll -s 1 --delimiter ';' --columns 2,3 excel.csv     (semicolons, decimal comma)
+  nuvex to-ll -s 3 --dms=2 utm.txt                             (-> 10°00'00.00"E 50°00'00.00"N)
+  nuvex from-ll -s 3 --threads 2 --quiet big.txt               (two threads, no progress)
   nuvex demo)";
 
 struct Options {
@@ -133,7 +152,50 @@ struct Options {
   std::string to;
   std::string precision;  // "M" or "M,D"; empty for the defaults
   std::vector<std::string> files;
+  std::string columns;  // --columns X,Y[,ZONE]; empty for the leading columns
+  bool append = false;
+  std::string outNames;  // --out-names, comma-separated
+  bool header = false;
+  std::string delimiter;    // empty: detected per line
+  int dms = kNoDms;         // decimals of DMS output, or kNoDms
+  std::string dmsFlagText;  // what --dms[=DECIMALS] read, when given
+  std::vector<CLI::Option*> dmsFlags;
+  unsigned threads = 0;  // 0: every core
+  bool quiet = false;
+
+  static constexpr int kNoDms = -1;
 };
+
+// Delimiters --delimiter takes, by the names it takes them.
+struct DelimiterName {
+  std::string_view name;
+  char delimiter;
+};
+constexpr std::array<DelimiterName, 7> kDelimiterNames = {{{",", kCommaSeparator},
+                                                           {";", kSemicolonSeparator},
+                                                           {"|", '|'},
+                                                           {"tab", kTabSeparator},
+                                                           {"\\t", kTabSeparator},
+                                                           {"\t", kTabSeparator},
+                                                           {"space", kBlankSeparator}}};
+
+std::optional<char> parseDelimiter(std::string_view text) {
+  for (const DelimiterName& entry : kDelimiterNames) {
+    if (entry.name == text) return entry.delimiter;
+  }
+  if (text == " ") return kBlankSeparator;
+  return std::nullopt;
+}
+
+std::vector<std::string> splitNames(std::string_view text) {
+  std::vector<std::string> names;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    names.emplace_back(text.substr(0, comma));
+    if (comma == std::string_view::npos) return names;
+    text.remove_prefix(comma + 1);
+  }
+}
 
 // Reads "M" or "M,D" (decimals of metres and of degrees); a single M gives degrees M+5.
 std::optional<OutputPrecision> parsePrecision(std::string_view text) {
@@ -171,13 +233,75 @@ void addPrecisionOption(CLI::App& command, Options& options) {
           ""));
 }
 
+void addLayoutOptions(CLI::App& command, Options& options) {
+  command
+      .add_option("--columns", options.columns,
+                  "Coordinate columns by position from 1 or by header name, e.g. 3,4 or "
+                  "easting,northing,zone; the other columns stay in place")
+      ->type_name("X,Y[,ZONE]")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::string problem;
+            return parseColumnSelection(text, problem) ? std::string() : problem;
+          },
+          ""));
+  command.add_flag("--append", options.append,
+                   "Keep every column as it is and add the converted values at the end");
+  command
+      .add_option("--out-names", options.outNames,
+                  "Header names of the added columns (default x_out,y_out[,zone_out])")
+      ->type_name("X,Y[,ZONE]");
+  command.add_flag("--header", options.header,
+                   "The first line (not blank, not a comment) is a header: copy it");
+  command
+      .add_option("--delimiter", options.delimiter,
+                  "Column delimiter: , ; | tab space (default: comma when the first field is "
+                  "followed by one, else blanks); ';' reads and writes a decimal comma")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return parseDelimiter(text) ? std::string() : "expected one of , ; | tab space";
+          },
+          ""));
+}
+
 void addInputOptions(CLI::App& command, Options& options) {
   addPrecisionOption(command, options);
   command
       .add_option("--zone-width", options.zoneWidth,
                   "Zone width of system 4 in degrees: 3 or 6 (default 3)")
       ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones}));
+  addLayoutOptions(command, options);
+  command
+      .add_option("--threads", options.threads,
+                  "Threads converting a large input (default 0: every core)")
+      ->check(CLI::NonNegativeNumber);
+  command.add_flag("-q,--quiet", options.quiet, "No progress on a terminal");
   command.add_option("files", options.files, "Input files; none or - reads standard input");
+}
+
+std::optional<int> readDmsDecimals(std::string_view text) {
+  int decimals = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), decimals);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  if (decimals < 0 || decimals > kMostDmsDecimals) return std::nullopt;
+  return decimals;
+}
+
+void addDmsOption(CLI::App& command, Options& options) {
+  options.dmsFlags.push_back(
+      command
+          .add_flag("--dms{" + std::to_string(kDefaultDmsDecimals) + "}", options.dmsFlagText,
+                    "Write longitude and latitude as degrees, minutes and seconds, with DECIMALS "
+                    "decimals of the seconds (default " +
+                        std::to_string(kDefaultDmsDecimals) + ")")
+          ->type_name("[=DECIMALS]")
+          ->check(CLI::Validator(
+              [](std::string& text) {
+                return readDmsDecimals(text)
+                           ? std::string()
+                           : "expected decimals from 0 to " + std::to_string(kMostDmsDecimals);
+              },
+              "")));
 }
 
 CLI::Option* addSystemOption(CLI::App& command, Options& options) {
@@ -237,24 +361,100 @@ OutputPrecision outputPrecision(const std::string& text) {
   return text.empty() ? OutputPrecision{} : parsePrecision(text).value_or(OutputPrecision{});
 }
 
+// Checks of the columns and output options against the conversion; nothing when they are sound.
+std::optional<std::string> checkLayout(const ConversionSettings& settings,
+                                       const InputColumns& columns, const Options& options,
+                                       const std::optional<ColumnSelection>& selection) {
+  const bool gridOutput = settings.to.type == CoordinateType::Grid;
+  if (!options.outNames.empty()) {
+    if (!options.append) return "--out-names: the names of columns added by --append";
+    const std::size_t wanted = gridOutput ? kCoordinateAndZoneColumns : kCoordinateColumns;
+    if (splitNames(options.outNames).size() != wanted) {
+      return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
+                        : "--out-names: geographic output adds two columns (x, y)";
+    }
+  }
+  if (options.dms != Options::kNoDms && gridOutput) {
+    return "--dms: the output is a grid, not degrees";
+  }
+  if (!selection) return std::nullopt;
+  const bool hasZoneColumn = selection->columns.size() == kCoordinateAndZoneColumns;
+  if (readsZoneColumn(columns) && !hasZoneColumn) {
+    return "--columns: UTM grid input needs a zone column (X,Y,ZONE) or a zone option";
+  }
+  if (gridOutput && !isGaussKrueger(settings.to.system) && !hasZoneColumn && !options.append &&
+      !settings.targetZone && !settings.zonePrefix) {
+    return "--columns: the zone of UTM output needs a column (X,Y,ZONE), --zone, --zone-prefix "
+           "or --append";
+  }
+  return std::nullopt;
+}
+
+// The layout every input starts from; names in --columns are resolved per input, at its header.
+LineLayout baseLayout(const InputColumns& columns, const Options& options,
+                      const std::optional<ColumnSelection>& selection) {
+  LineLayout layout{columns, std::nullopt, 0, kDecimalPoint};
+  if (!options.delimiter.empty()) layout.delimiter = *parseDelimiter(options.delimiter);
+  if (layout.delimiter == kSemicolonSeparator) layout.decimalMark = kDecimalComma;
+  if (selection && !selection->namesAny()) {
+    std::string positionsNeedNoHeader;
+    layout.picked = resolveColumns(*selection, {}, positionsNeedNoHeader);
+  } else if (!selection && options.append) {
+    layout.picked = ColumnIndices{0, 1, std::nullopt};
+    if (readsZoneColumn(columns)) layout.picked->zone = 2;
+  }
+  return layout;
+}
+
+OutputStyle outputStyle(const Options& options) {
+  OutputStyle style;
+  style.precision = outputPrecision(options.precision);
+  if (options.dms != Options::kNoDms) style.dmsDecimals = options.dms;
+  style.placement = options.append             ? Placement::Appended
+                    : !options.columns.empty() ? Placement::InPlace
+                                               : Placement::Leading;
+  return style;
+}
+
+HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
+                              const std::optional<ColumnSelection>& selection) {
+  HeaderSettings header{selection, outputStyle(options).placement, {}};
+  if (!options.outNames.empty()) {
+    header.outputNames = splitNames(options.outNames);
+  } else {
+    const std::size_t count =
+        settings.to.type == CoordinateType::Grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
+    for (std::size_t i = 0; i < count; ++i) header.outputNames.emplace_back(kDefaultOutputNames[i]);
+  }
+  return header;
+}
+
 // ---- Running a conversion ----------------------------------------------------------------------
 
-void processFile(StreamConverter& converter, const std::string& name) {
+unsigned workerThreads(const Options& options) {
+  if (options.threads > 0) return options.threads;
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void processFile(BlockPipeline& pipeline, const std::string& name,
+                 const std::shared_ptr<const InputContext>& context, const HeaderReader* header) {
   if (name == kStandardInputName) {
-    converter.process(std::cin, kStandardInputLabel);
+    pipeline.process(std::cin, context, header, 0);
     return;
   }
   std::error_code error;
   if (std::filesystem::is_directory(name, error)) {
-    converter.reportUnreadable(name, "is a directory");
+    pipeline.reportUnreadable(name, "is a directory");
     return;
   }
-  std::ifstream file(name);
+  std::ifstream file(name, std::ios::binary);
   if (!file) {
-    converter.reportUnreadable(name, std::string("cannot open: ") + std::strerror(errno));
+    pipeline.reportUnreadable(name, std::string("cannot open: ") + std::strerror(errno));
     return;
   }
-  converter.process(file, name);
+  const std::uintmax_t size =
+      std::filesystem::is_regular_file(name, error) ? std::filesystem::file_size(name, error) : 0;
+  pipeline.process(file, context, header, error ? 0 : size);
 }
 
 int runConversion(const ConversionSettings& settings, const InputColumns& columns,
@@ -262,17 +462,37 @@ int runConversion(const ConversionSettings& settings, const InputColumns& column
   for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings)}) {
     if (problem) throw CLI::ValidationError(*problem);
   }
-  StreamConverter converter(settings, columns, outputPrecision(options.precision), std::cout,
-                            std::cerr);
+  std::optional<ColumnSelection> selection;
+  if (!options.columns.empty()) {
+    std::string problem;
+    selection = parseColumnSelection(options.columns, problem);
+  }
+  if (auto problem = checkLayout(settings, columns, options, selection)) {
+    throw CLI::ValidationError(*problem);
+  }
+  const LineLayout layout = baseLayout(columns, options, selection);
+  const BlockConverter converter(settings, outputStyle(options));
+  ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
+  BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
+  const HeaderSettings headerOptions = headerSettings(settings, options, selection);
+  const bool hasHeader = options.header || (selection && selection->namesAny());
+
   std::vector<std::string> files = options.files;
   if (files.empty()) files.push_back(kStandardInputName);
-  for (const std::string& name : files) processFile(converter, name);
+  for (const std::string& name : files) {
+    const std::string label = name == kStandardInputName ? kStandardInputLabel : name;
+    const auto context = std::make_shared<const InputContext>(InputContext{label, layout, {}});
+    const HeaderReader header = [&](std::string_view line, std::size_t lineNumber) {
+      return readHeader(line, lineNumber, *context, headerOptions);
+    };
+    processFile(pipeline, name, context, hasHeader ? &header : nullptr);
+  }
   std::cout.flush();
   if (!std::cout) {
     std::cerr << "nuvex: cannot write the output\n";
     return kDataError;
   }
-  return converter.hadDataErrors() ? kDataError : kSuccess;
+  return pipeline.hadDataErrors() ? kDataError : kSuccess;
 }
 
 int runToLL(const Options& options) {
@@ -329,6 +549,7 @@ int main(int argc, char** argv) {
   toLL->add_option("-z,--zone", options.zone,
                    "Zone of every UTM input point (system 2, 3) instead of a zone column");
   addInputOptions(*toLL, options);
+  addDmsOption(*toLL, options);
 
   CLI::App* fromLL = app.add_subcommand(
       "from-ll", "WGS84 longitude and latitude (degrees) to the grid of --system");
@@ -357,6 +578,7 @@ int main(int argc, char** argv) {
   convert->add_flag("--zone-prefix", options.zonePrefix,
                     "Write the zone into the millions of UTM output eastings");
   addInputOptions(*convert, options);
+  addDmsOption(*convert, options);
 
   CLI::App* demo =
       app.add_subcommand("demo", "Sample points in Germany on every system, as a table");
@@ -364,6 +586,9 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
+    for (const CLI::Option* flag : options.dmsFlags) {
+      if (flag->count() > 0) options.dms = *readDmsDecimals(options.dmsFlagText);
+    }
     installHostCallbacks();
     if (toLL->parsed()) return runToLL(options);
     if (fromLL->parsed()) return runFromLL(options);
@@ -372,5 +597,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == kSuccess ? kSuccess : kUsageError;
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "nuvex: " << error.what() << '\n';
+    return kDataError;
   }
 }

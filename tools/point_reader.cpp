@@ -1,77 +1,20 @@
 #include "point_reader.h"
 
-#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
+#include <limits>
 #include <system_error>
+
+#include "dms.h"
 
 namespace nuvex::cli {
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr char kCommentStart = '#';
-constexpr char kPlusSign = '+';
 // Fields longer than this are shortened in messages: a message names the field, it does not
 // reproduce a runaway line.
 constexpr std::size_t kLongestQuotedField = 32;
 constexpr std::string_view kEllipsis = "...";
-
-std::string_view trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
-}
-
-// The first field decides: followed by a comma, the line is comma-separated.
-char detectSeparator(std::string_view line) {
-  const std::size_t firstEnd = line.find_first_of(" \t\r\v\f,");
-  if (firstEnd == std::string_view::npos) return kBlankSeparator;
-  const std::size_t next = line.find_first_not_of(kBlanks, firstEnd);
-  return next != std::string_view::npos && line[next] == kCommaSeparator ? kCommaSeparator
-                                                                         : kBlankSeparator;
-}
-
-// Hands out the fields of a trimmed line one by one; what is left is the extras text.
-class FieldCursor {
- public:
-  FieldCursor(std::string_view line, char separator) : rest_(line), separator_(separator) {}
-
-  std::optional<std::string_view> next() {
-    return separator_ == kCommaSeparator ? nextCommaField() : nextBlankField();
-  }
-  std::string_view remainder() const { return trim(rest_); }
-
- private:
-  std::optional<std::string_view> nextBlankField() {
-    rest_ = trim(rest_);
-    if (rest_.empty()) return std::nullopt;
-    const std::size_t end = std::min(rest_.find_first_of(kBlanks), rest_.size());
-    const std::string_view field = rest_.substr(0, end);
-    rest_.remove_prefix(end);
-    return field;
-  }
-
-  // An empty field between two commas is a field (and not a number), so that a missing value
-  // is reported as such instead of shifting the columns after it.
-  std::optional<std::string_view> nextCommaField() {
-    if (exhausted_) return std::nullopt;
-    const std::size_t comma = rest_.find(kCommaSeparator);
-    const std::string_view field = trim(rest_.substr(0, comma));
-    if (comma == std::string_view::npos) {
-      rest_ = {};
-      exhausted_ = true;
-    } else {
-      rest_.remove_prefix(comma + 1);
-    }
-    return field;
-  }
-
-  std::string_view rest_;
-  char separator_;
-  bool exhausted_ = false;
-};
 
 std::string quoted(std::string_view field) {
   std::string text = "\"";
@@ -83,50 +26,44 @@ std::string quoted(std::string_view field) {
   return text + "\"";
 }
 
-// Shortest plain decimal text that reads back as the value (for the bounds named in messages).
-std::string shortest(double value) {
-  constexpr std::size_t kBoundTextCapacity = 64;  // the bounds are small round numbers
-  std::array<char, kBoundTextCapacity> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-  return std::string(buffer.data(), result.ptr);
-}
+struct CoordinateField {
+  std::string_view name;
+  std::string_view text;
+  bool angle;  // geographic: degrees-minutes-seconds forms are read too
+  Axis axis;
+};
 
-// from_chars takes no plus sign; a single one before a digit or point is common in survey data.
-std::string_view withoutPlusSign(std::string_view field) {
-  if (field.size() > 1 && field[0] == kPlusSign && field[1] != '-' && field[1] != kPlusSign) {
-    field.remove_prefix(1);
-  }
-  return field;
-}
-
-// A coordinate field: a finite decimal number, nothing else.
-std::optional<double> readCoordinate(std::string_view name, std::string_view field,
+// A coordinate field: a finite decimal number (or an angle in DMS), nothing else.
+std::optional<double> readCoordinate(const CoordinateField& field, char decimalMark,
                                      std::string& problem) {
-  const std::string_view digits = withoutPlusSign(field);
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (end != digits.data() + digits.size() ||
-      (error != std::errc{} && error != std::errc::result_out_of_range)) {
-    problem = std::string(name) + " " + quoted(field) + " is not a number";
+  const NumberReading number = readDecimal(field.text, decimalMark);
+  if (number.error == std::errc::invalid_argument) {
+    if (field.angle) {
+      DmsReading dms = readSexagesimal(field.text, field.axis, decimalMark);
+      if (dms.outcome == DmsOutcome::Read) return dms.degrees;
+      if (dms.outcome == DmsOutcome::Malformed) {
+        problem = std::string(field.name) + " " + quoted(field.text) + ": " + dms.problem;
+        return std::nullopt;
+      }
+    }
+    problem = std::string(field.name) + " " + quoted(field.text) + " is not a number";
     return std::nullopt;
   }
-  if (error == std::errc::result_out_of_range) {
-    problem = std::string(name) + " " + quoted(field) + " is out of range";
+  if (number.error == std::errc::result_out_of_range) {
+    problem = std::string(field.name) + " " + quoted(field.text) + " is out of range";
     return std::nullopt;
   }
-  if (!std::isfinite(value)) {
-    problem = std::string(name) + " " + quoted(field) + " is not a finite number";
+  if (!std::isfinite(number.value)) {
+    problem = std::string(field.name) + " " + quoted(field.text) + " is not a finite number";
     return std::nullopt;
   }
-  return value;
+  return number.value;
 }
 
 std::optional<int> readZone(std::string_view field, std::string& problem) {
-  const std::string_view digits = withoutPlusSign(field);
   int zone = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), zone);
-  if (end != digits.data() + digits.size() || error == std::errc::invalid_argument) {
+  const std::errc error = readWhole(field, zone);
+  if (error == std::errc::invalid_argument) {
     problem = "zone " + quoted(field) + " is not a whole number";
     return std::nullopt;
   }
@@ -138,11 +75,11 @@ std::optional<int> readZone(std::string_view field, std::string& problem) {
   return zone;
 }
 
-bool withinRange(std::string_view name, std::string_view field, double value, double lowest,
-                 double highest, std::string& problem) {
+bool withinRange(const CoordinateField& field, double value, double lowest, double highest,
+                 std::string& problem) {
   if (value >= lowest && value <= highest) return true;
-  problem = std::string(name) + " " + quoted(field) + " is outside " + shortest(lowest) + " to " +
-            shortest(highest);
+  problem = std::string(field.name) + " " + quoted(field.text) + " is outside " +
+            formatShortest(lowest) + " to " + formatShortest(highest);
   return false;
 }
 
@@ -154,13 +91,13 @@ bool utmZoneFitsEasting(int zone, double easting, std::string_view eastingField,
   const bool prefixed = easting >= kSmallestPrefixedUtmEasting;
   if (zone == kZoneFromEasting && !prefixed) {
     problem = "zone 0 needs an easting that carries its zone in the millions (at least " +
-              shortest(kSmallestPrefixedUtmEasting) + ")";
+              formatShortest(kSmallestPrefixedUtmEasting) + ")";
     return false;
   }
   if (zone == kZoneFromEasting || !prefixed) return true;
   const double carried = std::trunc(easting / kZoneMultiplier);
   if (carried == zone) return true;
-  problem = "easting " + quoted(eastingField) + " carries zone " + shortest(carried) +
+  problem = "easting " + quoted(eastingField) + " carries zone " + formatShortest(carried) +
             ", not zone " + std::to_string(zone);
   return false;
 }
@@ -179,41 +116,93 @@ ColumnNames columnNames(const InputColumns& columns) {
   return {"easting", "northing", "easting and northing"};
 }
 
-bool readPoint(FieldCursor& fields, const InputColumns& columns, ParsedLine& line) {
+// The coordinate fields' texts, wherever the layout has them; false with a reason when the line
+// has too few fields.
+struct PointFields {
+  std::string_view x;
+  std::string_view y;
+  std::string_view zone;
+};
+
+bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLine& line) {
+  const InputColumns& columns = layout.columns;
   const ColumnNames names = columnNames(columns);
-  const int wanted = readsZoneColumn(columns) ? 3 : 2;
-  std::array<std::string_view, 3> field{};
-  for (int index = 0; index < wanted; ++index) {
-    const std::optional<std::string_view> next = fields.next();
-    if (!next) {
-      line.problem = "too few fields: expected " + std::string(names.expected) + ", found " +
-                     std::to_string(index);
-      return false;
-    }
-    field[static_cast<std::size_t>(index)] = *next;
-  }
-  const std::optional<double> x = readCoordinate(names.x, field[0], line.problem);
+  const bool geographic = columns.type == CoordinateType::Geographic;
+  const CoordinateField xField{names.x, text.x, geographic, Axis::Longitude};
+  const CoordinateField yField{names.y, text.y, geographic, Axis::Latitude};
+  const std::optional<double> x = readCoordinate(xField, layout.decimalMark, line.problem);
   if (!x) return false;
-  const std::optional<double> y = readCoordinate(names.y, field[1], line.problem);
+  const std::optional<double> y = readCoordinate(yField, layout.decimalMark, line.problem);
   if (!y) return false;
   line.point = {*x, *y, 0};
 
-  if (columns.type == CoordinateType::Geographic) {
-    return withinRange(names.x, field[0], *x, kLowestLongitude, kHighestLongitude, line.problem) &&
-           withinRange(names.y, field[1], *y, kLowestLatitude, kHighestLatitude, line.problem);
+  if (geographic) {
+    return withinRange(xField, *x, kLowestLongitude, kHighestLongitude, line.problem) &&
+           withinRange(yField, *y, kLowestLatitude, kHighestLatitude, line.problem);
   }
-  if (!withinRange(names.x, field[0], *x, -kLargestGridCoordinate, kLargestGridCoordinate,
-                   line.problem) ||
-      !withinRange(names.y, field[1], *y, -kLargestGridCoordinate, kLargestGridCoordinate,
-                   line.problem)) {
+  if (!withinRange(xField, *x, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem) ||
+      !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem)) {
     return false;
   }
   if (isGaussKrueger(columns.system)) return true;
   std::optional<int> zone = columns.fixedZone;
-  if (!zone) zone = readZone(field[2], line.problem);
+  if (!zone) zone = readZone(text.zone, line.problem);
   if (!zone) return false;
   line.point.zone = *zone;
-  return utmZoneFitsEasting(*zone, *x, field[0], line.problem);
+  return utmZoneFitsEasting(*zone, *x, text.x, line.problem);
+}
+
+// The value of a field; one unquoted into the scratch text is copied to `owned`, because the
+// next field's value may need the scratch text too.
+std::string_view valueOf(std::string_view raw, LineScratch& scratch, std::string& owned) {
+  const std::string_view value = fieldValue(raw, scratch.unquoted);
+  if (value.empty() || value.data() != scratch.unquoted.data()) return value;
+  owned.assign(value);
+  return owned;
+}
+
+// The converter's default: the leading columns in order, the rest of the line as extras.
+bool readLeadingColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
+                        ParsedLine& line) {
+  const std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
+  splitFields(content, line.separator, wanted + 1, scratch.fields);
+  if (scratch.fields.size() < wanted) {
+    line.problem = "too few fields: expected " + std::string(columnNames(layout.columns).expected) +
+                   ", found " + std::to_string(scratch.fields.size());
+    return false;
+  }
+  std::array<std::string, 3> owned;
+  std::array<std::string_view, 3> values{};
+  for (std::size_t index = 0; index < wanted; ++index) {
+    values[index] = valueOf(scratch.fields[index].in(content), scratch, owned[index]);
+  }
+  if (scratch.fields.size() > wanted) line.extras = trimBlanks(scratch.fields[wanted].in(content));
+  return readPointValues({values[0], values[1], values[2]}, layout, line);
+}
+
+// Chosen columns: the fields at the layout's indices; every field is kept for the output.
+bool readChosenColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
+                       ParsedLine& line) {
+  const ColumnIndices& picked = *layout.picked;
+  const bool zoneWanted = readsZoneColumn(layout.columns);
+  const std::size_t needed = (zoneWanted ? picked.highest() : std::max(picked.x, picked.y)) + 1;
+  splitFields(content, line.separator, std::numeric_limits<std::size_t>::max(), scratch.fields);
+  if (scratch.fields.size() < needed) {
+    line.problem = "too few fields: expected at least " + std::to_string(needed) + ", found " +
+                   std::to_string(scratch.fields.size());
+    return false;
+  }
+  line.xField = scratch.fields[picked.x];
+  line.yField = scratch.fields[picked.y];
+  if (picked.zone && *picked.zone < scratch.fields.size()) {
+    line.zoneField = scratch.fields[*picked.zone];
+  }
+  std::array<std::string, 3> owned;
+  const std::string_view x = valueOf(line.xField.in(content), scratch, owned[0]);
+  const std::string_view y = valueOf(line.yField.in(content), scratch, owned[1]);
+  const std::string_view zone =
+      zoneWanted ? valueOf(line.zoneField->in(content), scratch, owned[2]) : std::string_view();
+  return readPointValues({x, y, zone}, layout, line);
 }
 
 }  // namespace
@@ -223,20 +212,27 @@ bool readsZoneColumn(const InputColumns& columns) {
          !columns.fixedZone.has_value();
 }
 
-ParsedLine parseLine(std::string_view text, const InputColumns& columns) {
-  ParsedLine line;
-  const std::string_view content = trim(text);
-  if (content.empty() || content.front() == kCommentStart) return line;
+bool isPassThrough(std::string_view text) {
+  const std::string_view content = trimBlanks(text);
+  return content.empty() || content.front() == kCommentStart;
+}
 
-  line.separator = detectSeparator(content);
-  FieldCursor fields(content, line.separator);
-  if (!readPoint(fields, columns, line)) {
-    line.kind = LineKind::Malformed;
-    return line;
-  }
-  line.kind = LineKind::Point;
-  line.extras = fields.remainder();
+ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratch& scratch) {
+  ParsedLine line;
+  if (isPassThrough(text)) return line;
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  line.separator = layout.delimiter != 0 ? layout.delimiter : detectSeparator(text);
+  // The leading-columns layout reads from the first non-blank; chosen columns count from the
+  // line's start (an empty first field of a delimited line is a column).
+  const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
+                                  : readLeadingColumns(trimBlanks(text), layout, scratch, line);
+  line.kind = read ? LineKind::Point : LineKind::Malformed;
   return line;
+}
+
+ParsedLine parseLine(std::string_view text, const InputColumns& columns) {
+  LineScratch scratch;
+  return parseLine(text, LineLayout{columns, std::nullopt, 0, kDecimalPoint}, scratch);
 }
 
 }  // namespace nuvex::cli

@@ -1,24 +1,29 @@
-// Reading one input line of the converter: a point in whitespace- or comma-separated columns,
-// or a line that passes through unchanged. Input text is untrusted: every field is checked, and a
-// line that cannot be read says why instead of producing a point.
+// Reading one input line of the converter: a point in its columns, or a line that passes through
+// unchanged. Input text is untrusted: every field is checked, and a line that cannot be read says
+// why instead of producing a point.
 //
-// Columns, in order:
-//   geographic input   longitude latitude [extra ...]            (decimal degrees)
+// Columns, by default in this order:
+//   geographic input   longitude latitude [extra ...]            (decimal degrees or DMS)
 //   grid input         easting northing [zone] [extra ...]       (metres)
 // The zone column is read for UTM grids (systems 2 and 3) when no zone is given on the command
-// line; Gauss-Krueger eastings (systems 1 and 4) carry their zone in their millions. Everything
-// after the coordinate columns is carried to the output as written.
+// line; Gauss-Krueger eastings (systems 1 and 4) carry their zone in their millions. With chosen
+// columns (--columns) the coordinates are taken from anywhere in the line. Everything else is
+// carried to the output as written.
 //
-// A line whose first field is followed by a comma is comma-separated (fields may be padded with
-// blanks); any other line is separated by blanks or tabs. Blank lines and lines whose first
-// non-blank character is '#' pass through.
+// Without a delimiter given, a line whose first field is followed by a comma is comma-separated
+// (fields may be padded with blanks and quoted); any other line is separated by blanks or tabs.
+// Blank lines and lines whose first non-blank character is '#' pass through.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "column_selection.h"
 #include "coordinate_systems.h"
+#include "csv_fields.h"
+#include "number_text.h"
 
 namespace nuvex::cli {
 
@@ -27,6 +32,14 @@ struct InputColumns {
   CoordinateType type;
   int system;                    // the input's system code, 1 to 4
   std::optional<int> fixedZone;  // zone of every UTM grid point, given on the command line
+};
+
+// Where the coordinates are in a line and how the line is written.
+struct LineLayout {
+  InputColumns columns;
+  std::optional<ColumnIndices> picked;  // chosen columns; none: the leading columns in order
+  char delimiter = 0;                   // 0: detected per line
+  char decimalMark = kDecimalPoint;
 };
 
 // A point as read: x is the easting or the longitude, y the northing or the latitude. zone is the
@@ -39,22 +52,34 @@ struct InputPoint {
 
 enum class LineKind { Point, PassThrough, Malformed };
 
-inline constexpr char kBlankSeparator = ' ';
-inline constexpr char kCommaSeparator = ',';
-
 struct ParsedLine {
   LineKind kind = LineKind::PassThrough;
   InputPoint point{};
-  std::string_view extras;           // text after the coordinate columns, trimmed; may be empty
-  char separator = kBlankSeparator;  // kCommaSeparator for a comma-separated line
-  std::string problem;               // why a Malformed line could not be read
+  char separator = kBlankSeparator;
+  std::string_view extras;  // leading-columns layout: text after the coordinates, trimmed
+  // Chosen columns: where the coordinate fields are in the line (zone: when a column is chosen).
+  FieldSpan xField{};
+  FieldSpan yField{};
+  std::optional<FieldSpan> zoneField;
+  std::string problem;  // why a Malformed line could not be read
 };
 
 // Whether grid points of this input need a zone column.
 bool readsZoneColumn(const InputColumns& columns);
 
-// Reads one line (without its line end; a trailing carriage return is ignored). The result's
-// extras view points into text.
+// Buffers reused from line to line.
+struct LineScratch {
+  std::vector<FieldSpan> fields;
+  std::string unquoted;
+};
+
+// Reads one line (without its line end; a trailing carriage return is ignored). Views in the
+// result point into text.
+ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratch& scratch);
+// The same with the leading-columns layout (the converter's default).
 ParsedLine parseLine(std::string_view text, const InputColumns& columns);
+
+// Whether the line passes through unchanged whatever the layout (blank, or a comment).
+bool isPassThrough(std::string_view text);
 
 }  // namespace nuvex::cli

@@ -1,6 +1,7 @@
-// The nuvex command line as a whole, run as a child process: conversions and malformed lines of
-// the data files, round trips through two commands, usage errors, inputs that cannot be read,
-// lines passing through, the demo, and batches over the engine that must keep every line in place.
+// The nuvex command line as a whole, run as a child process: conversions, tables and malformed
+// lines of the data files, round trips through two commands, usage errors, inputs that cannot be
+// read, lines passing through, the demo, blocks and threads that must keep every line in place,
+// and the manual page against --help.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -262,6 +264,121 @@ TEST_F(Cli, GridOutputOfFromLLFeedsToLLForEverySystem) {
     std::string rest;
     EXPECT_FALSE(std::getline(actual, rest));
   }
+}
+
+}  // namespace
+}  // namespace nuvex::testing
+
+namespace nuvex::testing {
+namespace {
+
+// The escapes of cli_tables.txt: \n \r \t \\ \p (a bar) and \xHH.
+std::string unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char code = text[++i];
+    if (code == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += code == 'n'   ? '\n'
+             : code == 'r' ? '\r'
+             : code == 't' ? '\t'
+             : code == 'p' ? '|'
+                           : code;
+    }
+  }
+  return out;
+}
+
+TEST_F(Cli, ConvertsTheTablesOfTheDataFile) {
+  for (const TestCase& c : readCases("cli_tables.txt")) {
+    SCOPED_TRACE(c.where());
+    const CliResult result = runCli(c.fields.at(0), unescape(c.fields.at(1)));
+    EXPECT_EQ(result.out, unescape(c.fields.at(2)));
+    EXPECT_EQ(result.err, unescape(c.fields.at(3)));
+    EXPECT_EQ(result.status, c.integer(4));
+  }
+}
+
+TEST_F(Cli, DmsOutputReadsBackToTheSamePointWithinItsLastDecimal) {
+  constexpr double kLastDecimal = 1e-4 / 3600.0;  // deg: 0.0001" at --dms=4
+  std::string input;
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i < 500; ++i) {
+    const double longitude = -179.999 + i * 0.71993171, latitude = -89.999 + i * 0.35977013;
+    points.emplace_back(longitude, latitude);
+    char line[64];
+    std::snprintf(line, sizeof line, "%.10f %.10f\n", longitude, latitude);
+    input += line;
+  }
+  const CliResult dms = runCli("convert --from G:3 --to G:3 --dms=4", input);
+  const CliResult back = runCli("convert --from G:3 --to G:3 -p 3,12", dms.out);
+  ASSERT_EQ(dms.status + back.status, 0) << dms.err << back.err;
+  std::istringstream lines(back.out);
+  for (const auto& [longitude, latitude] : points) {
+    double x = 0.0, y = 0.0;
+    ASSERT_TRUE(lines >> x >> y);
+    EXPECT_NEAR(x, longitude, kLastDecimal);
+    EXPECT_NEAR(y, latitude, kLastDecimal);
+  }
+}
+
+TEST_F(Cli, ThreadsAndBlocksKeepEveryLineInPlace) {
+  // Some 7 blocks of lines (512 KiB each) and a short last one, with malformed lines and points
+  // without a path among them.
+  constexpr std::size_t kBlockBytes = 512 << 10, kShortTail = 60 << 10;
+  std::string input, messages;
+  for (int i = 0; input.size() < 7 * kBlockBytes || input.size() % kBlockBytes > kShortTail ||
+                  input.size() % kBlockBytes < 100;
+       ++i) {
+    char line[64];
+    const std::string where = "nuvex: many.txt:" + std::to_string(i + 1) + ": ";
+    if (i % 9973 == 0) {
+      std::snprintf(line, sizeof line, "bad %d\n", i);
+      messages += where + "longitude \"bad\" is not a number\n";
+    } else if (i % 7919 == 0) {
+      std::snprintf(line, sizeof line, "30 10 far%d\n", i);
+      messages += where + "no transformation path for this point\n";
+    } else {
+      std::snprintf(line, sizeof line, "%.6f %.6f p%d\n", 9.0 + (i % 200) * 0.01,
+                    50.0 + (i % 100) * 0.01, i);
+    }
+    input += line;
+  }
+  writeWholeFile("many.txt", input);
+  const CliResult one = runCli("from-ll -s 2 --threads 1 many.txt");
+  const CliResult three = runCli("from-ll -s 2 --threads 3 many.txt");
+  const CliResult piped = runCli("from-ll -s 2 --threads 2", input);
+  EXPECT_EQ(one.status, kDataError);
+  EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'),
+            std::count(input.begin(), input.end(), '\n'));
+  EXPECT_EQ(one.err, messages);
+  EXPECT_TRUE(three.out == one.out && three.err == one.err && three.status == one.status);
+  EXPECT_TRUE(piped.out == one.out && piped.status == one.status);
+}
+
+// Every option --help shows for a command is in the manual page, and the reverse.
+TEST_F(Cli, ManualPageNamesTheOptionsOfHelp) {
+  const std::string manual = readWholeFile(NUVEX_TEST_DATA_DIR "/../../tools/nuvex.1");
+  ASSERT_FALSE(manual.empty());
+  const std::regex helpOption("--[a-z][a-z-]+");
+  const std::regex manualOption(R"(\\-\\-([a-z]+(\\-[a-z]+)*))");  // roff writes - as \-
+  std::set<std::string> inHelp, inManual;
+  for (const char* command : {"", "to-ll", "from-ll", "convert", "demo"}) {
+    const std::string help = runCli(std::string(command) + " --help").out;
+    for (std::sregex_iterator m(help.begin(), help.end(), helpOption), end; m != end; ++m) {
+      inHelp.insert(m->str());
+    }
+  }
+  for (std::sregex_iterator m(manual.begin(), manual.end(), manualOption), end; m != end; ++m) {
+    inManual.insert(std::regex_replace(m->str(), std::regex(R"(\\)"), ""));
+  }
+  EXPECT_EQ(inManual, inHelp);
 }
 
 }  // namespace

@@ -1,0 +1,239 @@
+#include "block_converter.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+#include "dms.h"
+#include "number_text.h"
+
+namespace nuvex::cli {
+namespace {
+
+constexpr char kCarriageReturn = '\r';
+constexpr std::size_t kZoneTextCapacity = 16;
+constexpr std::uint32_t kNoProblem = 0;
+
+std::string_view separatorText(char separator) {
+  switch (separator) {
+    case kCommaSeparator:
+      return ",";
+    case kSemicolonSeparator:
+      return ";";
+    case kTabSeparator:
+      return "\t";
+    default:
+      return " ";
+  }
+}
+
+void appendZone(std::string& out, int zone) {
+  std::array<char, kZoneTextCapacity> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), zone);
+  out.append(text.data(), result.ptr);
+}
+
+// A span of a view that lies inside another, relative to the latter's start.
+FieldSpan spanWithin(std::string_view outer, std::string_view inner) {
+  const auto begin = static_cast<std::uint32_t>(inner.data() - outer.data());
+  return {begin, static_cast<std::uint32_t>(begin + inner.size())};
+}
+
+}  // namespace
+
+struct BlockConverter::Row {
+  std::uint32_t begin = 0;  // the line within the block text, without its line end
+  std::uint32_t length = 0;
+  std::uint32_t contentOffset = 0;  // past a byte-order mark
+  LineKind kind = LineKind::PassThrough;
+  char separator = kBlankSeparator;
+  FieldSpan extras{};  // relative to the content, like the fields
+  FieldSpan x{};
+  FieldSpan y{};
+  std::optional<FieldSpan> zone;
+  std::uint32_t problem = kNoProblem;  // 1 + index into Scratch::problems
+};
+
+struct BlockConverter::Scratch {
+  std::vector<Row> rows;
+  PointColumns points;
+  LineScratch line;
+  std::vector<std::string> problems;
+};
+
+void BlockResult::clear() {
+  output.clear();
+  diagnostics.clear();
+  hadErrors = false;
+  points = 0;
+}
+
+bool removeByteOrderMark(std::string_view& line) {
+  if (!line.starts_with(kByteOrderMark)) return false;
+  line.remove_prefix(kByteOrderMark.size());
+  return true;
+}
+
+BlockConverter::BlockConverter(const ConversionSettings& settings, const OutputStyle& style)
+    : settings_(settings), style_(style), converter_(settings) {}
+
+void BlockConverter::convert(const Block& block, BlockResult& result) const {
+  // Each thread keeps its buffers from block to block.
+  thread_local Scratch scratch;
+  result.clear();
+  scratch.rows.clear();
+  scratch.points.clear();
+  scratch.problems.clear();
+  const InputContext& input = *block.input;
+  const std::string_view text = block.text;
+  for (std::size_t start = 0; start < text.size();) {
+    const char* end =
+        static_cast<const char*>(std::memchr(text.data() + start, kLineEnd, text.size() - start));
+    const std::size_t stop =
+        end != nullptr ? static_cast<std::size_t>(end - text.data()) : text.size();
+    std::string_view line = text.substr(start, stop - start);
+    if (!line.empty() && line.back() == kCarriageReturn) line.remove_suffix(1);
+    std::size_t contentOffset = 0;
+    if (start == 0 && block.firstLine == 1) {
+      std::string_view content = line;
+      if (removeByteOrderMark(content)) contentOffset = kByteOrderMark.size();
+    }
+    readRow(line, start, contentOffset, input, scratch);
+    start = stop + 1;
+  }
+  result.points = scratch.points.size();
+  converter_.convert(scratch.points);
+  result.output.reserve(text.size() + text.size() / 2);
+  std::size_t nextPoint = 0;
+  for (std::size_t i = 0; i < scratch.rows.size(); ++i) {
+    emitRow(scratch.rows[i], text, block, block.firstLine + i, nextPoint, scratch, result);
+  }
+}
+
+void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
+                             std::size_t contentOffset, const InputContext& input,
+                             Scratch& scratch) const {
+  Row row;
+  row.begin = static_cast<std::uint32_t>(offset);
+  row.length = static_cast<std::uint32_t>(wholeLine.size());
+  row.contentOffset = static_cast<std::uint32_t>(contentOffset);
+  const std::string_view line = wholeLine.substr(contentOffset);
+  if (!input.headerProblem.empty() && !isPassThrough(line)) {
+    row.kind = LineKind::Malformed;
+    scratch.rows.push_back(row);
+    return;
+  }
+  ParsedLine parsed = parseLine(line, input.layout, scratch.line);
+  row.kind = parsed.kind;
+  row.separator = parsed.separator;
+  if (parsed.kind == LineKind::Malformed) {
+    scratch.problems.push_back(std::move(parsed.problem));
+    row.problem = static_cast<std::uint32_t>(scratch.problems.size());
+  } else if (parsed.kind == LineKind::Point) {
+    scratch.points.add(parsed.point);
+    row.extras = parsed.extras.empty() ? FieldSpan{} : spanWithin(line, parsed.extras);
+    row.x = parsed.xField;
+    row.y = parsed.yField;
+    row.zone = parsed.zoneField;
+  }
+  scratch.rows.push_back(row);
+}
+
+void BlockConverter::emitRow(const Row& row, std::string_view text, const Block& block,
+                             std::size_t lineNumber, std::size_t& nextPoint, Scratch& scratch,
+                             BlockResult& result) const {
+  const std::string_view line = text.substr(row.begin, row.length);
+  switch (row.kind) {
+    case LineKind::PassThrough:
+      result.output.append(line).push_back(kLineEnd);
+      return;
+    case LineKind::Malformed: {
+      const std::string_view reason = row.problem == kNoProblem
+                                          ? std::string_view(block.input->headerProblem)
+                                          : std::string_view(scratch.problems[row.problem - 1]);
+      emitFailure(line, reason, block, lineNumber, result);
+      return;
+    }
+    case LineKind::Point:
+      break;
+  }
+  const ConvertedPoint point = scratch.points.result(nextPoint++);
+  if (point.status != PointStatus::Converted) {
+    emitFailure(line, describeFailure(point.status), block, lineNumber, result);
+    return;
+  }
+  appendConverted(row, line, point, block.input->layout, result.output);
+  result.output.push_back(kLineEnd);
+}
+
+void BlockConverter::appendValue(std::string& out, double value, Axis axis, char separator,
+                                 char decimalMark) const {
+  const bool gridOutput = settings_.to.type == CoordinateType::Grid;
+  if (gridOutput || !style_.dmsDecimals) {
+    appendFixed(out, value, gridOutput ? style_.precision.metres : style_.precision.degrees,
+                decimalMark);
+    return;
+  }
+  std::string text;
+  appendDms(text, value, axis, *style_.dmsDecimals, decimalMark);
+  appendField(out, text, separator);
+}
+
+void BlockConverter::appendConverted(const Row& row, std::string_view line,
+                                     const ConvertedPoint& point, const LineLayout& layout,
+                                     std::string& out) const {
+  const bool gridOutput = settings_.to.type == CoordinateType::Grid;
+  const std::string_view separator = separatorText(row.separator);
+  const char mark = layout.decimalMark;
+  const std::string_view content = line.substr(row.contentOffset);
+  if (style_.placement == Placement::Appended) {
+    out.append(line).append(separator);
+  } else {
+    out.append(line.substr(0, row.contentOffset));
+  }
+  if (style_.placement != Placement::InPlace) {
+    appendValue(out, point.x, Axis::Longitude, row.separator, mark);
+    out.append(separator);
+    appendValue(out, point.y, Axis::Latitude, row.separator, mark);
+    if (gridOutput) appendZone(out.append(separator), point.zone);
+    if (style_.placement == Placement::Leading && row.extras.end > row.extras.begin) {
+      out.append(separator).append(row.extras.in(content));
+    }
+    return;
+  }
+  // In place: the chosen fields replaced, in the order they stand in the line.
+  struct Replacement {
+    FieldSpan span;
+    int which;  // 0 x, 1 y, 2 zone
+  };
+  std::array<Replacement, 3> replacements{
+      {{row.x, 0}, {row.y, 1}, {row.zone.value_or(FieldSpan{}), 2}}};
+  const std::size_t count = gridOutput && row.zone ? 3 : 2;
+  std::sort(replacements.begin(), replacements.begin() + static_cast<std::ptrdiff_t>(count),
+            [](const Replacement& a, const Replacement& b) { return a.span.begin < b.span.begin; });
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Replacement& r = replacements[i];
+    out.append(content.substr(at, r.span.begin - at));
+    if (r.which == 2) {
+      appendZone(out, point.zone);
+    } else {
+      appendValue(out, r.which == 0 ? point.x : point.y,
+                  r.which == 0 ? Axis::Longitude : Axis::Latitude, row.separator, mark);
+    }
+    at = r.span.end;
+  }
+  out.append(content.substr(at));
+}
+
+void BlockConverter::emitFailure(std::string_view line, std::string_view reason, const Block& block,
+                                 std::size_t lineNumber, BlockResult& result) const {
+  result.hadErrors = true;
+  result.diagnostics.append("nuvex: ").append(block.input->name).append(":");
+  result.diagnostics.append(std::to_string(lineNumber)).append(": ").append(reason).push_back('\n');
+  result.output.append(kErrorMarker).append(" ").append(line).push_back(kLineEnd);
+}
+
+}  // namespace nuvex::cli

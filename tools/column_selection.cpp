@@ -1,0 +1,117 @@
+#include "column_selection.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace nuvex::cli {
+namespace {
+
+bool isPosition(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c));
+  });
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<std::size_t> findName(const std::string& name,
+                                    const std::vector<std::string>& header) {
+  const auto exact = std::find(header.begin(), header.end(), name);
+  if (exact != header.end()) return static_cast<std::size_t>(exact - header.begin());
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (!equalIgnoringCase(header[i], name)) continue;
+    if (found) return std::nullopt;  // ambiguous
+    found = i;
+  }
+  return found;
+}
+
+}  // namespace
+
+bool ColumnSelection::namesAny() const {
+  return std::any_of(columns.begin(), columns.end(),
+                     [](const ColumnReference& column) { return column.position == 0; });
+}
+
+std::size_t ColumnIndices::highest() const {
+  return std::max({x, y, zone.value_or(0)});
+}
+
+std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::string& problem) {
+  ColumnSelection selection;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    if (item.empty()) {
+      problem = "expected X,Y or X,Y,ZONE: column positions from 1 or header names";
+      return std::nullopt;
+    }
+    ColumnReference column;
+    if (isPosition(item)) {
+      const auto [end, error] =
+          std::from_chars(item.data(), item.data() + item.size(), column.position);
+      if (error != std::errc{} || column.position == 0) {
+        problem = "column " + std::string(item) + ": positions start at 1";
+        return std::nullopt;
+      }
+    } else {
+      column.name = std::string(item);
+    }
+    selection.columns.push_back(std::move(column));
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  if (selection.columns.size() != kCoordinateColumns &&
+      selection.columns.size() != kCoordinateAndZoneColumns) {
+    problem = "expected X,Y or X,Y,ZONE: two or three columns";
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < selection.columns.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const ColumnReference& a = selection.columns[i];
+      const ColumnReference& b = selection.columns[j];
+      if (a.position == b.position && a.name == b.name) {
+        problem = "a column is named twice";
+        return std::nullopt;
+      }
+    }
+  }
+  return selection;
+}
+
+std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
+                                            const std::vector<std::string>& header,
+                                            std::string& problem) {
+  std::vector<std::size_t> indices;
+  for (const ColumnReference& column : selection.columns) {
+    if (column.position != 0) {
+      indices.push_back(column.position - 1);
+      continue;
+    }
+    const std::optional<std::size_t> index = findName(column.name, header);
+    if (!index) {
+      problem = "the header has no column \"" + column.name + "\"";
+      return std::nullopt;
+    }
+    indices.push_back(*index);
+  }
+  for (std::size_t i = 1; i < indices.size(); ++i) {
+    if (std::find(indices.begin(), indices.begin() + static_cast<std::ptrdiff_t>(i), indices[i]) !=
+        indices.begin() + static_cast<std::ptrdiff_t>(i)) {
+      problem = "--columns names one column twice";
+      return std::nullopt;
+    }
+  }
+  ColumnIndices resolved{indices[0], indices[1], std::nullopt};
+  if (indices.size() == kCoordinateAndZoneColumns) resolved.zone = indices[2];
+  return resolved;
+}
+
+}  // namespace nuvex::cli

@@ -1,0 +1,45 @@
+// Which columns of a line hold the coordinates: --columns X,Y[,ZONE] by 1-based position or by
+// header name, resolved against the header line of each input.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nuvex::cli {
+
+// One column as given on the command line: a position (1-based) or a header name.
+struct ColumnReference {
+  std::size_t position = 0;  // 0 when the column is named
+  std::string name;
+};
+
+struct ColumnSelection {
+  std::vector<ColumnReference> columns;  // X, Y and optionally ZONE
+  bool namesAny() const;
+};
+
+inline constexpr std::size_t kCoordinateColumns = 2;         // X, Y
+inline constexpr std::size_t kCoordinateAndZoneColumns = 3;  // X, Y, ZONE
+
+// Reads "X,Y" or "X,Y,ZONE"; nothing (and a reason) when the text is not of that form.
+std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::string& problem);
+
+// 0-based indices of the coordinate columns of a line.
+struct ColumnIndices {
+  std::size_t x = 0;
+  std::size_t y = 1;
+  std::optional<std::size_t> zone;
+  std::size_t highest() const;
+};
+
+// The indices of the selection in a line whose header fields (values, unquoted) are given; a name
+// matches exactly, or else in any letter case when that match is unique. Nothing (and a reason)
+// when a name is missing.
+std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
+                                            const std::vector<std::string>& header,
+                                            std::string& problem);
+
+}  // namespace nuvex::cli

@@ -1,0 +1,29 @@
+// The header line of an input: copied to the output (with the names of appended columns), and
+// where --columns names the coordinate columns, the place of each name in it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "block_converter.h"
+#include "block_pipeline.h"
+#include "column_selection.h"
+
+namespace nuvex::cli {
+
+// Names of appended columns when none are given: x, y and, for grid output, the zone.
+inline constexpr std::string_view kDefaultOutputNames[] = {"x_out", "y_out", "zone_out"};
+
+struct HeaderSettings {
+  std::optional<ColumnSelection> selection;  // resolved against the header when it has names
+  Placement placement = Placement::Leading;
+  std::vector<std::string> outputNames;  // the names of appended columns
+};
+
+// Reads the header line (lineNumber in its input) for an input of the given context.
+HeaderOutcome readHeader(std::string_view line, std::size_t lineNumber, const InputContext& input,
+                         const HeaderSettings& settings);
+
+}  // namespace nuvex::cli
