@@ -247,6 +247,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
       const auto rate = run.counters.find("items_per_second");
       if (rate != run.counters.end()) rates_[run.run_name.str()] = rate->second.value;
+      const auto cpu = run.counters.find("cpu_ns_per_point");
+      if (cpu != run.counters.end()) workerCpu_[run.run_name.str()] = cpu->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -255,6 +257,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("\nCores: %u\n", std::thread::hardware_concurrency());
     for (const auto& [name, rate] : rates_) {
       if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
+    }
+    for (const auto& [name, cpu] : workerCpu_) {
+      std::printf("%-36s %8.2f ns/point of the workers' CPU time\n", name.c_str(), cpu);
     }
     const std::string avx2 = "/" + std::to_string(kAvx2);
     ratio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 15.0);
@@ -274,6 +279,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   std::map<std::string, double> rates_;
+  std::map<std::string, double> workerCpu_;
 };
 
 }  // namespace

@@ -32,17 +32,6 @@ engine::ConversionPlan planOfCodes(const char* fromType, int fromSystem, const c
   return plan;
 }
 
-void storeResult(int i, const engine::ConversionPlan& plan, const engine::PointResult& result) {
-  if (plan.projects) {
-    GRID_XOUT[i] = result.x;
-    GRID_YOUT[i] = result.y;
-    GRID_ZONEOUT[i] = result.zone;
-  } else {
-    GEO_XOUT[i] = result.x;
-    GEO_YOUT[i] = result.y;
-  }
-}
-
 }  // namespace
 
 int TRGU(const char* fromType, const int& fromSystem, const char* toType, const int& toSystem,
@@ -57,16 +46,18 @@ int TRGU(const char* fromType, const int& fromSystem, const char* toType, const 
   const bool heightFirst = fromSystem != toSystem;
   for (int i = 1; i <= pointCount; ++i) {
     if (heightFirst) HGT_OUT[i] = HGT_IN[i];
-    // The geographic input arrays are never written; the grid ones are updated in place.
+    // The geographic input arrays are never written; the grid ones are updated in place, and so
+    // are the output elements of the point.
     double longitude = GEO_XIN[i];
     int unusedZone = 0;
-    engine::PointResult result{};
+    const engine::PointOutput output =
+        plan.projects ? engine::PointOutput{GRID_XOUT[i], GRID_YOUT[i], GRID_ZONEOUT[i]}
+                      : engine::PointOutput{GEO_XOUT[i], GEO_YOUT[i], unusedZone};
     const int status =
         plan.unprojects
-            ? engine::convertPoint(plan, GRID_XIN[i], GRID_YIN[i], GRID_ZONEIN[i], result)
-            : engine::convertPoint(plan, longitude, GEO_YIN[i], unusedZone, result);
+            ? engine::convertPoint(plan, GRID_XIN[i], GRID_YIN[i], GRID_ZONEIN[i], output)
+            : engine::convertPoint(plan, longitude, GEO_YIN[i], unusedZone, output);
     if (status != engine::kPointDone) return kNotConverted;
-    storeResult(i, plan, result);
     if (!heightFirst) HGT_OUT[i] = HGT_IN[i];
   }
   return kConverted;

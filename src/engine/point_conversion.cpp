@@ -6,7 +6,8 @@
 
 namespace nuvex::engine {
 
-int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone, PointResult& result) {
+int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone,
+                 const PointOutput& output) {
   double longitude = x;
   double latitude = y;
   if (plan.unprojects) {
@@ -14,16 +15,14 @@ int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone, Poi
   }
   if (shiftDatum(plan.chain, latitude, longitude) != 0) return kPointNoPath;
   if (!plan.projects) {
-    result = {longitude, latitude, plan.unprojects ? zone : 0};
+    output.x = longitude;
+    output.y = latitude;
+    output.zone = plan.unprojects ? zone : 0;
     return kPointDone;
   }
-  int outputZone = 0;
   const double centralMeridian = ZONECM(plan.zoneFromLongitude, plan.givenZone, plan.toSystem,
-                                        plan.zoneWidth, longitude, outputZone);
-  double easting = 0.0;
-  double northing = 0.0;
-  GEO2GRID(centralMeridian, longitude, latitude, easting, northing, plan.toSystem, plan.zoneWidth);
-  result = {easting, northing, outputZone};
+                                        plan.zoneWidth, longitude, output.zone);
+  GEO2GRID(centralMeridian, longitude, latitude, output.x, output.y, plan.toSystem, plan.zoneWidth);
   return kPointDone;
 }
 

@@ -21,18 +21,33 @@ struct ConversionPlan {
   ChainPlan chain;
 };
 
-// A converted point: easting, northing (m) and zone of a grid output, or longitude, latitude
-// (deg) and the zone the unprojection used (0 for a geographic input) of a geographic output.
+// Where a converted point goes: easting, northing (m) and zone of a grid output, or longitude,
+// latitude (deg) and the zone the unprojection used (0 for a geographic input) of a geographic
+// output. Written in place, in the order the engine has always written them: the zone before the
+// projection that may end in the fatal report.
+struct PointOutput {
+  double& x;
+  double& y;
+  int& zone;
+};
+
+// Converts one point. x, y: easting and northing (m) or longitude and latitude (deg); a grid
+// input's zone and easting are updated in place as GRID2GEO does. Returns kPointDone with the
+// output written, or kPointNoPath with it untouched. A system code without a table row is the
+// projection's fatal report.
+int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone,
+                 const PointOutput& output);
+
+// The same with the result in a value.
 struct PointResult {
   double x;
   double y;
   int zone;
 };
 
-// Converts one point. x, y: easting and northing (m) or longitude and latitude (deg); a grid
-// input's zone and easting are updated in place as GRID2GEO does. Returns kPointDone with result
-// written, or kPointNoPath with result untouched. A system code without a table row is the
-// projection's fatal report.
-int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone, PointResult& result);
+inline int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone,
+                        PointResult& result) {
+  return convertPoint(plan, x, y, zone, PointOutput{result.x, result.y, result.zone});
+}
 
 }  // namespace nuvex::engine

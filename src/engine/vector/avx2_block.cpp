@@ -16,6 +16,7 @@
 #include "engine/linear_shifts.h"
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
+#include "engine/region_grid.h"
 #include "engine/vector/vector_sincos.h"
 #include "nuvex/engine.h"
 
@@ -56,15 +57,9 @@ constexpr double kMaxEasting = 1.0e9;    // m: zone prefixes up to 999
 constexpr double kMaxNorthing = 1.0e7;   // m
 // Far from the central meridian the series grow into meaningless numbers whose last digits the
 // two paths round differently: such points take the scalar path.
-constexpr double kMaxMeridianDistance = 30.0;          // deg, forward
-constexpr double kMaxReducedEasting = 0.5;             // (easting - false easting) / N, inverse
-constexpr double kDecisionMargin = 1e-9;               // cells or zones from an edge
-constexpr double kColumnsPerDegree = 3.0;              // region cells are 20' wide
-constexpr double kRowsPerDegree = 5.0;                 // and 12' high
-constexpr double kRegionAWestEdge = 5.0;               // deg
-constexpr double kRegionASouthEdge = 47.0;             // deg
-constexpr double kRegionBWestEdge = 9.66666666666667;  // deg
-constexpr double kRegionBSouthEdge = 50.0;             // deg
+constexpr double kMaxMeridianDistance = 30.0;  // deg, forward
+constexpr double kMaxReducedEasting = 0.5;     // (easting - false easting) / N, inverse
+constexpr double kDecisionMargin = 1e-9;       // cells or zones from an edge
 constexpr Mask kAllLanes = (1u << kVectorLanes) - 1;
 
 VECTOR_CODE
