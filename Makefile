@@ -18,6 +18,18 @@ test: setup
 	cmake --build --preset dev -j $(JOBS)
 	ctest --preset dev -j $(JOBS)
 
+# Nuvex64.dll, nuvex.exe and the test suite for 64-bit Windows, cross-built; tests run under Wine.
+.PHONY: setup-windows windows test-windows
+setup-windows: setup
+	@scripts/setup-windows.sh
+
+windows: setup-windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows: windows
+	ctest --preset windows -j $(JOBS)
+
 test-asan: setup
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)

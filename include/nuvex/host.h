@@ -1,10 +1,10 @@
 // nuvex host interface: the callback record a host installs, the three entry points it calls,
 // and the callback layer through which everything the library says reaches the host.
 //
-// A host loads libnuvex.so, installs its record once with SetNuvexCallbacks (while no conversion
-// runs), and then converts one point per call from any thread. Every trace, message and failure
-// report leaves the library through the installed copy of the record; the library reads no result
-// from any slot.
+// A host loads the library (Nuvex64.dll on Windows, libnuvex.so elsewhere), installs its record
+// once with SetNuvexCallbacks (while no conversion runs), and then converts one point per call
+// from any thread. Every trace, message and failure report leaves the library through the
+// installed copy of the record; the library reads no result from any slot.
 #pragma once
 
 #include <cstddef>

@@ -119,7 +119,10 @@ char* f_concat(CHRTMP* temporary, ...) {
   // to a new buffer that replaces the old one afterwards.
   char* out = aliased ? allocateText(length) : bufferFor(temporary, length);
   va_start(strings, temporary);
-  appendAll(out, va_arg(strings, const char*), strings);
+  // The first string is taken before the list is handed on: where va_list is a plain pointer
+  // (Windows x64) the callee gets a copy, made in unspecified order with this va_arg.
+  const char* first = va_arg(strings, const char*);
+  appendAll(out, first, strings);
   va_end(strings);
   if (aliased) {
     std::free(temporary->buf);

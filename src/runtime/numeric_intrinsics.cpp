@@ -84,14 +84,24 @@ int16_t sipow(int16_t x, int16_t n) {
   return static_cast<std::int16_t>(product);
 }
 
-// Rounding to nearest with halves away from zero is done by std::round: adding 0.5 before
-// truncating would round 0.49999999999999994 up and break odd values above 2^52.
+namespace {
+
+// Rounding to nearest with halves away from zero. Adding 0.5 before truncating would round
+// 0.49999999999999994 up and break odd values above 2^52; so does MinGW-w64's std::round. The
+// fraction x - trunc(x) is exact, so comparing it with one half decides correctly.
+double roundHalfAway(double x) {
+  const double whole = std::trunc(x);
+  return std::abs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
+}  // namespace
+
 double danint(double x) {
-  return std::round(x);
+  return roundHalfAway(x);
 }
 
 int32_t nint(double x) {
-  const double rounded = std::round(x);
+  const double rounded = roundHalfAway(x);
   constexpr auto kLowest = static_cast<double>(std::numeric_limits<std::int32_t>::min());
   constexpr auto kHighest = static_cast<double>(std::numeric_limits<std::int32_t>::max());
   if (!(rounded >= kLowest && rounded <= kHighest)) return kIntegerIndefinite;

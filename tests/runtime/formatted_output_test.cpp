@@ -72,10 +72,11 @@ class FormattedOutput : public RuntimeSession {
     return storage_.substr(std::size_t(index) * (length_ + 1), length_);
   }
   void openFile() { EXPECT_EQ(open_unit(kUnit, "out.txt", "NEW", "FORMATTED", "", 0), 1); }
-  // The bytes of the file of `unit` after closing it; the file is removed.
+  // The text of the file of `unit` after closing it (line ends read as '\n', also where they
+  // are Windows line ends); the file is removed.
   std::string written(int unit = kUnit, const char* path = "out.txt") {
     close_unit(unit);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     std::remove(path);
     return bytes;

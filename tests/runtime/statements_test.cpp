@@ -18,9 +18,10 @@ namespace {
 
 constexpr int kRecl = 80;
 
+// Read as text: the runtime writes text files, with Windows line ends on Windows.
 std::string fileContents(const char* name) {
   std::ostringstream text;
-  text << std::ifstream(name, std::ios::binary).rdbuf();
+  text << std::ifstream(name).rdbuf();
   return text.str();
 }
 
