@@ -1,5 +1,5 @@
 // The batch path behind Transformer: many points through one plan, on the scalar reference path
-// or, where the processor has it, on the AVX2 path that converts four points at once.
+// or, where the processor has it, on the AVX2 path that converts eight points at once.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +32,7 @@ int convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
 
 // ---- The vector path (built only with the vector library; see CMake) --------------------------
 
-inline constexpr std::size_t kVectorLanes = 4;
+inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers of four doubles
 
 // Whether this build carries the AVX2 block and the processor runs it.
 bool avx2BlockSupported();

@@ -1,4 +1,4 @@
-// The AVX2 block: four points at once through the stages of convertPoint (unprojection, datum
+// The AVX2 block: eight points at once through the stages of convertPoint (unprojection, datum
 // chain, zone choice, projection), with SLEEF's vector sine and cosine and the same tables the
 // scalar routines read. Compiled with AVX2 and FMA; run only where the processor has both.
 //
@@ -25,8 +25,27 @@ namespace {
 // rest of the file (and every inline function of the headers above) stays baseline x86-64 code.
 #define VECTOR_CODE __attribute__((target("avx2,fma")))
 
-using Vec = __m256d;  // four doubles; GCC and clang give it the arithmetic operators
+// Two AVX2 registers side by side: a block is eight points, so that the long latency chains of
+// the two halves (sine and cosine, square root, division) overlap.
+struct Vec {
+  __m256d lo, hi;
+};
 using LaneArray = std::array<double, kVectorLanes>;
+using Mask = unsigned;  // bit k for lane k
+constexpr std::size_t kHalf = kVectorLanes / 2;
+
+VECTOR_CODE inline Vec operator+(Vec a, Vec b) {
+  return {a.lo + b.lo, a.hi + b.hi};
+}
+VECTOR_CODE inline Vec operator-(Vec a, Vec b) {
+  return {a.lo - b.lo, a.hi - b.hi};
+}
+VECTOR_CODE inline Vec operator*(Vec a, Vec b) {
+  return {a.lo * b.lo, a.hi * b.hi};
+}
+VECTOR_CODE inline Vec operator/(Vec a, Vec b) {
+  return {a.lo / b.lo, a.hi / b.hi};
+}
 
 // Lanes the vector path serves: away from the poles (the series' tan and 1/cos) and within the
 // coordinates a zone can have. Everything else takes the scalar path.
@@ -45,48 +64,107 @@ constexpr double kRegionAWestEdge = 5.0;               // deg
 constexpr double kRegionASouthEdge = 47.0;             // deg
 constexpr double kRegionBWestEdge = 9.66666666666667;  // deg
 constexpr double kRegionBSouthEdge = 50.0;             // deg
-constexpr unsigned kAllLanes = (1u << kVectorLanes) - 1;
+constexpr Mask kAllLanes = (1u << kVectorLanes) - 1;
 
 VECTOR_CODE
 Vec splat(double value) {
-  return _mm256_set1_pd(value);
+  const __m256d v = _mm256_set1_pd(value);
+  return {v, v};
+}
+
+VECTOR_CODE
+Vec load(const double* values) {
+  return {_mm256_loadu_pd(values), _mm256_loadu_pd(values + kHalf)};
+}
+
+VECTOR_CODE
+void store(double* values, Vec v) {
+  _mm256_storeu_pd(values, v.lo);
+  _mm256_storeu_pd(values + kHalf, v.hi);
+}
+
+VECTOR_CODE
+Vec squareRoot(Vec v) {
+  return {_mm256_sqrt_pd(v.lo), _mm256_sqrt_pd(v.hi)};
 }
 
 VECTOR_CODE
 Vec truncated(Vec v) {
-  return _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  constexpr int kTowardZero = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
+  return {_mm256_round_pd(v.lo, kTowardZero), _mm256_round_pd(v.hi, kTowardZero)};
+}
+
+VECTOR_CODE
+Vec rounded(Vec v) {
+  constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+  return {_mm256_round_pd(v.lo, kNearest), _mm256_round_pd(v.hi, kNearest)};
+}
+
+// All ones in the lanes where the comparison holds (ordered: false for NaN).
+template <int Predicate>
+VECTOR_CODE Vec compare(Vec a, Vec b) {
+  return {_mm256_cmp_pd(a.lo, b.lo, Predicate), _mm256_cmp_pd(a.hi, b.hi, Predicate)};
+}
+
+VECTOR_CODE
+Mask maskOf(Vec comparison) {
+  return static_cast<Mask>(_mm256_movemask_pd(comparison.lo)) |
+         static_cast<Mask>(_mm256_movemask_pd(comparison.hi)) << kHalf;
 }
 
 VECTOR_CODE
 Vec select(Vec condition, Vec ifTrue, Vec ifFalse) {
-  return _mm256_blendv_pd(ifFalse, ifTrue, condition);
+  return {_mm256_blendv_pd(ifFalse.lo, ifTrue.lo, condition.lo),
+          _mm256_blendv_pd(ifFalse.hi, ifTrue.hi, condition.hi)};
 }
 
 VECTOR_CODE
 Vec absolute(Vec v) {
-  return _mm256_andnot_pd(splat(-0.0), v);
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  return {_mm256_andnot_pd(sign, v.lo), _mm256_andnot_pd(sign, v.hi)};
 }
 
-// Lanes (bit k for lane k) where |v| <= limit; false for NaN.
 VECTOR_CODE
-unsigned withinMagnitude(Vec v, double limit) {
-  return static_cast<unsigned>(
-      _mm256_movemask_pd(_mm256_cmp_pd(absolute(v), splat(limit), _CMP_LE_OQ)));
+Vec loadZones(const int* zones) {
+  const auto* halves = reinterpret_cast<const __m128i*>(zones);
+  return {_mm256_cvtepi32_pd(_mm_loadu_si128(halves)),
+          _mm256_cvtepi32_pd(_mm_loadu_si128(halves + 1))};
+}
+
+// Whole numbers in the int range only.
+VECTOR_CODE
+void storeZones(int* zones, Vec v) {
+  auto* halves = reinterpret_cast<__m128i*>(zones);
+  _mm_storeu_si128(halves, _mm256_cvttpd_epi32(v.lo));
+  _mm_storeu_si128(halves + 1, _mm256_cvttpd_epi32(v.hi));
+}
+
+struct SinCos {
+  Vec sin, cos;
+};
+
+VECTOR_CODE
+SinCos sinCos(Vec angle) {
+  const SinCos4 lo = sinCos4(angle.lo), hi = sinCos4(angle.hi);
+  return {{lo.sin, hi.sin}, {lo.cos, hi.cos}};
+}
+
+// Lanes where |v| <= limit; false for NaN.
+VECTOR_CODE
+Mask withinMagnitude(Vec v, double limit) {
+  return maskOf(compare<_CMP_LE_OQ>(absolute(v), splat(limit)));
 }
 
 // Lanes where v lies within kDecisionMargin of a whole number.
 VECTOR_CODE
-unsigned nearWholeNumber(Vec v) {
-  const Vec distance =
-      absolute(v - _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
-  return static_cast<unsigned>(
-      _mm256_movemask_pd(_mm256_cmp_pd(distance, splat(kDecisionMargin), _CMP_LT_OQ)));
+Mask nearWholeNumber(Vec v) {
+  return maskOf(compare<_CMP_LT_OQ>(absolute(v - rounded(v)), splat(kDecisionMargin)));
 }
 
 VECTOR_CODE
 LaneArray lanes(Vec v) {
   LaneArray values;
-  _mm256_storeu_pd(values.data(), v);
+  store(values.data(), v);
   return values;
 }
 
@@ -97,24 +175,55 @@ struct SeriesRow {
   const GeodeticRow* row;
 };
 
-SeriesRow seriesRow(int system) {
-  const GeodeticRow& row = geodeticRow(system);
-  const double e2 = row.secondEccentricity * row.secondEccentricity;
-  return {row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
+// Derived once per process from the geodetic rows (a square root per block would cost more than
+// the block's own arithmetic waits for).
+const SeriesRow& seriesRow(int system) {
+  static const std::array<SeriesRow, kSystemCount> rows = [] {
+    std::array<SeriesRow, kSystemCount> derived{};
+    for (int code = kFirstSystem; code <= kLastSystem; ++code) {
+      const GeodeticRow& row = geodeticRow(code);
+      const double e2 = row.secondEccentricity * row.secondEccentricity;
+      derived[static_cast<std::size_t>(code - kFirstSystem)] = {
+          row.semiMajorAxis * std::sqrt(1.0 + e2), e2, &row};
+    }
+    return derived;
+  }();
+  return rows[static_cast<std::size_t>(system - kFirstSystem)];
 }
 
+// Derived quantities at a latitude, with the reciprocals the series need (one division for all).
 struct Terms {
   Vec cs, t, eta2, n;
+  Vec inverseN;    // 1 / N
+  Vec inverseCos;  // 1 / cos phi
 };
 
 VECTOR_CODE
 Terms latitudeTerms(const SeriesRow& r, Vec sinPhi, Vec cosPhi) {
   Terms terms;
   terms.cs = cosPhi;
-  terms.t = sinPhi / cosPhi;
   terms.eta2 = splat(r.e2) * cosPhi * cosPhi;
-  terms.n = splat(r.a1) / _mm256_sqrt_pd(splat(1.0) + terms.eta2);
+  const Vec root = squareRoot(splat(1.0) + terms.eta2);  // sqrt(1 + eta^2)
+  const Vec inverse = splat(1.0) / (cosPhi * root);
+  terms.inverseCos = root * inverse;
+  terms.t = sinPhi * terms.inverseCos;
+  terms.n = splat(r.a1) * cosPhi * inverse;
+  terms.inverseN = root * splat(1.0 / r.a1);
   return terms;
+}
+
+// sin and cos of x + d from those of x, for a small d (|d| < 0.003 rad: the footpoint series'
+// correction), by the Taylor series of sin d and cos d in Horner form.
+VECTOR_CODE
+SinCos sinCosOfSum(const SinCos& x, Vec d) {
+  const Vec d2 = d * d, one = splat(1.0);
+  const Vec sinD = d * (one - d2 * splat(1.0 / 6.0) *
+                                  (one - d2 * splat(1.0 / 20.0) * (one - d2 * splat(1.0 / 42.0))));
+  const Vec cosD =
+      one - d2 * splat(1.0 / 2.0) *
+                (one - d2 * splat(1.0 / 12.0) *
+                           (one - d2 * splat(1.0 / 30.0) * (one - d2 * splat(1.0 / 56.0))));
+  return {x.sin * cosD + x.cos * sinD, x.cos * cosD - x.sin * sinD};
 }
 
 struct Sines {
@@ -161,7 +270,7 @@ Vec zonePrefixOfCentralMeridian(int system, int zoneWidth, Vec centralMeridian) 
       usesThreeDegreeZones(system, zoneWidth)
           ? centralMeridian / splat(kThreeDegreeZone)
           : (centralMeridian - splat(kThreeDegreeZone)) / splat(kSixDegreeZone) + splat(1.0);
-  const Vec negative = _mm256_cmp_pd(q, splat(0.0), _CMP_LT_OQ);
+  const Vec negative = compare<_CMP_LT_OQ>(q, splat(0.0));
   return truncated(select(negative, q - splat(kRoundingHalf), q + splat(kRoundingHalf)));
 }
 
@@ -174,13 +283,13 @@ struct Grid {
 // Lanes far from the central meridian are cleared from servedLanes.
 VECTOR_CODE
 Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec latitude,
-             unsigned& servedLanes) {
-  const SeriesRow r = seriesRow(system);
+             Mask& servedLanes) {
+  const SeriesRow& r = seriesRow(system);
   const Vec perDegree = splat(1.0 / kDegreesPerRadian);
   const Vec phi = latitude * perDegree;
   servedLanes &= withinMagnitude(longitude - centralMeridian, kMaxMeridianDistance);
   const Vec l = (longitude - centralMeridian) * perDegree;
-  const SinCos4 sc = sinCos4(phi);
+  const SinCos sc = sinCos(phi);
   const Terms p = latitudeTerms(r, sc.sin, sc.cos);
 
   const Vec t2 = p.t * p.t;
@@ -220,27 +329,27 @@ struct Geographic {
 // GRID2GEO's series for an easting already reduced to its zone. Lanes far from the central
 // meridian are cleared from servedLanes.
 VECTOR_CODE
-Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
-                   unsigned& servedLanes) {
-  const SeriesRow r = seriesRow(system);
+Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing, Mask& servedLanes) {
+  const SeriesRow& r = seriesRow(system);
   const GeodeticRow& row = *r.row;
   const Vec rho = splat(kDegreesPerRadian);
   const Vec y = (easting - splat(kFalseEasting)) * splat(1.0 / row.scaleFactor);
 
-  // Footpoint latitude.
+  // Footpoint latitude; its sine and cosine follow from those of sigma (one vector sincos).
   const Vec sigma = northing * splat(1.0 / (row.arc[0] * row.scaleFactor * kDegreesPerRadian));
-  const SinCos4 sc2 = sinCos4(splat(2.0) * sigma);
-  const Sines s = multipleSines(sc2.sin, sc2.cos);
+  const SinCos ofSigma = sinCos(sigma);
+  const Sines s = multipleSines(splat(2.0) * ofSigma.sin * ofSigma.cos,
+                                (ofSigma.cos - ofSigma.sin) * (ofSigma.cos + ofSigma.sin));
   const double* b = row.footpoint;
   const Vec phiF = sigma * rho + splat(b[0]) * s.sin2 + splat(b[1]) * s.sin4 +
                    splat(b[2]) * s.sin6 + splat(b[3]) * s.sin8 + splat(b[4]) * s.sin10;
   const Vec phiR = phiF * splat(1.0 / kDegreesPerRadian);
 
-  const SinCos4 sc = sinCos4(phiR);
+  const SinCos sc = sinCosOfSum(ofSigma, phiR - sigma);
   const Terms p = latitudeTerms(r, sc.sin, sc.cos);
   const Vec t2 = p.t * p.t;
   const Vec t4 = t2 * t2;
-  const Vec u = y / p.n;
+  const Vec u = y * p.inverseN;
   servedLanes &= withinMagnitude(u, kMaxReducedEasting);
   const Vec u2 = u * u;
   const Vec u4 = u2 * u2;
@@ -251,7 +360,7 @@ Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing,
                    splat(kInverseFactorial4) -
                rho * p.t * (splat(61.0) + splat(90.0) * t2 + splat(45.0) * t4) * u4 * u2 *
                    splat(kInverseFactorial6);
-  const Vec rhoPerCos = rho / p.cs;
+  const Vec rhoPerCos = rho * p.inverseCos;
   g.longitude = centralMeridian + rhoPerCos * u -
                 rhoPerCos * (one + splat(2.0) * t2 + p.eta2) * u2 * u * splat(kInverseFactorial3) +
                 rhoPerCos * (splat(5.0) + splat(28.0) * t2 + splat(24.0) * t4) * u4 * u *
@@ -270,7 +379,7 @@ VECTOR_CODE
 Vec weightedSum(const PolyVector& coefficients, const Vec (&terms)[kPolyTermCount]) {
   Vec sum = splat(0.0);
   for (int k = 1; k <= kPolyTermCount; ++k) sum = sum + splat(coefficients[k]) * terms[k - 1];
-  const Vec negligible = _mm256_cmp_pd(absolute(sum), splat(kNegligibleSum), _CMP_LT_OQ);
+  const Vec negligible = compare<_CMP_LT_OQ>(absolute(sum), splat(kNegligibleSum));
   return select(negligible, splat(0.0), sum);
 }
 
@@ -350,7 +459,7 @@ void shiftAlong(const ChainPlan& plan, const Route& route, Geographic& point) {
 
 // Lanes whose region cell could differ between the paths: within the margin of a cell edge.
 VECTOR_CODE
-unsigned nearRegionEdge(const Geographic& point) {
+Mask nearRegionEdge(const Geographic& point) {
   const Vec columns = splat(kColumnsPerDegree), rows = splat(kRowsPerDegree);
   return nearWholeNumber((point.longitude - splat(kRegionAWestEdge)) * columns) |
          nearWholeNumber((point.longitude - splat(kRegionBWestEdge)) * columns) |
@@ -361,10 +470,10 @@ unsigned nearRegionEdge(const Geographic& point) {
 // Chooses the route of the first lane still on the vector path and moves the point along it;
 // returns the lanes that take another route or none (they go to the scalar path).
 VECTOR_CODE
-unsigned shiftDatum(const ChainPlan& plan, Geographic& point, unsigned vectorLanes) {
+Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
   const LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
   const Route* blockRoute = nullptr;
-  unsigned otherLanes = 0;
+  Mask otherLanes = 0;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((vectorLanes & (1u << k)) == 0) continue;
     const Route* route = routeOfPoint(plan, latitude[k], longitude[k]);
@@ -401,30 +510,28 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
 VECTOR_CODE
 std::size_t convertBlock(const ConversionPlan& plan, const double* x, const double* y,
                          const int* zone, double* xOut, double* yOut, int* zoneOut, int* status) {
+  // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
+  const Vec xIn = load(x), yIn = load(y);
+  const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
   Block in;
-  for (std::size_t k = 0; k < kVectorLanes; ++k) {
-    in.x[k] = x[k];
-    in.y[k] = y[k];
-    in.zone[k] = zone != nullptr ? zone[k] : 0;
-  }
-  const Vec xIn = _mm256_loadu_pd(in.x.data()), yIn = _mm256_loadu_pd(in.y.data());
+  store(in.x.data(), xIn);
+  store(in.y.data(), yIn);
+  for (std::size_t k = 0; k < kVectorLanes; ++k) in.zone[k] = zone != nullptr ? zone[k] : 0;
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
-  unsigned vectorLanes = 0;
+  Mask vectorLanes = 0;
   bool computedLongitude = !plan.chain.sameSystem;
 
   if (plan.unprojects) {
     vectorLanes = withinMagnitude(xIn, kMaxEasting) & withinMagnitude(yIn, kMaxNorthing);
     const Vec millions = truncated(xIn / splat(kZoneMultiplier));
-    const __m128i zoneInts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.zone.data()));
-    const Vec zoneIn = _mm256_cvtepi32_pd(zoneInts);
     Vec easting = xIn;
     if (isGaussKrueger(plan.fromSystem)) {
       zoneUsed = millions;
       easting = easting - zoneUsed * splat(kZoneMultiplier);
     } else {
-      zoneUsed = select(_mm256_cmp_pd(zoneIn, splat(0.0), _CMP_EQ_OQ), millions, zoneIn);
-      const Vec prefixed = _mm256_cmp_pd(easting, splat(kSmallestPrefixedUtmEasting), _CMP_GE_OQ);
+      zoneUsed = select(compare<_CMP_EQ_OQ>(zoneIn, splat(0.0)), millions, zoneIn);
+      const Vec prefixed = compare<_CMP_GE_OQ>(easting, splat(kSmallestPrefixedUtmEasting));
       easting = select(prefixed, easting - zoneUsed * splat(kZoneMultiplier), easting);
     }
     point =
@@ -465,11 +572,9 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
 
   std::size_t converted = 0;
   if (vectorLanes != 0) {
-    _mm256_storeu_pd(xOut, xResult);
-    _mm256_storeu_pd(yOut, yResult);
-    if (zoneOut != nullptr) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(zoneOut), _mm256_cvttpd_epi32(zoneResult));
-    }
+    store(xOut, xResult);
+    store(yOut, yResult);
+    if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
     if (status != nullptr) {
       for (std::size_t k = 0; k < kVectorLanes; ++k) status[k] = kPointDone;
     }

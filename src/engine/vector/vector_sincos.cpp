@@ -8,7 +8,7 @@
 namespace nuvex::engine {
 
 __attribute__((target("avx2,fma"))) SinCos4 sinCos4(__m256d angle) {
-  const Sleef___m256d_2 result = Sleef_sincosd4_u10avx2(angle);
+  const Sleef___m256d_2 result = Sleef_sincosd4_u35avx2(angle);
   return {result.x, result.y};
 }
 
