@@ -86,7 +86,8 @@ def bench_dask(rows):
     frame = pd.DataFrame({"lon": lon, "lat": lat})
     options = {"x": "lon", "y": "lat", "source": "G:3", "target": "E:1"}  # with the datum shift
     one_process = best_time(lambda: transform(frame, **options), repeats=2)
-    print(f"3. Dask: {rows:.0e} rows WGS84 -> Gauss-Krueger of system 1, {DASK_PARTITIONS} partitions")
+    print(f"3. Dask: {rows:.0e} rows WGS84 -> Gauss-Krueger of system 1, "
+          f"{DASK_PARTITIONS} partitions")
     print(f"   one process (pandas)        {one_process * 1e3:9.1f} ms")
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                       dashboard_address=None) as cluster, Client(cluster) as client:
