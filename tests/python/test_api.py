@@ -5,6 +5,8 @@ import pathlib
 import pickle
 import pydoc
 import re
+import threading
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -158,6 +160,26 @@ def test_threads_and_concurrent_calls_give_the_serial_result(gauss_krueger):
     for outcome in outcomes:
         for got, want in zip(outcome, serial):
             np.testing.assert_array_equal(got, want)
+
+
+def test_other_python_threads_run_while_converting(gauss_krueger):
+    lon, lat = np.full(1_000_000, 10.0), np.full(1_000_000, 50.0)
+    span = {}
+
+    def convert():
+        span["start"] = time.perf_counter()
+        gauss_krueger.transform(lon, lat)
+        span["end"] = time.perf_counter()
+
+    ticks = []
+    worker = threading.Thread(target=convert)
+    worker.start()
+    while worker.is_alive():
+        ticks.append(time.perf_counter())
+        time.sleep(0.0005)
+    worker.join()
+    margin = (span["end"] - span["start"]) / 4
+    assert any(span["start"] + margin < tick < span["end"] - margin for tick in ticks)
 
 
 # ---- Bad points are marked, the others converted ------------------------------------------------
