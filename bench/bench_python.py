@@ -48,6 +48,8 @@ def bench_arrays(rows):
     x, y, _, status = ours.transform(lon, lat)
     px, py = theirs.transform(lon, lat)
     difference = max(np.max(np.abs(x - px)), np.max(np.abs(y - py)))
+    print(f"1. {rows:.0e} points WGS84 -> UTM zone 32 ({int((status == 0).sum())} converted, "
+          f"largest difference to pyproj {difference * 1000:.3f} mm)")
     # Interleaved, so that a change in the machine's load falls on both sides alike.
     calls = {"pyproj": lambda: theirs.transform(lon, lat),
              "nuvex threads=1": lambda: ours.transform(lon, lat, threads=1),
