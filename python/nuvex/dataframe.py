@@ -15,7 +15,8 @@ __all__ = ["transform", "transform_dask"]
 
 def _column_values(df, name, role):
     if name not in df.columns:
-        raise KeyError(f"{role} column {name!r} is not in the DataFrame (columns: {list(df.columns)})")
+        raise KeyError(f"{role} column {name!r} is not in the DataFrame "
+                       f"(columns: {list(df.columns)})")
     column = df[name]
     if column.dtype.kind not in "fiu":
         raise TypeError(f"{role} column {name!r} must hold numbers, not {column.dtype} values")

@@ -20,6 +20,7 @@ constexpr std::size_t kShareAlignment = 64;
 constexpr std::size_t kChunkPoints = 4096;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kLargestFinite = std::numeric_limits<double>::max();
 
 CoordinateSystem engineSystem(const cli::Endpoint& endpoint) {
   return {endpoint.type == cli::CoordinateType::Grid ? CoordinateType::Grid
@@ -51,8 +52,9 @@ const ConversionSettings& checked(const ConversionSettings& settings) {
   return settings;
 }
 
+// Non-short-circuit: the checks of a point cost one predictable branch, not one per test.
 bool within(double value, double lowest, double highest) {
-  return value >= lowest && value <= highest;
+  return (value >= lowest) & (value <= highest);
 }
 
 // The converter's rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given
@@ -62,6 +64,24 @@ bool utmZoneFits(int zone, double easting) {
   const bool prefixed = easting >= cli::kSmallestPrefixedUtmEasting;
   if (zone == cli::kZoneFromEasting) return prefixed;
   return !prefixed || std::trunc(easting / cli::kZoneMultiplier) == zone;
+}
+
+// Input within the limits and finite results (the engine gives NaN for points it cannot convert).
+bool withinLimits(const InputLimits& limits, const PointArrays& points, std::size_t i) {
+  return within(points.x[i], limits.lowestX, limits.highestX) &
+         within(points.y[i], limits.lowestY, limits.highestY) &
+         (std::fabs(points.xOut[i]) <= kLargestFinite) &
+         (std::fabs(points.yOut[i]) <= kLargestFinite);
+}
+
+// The converter's ranges of input coordinates: longitude and latitude (deg) or grid (m).
+InputLimits limitsOf(const cli::Endpoint& from) {
+  if (from.type == cli::CoordinateType::Geographic) {
+    return {cli::kLowestLongitude, cli::kHighestLongitude, cli::kLowestLatitude,
+            cli::kHighestLatitude};
+  }
+  return {-cli::kLargestGridCoordinate, cli::kLargestGridCoordinate, -cli::kLargestGridCoordinate,
+          cli::kLargestGridCoordinate};
 }
 
 }  // namespace
@@ -81,8 +101,11 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
           engineSystem(settings.from), engineSystem(settings.to),
-          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}) {
-}
+          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}),
+      inputLimits_(limitsOf(settings.from)),
+      utmInput_(settings.from.type == cli::CoordinateType::Grid && isUtm(settings.from.system)),
+      utmPrefix_(settings.zonePrefix && settings.to.type == cli::CoordinateType::Grid &&
+                 isUtm(settings.to.system)) {}
 
 void ArrayConverter::requireInputZones() const {
   if (settings_.from.type != cli::CoordinateType::Grid) {
@@ -127,32 +150,32 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
   const int* zone = points.zone != nullptr ? points.zone + begin : nullptr;
   transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
                          points.yOut + begin, points.zoneOut + begin, points.status + begin);
-  const bool prefix = settings_.zonePrefix && settings_.to.type == cli::CoordinateType::Grid &&
-                      isUtm(settings_.to.system);
+  markUnacceptable(points, begin, end);
+  if (!utmPrefix_) return;
   for (std::size_t i = begin; i < end; ++i) {
-    const bool finiteResult = std::isfinite(points.xOut[i]) && std::isfinite(points.yOut[i]);
-    if (!finiteResult ||
-        !acceptable(points.x[i], points.y[i], points.zone != nullptr ? points.zone[i] : 0)) {
-      points.xOut[i] = kNotANumber;
-      points.yOut[i] = kNotANumber;
-      points.zoneOut[i] = 0;
-      points.status[i] = kPointWithoutPath;
-    } else if (prefix && points.status[i] == kPointConverted) {
+    if (points.status[i] == kPointConverted) {
       points.xOut[i] += points.zoneOut[i] * cli::kZoneMultiplier;
     }
   }
 }
 
-bool ArrayConverter::acceptable(double x, double y, int zone) const {
-  if (settings_.from.type == cli::CoordinateType::Geographic) {
-    return within(x, cli::kLowestLongitude, cli::kHighestLongitude) &&
-           within(y, cli::kLowestLatitude, cli::kHighestLatitude);
+// Marks the points the engine converted although they are no valid input, or whose results are
+// not finite, as not converted.
+void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
+                                      std::size_t end) const noexcept {
+  const InputLimits limits = inputLimits_;  // a local copy the compiler keeps in registers
+  for (std::size_t i = begin; i < end; ++i) {
+    bool acceptable = withinLimits(limits, points, i);
+    if (utmInput_ && acceptable) {
+      acceptable = utmZoneFits(points.zone != nullptr ? points.zone[i] : 0, points.x[i]);
+    }
+    if (!acceptable) {
+      points.xOut[i] = kNotANumber;
+      points.yOut[i] = kNotANumber;
+      points.zoneOut[i] = 0;
+      points.status[i] = kPointWithoutPath;
+    }
   }
-  if (!within(x, -cli::kLargestGridCoordinate, cli::kLargestGridCoordinate) ||
-      !within(y, -cli::kLargestGridCoordinate, cli::kLargestGridCoordinate)) {
-    return false;
-  }
-  return !isUtm(settings_.from.system) || utmZoneFits(zone, x);
 }
 
 }  // namespace nuvex::python

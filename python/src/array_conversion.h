@@ -35,6 +35,14 @@ struct PointArrays {
   int* status = nullptr;
 };
 
+// Inclusive ranges of acceptable input x and y.
+struct InputLimits {
+  double lowestX;
+  double highestX;
+  double lowestY;
+  double highestY;
+};
+
 // Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
 cli::Endpoint parseSystem(const std::string& text, const char* role);
 // "E:1" or "G:3".
@@ -62,10 +70,14 @@ class ArrayConverter {
  private:
   void convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
   void convertChunk(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
-  bool acceptable(double x, double y, int zone) const;
+  void markUnacceptable(const PointArrays& points, std::size_t begin,
+                        std::size_t end) const noexcept;
 
   ConversionSettings settings_;
   Transformer transformer_;
+  InputLimits inputLimits_;
+  bool utmInput_;   // UTM eastings in: their zones are checked
+  bool utmPrefix_;  // UTM eastings out, with the zone in their millions
 };
 
 }  // namespace nuvex::python

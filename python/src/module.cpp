@@ -31,7 +31,7 @@ constexpr char kGeographicWgs84[] = "G:3";
 // ---- Arguments ---------------------------------------------------------------------------------
 
 // Any array-like of real numbers (float or integer dtype) as a contiguous float64 array.
-DoubleArray numericArray(py::handle value, const std::string& name) {
+DoubleArray numericArray(const py::object& value, const std::string& name) {
   const py::array array = py::module_::import("numpy").attr("asarray")(value);
   const char kind = array.dtype().kind();
   if (kind != 'f' && kind != 'i' && kind != 'u') {
@@ -42,7 +42,7 @@ DoubleArray numericArray(py::handle value, const std::string& name) {
 }
 
 // Whole numbers that fit an int (integer dtype, or floats without a fraction), as float64.
-DoubleArray wholeNumberArray(py::handle value, const std::string& name) {
+DoubleArray wholeNumberArray(const py::object& value, const std::string& name) {
   DoubleArray array = numericArray(value, name);
   const double* data = array.data();
   for (py::ssize_t i = 0; i < array.size(); ++i) {
@@ -64,7 +64,7 @@ std::string shapeText(const py::array& array) {
 }
 
 // One zone for every point, or one per point (same shape as the points).
-std::vector<int> inputZones(py::handle zone, const DoubleArray& points) {
+std::vector<int> inputZones(const py::object& zone, const DoubleArray& points) {
   const DoubleArray zones = wholeNumberArray(zone, "zone");
   const bool single = zones.ndim() == 0;
   if (!single && shapeOf(zones) != shapeOf(points)) {
@@ -94,8 +94,8 @@ py::object result(const py::array& array, bool scalar) {
 
 // ---- Conversion --------------------------------------------------------------------------------
 
-py::tuple convertArrays(const ArrayConverter& converter, py::handle x, py::handle y,
-                        py::handle zone, int threads) {
+py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                        const py::object& zone, int threads) {
   const unsigned workers = threadCount(threads);
   const DoubleArray xs = numericArray(x, "x");
   const DoubleArray ys = numericArray(y, "y");
@@ -143,14 +143,15 @@ std::string systemNumber(int system) {
   return std::to_string(system);
 }
 
-py::tuple toLL(py::handle easting, py::handle northing, int system, py::handle zone, int threads) {
+py::tuple toLL(const py::object& easting, const py::object& northing, int system,
+               const py::object& zone, int threads) {
   const ArrayConverter converter = makeConverter("E:" + systemNumber(system), kGeographicWgs84,
                                                  cli::kThreeDegreeZones, std::nullopt, false);
   return convertArrays(converter, easting, northing, zone, threads);
 }
 
-py::tuple fromLL(py::handle longitude, py::handle latitude, int system, std::optional<int> zone,
-                 bool zonePrefix, int zoneWidth, int threads) {
+py::tuple fromLL(const py::object& longitude, const py::object& latitude, int system,
+                 std::optional<int> zone, bool zonePrefix, int zoneWidth, int threads) {
   const ArrayConverter converter =
       makeConverter(kGeographicWgs84, "E:" + systemNumber(system), zoneWidth, zone, zonePrefix);
   return convertArrays(converter, longitude, latitude, py::none(), threads);
@@ -182,7 +183,7 @@ ArrayConverter fromPickledState(const py::tuple& state) {
 
 // ---- Angles ------------------------------------------------------------------------------------
 
-py::tuple deg2dms(py::handle angle, int decimals) {
+py::tuple deg2dms(const py::object& angle, int decimals) {
   const DoubleArray angles = numericArray(angle, "angle");
   const Shape shape = shapeOf(angles);
   IntArray degrees(shape);
@@ -208,7 +209,8 @@ py::tuple deg2dms(py::handle angle, int decimals) {
   return py::make_tuple(result(degrees, scalar), result(minutes, scalar), result(seconds, scalar));
 }
 
-py::object dms2deg(py::handle degrees, py::handle minutes, py::handle seconds) {
+py::object dms2deg(const py::object& degrees, const py::object& minutes,
+                   const py::object& seconds) {
   const py::list parts = py::module_::import("numpy").attr("broadcast_arrays")(
       wholeNumberArray(degrees, "degrees"), wholeNumberArray(minutes, "minutes"),
       numericArray(seconds, "seconds"));
