@@ -27,6 +27,7 @@ bench: setup
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@bench/converter_vs_proj.sh build/release/tools/nuvex
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null

@@ -46,24 +46,25 @@ bool appendFixedFast(std::string& out, double value, int decimals, char decimalM
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;
   if (std::fabs(fraction - 0.5) <= scaled * kHalfWayMargin + kHalfWayMargin) return false;
-  const auto digitsValue = static_cast<long long>(fraction > 0.5 ? whole + 1.0 : whole);
-  std::array<char, 24> digits;
-  char* end = std::to_chars(digits.data(), digits.data() + digits.size(), digitsValue).ptr;
-  auto length = static_cast<std::size_t>(end - digits.data());
-  const auto fractionDigits = static_cast<std::size_t>(decimals);
-  if (digitsValue != 0 && value < 0.0) out.push_back(kMinusSign);
-  if (length <= fractionDigits) {  // 0.00ddd
-    out.push_back('0');
-    out.push_back(decimalMark);
-    out.append(fractionDigits - length, '0');
-    out.append(digits.data(), length);
-    return true;
+  auto digits = static_cast<unsigned long long>(fraction > 0.5 ? whole + 1.0 : whole);
+  const bool negative = digits != 0 && value < 0.0;
+  // Written from the last digit backwards: decimals, mark, whole digits, sign.
+  constexpr std::size_t kRoom = 40;
+  constexpr unsigned kBase = 10;
+  std::array<char, kRoom> text;
+  char* const end = text.data() + kRoom;
+  char* at = end;
+  for (int i = 0; i < decimals; ++i) {
+    *--at = static_cast<char>('0' + digits % kBase);
+    digits /= kBase;
   }
-  out.append(digits.data(), length - fractionDigits);
-  if (fractionDigits > 0) {
-    out.push_back(decimalMark);
-    out.append(digits.data() + (length - fractionDigits), fractionDigits);
-  }
+  if (decimals > 0) *--at = decimalMark;
+  do {
+    *--at = static_cast<char>('0' + digits % kBase);
+    digits /= kBase;
+  } while (digits != 0);
+  if (negative) *--at = kMinusSign;
+  out.append(at, static_cast<std::size_t>(end - at));
   return true;
 }
 
