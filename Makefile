@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make demo` and `make test` do all set-up themselves.
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup demo test test-asan bench fuzz-smoke install format clean
+.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean
 
 all: test
 
@@ -22,6 +22,12 @@ test-asan: setup
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# The threaded engine tests under ThreadSanitizer.
+test-tsan: setup
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 bench: setup
 	cmake --preset release >/dev/null

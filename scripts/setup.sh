@@ -3,7 +3,8 @@
 set -euo pipefail
 needed=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev; do
+# libsleef-dev: vector sine/cosine for the engine's AVX2 path (without it the build is scalar only).
+for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
 if [ ${#needed[@]} -gt 0 ]; then

@@ -42,8 +42,10 @@ class Transformer {
   // zone (null: 0 for every point, i.e. taken from the easting's millions or the longitude);
   // geographic input: x longitude, y latitude (deg). Outputs may be the inputs themselves; zoneOut
   // and status may be null. status[i] is kPointConverted, or kPointWithoutPath with xOut/yOut NaN
-  // and zoneOut 0. Returns the number of points converted. Safe to call from any number of threads
-  // at once on the same object.
+  // and zoneOut 0; a point with a non-finite coordinate has no path. A geographic output within
+  // one system is the input itself. Returns the number of points converted. Throws
+  // std::invalid_argument when count is not 0 and x, y, xOut or yOut is null. Safe to call from
+  // any number of threads at once on the same object.
   std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,
                         double* xOut, double* yOut, int* zoneOut, int* status) const;
 

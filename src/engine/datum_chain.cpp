@@ -1,64 +1,40 @@
 // The datum chain: moves a geographic point between two systems along the route of shifts that
 // its region selects.
-#include <array>
+#include "engine/datum_chain.h"
 
 #include "engine/geodetic_tables.h"
 #include "engine/type_codes.h"
 #include "nuvex/engine.h"
 
-namespace nuvex {
+namespace nuvex::engine {
 namespace {
-
-using ShiftStep = void (*)(const double& latitude, const double& longitude, double& latShift,
-                           double& lonShift);
-
-constexpr int kApplied = 1;    // the step's shift is added (times the direction factor)
-constexpr int kReversed = -1;  // the step's shift is subtracted
-
-struct RouteStep {
-  ShiftStep shift;
-  int sign;
-};
-
-constexpr int kMaxSteps = 3;
-
-struct Route {
-  int stepCount;
-  std::array<RouteStep, kMaxSteps> steps;
-};
-
-// Routes of one system pair (lower code first). The steps run in the listed order in both
-// directions; only the direction factor changes sign.
-struct PairRoutes {
-  int lower;
-  int higher;
-  Route regionA;  // also taken outside both regions when the grid side is Gauss-Krueger
-  Route regionB;
-};
 
 constexpr std::array<PairRoutes, 6> kRoutes{{
     {1,
      2,
-     {1, {{{SHIFT12, kApplied}}}},
-     {3, {{{LIN14, kApplied}, {LIN34, kReversed}, {SHIFT23, kReversed}}}}},
+     {1, {{{ShiftKind::Shift12, kStepApplied}}}},
+     {3,
+      {{{ShiftKind::Lin14, kStepApplied},
+        {ShiftKind::Lin34, kStepReversed},
+        {ShiftKind::Shift23, kStepReversed}}}}},
     {1,
      3,
-     {2, {{{SHIFT12, kApplied}, {SHIFT23, kApplied}}}},
-     {2, {{{LIN14, kApplied}, {LIN34, kReversed}}}}},
-    {1, 4, {1, {{{LIN14, kApplied}}}}, {1, {{{LIN14, kApplied}}}}},
-    {2, 3, {1, {{{SHIFT23, kApplied}}}}, {1, {{{SHIFT23, kApplied}}}}},
+     {2, {{{ShiftKind::Shift12, kStepApplied}, {ShiftKind::Shift23, kStepApplied}}}},
+     {2, {{{ShiftKind::Lin14, kStepApplied}, {ShiftKind::Lin34, kStepReversed}}}}},
+    {1, 4, {1, {{{ShiftKind::Lin14, kStepApplied}}}}, {1, {{{ShiftKind::Lin14, kStepApplied}}}}},
+    {2,
+     3,
+     {1, {{{ShiftKind::Shift23, kStepApplied}}}},
+     {1, {{{ShiftKind::Shift23, kStepApplied}}}}},
     {2,
      4,
-     {2, {{{SHIFT23, kApplied}, {LIN34, kApplied}}}},
-     {2, {{{SHIFT23, kApplied}, {LIN34, kApplied}}}}},
-    {3, 4, {1, {{{LIN34, kApplied}}}}, {1, {{{LIN34, kApplied}}}}},
+     {2, {{{ShiftKind::Shift23, kStepApplied}, {ShiftKind::Lin34, kStepApplied}}}},
+     {2, {{{ShiftKind::Shift23, kStepApplied}, {ShiftKind::Lin34, kStepApplied}}}}},
+    {3, 4, {1, {{{ShiftKind::Lin34, kStepApplied}}}}, {1, {{{ShiftKind::Lin34, kStepApplied}}}}},
 }};
 
 // Arc seconds to degrees, signed by the direction of the conversion.
 constexpr double kSecondsPerDegree = 3600.0;
-
-constexpr int kConverted = 0;
-constexpr int kNoPath = -1;
 
 const PairRoutes* routesOf(int lower, int higher) {
   for (const PairRoutes& pair : kRoutes) {
@@ -71,50 +47,84 @@ bool isGaussKruegerSystem(int system) {
   return system == 1 || system == 4;
 }
 
+void evaluateStep(ShiftKind kind, double latitude, double longitude, double& latShift,
+                  double& lonShift) {
+  switch (kind) {
+    case ShiftKind::Shift12:
+      return SHIFT12(latitude, longitude, latShift, lonShift);
+    case ShiftKind::Shift23:
+      return SHIFT23(latitude, longitude, latShift, lonShift);
+    case ShiftKind::Lin14:
+      return LIN14(latitude, longitude, latShift, lonShift);
+    case ShiftKind::Lin34:
+      return LIN34(latitude, longitude, latShift, lonShift);
+  }
+}
+
 // Outside both regions only a Gauss-Krueger grid on the side that has a grid allows a path
 // (the target's grid decides when the target is a grid).
-bool gridSideIsGaussKrueger(const char* fromType, int fromSystem, const char* toType,
-                            int toSystem) {
-  if (engine::isGridType(toType)) return isGaussKruegerSystem(toSystem);
-  if (engine::isGridType(fromType)) return isGaussKruegerSystem(fromSystem);
-  return false;
+int gridSideOfTypes(const char* fromType, int fromSystem, const char* toType, int toSystem) {
+  if (isGridType(toType)) return toSystem;
+  if (isGridType(fromType)) return fromSystem;
+  return kNoGridSide;
 }
 
 }  // namespace
 
-int DATUMCHAIN(double& latitude, double& longitude, const char* fromType, const int& fromSystem,
-               const char* toType, const int& toSystem) {
-  if (!engine::isKnownSystem(fromSystem) || !engine::isKnownSystem(toSystem)) return kNoPath;
-  // Within one system there is no datum to change.
-  if (fromSystem == toSystem) return kConverted;
-
-  const bool ascending = fromSystem < toSystem;
-  const PairRoutes* pair =
-      ascending ? routesOf(fromSystem, toSystem) : routesOf(toSystem, fromSystem);
-  if (pair == nullptr) return kNoPath;
-
-  const Route* route = nullptr;
-  if (INREGA(latitude, longitude) != 0) {
-    route = &pair->regionA;
-  } else if (INREGB(latitude, longitude) != 0) {
-    route = &pair->regionB;
-  } else if (gridSideIsGaussKrueger(fromType, fromSystem, toType, toSystem)) {
-    route = &pair->regionA;
-  } else {
-    return kNoPath;
+ChainPlan planChain(int fromSystem, int toSystem, int gridSideSystem) {
+  ChainPlan plan;
+  if (fromSystem == toSystem) {
+    plan.sameSystem = true;
+    return plan;
   }
+  if (!isKnownSystem(fromSystem) || !isKnownSystem(toSystem)) return plan;
+  const bool ascending = fromSystem < toSystem;
+  plan.pair = ascending ? routesOf(fromSystem, toSystem) : routesOf(toSystem, fromSystem);
+  plan.direction = (ascending ? 1.0 : -1.0) / kSecondsPerDegree;
+  plan.routeAOutsideRegions = isGaussKruegerSystem(gridSideSystem);
+  return plan;
+}
 
-  const double direction = (ascending ? 1.0 : -1.0) / kSecondsPerDegree;
-  for (int i = 0; i < route->stepCount; ++i) {
-    const RouteStep& step = route->steps[static_cast<std::size_t>(i)];
+const Route* routeOfPoint(const ChainPlan& plan, double latitude, double longitude) {
+  if (plan.pair == nullptr) return nullptr;
+  if (INREGA(latitude, longitude) != 0) return &plan.pair->regionA;
+  if (INREGB(latitude, longitude) != 0) return &plan.pair->regionB;
+  if (plan.routeAOutsideRegions) return &plan.pair->regionA;
+  return nullptr;
+}
+
+void shiftAlongRoute(const ChainPlan& plan, const Route& route, double& latitude,
+                     double& longitude) {
+  for (int i = 0; i < route.stepCount; ++i) {
+    const RouteStep& step = route.steps[static_cast<std::size_t>(i)];
     double latShift = 0.0;
     double lonShift = 0.0;
-    step.shift(latitude, longitude, latShift, lonShift);
-    const double factor = step.sign * direction;
+    evaluateStep(step.shift, latitude, longitude, latShift, lonShift);
+    const double factor = step.sign * plan.direction;
     latitude += factor * latShift;
     longitude += factor * lonShift;
   }
-  return kConverted;
+}
+
+int shiftDatum(const ChainPlan& plan, double& latitude, double& longitude) {
+  if (plan.sameSystem) return 0;
+  const Route* route = routeOfPoint(plan, latitude, longitude);
+  if (route == nullptr) return -1;
+  shiftAlongRoute(plan, *route, latitude, longitude);
+  return 0;
+}
+
+}  // namespace nuvex::engine
+
+namespace nuvex {
+
+int DATUMCHAIN(double& latitude, double& longitude, const char* fromType, const int& fromSystem,
+               const char* toType, const int& toSystem) {
+  constexpr int kNoPath = -1;
+  if (!engine::isKnownSystem(fromSystem) || !engine::isKnownSystem(toSystem)) return kNoPath;
+  const engine::ChainPlan plan = engine::planChain(
+      fromSystem, toSystem, engine::gridSideOfTypes(fromType, fromSystem, toType, toSystem));
+  return engine::shiftDatum(plan, latitude, longitude);
 }
 
 }  // namespace nuvex

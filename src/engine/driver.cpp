@@ -1,4 +1,6 @@
-// TRGU: converts points 1..pointCount of the process-wide arrays between systems and types.
+// TRGU: converts points 1..pointCount of the process-wide arrays between systems and types, one
+// point at a time through the engine's per-point conversion.
+#include "engine/point_conversion.h"
 #include "engine/type_codes.h"
 #include "nuvex/engine.h"
 
@@ -8,78 +10,26 @@ namespace {
 constexpr int kConverted = 0;
 constexpr int kNotConverted = -1;
 
-struct Codes {
-  int toSystem;
-  int zoneWidth;
-  int zoneFromLongitude;
-  int givenZone;
-};
-
-// Geographic (lon, lat) of point i into the grid output arrays, with the zone ZONECM chooses.
-void projectToOutput(int i, double longitude, double latitude, const Codes& c) {
-  const double centralMeridian =
-      ZONECM(c.zoneFromLongitude, c.givenZone, c.toSystem, c.zoneWidth, longitude, GRID_ZONEOUT[i]);
-  GEO2GRID(centralMeridian, longitude, latitude, GRID_XOUT[i], GRID_YOUT[i], c.toSystem,
-           c.zoneWidth);
-}
-
-void unprojectInput(int i, int system, int zoneWidth, double& longitude, double& latitude) {
-  GRID2GEO(GRID_ZONEIN[i], GRID_XIN[i], GRID_YIN[i], longitude, latitude, system, zoneWidth);
-}
-
-int convertWithinSystem(const char* fromType, const char* toType, int system, int pointCount,
-                        const Codes& codes) {
-  enum class Case { GeographicToGrid, GridToGeographic, GridToGrid };
-  const Case which = engine::isGeographicType(fromType) ? Case::GeographicToGrid
-                     : engine::isGeographicType(toType) ? Case::GridToGeographic
-                                                        : Case::GridToGrid;
-  for (int i = 1; i <= pointCount; ++i) {
-    double longitude = 0.0;
-    double latitude = 0.0;
-    switch (which) {
-      case Case::GeographicToGrid:
-        projectToOutput(i, GEO_XIN[i], GEO_YIN[i], codes);
-        break;
-      case Case::GridToGeographic:
-        unprojectInput(i, system, codes.zoneWidth, longitude, latitude);
-        GEO_XOUT[i] = longitude;
-        GEO_YOUT[i] = latitude;
-        break;
-      case Case::GridToGrid:
-        unprojectInput(i, system, codes.zoneWidth, longitude, latitude);
-        projectToOutput(i, longitude, latitude, codes);
-        break;
-    }
-    HGT_OUT[i] = HGT_IN[i];
+// TRGU's reading of its type codes. Within one system a geographic input always ends on the grid
+// and anything else counts as grid input; between systems only "E" is a grid input and anything
+// but "G" a grid output. The chain's grid side reads the codes literally.
+engine::ConversionPlan planOfCodes(const char* fromType, int fromSystem, const char* toType,
+                                   int toSystem, int zoneWidth, int zoneFromLongitude,
+                                   int givenZone) {
+  engine::ConversionPlan plan{fromSystem, toSystem, zoneWidth, zoneFromLongitude,
+                              givenZone,  false,    false,     {}};
+  if (fromSystem == toSystem) {
+    plan.unprojects = !engine::isGeographicType(fromType);
+    plan.projects = !plan.unprojects || !engine::isGeographicType(toType);
+  } else {
+    plan.unprojects = engine::isGridType(fromType);
+    plan.projects = !engine::isGeographicType(toType);
   }
-  return kConverted;
-}
-
-int convertBetweenSystems(const char* fromType, int fromSystem, const char* toType, int pointCount,
-                          const Codes& codes) {
-  const bool gridInput = engine::isGridType(fromType);
-  const bool geographicOutput = engine::isGeographicType(toType);
-  for (int k = 1; k <= pointCount; ++k) {
-    HGT_OUT[k] = HGT_IN[k];
-    double longitude = 0.0;
-    double latitude = 0.0;
-    if (gridInput) {
-      unprojectInput(k, fromSystem, codes.zoneWidth, longitude, latitude);
-    } else {
-      longitude = GEO_XIN[k];
-      latitude = GEO_YIN[k];
-    }
-    if (DATUMCHAIN(latitude, longitude, fromType, fromSystem, toType, codes.toSystem) != 0) {
-      return kNotConverted;
-    }
-    if (geographicOutput) {
-      GEO_XOUT[k] = longitude;
-      GEO_YOUT[k] = latitude;
-    } else {
-      projectToOutput(k, longitude, latitude, codes);
-    }
-  }
-  return kConverted;
+  const int gridSide = engine::isGridType(toType)     ? toSystem
+                       : engine::isGridType(fromType) ? fromSystem
+                                                      : engine::kNoGridSide;
+  plan.chain = engine::planChain(fromSystem, toSystem, gridSide);
+  return plan;
 }
 
 }  // namespace
@@ -89,11 +39,28 @@ int TRGU(const char* fromType, const int& fromSystem, const char* toType, const 
          const int& givenZone) {
   // More points than the arrays hold would run past them: refuse the call untouched.
   if (pointCount > TRGU_MAXPT) return kNotConverted;
-  const Codes codes{toSystem, zoneWidth, zoneFromLongitude, givenZone};
-  if (fromSystem == toSystem) {
-    return convertWithinSystem(fromType, toType, fromSystem, pointCount, codes);
+  const engine::ConversionPlan plan =
+      planOfCodes(fromType, fromSystem, toType, toSystem, zoneWidth, zoneFromLongitude, givenZone);
+  // Between systems the height is carried before the point can fail; within one system after it
+  // is projected (a fatal report leaves it as it was).
+  const bool heightFirst = fromSystem != toSystem;
+  for (int i = 1; i <= pointCount; ++i) {
+    if (heightFirst) HGT_OUT[i] = HGT_IN[i];
+    // The geographic input arrays are never written; the grid ones are updated in place, and so
+    // are the output elements of the point.
+    double longitude = GEO_XIN[i];
+    int unusedZone = 0;
+    const engine::PointOutput output =
+        plan.projects ? engine::PointOutput{GRID_XOUT[i], GRID_YOUT[i], GRID_ZONEOUT[i]}
+                      : engine::PointOutput{GEO_XOUT[i], GEO_YOUT[i], unusedZone};
+    const int status =
+        plan.unprojects
+            ? engine::convertPoint(plan, GRID_XIN[i], GRID_YIN[i], GRID_ZONEIN[i], output)
+            : engine::convertPoint(plan, longitude, GEO_YIN[i], unusedZone, output);
+    if (status != engine::kPointDone) return kNotConverted;
+    if (!heightFirst) HGT_OUT[i] = HGT_IN[i];
   }
-  return convertBetweenSystems(fromType, fromSystem, toType, pointCount, codes);
+  return kConverted;
 }
 
 }  // namespace nuvex

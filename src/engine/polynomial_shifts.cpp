@@ -7,14 +7,8 @@
 
 #include "nuvex/engine.h"
 
-namespace nuvex {
+namespace nuvex::engine {
 namespace {
-
-using engine::kPolyDegree;
-using engine::kPolyTermCount;
-
-// A sum this small is noise of cancellation; the shift is then exactly zero.
-constexpr double kNegligibleSum = 1e-38;
 
 // A 1-based coefficient vector holding the terms in POLTERMS order, zero beyond them.
 constexpr PolyVector coefficientVector(const std::array<double, kPolyTermCount>& terms) {
@@ -23,10 +17,10 @@ constexpr PolyVector coefficientVector(const std::array<double, kPolyTermCount>&
   return vector;
 }
 
-// SHIFT12 coefficients (arc seconds per degree^power) in term order 1, x, x^2, x^3, x^4, y, xy,
-// x^2y, x^3y, y^2, xy^2, x^2y^2, y^3, xy^3, y^4 with x = latitude, y = longitude (deg). They
-// describe the shift with the opposite sign; SHIFT12 negates.
-constexpr PolyVector kShift12Latitude = coefficientVector({
+}  // namespace
+
+// Term order 1, x, x^2, x^3, x^4, y, xy, x^2y, x^3y, y^2, xy^2, x^2y^2, y^3, xy^3, y^4.
+const PolyVector kShift12Latitude = coefficientVector({
     -260.16768665,
     24.4435514243,
     -0.855782700081,
@@ -43,7 +37,7 @@ constexpr PolyVector kShift12Latitude = coefficientVector({
     -3.13646003162e-05,
     4.33614960414e-05,
 });
-constexpr PolyVector kShift12Longitude = coefficientVector({
+const PolyVector kShift12Longitude = coefficientVector({
     -627.761057239,
     54.328406158,
     -1.76922761394,
@@ -61,20 +55,7 @@ constexpr PolyVector kShift12Longitude = coefficientVector({
     -2.19831047609e-05,
 });
 
-// SHIFT23: u = (latitude - 52) * scale, v = (longitude - 10) * scale, scale the stored value of
-// three degrees in radians (8 decimals). Terms are (power of u, power of v, arc seconds).
-constexpr double kShift23OriginLatitude = 52.0;   // deg
-constexpr double kShift23OriginLongitude = 10.0;  // deg
-constexpr double kShift23Scale = 0.05235988;      // per deg
-constexpr int kShift23MaxPower = 9;
-
-struct SparseTerm {
-  int uPower;
-  int vPower;
-  double coefficient;  // arc seconds
-};
-
-constexpr std::array<SparseTerm, 15> kShift23Latitude{{
+const std::array<SparseTerm, 15> kShift23Latitude{{
     {0, 0, -2.65261},
     {1, 0, 2.06392},
     {0, 1, 0.77921},
@@ -92,7 +73,7 @@ constexpr std::array<SparseTerm, 15> kShift23Latitude{{
     {3, 9, 0.02445},
 }};
 
-constexpr std::array<SparseTerm, 30> kShift23Longitude{{
+const std::array<SparseTerm, 30> kShift23Longitude{{
     {0, 0, -4.13447}, {1, 0, -1.50572}, {0, 1, 1.94075},  {2, 0, -1.376},    {1, 1, 1.98425},
     {0, 2, 0.30068},  {3, 0, -2.31939}, {4, 0, -1.70401}, {1, 3, -5.48711},  {5, 0, 7.41956},
     {2, 3, -1.61351}, {1, 4, 5.92923},  {0, 5, -1.97974}, {6, 0, 1.57701},   {3, 3, -6.52522},
@@ -100,6 +81,24 @@ constexpr std::array<SparseTerm, 30> kShift23Longitude{{
     {8, 1, 9.9875},   {7, 2, 7.80215},  {2, 7, -2.26917}, {0, 9, 0.16438},   {4, 6, -17.45428},
     {9, 2, -8.25844}, {8, 3, 5.28734},  {5, 7, 8.87141},  {9, 4, -3.48015},  {4, 9, 0.71041},
 }};
+
+}  // namespace nuvex::engine
+
+namespace nuvex {
+namespace {
+
+using engine::kNegligibleSum;
+using engine::kPolyDegree;
+using engine::kPolyTermCount;
+using engine::kShift12Latitude;
+using engine::kShift12Longitude;
+using engine::kShift23Latitude;
+using engine::kShift23Longitude;
+using engine::kShift23MaxPower;
+using engine::kShift23OriginLatitude;
+using engine::kShift23OriginLongitude;
+using engine::kShift23Scale;
+using engine::SparseTerm;
 
 using Powers = std::array<double, kShift23MaxPower + 1>;
 

@@ -7,6 +7,7 @@
 #include "engine/geodetic_tables.h"
 #include "engine/integer_conversion.h"
 #include "engine/multiple_angles.h"
+#include "engine/projection_rules.h"
 #include "nuvex/engine.h"
 #include "nuvex/host.h"
 
@@ -15,26 +16,24 @@ namespace {
 
 using engine::EvenMultipleSines;
 using engine::GeodeticRow;
+using engine::isGaussKrueger;
 using engine::kDegreesPerRadian;
 using engine::kFalseEasting;
+using engine::kHalfThreeDegreeZone;
+using engine::kInverseFactorial2;
+using engine::kInverseFactorial3;
+using engine::kInverseFactorial4;
+using engine::kInverseFactorial5;
+using engine::kInverseFactorial6;
+using engine::kKrassowskySystem;
+using engine::kRoundingHalf;
+using engine::kSixDegreeZone;
+using engine::kSmallestPrefixedUtmEasting;
+using engine::kThreeDegreeZone;
+using engine::kUtmCentralMeridianOffset;
+using engine::kUtmZoneOffset;
 using engine::kZoneMultiplier;
-
-constexpr int kBesselSystem = 1;
-constexpr int kKrassowskySystem = 4;
-constexpr int kThreeDegreeZoneWidth = 3;
-constexpr double kThreeDegreeZone = 3.0;             // deg
-constexpr double kSixDegreeZone = 6.0;               // deg
-constexpr double kHalfThreeDegreeZone = 1.5;         // deg: 3 deg zones are centred on 3*z
-constexpr double kUtmZoneOffset = 31.0;              // UTM zone 31 starts at 0 deg
-constexpr double kUtmCentralMeridianOffset = 183.0;  // deg: central meridian 6*z - 183
-constexpr double kRoundingHalf = 0.5;
-
-// 1/k! of the series terms, multiplied rather than divided by (the divider is the bottleneck).
-constexpr double kInverseFactorial2 = 1.0 / 2.0;
-constexpr double kInverseFactorial3 = 1.0 / 6.0;
-constexpr double kInverseFactorial4 = 1.0 / 24.0;
-constexpr double kInverseFactorial5 = 1.0 / 120.0;
-constexpr double kInverseFactorial6 = 1.0 / 720.0;
+using engine::usesThreeDegreeZones;
 
 // The fatal report of the projection: the lines the engine writes to standard output (the stop
 // line and a blank line), then the host's failure report from the driver's source position.
@@ -54,15 +53,6 @@ constexpr int kFatalReportCode = 0;
 const GeodeticRow& rowOrFatal(int system) {
   if (!engine::isKnownSystem(system)) reportUnknownSystem();
   return engine::geodeticRow(system);
-}
-
-bool isGaussKrueger(int system) {
-  return system == kBesselSystem || system == kKrassowskySystem;
-}
-
-bool usesThreeDegreeZones(int system, int zoneWidth) {
-  return system == kBesselSystem ||
-         (system == kKrassowskySystem && zoneWidth == kThreeDegreeZoneWidth);
 }
 
 double centralMeridianOfZone(int system, int zoneWidth, int zone) {
@@ -166,8 +156,6 @@ void GRID2GEO(int& zone, double& easting, const double& northing, double& longit
     easting -= zone * kZoneMultiplier;
   } else {
     if (zone == 0) zone = engine::truncateToInt(easting / kZoneMultiplier);
-    // Only an easting of eight digits carries a UTM zone; 5500000 is a plain (if odd) easting.
-    constexpr double kSmallestPrefixedUtmEasting = 10.0 * kZoneMultiplier;
     if (easting >= kSmallestPrefixedUtmEasting) easting -= zone * kZoneMultiplier;
   }
   const double centralMeridian = centralMeridianOfZone(system, zoneWidth, zone);

@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 
+#include "engine/region_grid.h"
 #include "nuvex/engine.h"
 
 namespace nuvex {
@@ -15,8 +16,8 @@ struct ColumnRun {
 
 constexpr ColumnRun kNone{0, 0};
 
-constexpr double kColumnsPerDegree = 3.0;  // cells are 20' of longitude wide
-constexpr double kRowsPerDegree = 5.0;     // and 12' of latitude high
+using engine::kColumnsPerDegree;
+using engine::kRowsPerDegree;
 
 template <std::size_t Rows>
 struct RegionMask {
@@ -28,8 +29,8 @@ struct RegionMask {
 
 // Region A: 27 columns from 5 deg E, 41 rows from 47 deg N.
 constexpr RegionMask<41> kRegionA{
-    5.0,
-    47.0,
+    engine::kRegionAWestEdge,
+    engine::kRegionASouthEdge,
     27,
     {{
         kNone,   {16, 19}, {8, 25}, {8, 25}, {8, 25}, {8, 25}, {8, 27}, {8, 27}, {8, 27},
@@ -42,8 +43,8 @@ constexpr RegionMask<41> kRegionA{
 
 // Region B: 17 columns from 9 deg 40' E, 24 rows from 50 deg N.
 constexpr RegionMask<24> kRegionB{
-    9.66666666666667,
-    50.0,
+    engine::kRegionBWestEdge,
+    engine::kRegionBSouthEdge,
     17,
     {{
         {2, 9},  {2, 11}, {1, 12}, {1, 17}, {1, 17}, {1, 17}, {1, 17}, {1, 17},

@@ -23,6 +23,15 @@ TEST(Regions, MembershipCases) {
   }
 }
 
+// A mask row one cell too long or too short gives a point a path it must not have, or takes one.
+TEST(Regions, EveryMaskRowAtItsFirstAndLastCellAndJustOutside) {
+  for (const auto& c : readCases("engine_region_edges.txt")) {
+    SCOPED_TRACE(c.where());
+    const auto lookup = c.fields[0] == "A" ? INREGA : INREGB;
+    EXPECT_EQ(lookup(c.number(3), c.number(4)), c.integer(5));
+  }
+}
+
 TEST(Regions, NonFiniteAndFarAwayCoordinatesAreOutside) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();

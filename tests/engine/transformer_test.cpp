@@ -1,52 +1,339 @@
-// Transformer: the batch path gives every point what TRGU gives it.
+// Transformer: the batch path gives every point what TRGU gives it, on each kernel path, and marks
+// the points TRGU would stop at.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "engine/batch.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
+#include "support/case_file.h"
 
 namespace nuvex {
 namespace {
 
-// Geographic points across Germany and beyond both regions (lon, lat in degrees).
-const std::vector<std::pair<double, double>> kPoints = {{10.0, 50.0}, {6.1, 51.2},  {13.4, 52.5},
-                                                        {9.5, 47.8},  {14.9, 54.1}, {-20.0, 10.0}};
+using engine::KernelPath;
 
-TEST(Transformer, GeographicToGridAgreesWithTrguOnEveryPair) {
+constexpr double kMetreTolerance = 1e-6;
+constexpr double kDegreeTolerance = 1e-11;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kZoneMillions = 1e6;  // m per zone number in a prefixed easting
+
+struct Geographic {
+  double longitude, latitude;
+};
+
+// Points on every route (A and B, A only, B only, outside with and without a Gauss-Krueger grid
+// side, far away), on zone boundaries, and around every edge of both masks: the centre of each
+// edge cell and the cell edges half a cell from it.
+std::vector<Geographic> samplePoints() {
+  std::vector<Geographic> points = {{10.0, 51.0}, {13.4, 52.5},  {11.0, 48.0}, {4.0, 48.0},
+                                    {0.0, 40.0},  {-20.0, 10.0}, {7.5, 50.0},  {10.5, 50.0},
+                                    {12.0, 50.0}, {13.5, 50.0},  {6.0, 52.3},  {9.0, 54.0}};
+  constexpr double kHalfColumn = 1.0 / 6.0, kHalfRow = 1.0 / 10.0;  // deg
+  for (const auto& c : testing::readCases("engine_region_edges.txt")) {
+    const double latitude = c.number(3), longitude = c.number(4);
+    for (const Geographic& p : {Geographic{longitude, latitude},
+                                {longitude - kHalfColumn, latitude},
+                                {longitude + kHalfColumn, latitude},
+                                {longitude, latitude - kHalfRow},
+                                {longitude, latitude + kHalfRow}}) {
+      points.push_back(p);
+    }
+  }
+  return points;
+}
+
+// How a grid input carries its zone: UTM eastings with or without the zone's millions, with or
+// without a zone array; Gauss-Krueger eastings always carry it.
+enum class ZoneInput { PlainWithZone, PrefixedWithoutZone, PrefixedWithZone, PlainWithoutZone };
+
+struct GridPoints {
+  std::vector<double> easting, northing;
+  std::vector<int> zone;
+};
+
+GridPoints gridOf(const std::vector<Geographic>& points, int system, int width, ZoneInput input) {
+  GridPoints grid;
+  for (const Geographic& p : points) {
+    GEO_XIN[1] = p.longitude;
+    GEO_YIN[1] = p.latitude;
+    TRGU("G", system, "E", system, width, 1, 1, 0);
+    const bool prefixed = system == 2 || system == 3 ? input == ZoneInput::PrefixedWithZone ||
+                                                           input == ZoneInput::PrefixedWithoutZone
+                                                     : false;
+    grid.easting.push_back(GRID_XOUT[1] + (prefixed ? GRID_ZONEOUT[1] * kZoneMillions : 0.0));
+    grid.northing.push_back(GRID_YOUT[1]);
+    grid.zone.push_back(GRID_ZONEOUT[1]);
+  }
+  return grid;
+}
+
+bool withZoneArray(ZoneInput input) {
+  return input == ZoneInput::PlainWithZone || input == ZoneInput::PrefixedWithZone;
+}
+
+struct Batch {
+  std::vector<double> x, y;
+  std::vector<int> zone, status;
+};
+
+Batch run(const Transformer& t, const std::vector<double>& x, const std::vector<double>& y,
+          const int* zone) {
+  Batch out{std::vector<double>(x.size()), std::vector<double>(x.size()),
+            std::vector<int>(x.size(), -99), std::vector<int>(x.size(), -99)};
+  const std::size_t converted = t.transform(x.size(), x.data(), y.data(), zone, out.x.data(),
+                                            out.y.data(), out.zone.data(), out.status.data());
+  std::size_t expected = 0;
+  for (int s : out.status) expected += s == kPointConverted ? 1 : 0;
+  EXPECT_EQ(converted, expected);
+  return out;
+}
+
+// TRGU on point i alone (it would stop at a point without path), against the batch's result.
+void expectTrguResult(const Transformer& t, std::size_t i, double x, double y, int zone,
+                      const Batch& batch) {
+  const bool gridIn = t.source().type == CoordinateType::Grid;
+  const bool gridOut = t.target().type == CoordinateType::Grid;
+  GRID_XIN[1] = GEO_XIN[1] = x;
+  GRID_YIN[1] = GEO_YIN[1] = y;
+  GRID_ZONEIN[1] = zone;
+  const int result =
+      TRGU(gridIn ? "E" : "G", t.source().system, gridOut ? "E" : "G", t.target().system,
+           t.zones().width, 1, t.zones().fromLongitude ? 1 : 0, t.zones().given);
+  SCOPED_TRACE(::testing::Message()
+               << "point " << i << ": " << x << ", " << y << ", zone " << zone);
+  ASSERT_EQ(batch.status[i], result);
+  if (result != 0) {
+    EXPECT_TRUE(std::isnan(batch.x[i]) && std::isnan(batch.y[i]));
+    EXPECT_EQ(batch.zone[i], 0);
+    return;
+  }
+  const double tolerance = gridOut ? kMetreTolerance : kDegreeTolerance;
+  EXPECT_NEAR(batch.x[i], gridOut ? GRID_XOUT[1] : GEO_XOUT[1], tolerance);
+  EXPECT_NEAR(batch.y[i], gridOut ? GRID_YOUT[1] : GEO_YOUT[1], tolerance);
+  EXPECT_EQ(batch.zone[i], gridOut ? GRID_ZONEOUT[1] : gridIn ? GRID_ZONEIN[1] : 0);
+}
+
+// Every test runs once on each kernel path this build and processor offer.
+class TransformerPath : public ::testing::TestWithParam<KernelPath> {
+ protected:
+  void SetUp() override {
+    if (!engine::kernelPathAvailable(GetParam())) GTEST_SKIP() << "path not available here";
+    engine::setKernelPathForTesting(GetParam());
+  }
+  void TearDown() override { engine::setKernelPathForTesting(engine::fastestKernelPath()); }
+};
+
+int givenZoneOf(int system, int width) {
+  if (system == 2 || system == 3) return 32;
+  return system == 4 && width == 6 ? 2 : 3;
+}
+
+TEST_P(TransformerPath, AgreesWithTrguOnEveryRouteAndRegionEdge) {
+  const std::vector<Geographic> points = samplePoints();
+  std::vector<double> longitudes, latitudes;
+  for (const Geographic& p : points) {
+    longitudes.push_back(p.longitude);
+    latitudes.push_back(p.latitude);
+  }
   for (int from = 1; from <= 4; ++from) {
     for (int to = 1; to <= 4; ++to) {
-      SCOPED_TRACE(testing::Message() << from << " -> " << to);
-      const Transformer transformer({CoordinateType::Geographic, from}, {CoordinateType::Grid, to});
-      for (const auto& [lon, lat] : kPoints) {
-        GEO_XIN[1] = lon;
-        GEO_YIN[1] = lat;
-        const int trgu = TRGU("G", from, "E", to, 3, 1, 1, 0);
-        double x = 0, y = 0;
-        int zone = 0, status = 0;
-        transformer.transform(1, &lon, &lat, nullptr, &x, &y, &zone, &status);
-        ASSERT_EQ(status, trgu);
-        if (trgu != 0) {
-          EXPECT_TRUE(std::isnan(x) && std::isnan(y));
-          continue;
+      for (int width : from == 4 || to == 4 ? std::vector<int>{3, 6} : std::vector<int>{3}) {
+        for (bool fromLongitude : {true, false}) {
+          const ZoneChoice zones{width, fromLongitude, givenZoneOf(to, width)};
+          SCOPED_TRACE(::testing::Message() << from << " -> " << to << " width " << width
+                                            << (fromLongitude ? "" : " given zone"));
+          for (CoordinateType toType : {CoordinateType::Grid, CoordinateType::Geographic}) {
+            if (from != to || toType == CoordinateType::Grid) {  // G -> G within one system: below
+              const Transformer t({CoordinateType::Geographic, from}, {toType, to}, zones);
+              const Batch batch = run(t, longitudes, latitudes, nullptr);
+              for (std::size_t i = 0; i < points.size(); ++i) {
+                expectTrguResult(t, i, longitudes[i], latitudes[i], 0, batch);
+              }
+            }
+            for (ZoneInput input : {ZoneInput::PlainWithZone, ZoneInput::PrefixedWithoutZone,
+                                    ZoneInput::PrefixedWithZone, ZoneInput::PlainWithoutZone}) {
+              SCOPED_TRACE(::testing::Message()
+                           << "grid input variant " << static_cast<int>(input));
+              const GridPoints grid = gridOf(points, from, width, input);
+              const Transformer t({CoordinateType::Grid, from}, {toType, to}, zones);
+              const Batch batch = run(t, grid.easting, grid.northing,
+                                      withZoneArray(input) ? grid.zone.data() : nullptr);
+              for (std::size_t i = 0; i < points.size(); ++i) {
+                expectTrguResult(t, i, grid.easting[i], grid.northing[i],
+                                 withZoneArray(input) ? grid.zone[i] : 0, batch);
+              }
+            }
+          }
         }
-        EXPECT_NEAR(x, GRID_XOUT[1], 1e-6);
-        EXPECT_NEAR(y, GRID_YOUT[1], 1e-6);
-        EXPECT_EQ(zone, GRID_ZONEOUT[1]);
       }
     }
   }
 }
 
-TEST(Transformer, RefusesUnknownSystemsAndZoneWidths) {
-  EXPECT_THROW(Transformer({CoordinateType::Grid, 5}, {CoordinateType::Grid, 1}),
-               std::invalid_argument);
-  EXPECT_THROW(Transformer({CoordinateType::Grid, 1}, {CoordinateType::Grid, 0}),
-               std::invalid_argument);
-  EXPECT_THROW(Transformer({CoordinateType::Grid, 1}, {CoordinateType::Grid, 4}, {4, true, 0}),
-               std::invalid_argument);
+TEST_P(TransformerPath, GeographicWithinOneSystemIsTheInput) {
+  const std::vector<double> lon = {10, 11, 12, 13, -20}, lat = {50, 51, 52, 53, 10};
+  const Batch batch =
+      run(Transformer({CoordinateType::Geographic, 3}, {CoordinateType::Geographic, 3}), lon, lat,
+          nullptr);
+  EXPECT_EQ(batch.x, lon);
+  EXPECT_EQ(batch.y, lat);
+}
+
+// A UTM easting of exactly 10 000 000 m carries zone 10 in its millions, like 0 m in zone 10.
+TEST_P(TransformerPath, UtmEastingOfTenMillionWithZoneZeroCarriesItsZone) {
+  for (int system : {2, 3}) {
+    const Transformer t({CoordinateType::Grid, system}, {CoordinateType::Geographic, system});
+    const std::vector<double> northing(8, 5500000.0);
+    const std::vector<int> zones(8, 10);
+    const Batch prefixed = run(t, std::vector<double>(8, 10000000.0), northing, nullptr);
+    const Batch plain = run(t, std::vector<double>(8, 0.0), northing, zones.data());
+    for (std::size_t i = 0; i < 8; ++i) {
+      EXPECT_EQ(prefixed.zone[i], 10);
+      EXPECT_NEAR(prefixed.x[i], plain.x[i], kDegreeTolerance) << system;
+      EXPECT_NEAR(prefixed.y[i], plain.y[i], kDegreeTolerance) << system;
+    }
+  }
+}
+
+TEST_P(TransformerPath, NonFiniteCoordinatesAreMarkedAndNothingElseChanges) {
+  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, 1});
+  std::vector<double> lon, lat;
+  for (int i = 0; i < 11; ++i) {
+    lon.push_back(6.5 + 0.7 * i);
+    lat.push_back(47.5 + 0.6 * i);
+  }
+  const Batch clean = run(t, lon, lat, nullptr);
+  lon[0] = kNaN, lat[5] = kInf, lon[6] = -kInf, lat[10] = kNaN;
+  const Batch dirty = run(t, lon, lat, nullptr);
+  for (std::size_t i = 0; i < lon.size(); ++i) {
+    if (std::isfinite(lon[i]) && std::isfinite(lat[i])) {
+      EXPECT_EQ(dirty.status[i], clean.status[i]) << i;
+      EXPECT_EQ(dirty.x[i], clean.x[i]) << i;
+      EXPECT_EQ(dirty.y[i], clean.y[i]) << i;
+      EXPECT_EQ(dirty.zone[i], clean.zone[i]) << i;
+    } else {
+      EXPECT_EQ(dirty.status[i], kPointWithoutPath) << i;
+      EXPECT_TRUE(std::isnan(dirty.x[i]) && std::isnan(dirty.y[i])) << i;
+      EXPECT_EQ(dirty.zone[i], 0) << i;
+    }
+  }
+}
+
+// count 0 touches nothing; null zone and status outputs, and outputs that are the inputs, give the
+// same coordinates as separate arrays.
+TEST_P(TransformerPath, CountZeroNullOutputsAndOutputsInPlace) {
+  const Transformer t({CoordinateType::Grid, 3}, {CoordinateType::Grid, 1});
+  EXPECT_EQ(t.transform(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0u);
+  std::vector<double> x, y;
+  std::vector<int> zone;
+  for (int i = 0; i < 9; ++i) {
+    x.push_back(32400000.0 + 30000.0 * i);
+    y.push_back(5300000.0 + 50000.0 * i);
+    zone.push_back(i == 4 ? 0 : 32);
+  }
+  const Batch reference = run(t, x, y, zone.data());
+  std::vector<double> xOut(x.size()), yOut(x.size());
+  EXPECT_EQ(t.transform(x.size(), x.data(), y.data(), zone.data(), xOut.data(), yOut.data(),
+                        nullptr, nullptr),
+            x.size());
+  EXPECT_EQ(xOut, reference.x);
+  EXPECT_EQ(yOut, reference.y);
+  t.transform(x.size(), x.data(), y.data(), zone.data(), x.data(), y.data(), zone.data(), nullptr);
+  EXPECT_EQ(x, reference.x);
+  EXPECT_EQ(y, reference.y);
+  EXPECT_EQ(zone, reference.zone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernel, TransformerPath,
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+                         [](const auto& info) {
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                         });
+
+// The vector path against the scalar reference, point by point, over a dense cloud around and
+// beyond both regions (every lane position, mixed routes within a block, points without path).
+TEST(Transformer, VectorPathMatchesScalarPathPointByPoint) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  std::vector<double> lon, lat;
+  std::uint64_t state = 12345;  // fixed linear congruential sequence
+  auto uniform = [&state](double low, double high) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return low + (high - low) * static_cast<double>(state >> 11) / 9007199254740992.0;
+  };
+  for (int i = 0; i < 4003; ++i) {
+    lon.push_back(uniform(2.0, 18.0));
+    lat.push_back(uniform(45.0, 57.0));
+  }
+  struct Conversion {
+    CoordinateSystem from, to;
+  };
+  using CT = CoordinateType;
+  for (const Conversion& c : {Conversion{{CT::Geographic, 3}, {CT::Grid, 3}},
+                              Conversion{{CT::Geographic, 3}, {CT::Grid, 1}},
+                              Conversion{{CT::Geographic, 4}, {CT::Geographic, 2}},
+                              Conversion{{CT::Geographic, 1}, {CT::Grid, 2}}}) {
+    const Transformer t(c.from, c.to, {6, true, 0});
+    std::vector<Batch> results;
+    for (KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
+      engine::setKernelPathForTesting(path);
+      results.push_back(run(t, lon, lat, nullptr));
+    }
+    engine::setKernelPathForTesting(engine::fastestKernelPath());
+    const bool gridOut = c.to.type == CT::Grid;
+    for (std::size_t i = 0; i < lon.size(); ++i) {
+      ASSERT_EQ(results[1].status[i], results[0].status[i]) << i;
+      ASSERT_EQ(results[1].zone[i], results[0].zone[i]) << i;
+      if (results[0].status[i] != kPointConverted) continue;
+      const double tolerance = gridOut ? kMetreTolerance : kDegreeTolerance;
+      ASSERT_NEAR(results[1].x[i], results[0].x[i], tolerance) << i;
+      ASSERT_NEAR(results[1].y[i], results[0].y[i], tolerance) << i;
+    }
+  }
+}
+
+template <typename Call>
+void expectInvalidArgument(Call call, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception; expected: " << message;
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(e.what(), message);
+  }
+}
+
+TEST(Transformer, RefusesUnknownSystemsZoneWidthsAndMissingArrays) {
+  using CT = CoordinateType;
+  expectInvalidArgument(
+      [] {
+        Transformer({CT::Grid, 5}, {CT::Grid, 1});
+      },
+      "nuvex::Transformer: source system 5 is not one of 1, 2, 3, 4");
+  expectInvalidArgument(
+      [] {
+        Transformer({CT::Grid, 1}, {CT::Geographic, 0});
+      },
+      "nuvex::Transformer: target system 0 is not one of 1, 2, 3, 4");
+  expectInvalidArgument(
+      [] {
+        Transformer({CT::Grid, 1}, {CT::Grid, 4}, {4, true, 0});
+      },
+      "nuvex::Transformer: zone width 4 is not 3 or 6");
+  const Transformer t({CT::Grid, 1}, {CT::Grid, 3});
+  double value = 0.0;
+  expectInvalidArgument(
+      [&] { t.transform(1, &value, &value, nullptr, nullptr, &value, nullptr, nullptr); },
+      "nuvex::Transformer::transform: xOut is null but count is not 0");
+  expectInvalidArgument(
+      [&] { t.transform(1, &value, nullptr, nullptr, &value, &value, nullptr, nullptr); },
+      "nuvex::Transformer::transform: y is null but count is not 0");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIAB
 if(status)
   message(FATAL_ERROR "downstream build failed")
 endif()
-foreach(program host_consumer calc_consumer)
+foreach(program host_consumer calc_consumer transform_consumer)
   execute_process(COMMAND ${WORK_DIR}/build/${program} RESULT_VARIABLE status)
   if(status)
     message(FATAL_ERROR "${program} failed")

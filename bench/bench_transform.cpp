@@ -1,0 +1,289 @@
+// Throughput of the batch path (Transformer) on each kernel path, beside PROJ on the same points
+// when PROJ is available, and split across threads. Ratios are printed at the end, all from this
+// one run.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/batch.h"
+#include "nuvex/engine.h"
+#include "nuvex/transform.h"
+
+#if defined(NUVEX_HAVE_PROJ)
+#include <proj.h>
+#endif
+
+namespace {
+
+using nuvex::CoordinateSystem;
+using nuvex::CoordinateType;
+using nuvex::Transformer;
+using nuvex::ZoneChoice;
+using nuvex::engine::KernelPath;
+
+constexpr std::size_t kPoints = 100000;            // per batch of the single-thread benchmarks
+constexpr std::size_t kThreadedPoints = 10000000;  // per batch of the threaded benchmark
+constexpr int kUtmZone = 32;                       // central meridian 9 deg E
+
+// A lattice over zone 32 and Gauss-Krueger zone 3 in Germany (lon 7.6..10.4, lat 47.5..54.9).
+struct Geographic {
+  std::vector<double> longitude, latitude;
+};
+
+Geographic lattice(std::size_t count) {
+  Geographic g;
+  constexpr std::size_t kColumns = 500;
+  const std::size_t rows = (count + kColumns - 1) / kColumns;
+  for (std::size_t i = 0; i < count; ++i) {
+    g.longitude.push_back(7.6 + 2.8 * static_cast<double>(i % kColumns) / kColumns);
+    g.latitude.push_back(47.5 + 7.4 * static_cast<double>(i / kColumns) / rows);
+  }
+  return g;
+}
+
+struct Grid {
+  std::vector<double> easting, northing;
+  std::vector<int> zone;
+};
+
+Grid gridOf(const Geographic& g, int system, int zone) {
+  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, system},
+                      {3, false, zone});
+  Grid grid{std::vector<double>(g.longitude.size()), std::vector<double>(g.longitude.size()),
+            std::vector<int>(g.longitude.size())};
+  t.transform(g.longitude.size(), g.longitude.data(), g.latitude.data(), nullptr,
+              grid.easting.data(), grid.northing.data(), grid.zone.data(), nullptr);
+  return grid;
+}
+
+const Geographic& points() {
+  static const Geographic g = lattice(kPoints);
+  return g;
+}
+
+bool choosePath(benchmark::State& state) {
+  const auto path = static_cast<KernelPath>(state.range(0));
+  if (!nuvex::engine::kernelPathAvailable(path)) {
+    state.SkipWithError("kernel path not available on this processor or build");
+    return false;
+  }
+  nuvex::engine::setKernelPathForTesting(path);
+  return true;
+}
+
+void runBatch(benchmark::State& state, const Transformer& t, const double* x, const double* y,
+              const int* zone) {
+  std::vector<double> xOut(kPoints), yOut(kPoints);
+  std::vector<int> zoneOut(kPoints), status(kPoints);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        t.transform(kPoints, x, y, zone, xOut.data(), yOut.data(), zoneOut.data(), status.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+  nuvex::engine::setKernelPathForTesting(nuvex::engine::fastestKernelPath());
+}
+
+// Geographic to grid within system 3, all points into zone 32.
+void BM_BatchForward(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, 3},
+                      {3, false, kUtmZone});
+  runBatch(state, t, points().longitude.data(), points().latitude.data(), nullptr);
+}
+
+// Grid (zone 32) to geographic within system 3.
+void BM_BatchInverse(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  static const Grid grid = gridOf(points(), 3, kUtmZone);
+  const Transformer t({CoordinateType::Grid, 3}, {CoordinateType::Geographic, 3});
+  runBatch(state, t, grid.easting.data(), grid.northing.data(), grid.zone.data());
+}
+
+// System 1 Gauss-Krueger zone 3 to system 3 UTM zone 32 through the datum chain.
+void BM_BatchGrid1ToGrid3(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  static const Grid grid = gridOf(points(), 1, 3);
+  const Transformer t({CoordinateType::Grid, 1}, {CoordinateType::Grid, 3}, {3, false, kUtmZone});
+  runBatch(state, t, grid.easting.data(), grid.northing.data(), nullptr);
+}
+
+constexpr auto kScalar = static_cast<std::int64_t>(KernelPath::Scalar);
+constexpr auto kAvx2 = static_cast<std::int64_t>(KernelPath::Avx2);
+BENCHMARK(BM_BatchForward)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_BatchInverse)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_BatchGrid1ToGrid3)->Arg(kScalar)->Arg(kAvx2);
+
+// CPU time of the calling thread (s).
+double threadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+// 1e7 points geographic to UTM zone 32 on the fastest path, split evenly over range(0) threads
+// that share one Transformer. cpu_ns_per_point sums the workers' own CPU time: when it stays put
+// from one thread to two, the threads do not slow each other and the wall-clock ratio is what the
+// machine's free cores allow.
+void BM_BatchThreads(benchmark::State& state) {
+  static const Geographic g = lattice(kThreadedPoints);
+  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, 3},
+                      {3, false, kUtmZone});
+  std::vector<double> xOut(kThreadedPoints), yOut(kThreadedPoints);
+  const auto threads = static_cast<std::size_t>(state.range(0));
+  std::atomic<std::int64_t> workerCpuNanoseconds{0};
+  for (auto _ : state) {
+    std::vector<std::thread> workers;
+    for (std::size_t w = 0; w < threads; ++w) {
+      const std::size_t first = kThreadedPoints * w / threads;
+      const std::size_t last = kThreadedPoints * (w + 1) / threads;
+      workers.emplace_back([&, first, last] {
+        const double start = threadCpuSeconds();
+        t.transform(last - first, g.longitude.data() + first, g.latitude.data() + first, nullptr,
+                    xOut.data() + first, yOut.data() + first, nullptr, nullptr);
+        workerCpuNanoseconds += static_cast<std::int64_t>(1e9 * (threadCpuSeconds() - start));
+      });
+    }
+    for (std::thread& worker : workers) worker.join();
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kThreadedPoints));
+  state.counters["cpu_ns_per_point"] = static_cast<double>(workerCpuNanoseconds.load()) /
+                                       static_cast<double>(state.iterations() * kThreadedPoints);
+}
+BENCHMARK(BM_BatchThreads)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+#if defined(NUVEX_HAVE_PROJ)
+// PROJ's exact UTM (zone 32) through proj_trans_array, radians in, metres out, and back.
+void projUtm(benchmark::State& state, PJ_DIRECTION direction) {
+  PJ_CONTEXT* context = proj_context_create();
+  PJ* utm = proj_create(context, "+proj=utm +zone=32 +ellps=WGS84");
+  if (utm == nullptr) {
+    state.SkipWithError("PROJ could not create the UTM projection");
+    proj_context_destroy(context);
+    return;
+  }
+  std::vector<PJ_COORD> input(kPoints);
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    input[i] =
+        proj_coord(proj_torad(points().longitude[i]), proj_torad(points().latitude[i]), 0, 0);
+  }
+  if (direction == PJ_INV) proj_trans_array(utm, PJ_FWD, input.size(), input.data());
+  std::vector<PJ_COORD> work(kPoints);
+  for (auto _ : state) {
+    state.PauseTiming();
+    work = input;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(proj_trans_array(utm, direction, work.size(), work.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+  proj_destroy(utm);
+  proj_context_destroy(context);
+}
+
+void BM_ProjUtmForward(benchmark::State& state) {
+  projUtm(state, PJ_FWD);
+}
+void BM_ProjUtmInverse(benchmark::State& state) {
+  projUtm(state, PJ_INV);
+}
+BENCHMARK(BM_ProjUtmForward);
+BENCHMARK(BM_ProjUtmInverse);
+
+// DHDN / Gauss-Krueger zone 3 to WGS 84 / UTM zone 32 with the operation PROJ chooses.
+void BM_ProjGrid31467To32632(benchmark::State& state) {
+  PJ_CONTEXT* context = proj_context_create();
+  PJ* raw = proj_create_crs_to_crs(context, "EPSG:31467", "EPSG:32632", nullptr);
+  PJ* op = raw != nullptr ? proj_normalize_for_visualization(context, raw) : nullptr;
+  proj_destroy(raw);
+  if (op == nullptr) {
+    state.SkipWithError("PROJ could not create EPSG:31467 -> EPSG:32632");
+    proj_context_destroy(context);
+    return;
+  }
+  static const Grid grid = gridOf(points(), 1, 3);
+  std::vector<PJ_COORD> input(kPoints);
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    input[i] = proj_coord(grid.easting[i], grid.northing[i], 0, 0);
+  }
+  std::vector<PJ_COORD> work(kPoints);
+  for (auto _ : state) {
+    state.PauseTiming();
+    work = input;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(proj_trans_array(op, PJ_FWD, work.size(), work.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+  PJ* used = proj_trans_get_last_used_operation(op);
+  const PJ* shown = used != nullptr ? used : op;
+  const PJ_PROJ_INFO info = proj_pj_info(const_cast<PJ*>(shown));
+  state.SetLabel(info.description != nullptr ? info.description : "?");
+  static bool printed = false;
+  if (!printed) {
+    std::printf("PROJ operation for EPSG:31467 -> EPSG:32632: %s\n  %s\n", info.description,
+                info.definition != nullptr ? info.definition : "");
+    printed = true;
+  }
+  proj_destroy(used);
+  proj_destroy(op);
+  proj_context_destroy(context);
+}
+BENCHMARK(BM_ProjGrid31467To32632);
+#endif
+
+// Console output as usual, then ns per point of each path and the ratios the targets name.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
+      const auto rate = run.counters.find("items_per_second");
+      if (rate != run.counters.end()) rates_[run.run_name.str()] = rate->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void printSummary() const {
+    std::printf("\nCores: %u\n", std::thread::hardware_concurrency());
+    for (const auto& [name, rate] : rates_) {
+      if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
+    }
+    const std::string avx2 = "/" + std::to_string(kAvx2);
+    ratio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 15.0);
+    ratio("BM_BatchInverse" + avx2, "BM_ProjUtmInverse", 10.0);
+    ratio("BM_BatchGrid1ToGrid3" + avx2, "BM_ProjGrid31467To32632", 8.0);
+    ratio("BM_BatchForward" + avx2, "BM_BatchForward/" + std::to_string(kScalar), 0.0);
+    ratio("BM_BatchThreads/2/real_time", "BM_BatchThreads/1/real_time", 1.8);
+  }
+
+ private:
+  void ratio(const std::string& fast, const std::string& base, double target) const {
+    const auto f = rates_.find(fast), b = rates_.find(base);
+    if (f == rates_.end() || b == rates_.end() || b->second <= 0.0) return;
+    std::printf("%s vs %s: %.2fx", fast.c_str(), base.c_str(), f->second / b->second);
+    if (target > 0.0) std::printf(" (target %.1fx)", target);
+    std::printf("\n");
+  }
+
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printSummary();
+  benchmark::Shutdown();
+  return 0;
+}

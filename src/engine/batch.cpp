@@ -1,0 +1,76 @@
+// The batch loop: blocks of four on the vector path where it runs, the rest point by point on the
+// scalar reference path.
+#include "engine/batch.h"
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace nuvex::engine {
+
+bool kernelPathAvailable(KernelPath path) {
+  return path == KernelPath::Scalar || avx2BlockSupported();
+}
+
+KernelPath fastestKernelPath() {
+  static const KernelPath fastest =
+      kernelPathAvailable(KernelPath::Avx2) ? KernelPath::Avx2 : KernelPath::Scalar;
+  return fastest;
+}
+
+namespace {
+
+std::atomic<KernelPath>& chosenPath() {
+  static std::atomic<KernelPath> path{fastestKernelPath()};
+  return path;
+}
+
+}  // namespace
+
+KernelPath activeKernelPath() {
+  return chosenPath().load(std::memory_order_relaxed);
+}
+
+void setKernelPathForTesting(KernelPath path) {
+  if (!kernelPathAvailable(path)) throw std::logic_error("kernel path not available here");
+  chosenPath().store(path, std::memory_order_relaxed);
+}
+
+int convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
+                      PointResult& result) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  if (std::isfinite(x) && std::isfinite(y) &&
+      convertPoint(plan, x, y, zone, result) == kPointDone) {
+    return kPointDone;
+  }
+  result = {kNaN, kNaN, 0};
+  return kPointNoPath;
+}
+
+std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                          const double* x, const double* y, const int* zone, double* xOut,
+                          double* yOut, int* zoneOut, int* status) {
+  std::size_t converted = 0;
+  std::size_t i = 0;
+  if (path == KernelPath::Avx2) {
+    for (; i + kVectorLanes <= count; i += kVectorLanes) {
+      converted += convertBlockAvx2(plan, x + i, y + i, zone != nullptr ? zone + i : nullptr,
+                                    xOut + i, yOut + i, zoneOut != nullptr ? zoneOut + i : nullptr,
+                                    status != nullptr ? status + i : nullptr);
+    }
+  }
+  for (; i < count; ++i) {
+    PointResult result{};
+    const int pointStatus =
+        convertBatchPoint(plan, x[i], y[i], zone != nullptr ? zone[i] : 0, result);
+    xOut[i] = result.x;
+    yOut[i] = result.y;
+    if (zoneOut != nullptr) zoneOut[i] = result.zone;
+    if (status != nullptr) status[i] = pointStatus;
+    if (pointStatus == kPointDone) ++converted;
+  }
+  return converted;
+}
+
+}  // namespace nuvex::engine

@@ -1,0 +1,45 @@
+// The batch path behind Transformer: many points through one plan, on the scalar reference path
+// or, where the processor has it, on the AVX2 path that converts eight points at once.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/point_conversion.h"
+
+namespace nuvex::engine {
+
+enum class KernelPath { Scalar, Avx2 };
+
+// Whether the path was built in and this processor runs it (AVX2 needs AVX2 and FMA).
+bool kernelPathAvailable(KernelPath path);
+// AVX2 where available, else scalar. Chosen once per process.
+KernelPath fastestKernelPath();
+// The path Transformer takes: the fastest, unless a test has chosen another.
+KernelPath activeKernelPath();
+// Test hook (not public): makes Transformer take the given available path from now on.
+void setKernelPathForTesting(KernelPath path);
+
+// Converts count points on the given path (which must be available). Arrays as
+// Transformer::transform; outputs may be the inputs themselves. Returns the points converted.
+std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                          const double* x, const double* y, const int* zone, double* xOut,
+                          double* yOut, int* zoneOut, int* status);
+
+// One point of a batch on the scalar path: non-finite coordinates have no path; a point without
+// a path gets NaN coordinates and zone 0. Returns kPointDone or kPointNoPath.
+int convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
+                      PointResult& result);
+
+// ---- The vector path (built only with the vector library; see CMake) --------------------------
+
+inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers of four doubles
+
+// Whether this build carries the AVX2 block and the processor runs it.
+bool avx2BlockSupported();
+// Converts the kVectorLanes points at the start of the arrays (same layout and aliasing rules as
+// convertPoints). Returns the points converted.
+std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const double* y,
+                             const int* zone, double* xOut, double* yOut, int* zoneOut,
+                             int* status);
+
+}  // namespace nuvex::engine

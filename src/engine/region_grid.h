@@ -1,0 +1,15 @@
+// The cell grid of the two region masks: cell size and the masks' edges. The lookups and the
+// vector path's edge guard read them from here.
+#pragma once
+
+namespace nuvex::engine {
+
+inline constexpr double kColumnsPerDegree = 3.0;  // cells are 20' of longitude wide
+inline constexpr double kRowsPerDegree = 5.0;     // and 12' of latitude high
+
+inline constexpr double kRegionAWestEdge = 5.0;               // deg E, column 1 of mask A
+inline constexpr double kRegionASouthEdge = 47.0;             // deg N, row 1 of mask A
+inline constexpr double kRegionBWestEdge = 9.66666666666667;  // deg E (9 deg 40'), as stored
+inline constexpr double kRegionBSouthEdge = 50.0;             // deg N
+
+}  // namespace nuvex::engine

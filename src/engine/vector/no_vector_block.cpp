@@ -1,0 +1,17 @@
+// Built when the vector library is not available: there is no vector path, only the scalar one.
+#include <cstdlib>
+
+#include "engine/batch.h"
+
+namespace nuvex::engine {
+
+bool avx2BlockSupported() {
+  return false;
+}
+
+std::size_t convertBlockAvx2(const ConversionPlan&, const double*, const double*, const int*,
+                             double*, double*, int*, int*) {
+  std::abort();  // unreachable: convertPoints takes only available paths
+}
+
+}  // namespace nuvex::engine
