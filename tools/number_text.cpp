@@ -26,6 +26,14 @@ std::string_view withoutPlusSign(std::string_view field) {
   return field;
 }
 
+constexpr unsigned kTen = 10;
+constexpr unsigned kHundred = 100;
+// "00" to "99": the digits of a number are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Powers of ten for the decimals a fixed text can have.
 constexpr std::array<double, 16> kPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -48,21 +56,30 @@ bool appendFixedFast(std::string& out, double value, int decimals, char decimalM
   if (std::fabs(fraction - 0.5) <= scaled * kHalfWayMargin + kHalfWayMargin) return false;
   auto digits = static_cast<unsigned long long>(fraction > 0.5 ? whole + 1.0 : whole);
   const bool negative = digits != 0 && value < 0.0;
-  // Written from the last digit backwards: decimals, mark, whole digits, sign.
+  // Written from the last digit backwards, two digits a step: decimals, mark, whole digits, sign.
   constexpr std::size_t kRoom = 40;
-  constexpr unsigned kBase = 10;
   std::array<char, kRoom> text;
   char* const end = text.data() + kRoom;
   char* at = end;
-  for (int i = 0; i < decimals; ++i) {
-    *--at = static_cast<char>('0' + digits % kBase);
-    digits /= kBase;
+  int left = decimals;
+  for (; left >= 2; left -= 2) {
+    at -= 2;
+    std::memcpy(at, &kDigitPairs[2 * (digits % kHundred)], 2);
+    digits /= kHundred;
+  }
+  if (left == 1) {
+    *--at = static_cast<char>('0' + digits % kTen);
+    digits /= kTen;
   }
   if (decimals > 0) *--at = decimalMark;
-  do {
-    *--at = static_cast<char>('0' + digits % kBase);
-    digits /= kBase;
-  } while (digits != 0);
+  while (digits >= kTen) {
+    at -= 2;
+    std::memcpy(at, &kDigitPairs[2 * (digits % kHundred)], 2);
+    digits /= kHundred;
+  }
+  if (digits > 0 || at == end || *at == decimalMark) {
+    *--at = static_cast<char>('0' + digits);
+  }
   if (negative) *--at = kMinusSign;
   out.append(at, static_cast<std::size_t>(end - at));
   return true;

@@ -171,10 +171,9 @@ bool readLeadingColumns(std::string_view content, const LineLayout& layout, Line
                    ", found " + std::to_string(scratch.fields.size());
     return false;
   }
-  std::array<std::string, 3> owned;
   std::array<std::string_view, 3> values{};
   for (std::size_t index = 0; index < wanted; ++index) {
-    values[index] = valueOf(scratch.fields[index].in(content), scratch, owned[index]);
+    values[index] = valueOf(scratch.fields[index].in(content), scratch, scratch.owned[index]);
   }
   if (scratch.fields.size() > wanted) line.extras = trimBlanks(scratch.fields[wanted].in(content));
   return readPointValues({values[0], values[1], values[2]}, layout, line);
@@ -197,11 +196,11 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   if (picked.zone && *picked.zone < scratch.fields.size()) {
     line.zoneField = scratch.fields[*picked.zone];
   }
-  std::array<std::string, 3> owned;
-  const std::string_view x = valueOf(line.xField.in(content), scratch, owned[0]);
-  const std::string_view y = valueOf(line.yField.in(content), scratch, owned[1]);
+  const std::string_view x = valueOf(line.xField.in(content), scratch, scratch.owned[0]);
+  const std::string_view y = valueOf(line.yField.in(content), scratch, scratch.owned[1]);
   const std::string_view zone =
-      zoneWanted ? valueOf(line.zoneField->in(content), scratch, owned[2]) : std::string_view();
+      zoneWanted ? valueOf(line.zoneField->in(content), scratch, scratch.owned[2])
+                 : std::string_view();
   return readPointValues({x, y, zone}, layout, line);
 }
 
