@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace nuvex::cli {
@@ -26,13 +27,26 @@ std::string_view withoutPlusSign(std::string_view field) {
   return field;
 }
 
-constexpr unsigned kTen = 10;
-constexpr unsigned kHundred = 100;
+constexpr std::uint32_t kHundred = 100;
+constexpr std::uint32_t kTenThousand = 10000;
+constexpr std::uint64_t kEightDigits = 100000000;
+constexpr std::size_t kMostDigits = 16;  // of a scaled value below kLargestScaled
 // "00" to "99": the digits of a number are written two at a time.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+
+// Eight decimal digits of value (below 10^8), leading zeros included: two independent halves of
+// four digits, each two pairs.
+void writeEightDigits(char* text, std::uint32_t value) {
+  const std::uint32_t high = value / kTenThousand;
+  const std::uint32_t low = value % kTenThousand;
+  std::memcpy(text, &kDigitPairs[2 * (high / kHundred)], 2);
+  std::memcpy(text + 2, &kDigitPairs[2 * (high % kHundred)], 2);
+  std::memcpy(text + 4, &kDigitPairs[2 * (low / kHundred)], 2);
+  std::memcpy(text + 6, &kDigitPairs[2 * (low % kHundred)], 2);
+}
 
 // Powers of ten for the decimals a fixed text can have.
 constexpr std::array<double, 16> kPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -56,32 +70,27 @@ bool appendFixedFast(std::string& out, double value, int decimals, char decimalM
   if (std::fabs(fraction - 0.5) <= scaled * kHalfWayMargin + kHalfWayMargin) return false;
   auto digits = static_cast<unsigned long long>(fraction > 0.5 ? whole + 1.0 : whole);
   const bool negative = digits != 0 && value < 0.0;
-  // Written from the last digit backwards, two digits a step: decimals, mark, whole digits, sign.
-  constexpr std::size_t kRoom = 40;
+  // All 16 digits at once (two independent halves of eight), then the leading zeros dropped
+  // down to one before the decimal mark.
+  std::array<char, kMostDigits> all;
+  writeEightDigits(all.data(), static_cast<std::uint32_t>(digits / kEightDigits));
+  writeEightDigits(all.data() + kMostDigits / 2, static_cast<std::uint32_t>(digits % kEightDigits));
+  const auto fractionDigits = static_cast<std::size_t>(decimals);
+  std::size_t first = 0;
+  while (first + fractionDigits + 1 < kMostDigits && all[first] == '0') ++first;
+  constexpr std::size_t kRoom = kMostDigits + 2;  // digits, sign and mark
   std::array<char, kRoom> text;
-  char* const end = text.data() + kRoom;
-  char* at = end;
-  int left = decimals;
-  for (; left >= 2; left -= 2) {
-    at -= 2;
-    std::memcpy(at, &kDigitPairs[2 * (digits % kHundred)], 2);
-    digits /= kHundred;
+  char* at = text.data();
+  if (negative) *at++ = kMinusSign;
+  const std::size_t wholeDigits = kMostDigits - fractionDigits - first;
+  std::memcpy(at, all.data() + first, wholeDigits);
+  at += wholeDigits;
+  if (fractionDigits > 0) {
+    *at++ = decimalMark;
+    std::memcpy(at, all.data() + kMostDigits - fractionDigits, fractionDigits);
+    at += fractionDigits;
   }
-  if (left == 1) {
-    *--at = static_cast<char>('0' + digits % kTen);
-    digits /= kTen;
-  }
-  if (decimals > 0) *--at = decimalMark;
-  while (digits >= kTen) {
-    at -= 2;
-    std::memcpy(at, &kDigitPairs[2 * (digits % kHundred)], 2);
-    digits /= kHundred;
-  }
-  if (digits > 0 || at == end || *at == decimalMark) {
-    *--at = static_cast<char>('0' + digits);
-  }
-  if (negative) *--at = kMinusSign;
-  out.append(at, static_cast<std::size_t>(end - at));
+  out.append(text.data(), static_cast<std::size_t>(at - text.data()));
   return true;
 }
 
