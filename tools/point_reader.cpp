@@ -184,6 +184,10 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
                        ParsedLine& line) {
   const ColumnIndices& picked = *layout.picked;
   const bool zoneWanted = readsZoneColumn(layout.columns);
+  if (zoneWanted && !picked.zone) {  // the command line refuses this; a caller may not
+    line.problem = "no zone column chosen for UTM grid input";
+    return false;
+  }
   const std::size_t needed = (zoneWanted ? picked.highest() : std::max(picked.x, picked.y)) + 1;
   splitFields(content, line.separator, std::numeric_limits<std::size_t>::max(), scratch.fields);
   if (scratch.fields.size() < needed) {
