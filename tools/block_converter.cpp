@@ -115,14 +115,13 @@ void BlockConverter::convert(const Block& block, BlockResult& result) const {
 void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
                              std::size_t contentOffset, const InputContext& input,
                              Scratch& scratch) const {
-  Row row;
+  Row& row = scratch.rows.emplace_back();  // filled in place: a copy of it costs more than it
   row.begin = offset;
   row.length = wholeLine.size();
   row.contentOffset = contentOffset;
   const std::string_view line = wholeLine.substr(contentOffset);
   if (!input.headerProblem.empty() && !isPassThrough(line)) {
     row.kind = LineKind::Malformed;
-    scratch.rows.push_back(row);
     return;
   }
   ParsedLine parsed = parseLine(line, input.layout, scratch.line);
@@ -138,7 +137,6 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
     row.y = parsed.yField;
     row.zone = parsed.zoneField;
   }
-  scratch.rows.push_back(row);
 }
 
 void BlockConverter::emitRow(const Row& row, std::string_view text, const Block& block,

@@ -1,13 +1,20 @@
 #include "csv_fields.h"
 
 #include <algorithm>
+#include <array>
 
 namespace nuvex::cli {
 namespace {
 
-// The characters of kBlanks, tested without a search (this runs for every input character).
+// The characters of kBlanks as a table: this runs for every input character.
+constexpr auto kIsBlank = [] {
+  std::array<bool, 256> table{};
+  for (const char c : kBlanks) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
 bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+  return kIsBlank[static_cast<unsigned char>(c)];
 }
 
 // Index just past a quoted field starting at `open` (the closing quote; the line end when it is
