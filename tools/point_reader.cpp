@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <system_error>
 
 #include "dms.h"
@@ -189,7 +188,9 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
     return false;
   }
   const std::size_t needed = (zoneWanted ? picked.highest() : std::max(picked.x, picked.y)) + 1;
-  splitFields(content, line.separator, std::numeric_limits<std::size_t>::max(), scratch.fields);
+  // Fields after the last chosen one (the zone column included, which grid output replaces) are
+  // copied as they are: one span holds them all.
+  splitFields(content, line.separator, picked.highest() + 2, scratch.fields);
   if (scratch.fields.size() < needed) {
     line.problem = "too few fields: expected at least " + std::to_string(needed) + ", found " +
                    std::to_string(scratch.fields.size());
