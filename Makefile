@@ -46,6 +46,7 @@ bench: setup
 	cmake --build --preset release -j $(JOBS)
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 	@if [ -d build/release/python/nuvex ]; then PYTHONPATH=build/release/python /usr/bin/python3 bench/bench_python.py; fi
+	@bench/converter_vs_proj.sh build/release/tools/nuvex
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null

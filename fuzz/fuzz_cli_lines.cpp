@@ -9,7 +9,8 @@
 // bits 5-7: DMS output decimals, 7 for none); byte 2 the chosen columns (bits 0-1 X, 2-3 Y, 4-5
 // ZONE, positions 1-4). The rest is the text.
 // Checked: every line is read as a point, a pass-through line or a malformed line with a reason;
-// a point is finite and within its ranges; field spans lie in order within the line; a field
+// a point is finite and within its ranges, and its coordinates written with a fixed number of
+// decimals give exactly std::to_chars's digits; field spans lie in order within the line; a field
 // written with appendField reads back as itself; an angle read from DMS and written with four
 // decimals of seconds reads back within 0.0001"; the conversion writes exactly one output line for
 // every input line.
@@ -114,6 +115,28 @@ void checkAngle(std::string_view text) {
   }
 }
 
+// std::to_chars's fixed text, without the sign of a value that rounds to zero: what appendFixed
+// must write, by whatever path.
+std::string referenceFixed(double value, int decimals) {
+  char text[400];
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  std::string result(text, end);
+  if (result.size() > 1 && result[0] == '-' &&
+      result.find_first_not_of("0.", 1) == std::string::npos) {
+    result.erase(0, 1);
+  }
+  return result;
+}
+
+void checkFixed(double value) {
+  for (const int decimals : {0, 3, 8, 12}) {
+    std::string text;
+    appendFixed(text, value, decimals);
+    require(text == referenceFixed(value, decimals));
+  }
+}
+
 void checkLine(std::string_view line, const LineLayout& layout) {
   LineScratch scratch;
   const ParsedLine parsed = parseLine(line, layout, scratch);
@@ -127,6 +150,8 @@ void checkLine(std::string_view line, const LineLayout& layout) {
   const InputPoint& p = parsed.point;
   const InputColumns& columns = layout.columns;
   require(std::isfinite(p.x) && std::isfinite(p.y));
+  checkFixed(p.x);
+  checkFixed(p.y);
   if (columns.type == CoordinateType::Geographic) {
     require(p.x >= kLowestLongitude && p.x <= kHighestLongitude && p.y >= kLowestLatitude &&
             p.y <= kHighestLatitude);

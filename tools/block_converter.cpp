@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kCarriageReturn = '\r';
 constexpr std::size_t kZoneTextCapacity = 16;
-constexpr std::uint32_t kNoProblem = 0;
+constexpr std::size_t kNoProblem = 0;
 
 std::string_view separatorText(char separator) {
   switch (separator) {
@@ -37,23 +37,23 @@ void appendZone(std::string& out, int zone) {
 
 // A span of a view that lies inside another, relative to the latter's start.
 FieldSpan spanWithin(std::string_view outer, std::string_view inner) {
-  const auto begin = static_cast<std::uint32_t>(inner.data() - outer.data());
-  return {begin, static_cast<std::uint32_t>(begin + inner.size())};
+  const auto begin = static_cast<std::size_t>(inner.data() - outer.data());
+  return {begin, begin + inner.size()};
 }
 
 }  // namespace
 
 struct BlockConverter::Row {
-  std::uint32_t begin = 0;  // the line within the block text, without its line end
-  std::uint32_t length = 0;
-  std::uint32_t contentOffset = 0;  // past a byte-order mark
+  std::size_t begin = 0;  // the line within the block text, without its line end
+  std::size_t length = 0;
+  std::size_t contentOffset = 0;  // past a byte-order mark
   LineKind kind = LineKind::PassThrough;
   char separator = kBlankSeparator;
   FieldSpan extras{};  // relative to the content, like the fields
   FieldSpan x{};
   FieldSpan y{};
   std::optional<FieldSpan> zone;
-  std::uint32_t problem = kNoProblem;  // 1 + index into Scratch::problems
+  std::size_t problem = kNoProblem;  // 1 + index into Scratch::problems
 };
 
 struct BlockConverter::Scratch {
@@ -115,14 +115,13 @@ void BlockConverter::convert(const Block& block, BlockResult& result) const {
 void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
                              std::size_t contentOffset, const InputContext& input,
                              Scratch& scratch) const {
-  Row row;
-  row.begin = static_cast<std::uint32_t>(offset);
-  row.length = static_cast<std::uint32_t>(wholeLine.size());
-  row.contentOffset = static_cast<std::uint32_t>(contentOffset);
+  Row& row = scratch.rows.emplace_back();  // filled in place: a copy of it costs more than it
+  row.begin = offset;
+  row.length = wholeLine.size();
+  row.contentOffset = contentOffset;
   const std::string_view line = wholeLine.substr(contentOffset);
   if (!input.headerProblem.empty() && !isPassThrough(line)) {
     row.kind = LineKind::Malformed;
-    scratch.rows.push_back(row);
     return;
   }
   ParsedLine parsed = parseLine(line, input.layout, scratch.line);
@@ -130,7 +129,7 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
   row.separator = parsed.separator;
   if (parsed.kind == LineKind::Malformed) {
     scratch.problems.push_back(std::move(parsed.problem));
-    row.problem = static_cast<std::uint32_t>(scratch.problems.size());
+    row.problem = scratch.problems.size();
   } else if (parsed.kind == LineKind::Point) {
     scratch.points.add(parsed.point);
     row.extras = parsed.extras.empty() ? FieldSpan{} : spanWithin(line, parsed.extras);
@@ -138,7 +137,6 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
     row.y = parsed.yField;
     row.zone = parsed.zoneField;
   }
-  scratch.rows.push_back(row);
 }
 
 void BlockConverter::emitRow(const Row& row, std::string_view text, const Block& block,
@@ -211,8 +209,13 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
   std::array<Replacement, 3> replacements{
       {{row.x, 0}, {row.y, 1}, {row.zone.value_or(FieldSpan{}), 2}}};
   const std::size_t count = gridOutput && row.zone ? 3 : 2;
-  std::sort(replacements.begin(), replacements.begin() + static_cast<std::ptrdiff_t>(count),
-            [](const Replacement& a, const Replacement& b) { return a.span.begin < b.span.begin; });
+  // Three at most: sorted by insertion.
+  for (std::size_t i = 1; i < count; ++i) {
+    for (std::size_t j = i; j > 0 && replacements[j].span.begin < replacements[j - 1].span.begin;
+         --j) {
+      std::swap(replacements[j], replacements[j - 1]);
+    }
+  }
   std::size_t at = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const Replacement& r = replacements[i];

@@ -5,7 +5,7 @@
 // written back exactly as they came.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +20,8 @@ inline constexpr char kQuote = '"';
 
 // The field's raw text is line.substr(begin, end - begin), with its padding and quotes.
 struct FieldSpan {
-  std::uint32_t begin = 0;
-  std::uint32_t end = 0;
+  std::size_t begin = 0;
+  std::size_t end = 0;
   std::string_view in(std::string_view line) const { return line.substr(begin, end - begin); }
 };
 

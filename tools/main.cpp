@@ -432,7 +432,9 @@ HeaderSettings headerSettings(const ConversionSettings& settings, const Options&
 // ---- Running a conversion ----------------------------------------------------------------------
 
 unsigned workerThreads(const Options& options) {
-  if (options.threads > 0) return options.threads;
+  // More threads than this gain nothing on any machine the converter meets, and each costs memory.
+  constexpr unsigned kMostThreads = 256;
+  if (options.threads > 0) return std::min(options.threads, kMostThreads);
   return std::max(1u, std::thread::hardware_concurrency());
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace nuvex::cli {
@@ -26,6 +27,27 @@ std::string_view withoutPlusSign(std::string_view field) {
   return field;
 }
 
+constexpr std::uint32_t kHundred = 100;
+constexpr std::uint32_t kTenThousand = 10000;
+constexpr std::uint64_t kEightDigits = 100000000;
+constexpr std::size_t kMostDigits = 16;  // of a scaled value below kLargestScaled
+// "00" to "99": the digits of a number are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Eight decimal digits of value (below 10^8), leading zeros included: two independent halves of
+// four digits, each two pairs.
+void writeEightDigits(char* text, std::uint32_t value) {
+  const std::uint32_t high = value / kTenThousand;
+  const std::uint32_t low = value % kTenThousand;
+  std::memcpy(text, &kDigitPairs[2 * (high / kHundred)], 2);
+  std::memcpy(text + 2, &kDigitPairs[2 * (high % kHundred)], 2);
+  std::memcpy(text + 4, &kDigitPairs[2 * (low / kHundred)], 2);
+  std::memcpy(text + 6, &kDigitPairs[2 * (low % kHundred)], 2);
+}
+
 // Powers of ten for the decimals a fixed text can have.
 constexpr std::array<double, 16> kPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -43,27 +65,35 @@ bool appendFixedFast(std::string& out, double value, int decimals, char decimalM
   if (decimals < 0 || decimals >= static_cast<int>(kPowersOfTen.size())) return false;
   const double scaled = std::fabs(value) * kPowersOfTen[static_cast<std::size_t>(decimals)];
   if (!(scaled < kLargestScaled)) return false;
-  const double whole = std::floor(scaled);
+  // Truncation is the floor of a non-negative value (and, unlike std::floor on a plain x86-64
+  // build, no library call).
+  const auto truncated = static_cast<unsigned long long>(scaled);
+  const auto whole = static_cast<double>(truncated);
   const double fraction = scaled - whole;
   if (std::fabs(fraction - 0.5) <= scaled * kHalfWayMargin + kHalfWayMargin) return false;
-  const auto digitsValue = static_cast<long long>(fraction > 0.5 ? whole + 1.0 : whole);
-  std::array<char, 24> digits;
-  char* end = std::to_chars(digits.data(), digits.data() + digits.size(), digitsValue).ptr;
-  auto length = static_cast<std::size_t>(end - digits.data());
+  const unsigned long long digits = fraction > 0.5 ? truncated + 1 : truncated;
+  const bool negative = digits != 0 && value < 0.0;
+  // All 16 digits at once (two independent halves of eight), then the leading zeros dropped
+  // down to one before the decimal mark.
+  std::array<char, kMostDigits> all;
+  writeEightDigits(all.data(), static_cast<std::uint32_t>(digits / kEightDigits));
+  writeEightDigits(all.data() + kMostDigits / 2, static_cast<std::uint32_t>(digits % kEightDigits));
   const auto fractionDigits = static_cast<std::size_t>(decimals);
-  if (digitsValue != 0 && value < 0.0) out.push_back(kMinusSign);
-  if (length <= fractionDigits) {  // 0.00ddd
-    out.push_back('0');
-    out.push_back(decimalMark);
-    out.append(fractionDigits - length, '0');
-    out.append(digits.data(), length);
-    return true;
-  }
-  out.append(digits.data(), length - fractionDigits);
+  std::size_t first = 0;
+  while (first + fractionDigits + 1 < kMostDigits && all[first] == '0') ++first;
+  constexpr std::size_t kRoom = kMostDigits + 2;  // digits, sign and mark
+  std::array<char, kRoom> text;
+  char* at = text.data();
+  if (negative) *at++ = kMinusSign;
+  const std::size_t wholeDigits = kMostDigits - fractionDigits - first;
+  std::memcpy(at, all.data() + first, wholeDigits);
+  at += wholeDigits;
   if (fractionDigits > 0) {
-    out.push_back(decimalMark);
-    out.append(digits.data() + (length - fractionDigits), fractionDigits);
+    *at++ = decimalMark;
+    std::memcpy(at, all.data() + kMostDigits - fractionDigits, fractionDigits);
+    at += fractionDigits;
   }
+  out.append(text.data(), static_cast<std::size_t>(at - text.data()));
   return true;
 }
 

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <system_error>
 
 #include "dms.h"
@@ -171,10 +170,9 @@ bool readLeadingColumns(std::string_view content, const LineLayout& layout, Line
                    ", found " + std::to_string(scratch.fields.size());
     return false;
   }
-  std::array<std::string, 3> owned;
   std::array<std::string_view, 3> values{};
   for (std::size_t index = 0; index < wanted; ++index) {
-    values[index] = valueOf(scratch.fields[index].in(content), scratch, owned[index]);
+    values[index] = valueOf(scratch.fields[index].in(content), scratch, scratch.owned[index]);
   }
   if (scratch.fields.size() > wanted) line.extras = trimBlanks(scratch.fields[wanted].in(content));
   return readPointValues({values[0], values[1], values[2]}, layout, line);
@@ -185,8 +183,14 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
                        ParsedLine& line) {
   const ColumnIndices& picked = *layout.picked;
   const bool zoneWanted = readsZoneColumn(layout.columns);
+  if (zoneWanted && !picked.zone) {  // the command line refuses this; a caller may not
+    line.problem = "no zone column chosen for UTM grid input";
+    return false;
+  }
   const std::size_t needed = (zoneWanted ? picked.highest() : std::max(picked.x, picked.y)) + 1;
-  splitFields(content, line.separator, std::numeric_limits<std::size_t>::max(), scratch.fields);
+  // Fields after the last chosen one (the zone column included, which grid output replaces) are
+  // copied as they are: one span holds them all.
+  splitFields(content, line.separator, picked.highest() + 2, scratch.fields);
   if (scratch.fields.size() < needed) {
     line.problem = "too few fields: expected at least " + std::to_string(needed) + ", found " +
                    std::to_string(scratch.fields.size());
@@ -197,11 +201,11 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   if (picked.zone && *picked.zone < scratch.fields.size()) {
     line.zoneField = scratch.fields[*picked.zone];
   }
-  std::array<std::string, 3> owned;
-  const std::string_view x = valueOf(line.xField.in(content), scratch, owned[0]);
-  const std::string_view y = valueOf(line.yField.in(content), scratch, owned[1]);
+  const std::string_view x = valueOf(line.xField.in(content), scratch, scratch.owned[0]);
+  const std::string_view y = valueOf(line.yField.in(content), scratch, scratch.owned[1]);
   const std::string_view zone =
-      zoneWanted ? valueOf(line.zoneField->in(content), scratch, owned[2]) : std::string_view();
+      zoneWanted ? valueOf(line.zoneField->in(content), scratch, scratch.owned[2])
+                 : std::string_view();
   return readPointValues({x, y, zone}, layout, line);
 }
 

@@ -15,6 +15,7 @@
 // Blank lines and lines whose first non-blank character is '#' pass through.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,6 +72,7 @@ bool readsZoneColumn(const InputColumns& columns);
 struct LineScratch {
   std::vector<FieldSpan> fields;
   std::string unquoted;
+  std::array<std::string, 3> owned;  // values of X, Y and ZONE unquoted apart from the line
 };
 
 // Reads one line (without its line end; a trailing carriage return is ignored). Views in the
