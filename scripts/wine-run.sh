@@ -12,7 +12,7 @@ if [ ! -f "$prefix/.ready" ]; then
   # First use: create the prefix once, also when several tests start together.
   mkdir -p "$prefix"
   flock "$prefix/.lock" bash -c \
-    '[ -f "$WINEPREFIX/.ready" ] || { "$1" wineboot --init >/dev/null 2>&1; touch "$WINEPREFIX/.ready"; }' \
-    _ "$wine"
+    '[ -f "$WINEPREFIX/.ready" ] || { "$1" wineboot --init >/dev/null 2>&1 && touch "$WINEPREFIX/.ready"; }' \
+    _ "$wine" || { echo "wine-run: cannot create the Wine prefix $prefix with $wine" >&2; exit 1; }
 fi
 exec "$wine" "$@"
