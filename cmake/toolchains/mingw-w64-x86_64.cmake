@@ -13,6 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config must not hand the host's libraries (SLEEF, PROJ) to the cross build.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${NUVEX_MINGW_TARGET}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 
 # 64-bit off_t, fseeko and ftello as on 64-bit Linux: MinGW's default 32-bit off_t would wrap the
 # offsets of direct-access records beyond 2 GiB.
