@@ -8,6 +8,7 @@
 #include "runtime/unformatted_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
@@ -17,6 +18,7 @@
 
 #include "nuvex/runtime/binary.h"
 #include "nuvex/runtime/diagnostics.h"
+#include "platform/stream_reading.h"
 #include "runtime/allocation.h"
 #include "runtime/binary_items.h"
 
@@ -78,14 +80,14 @@ void resizeBuffer(std::size_t size, const char* failure) {
 
 bool readLengthWord(FILE* stream, std::uint32_t& length) {
   unsigned char bytes[kLengthWordBytes];
-  if (std::fread(bytes, 1, sizeof bytes, stream) != sizeof bytes) return false;
+  if (nuvex::platform::readUnlocked(stream, bytes, sizeof bytes) != sizeof bytes) return false;
   length = 0;
   for (std::size_t i = kLengthWordBytes; i-- > 0;) length = (length << kBitsPerByte) | bytes[i];
   return true;
 }
 
 bool readExactly(FILE* stream, char* into, std::size_t count) {
-  return std::fread(into, 1, count, stream) == count;
+  return nuvex::platform::readUnlocked(stream, into, count) == count;
 }
 
 // Bytes between the current position and the end of a seekable stream; nothing for a stream
@@ -162,23 +164,168 @@ struct RecordCursor {
   void writeBack() const { reader.cursor = at; }
 };
 
-// Records have no alignment: items are copied out byte-wise. The common widths get copies of a
-// fixed size, which compile to single moves.
-void takeBytes(RecordCursor& record, void* destination, std::size_t count) {
-  if (destination != nullptr) {
-    switch (count) {
-      case 4:
-        std::memcpy(destination, record.at, 4);
-        break;
-      case 8:
-        std::memcpy(destination, record.at, 8);
-        break;
-      default:
-        if (count > 0) std::memcpy(destination, record.at, count);
-        break;
-    }
+// A control string is decoded into steps, one per item or literal, and the walk runs over the
+// steps: a record's items then cost a dispatch and a copy each. The steps of the last control
+// string are kept with a copy of its text, so that a statement reading record after record with
+// the same string decodes it once. The copy is compared by content, never by address: a buffer
+// that the caller fills with another string gets that string's steps.
+enum class StepKind : std::uint8_t {
+  end,   // the end of the string, or '%' at its end: the walk is over (zero, see KeptControl)
+  more,  // the steps decoded so far end here; the string goes on
+  take1,
+  take2,
+  take4,
+  take8,
+  take16,          // fixed-width items of these many bytes
+  byteBlock,       // "%A", "%&": a count, then a pointer
+  string,          // "%s": bytes up to and including a NUL
+  countedNothing,  // "%+"
+  literal,         // a byte that must equal the next one of the record
+  longDouble,      // "%Lf": refused
+};
+
+// Consecutive items of one width make one step, so that the walk checks the record once for
+// all of them. No default member values: a walk's steps are written by decoding, never cleared.
+struct Step {
+  StepKind kind;
+  char literal;
+  std::uint16_t repeat;  // items of a fixed-width step
+};
+
+constexpr std::uint16_t kLongestRepeat = UINT16_MAX;
+
+Step stepOf(StepKind kind, char literal = 0) {
+  return {kind, literal, 1};
+}
+
+bool isFixedWidth(StepKind kind) {
+  return kind >= StepKind::take1 && kind <= StepKind::take16;
+}
+
+constexpr std::size_t kStepsAtATime = 64;       // steps decoded before they are run
+constexpr std::size_t kKeptControlBytes = 256;  // longest control string kept, NUL included
+
+constexpr bool hasFixedWidthStep(std::size_t width) {
+  return width == 1 || width == 2 || width == 4 || width == 8 || width == 16;
+}
+static_assert(std::ranges::all_of(nuvex::runtime::kFixedItemWidths,
+                                  [](const nuvex::runtime::FixedItemWidth& item) {
+                                    return hasFixedWidthStep(item.plain) &&
+                                           hasFixedWidthStep(item.withShort) &&
+                                           hasFixedWidthStep(item.withLong);
+                                  }),
+              "every item width needs its step kind");
+
+StepKind fixedWidthStep(std::size_t width) {
+  switch (width) {
+    case 1:
+      return StepKind::take1;
+    case 2:
+      return StepKind::take2;
+    case 4:
+      return StepKind::take4;
+    case 8:
+      return StepKind::take8;
+    default:
+      return StepKind::take16;
   }
+}
+
+Step decodeConversion(Conversion c) {
+  if (nuvex::runtime::isLongDoubleReal(c)) return stepOf(StepKind::longDouble);
+  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
+  if (width > 0) return stepOf(fixedWidthStep(width));
+  if (c.letter == kCountedNothing) return stepOf(StepKind::countedNothing);
+  if (nuvex::runtime::isByteBlock(c)) return stepOf(StepKind::byteBlock);
+  if (c.letter == 's') return stepOf(StepKind::string);
+  return stepOf(StepKind::literal, c.letter);
+}
+
+// Steps decoded from a control string: at most kStepsAtATime, then `end` or `more`.
+struct DecodedSteps {
+  std::array<Step, kStepsAtATime + 1> steps;
+  const char* rest = nullptr;  // where decoding stopped
+  bool complete = true;        // the steps end with `end`
+  bool refuses = false;        // holds a long double step
+};
+
+void decodeSteps(const char* control, DecodedSteps& decoded) {
+  std::size_t count = 0;
+  const char* cursor = control;
+  decoded.refuses = false;
+  while (count < kStepsAtATime) {
+    const char current = *cursor;
+    if (current == '\0') break;
+    ++cursor;
+    if (nuvex::runtime::isIgnoredBlank(current)) continue;
+    if (current != nuvex::runtime::kConversionMark) {
+      decoded.steps[count++] = stepOf(StepKind::literal, current);
+      continue;
+    }
+    const Conversion conversion = nuvex::runtime::readConversion(cursor);
+    if (conversion.letter == '\0') break;
+    const Step step = decodeConversion(conversion);
+    Step* previous = count > 0 ? &decoded.steps[count - 1] : nullptr;
+    if (previous != nullptr && isFixedWidth(step.kind) && previous->kind == step.kind &&
+        previous->repeat < kLongestRepeat) {
+      ++previous->repeat;
+      continue;
+    }
+    decoded.steps[count++] = step;
+    decoded.refuses |= step.kind == StepKind::longDouble;
+  }
+  decoded.complete = count < kStepsAtATime || *cursor == '\0';
+  decoded.steps[count] = stepOf(decoded.complete ? StepKind::end : StepKind::more);
+  decoded.rest = cursor;
+}
+
+// The last control string that was decoded in one piece, and its steps. Zero-initialised, it is
+// the empty string, whose only step is the end.
+struct KeptControl {
+  std::array<char, kKeptControlBytes> text{};
+  DecodedSteps decoded;
+};
+
+KeptControl keptControl;
+
+// Keeps the steps of a control string that fits, unless they refuse a long double: the host
+// sees that refusal and might start another read before the walk goes on.
+void keepControl(const char* control, const DecodedSteps& decoded) {
+  const std::size_t length = std::strlen(control);
+  if (length >= kKeptControlBytes || decoded.refuses) return;
+  std::memcpy(keptControl.text.data(), control, length + 1);
+  keptControl.decoded = decoded;
+}
+
+// Takes the items of a fixed-width step that the record holds; false when it holds fewer.
+template <std::size_t width, typename Arguments>
+bool takeFixedRun(RecordCursor& record, std::size_t repeat, Arguments& items, int& stored) {
+  const std::size_t fitting = std::min(repeat, record.left() / width);
+  const char* at = record.at;  // a local: the stores through the item pointers cannot reach it
+  for (const char* end = at + fitting * width; at != end; at += width) {
+    void* destination = items.nextPointer();
+    if (destination != nullptr) std::memcpy(destination, at, width);
+  }
+  record.at = at;
+  stored += static_cast<int>(fitting);
+  return fitting == repeat;
+}
+
+// Records have no alignment: items are copied out byte-wise.
+template <typename Arguments>
+bool takeSized(RecordCursor& record, std::size_t count, Arguments& items) {
+  if (count > record.left()) return false;
+  void* destination = items.nextPointer();
+  if (destination != nullptr && count > 0) std::memcpy(destination, record.at, count);
   record.at += count;
+  return true;
+}
+
+template <typename Arguments>
+bool takeString(RecordCursor& record, Arguments& items) {
+  const void* nul = std::memchr(record.at, '\0', record.left());
+  if (nul == nullptr) return false;  // an unterminated string is not handed out
+  return takeSized(record, static_cast<const char*>(nul) - record.at + 1, items);
 }
 
 bool takeLiteral(RecordCursor& record, char expected) {
@@ -187,58 +334,68 @@ bool takeLiteral(RecordCursor& record, char expected) {
   return true;
 }
 
-enum class ItemOutcome { stored, passedOver, stop };
-
+// Runs steps until one cannot be taken or the steps end; true when the string goes on after
+// them. `stored` counts the items stored.
 template <typename Arguments>
-ItemOutcome takeSizedItem(RecordCursor& record, std::size_t count, Arguments& items) {
-  if (count > record.left()) return ItemOutcome::stop;
-  takeBytes(record, items.nextPointer(), count);
-  return ItemOutcome::stored;
-}
-
-template <typename Arguments>
-ItemOutcome takeString(RecordCursor& record, Arguments& items) {
-  const void* nul = std::memchr(record.at, '\0', record.left());
-  if (nul == nullptr) return ItemOutcome::stop;  // an unterminated string is not handed out
-  return takeSizedItem(record, static_cast<const char*>(nul) - record.at + 1, items);
-}
-
-template <typename Arguments>
-ItemOutcome takeItem(RecordCursor& record, Conversion c, Arguments& items) {
-  const std::size_t width = nuvex::runtime::fixedItemWidth(c);
-  if (width > 0 && !nuvex::runtime::isLongDoubleReal(c)) {
-    return takeSizedItem(record, width, items);
+bool runSteps(const Step* step, RecordCursor& record, Arguments& items, int& stored) {
+  for (;; ++step) {
+    switch (step->kind) {
+      case StepKind::end:
+        return false;
+      case StepKind::more:
+        return true;
+      case StepKind::take1:
+        if (!takeFixedRun<1>(record, step->repeat, items, stored)) return false;
+        continue;
+      case StepKind::take2:
+        if (!takeFixedRun<2>(record, step->repeat, items, stored)) return false;
+        continue;
+      case StepKind::take4:
+        if (!takeFixedRun<4>(record, step->repeat, items, stored)) return false;
+        continue;
+      case StepKind::take8:
+        if (!takeFixedRun<8>(record, step->repeat, items, stored)) return false;
+        continue;
+      case StepKind::take16:
+        if (!takeFixedRun<16>(record, step->repeat, items, stored)) return false;
+        continue;
+      case StepKind::byteBlock:
+        if (!takeSized(record, items.nextCount(), items)) return false;
+        break;
+      case StepKind::string:
+        if (!takeString(record, items)) return false;
+        break;
+      case StepKind::countedNothing:
+        break;
+      case StepKind::literal:
+        if (!takeLiteral(record, step->literal)) return false;
+        continue;  // matched, not counted
+      case StepKind::longDouble:
+        record.writeBack();
+        nuvex::runtime::refuseLongDouble(kReaderRefusal);
+        items.nextPointer();  // keeps the later items on their arguments
+        continue;             // passed over, not counted
+    }
+    ++stored;
   }
-  if (nuvex::runtime::isLongDoubleReal(c)) {
-    record.writeBack();
-    nuvex::runtime::refuseLongDouble(kReaderRefusal);
-    items.nextPointer();  // keeps the later items on their arguments
-    return ItemOutcome::passedOver;
-  }
-  if (c.letter == kCountedNothing) return ItemOutcome::stored;
-  if (nuvex::runtime::isByteBlock(c)) return takeSizedItem(record, items.nextCount(), items);
-  if (c.letter == 's') return takeString(record, items);
-  return takeLiteral(record, c.letter) ? ItemOutcome::passedOver : ItemOutcome::stop;
 }
 
 // A template on the argument source, so that fscanunf's own walk takes its variable arguments
 // without a virtual call per item.
 template <typename Arguments>
 int walkItems(const char* control, Arguments& items) {
+  DecodedSteps decoded;
+  const Step* steps = keptControl.decoded.steps.data();
+  if (std::strcmp(control, keptControl.text.data()) != 0) {
+    decodeSteps(control, decoded);
+    if (decoded.complete) keepControl(control, decoded);
+    steps = decoded.steps.data();
+  }
   RecordCursor record;
   int stored = 0;
-  for (const char* cursor = control; *cursor != '\0';) {
-    const char current = *cursor++;
-    if (nuvex::runtime::isIgnoredBlank(current)) continue;
-    if (current != nuvex::runtime::kConversionMark) {
-      if (!takeLiteral(record, current)) break;
-      continue;
-    }
-    const Conversion conversion = nuvex::runtime::readConversion(cursor);
-    if (conversion.letter == '\0') break;
-    const ItemOutcome outcome = takeItem(record, conversion, items);
-    if (outcome == ItemOutcome::stop) break;
-    if (outcome == ItemOutcome::stored) ++stored;
+  while (runSteps(steps, record, items, stored)) {  // a string of more steps than one decoding
+    decodeSteps(decoded.rest, decoded);
+    steps = decoded.steps.data();
   }
   record.writeBack();
   return stored;
@@ -270,7 +427,7 @@ int scan(FILE* stream, const char* control, Arguments& items) {
   allocateBufferOnFirstUse();
   control = nuvex::runtime::skipBlanks(control == nullptr ? "" : control);
   if (stream == nullptr) return kScanRefused;
-  const bool continuation = std::strncmp(control, kContinuation, kContinuationLength) == 0;
+  const bool continuation = control[0] == kContinuation[0] && control[1] == kContinuation[1];
   if (continuation && stream != reader.lastStream) {
     std::fputs(kContinuationError, stderr);
     return kScanRefused;
@@ -300,6 +457,7 @@ std::size_t unformattedBufferSize() {
 void resetUnformattedReader() {
   std::free(reader.buffer);
   reader = ReaderState{};
+  keptControl = KeptControl{};
 }
 
 }  // namespace nuvex::runtime

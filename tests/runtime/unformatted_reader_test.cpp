@@ -207,6 +207,51 @@ TEST_F(UnformattedReader, FalseLengthWordsAllocateNothing) {
   EXPECT_EQ(value, 77);
 }
 
+// The items of a control string too long to name in a call: one pointer each, in order.
+struct PointerList final : nuvex::runtime::ItemArguments {
+  std::vector<void*> pointers;
+  std::size_t next = 0;
+  void* nextPointer() override { return pointers.at(next++); }
+  std::size_t nextCount() override { return 0; }
+};
+
+// The reader keeps the last control string it decoded: a caller's buffer that now holds another
+// string must be decoded anew, and strings too long to keep are still walked whole.
+TEST_F(UnformattedReader, ControlStringsAreKeptByContentAndLongOnesWalkedWhole) {
+  FILE* file = fileWith(framed(bytesOf(1) + bytesOf(2)) + framed(bytesOf(int16_t{3}) + "de") +
+                        framed(bytesOf(5) + bytesOf(6)));
+  char control[8] = "%d%d";
+  int numbers[2] = {};
+  EXPECT_EQ(fscanunf(file, control, &numbers[0], &numbers[1]), 2);
+  std::snprintf(control, sizeof control, "%%hd%%c");
+  int16_t number = 0;
+  char letter = 0;
+  EXPECT_EQ(fscanunf(file, control, &number, &letter), 2);
+  EXPECT_EQ(std::to_string(number) + letter, "3d");
+  const std::string padded = "%d" + std::string(1000, ' ') + "%d";  // longer than what is kept
+  EXPECT_EQ(fscanunf(file, padded.c_str(), &numbers[0], &numbers[1]), 2);
+  EXPECT_EQ(numbers[1], 6);
+
+  std::string control_text, record;
+  PointerList items;
+  std::vector<char> letters(50);
+  std::vector<int16_t> shorts(50);
+  for (int k = 0; k < 50; ++k) {  // items of alternating widths: a hundred steps
+    control_text += "%c%hd";
+    record += static_cast<char>('a' + k % 26) + bytesOf(static_cast<int16_t>(k));
+    items.pointers.insert(items.pointers.end(), {&letters[k], &shorts[k]});
+  }
+  control_text += "%d";
+  int last = 0;
+  items.pointers.push_back(&last);
+  FILE* records = fileWith(framed(record + bytesOf(77)) + framed(record));
+  EXPECT_EQ(nuvex::runtime::scanUnformatted(records, control_text.c_str(), items), 101);
+  EXPECT_EQ(std::string(1, letters[49]) + std::to_string(shorts[49]) + std::to_string(last),
+            "x4977");
+  items.next = 0;
+  EXPECT_EQ(nuvex::runtime::scanUnformatted(records, control_text.c_str(), items), 100);
+}
+
 TEST_F(UnformattedReader, LongDoublesAreRefusedAndTheLaterItemsKeepTheirArguments) {
   nuvex::testing::RecordingHost host;
   FILE* file = fileWith(framed(bytesOf(9)));

@@ -62,7 +62,9 @@ int f_getcount(void);
    left for an item or a literal does not match. A record that cannot be read (end of file,
    truncated record) gives 0; a null stream, or a continuation on another stream than the
    previous call ("ERROR: fscanunf() read continuation without prior read" on standard error),
-   gives -2. A record too large to allocate is a memory error that aborts the calculation. */
+   gives -2. A record too large to allocate is a memory error that aborts the calculation.
+   fscanunf and fskipunf read the stream without stdio's stream lock, as the runtime serves one
+   thread at a time: no other thread may use the stream during the call. */
 int fscanunf(FILE* stream, const char* control, ...);
 
 /* Skips one record: reads its length and seeks past data and trailing length. 0, or -1 when
