@@ -164,27 +164,26 @@ void BlockPipeline::submit(std::unique_ptr<Job> job) {
   const std::size_t limit = std::min(kBlocksPerWorker * threads_, kMostBlocksInFlight);
   std::unique_lock lock(mutex_);
   while (!inFlight_.empty() && (inFlight_.front()->done || inFlight_.size() >= limit)) {
-    jobDone_.wait(lock, [this] { return inFlight_.front()->done; });
-    std::unique_ptr<Job> finished = std::move(inFlight_.front());
-    inFlight_.pop_front();
-    lock.unlock();
-    write(*finished);
-    lock.lock();
-    spare_.push_back(std::move(finished));
+    writeOldest(lock);
   }
 }
 
 void BlockPipeline::drain() {
   std::unique_lock lock(mutex_);
   while (!inFlight_.empty()) {
-    jobDone_.wait(lock, [this] { return inFlight_.front()->done; });
-    std::unique_ptr<Job> finished = std::move(inFlight_.front());
-    inFlight_.pop_front();
-    lock.unlock();
-    write(*finished);
-    lock.lock();
-    spare_.push_back(std::move(finished));
+    writeOldest(lock);
   }
+}
+
+// Waits for the oldest block in flight and writes it, so that output keeps the input's order.
+void BlockPipeline::writeOldest(std::unique_lock<std::mutex>& lock) {
+  jobDone_.wait(lock, [this] { return inFlight_.front()->done; });
+  std::unique_ptr<Job> finished = std::move(inFlight_.front());
+  inFlight_.pop_front();
+  lock.unlock();
+  write(*finished);
+  lock.lock();
+  spare_.push_back(std::move(finished));
 }
 
 void BlockPipeline::write(Job& job) {

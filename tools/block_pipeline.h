@@ -67,6 +67,7 @@ class BlockPipeline {
   void write(Job& job);
   void writeText(std::string_view output, std::string_view diagnostics, bool failed);
   void drain();
+  void writeOldest(std::unique_lock<std::mutex>& lock);
   void startWorkers();
   void work();
   std::unique_ptr<Job> takeJob();

@@ -1,8 +1,8 @@
 // The retry question on the controlling terminal.
-#include "platform/retry_question.h"
-
 #include <cctype>
 #include <cstdio>
+
+#include "platform/system_services.h"
 
 namespace nuvex::platform {
 namespace {
@@ -21,7 +21,9 @@ RetryAnswer readAnswer(std::FILE* terminal) {
   return RetryAnswer::Cancel;
 }
 
-RetryAnswer askOnTerminal(const char* caption, const char* text) {
+}  // namespace
+
+RetryAnswer systemRetryQuestion(const char* caption, const char* text) {
   std::FILE* terminal = std::fopen(kTerminalDevice, "r+");
   if (terminal == nullptr) return RetryAnswer::Cancel;
   std::fprintf(terminal, "\n%s: %s\n[R]etry or [C]ancel? ", caption, text);
@@ -29,18 +31,6 @@ RetryAnswer askOnTerminal(const char* caption, const char* text) {
   const RetryAnswer answer = readAnswer(terminal);
   std::fclose(terminal);
   return answer;
-}
-
-RetryQuestionFn installedQuestion = askOnTerminal;
-
-}  // namespace
-
-RetryAnswer askRetryOrCancel(const char* caption, const char* text) {
-  return installedQuestion(caption != nullptr ? caption : "", text != nullptr ? text : "");
-}
-
-void setRetryQuestionForTesting(RetryQuestionFn replacement) {
-  installedQuestion = replacement != nullptr ? replacement : askOnTerminal;
 }
 
 }  // namespace nuvex::platform

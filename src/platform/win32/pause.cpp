@@ -1,25 +1,12 @@
 // The pause between attempts to open a file.
-#include "platform/pause.h"
-
 #include <windows.h>
 
+#include "platform/system_services.h"
+
 namespace nuvex::platform {
-namespace {
 
-void sleepFor(unsigned milliseconds) {
+void systemPause(unsigned milliseconds) {
   Sleep(milliseconds);
-}
-
-PauseFn installedPause = sleepFor;
-
-}  // namespace
-
-void pause(unsigned milliseconds) {
-  installedPause(milliseconds);
-}
-
-void setPauseForTesting(PauseFn replacement) {
-  installedPause = replacement != nullptr ? replacement : sleepFor;
 }
 
 }  // namespace nuvex::platform

@@ -1,6 +1,5 @@
 // The retry question as a Windows message box.
-#include "platform/retry_question.h"
-
+#include "platform/system_services.h"
 #include "platform/win32/message_box.h"
 
 namespace nuvex::platform {
@@ -13,23 +12,13 @@ static_assert(kQuestionStyle == 0x52015, "the style word hosts have always seen"
 
 MessageBoxFn installedMessageBox = MessageBoxA;
 
+}  // namespace
+
 // Only Retry retries: Cancel, closing the box and a box that could not be shown all cancel.
-RetryAnswer askWithMessageBox(const char* caption, const char* text) {
+RetryAnswer systemRetryQuestion(const char* caption, const char* text) {
   return installedMessageBox(nullptr, text, caption, kQuestionStyle) == IDRETRY
              ? RetryAnswer::Retry
              : RetryAnswer::Cancel;
-}
-
-RetryQuestionFn installedQuestion = askWithMessageBox;
-
-}  // namespace
-
-RetryAnswer askRetryOrCancel(const char* caption, const char* text) {
-  return installedQuestion(caption != nullptr ? caption : "", text != nullptr ? text : "");
-}
-
-void setRetryQuestionForTesting(RetryQuestionFn replacement) {
-  installedQuestion = replacement != nullptr ? replacement : askWithMessageBox;
 }
 
 void setMessageBoxForTesting(MessageBoxFn replacement) {

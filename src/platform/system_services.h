@@ -1,0 +1,14 @@
+// What each operating system's layer provides beneath the replaceable services of pause.h and
+// retry_question.h (posix/ or win32/, chosen by the build).
+#pragma once
+
+#include "platform/retry_question.h"
+
+namespace nuvex::platform {
+
+// Blocks the calling thread for `milliseconds`.
+void systemPause(unsigned milliseconds);
+// Asks the user the retry question the system's way (terminal or message box).
+RetryAnswer systemRetryQuestion(const char* caption, const char* text);
+
+}  // namespace nuvex::platform
