@@ -9,6 +9,7 @@
 
 #include "nuvex/engine.h"
 #include "nuvex/host.h"
+#include "rate_reporter.h"
 
 #if defined(NUVEX_HAVE_PROJ)
 #include <proj.h>
@@ -176,43 +177,11 @@ void BM_ProjUtmForward(benchmark::State& state) {
 BENCHMARK(BM_ProjUtmForward);
 #endif
 
-// Console output as usual, then the throughput of TRGU's same-system forward projection relative
-// to PROJ's UTM forward.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // With repetitions only the mean stands for the benchmark.
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
-      const auto rate = run.counters.find("items_per_second");
-      if (rate != run.counters.end()) rates_[run.run_name.str()] = rate->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void printRatios() const {
-    const auto proj = rates_.find("BM_ProjUtmForward");
-    if (proj == rates_.end() || proj->second <= 0.0) return;
-    for (const char* name : {"BM_TrguForward/1", "BM_TrguForward/3"}) {
-      const auto trgu = rates_.find(name);
-      if (trgu == rates_.end()) continue;
-      std::printf("%s / BM_ProjUtmForward throughput: %.2fx (%.3g vs %.3g points/s)\n", name,
-                  trgu->second / proj->second, trgu->second, proj->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
-  return 0;
+  return nuvex::bench::runWithRates(argc, argv, [](const nuvex::bench::RateReporter& reporter) {
+    reporter.printRatio("BM_TrguForward/1", "BM_ProjUtmForward");
+    reporter.printRatio("BM_TrguForward/3", "BM_ProjUtmForward");
+  });
 }

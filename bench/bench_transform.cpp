@@ -14,6 +14,7 @@
 #include "engine/batch.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
+#include "rate_reporter.h"
 
 #if defined(NUVEX_HAVE_PROJ)
 #include <proj.h>
@@ -239,57 +240,25 @@ void BM_ProjGrid31467To32632(benchmark::State& state) {
 BENCHMARK(BM_ProjGrid31467To32632);
 #endif
 
-// Console output as usual, then ns per point of each path and the ratios the targets name.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") continue;
-      const auto rate = run.counters.find("items_per_second");
-      if (rate != run.counters.end()) rates_[run.run_name.str()] = rate->second.value;
-      const auto cpu = run.counters.find("cpu_ns_per_point");
-      if (cpu != run.counters.end()) workerCpu_[run.run_name.str()] = cpu->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
+// ns per point of each path and the ratios the targets name.
+void printSummary(const nuvex::bench::RateReporter& reporter) {
+  std::printf("\nCores: %u\n", std::thread::hardware_concurrency());
+  for (const auto& [name, rate] : reporter.rates()) {
+    if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
   }
-
-  void printSummary() const {
-    std::printf("\nCores: %u\n", std::thread::hardware_concurrency());
-    for (const auto& [name, rate] : rates_) {
-      if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
-    }
-    for (const auto& [name, cpu] : workerCpu_) {
-      std::printf("%-36s %8.2f ns/point of the workers' CPU time\n", name.c_str(), cpu);
-    }
-    const std::string avx2 = "/" + std::to_string(kAvx2);
-    ratio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 15.0);
-    ratio("BM_BatchInverse" + avx2, "BM_ProjUtmInverse", 10.0);
-    ratio("BM_BatchGrid1ToGrid3" + avx2, "BM_ProjGrid31467To32632", 8.0);
-    ratio("BM_BatchForward" + avx2, "BM_BatchForward/" + std::to_string(kScalar), 0.0);
-    ratio("BM_BatchThreads/2/real_time", "BM_BatchThreads/1/real_time", 1.8);
+  for (const auto& [name, cpu] : reporter.counter("cpu_ns_per_point")) {
+    std::printf("%-36s %8.2f ns/point of the workers' CPU time\n", name.c_str(), cpu);
   }
-
- private:
-  void ratio(const std::string& fast, const std::string& base, double target) const {
-    const auto f = rates_.find(fast), b = rates_.find(base);
-    if (f == rates_.end() || b == rates_.end() || b->second <= 0.0) return;
-    std::printf("%s vs %s: %.2fx", fast.c_str(), base.c_str(), f->second / b->second);
-    if (target > 0.0) std::printf(" (target %.1fx)", target);
-    std::printf("\n");
-  }
-
-  std::map<std::string, double> rates_;
-  std::map<std::string, double> workerCpu_;
-};
+  const std::string avx2 = "/" + std::to_string(kAvx2);
+  reporter.printRatio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 15.0);
+  reporter.printRatio("BM_BatchInverse" + avx2, "BM_ProjUtmInverse", 10.0);
+  reporter.printRatio("BM_BatchGrid1ToGrid3" + avx2, "BM_ProjGrid31467To32632", 8.0);
+  reporter.printRatio("BM_BatchForward" + avx2, "BM_BatchForward/" + std::to_string(kScalar));
+  reporter.printRatio("BM_BatchThreads/2/real_time", "BM_BatchThreads/1/real_time", 1.8);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printSummary();
-  benchmark::Shutdown();
-  return 0;
+  return nuvex::bench::runWithRates(argc, argv, printSummary);
 }
