@@ -1,22 +1,8 @@
 # Installs the build tree into a scratch prefix, builds the example against it, runs it on
 # stations.txt and compares its report with expected_report.txt byte for byte.
 # Arguments: -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=...
-file(REMOVE_RECURSE ${WORK_DIR})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix
-  RESULT_VARIABLE status OUTPUT_QUIET)
-if(status)
-  message(FATAL_ERROR "install failed")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build
-  -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix -DCMAKE_BUILD_TYPE=Release
-  RESULT_VARIABLE status OUTPUT_QUIET)
-if(status)
-  message(FATAL_ERROR "example configure failed")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIABLE status)
-if(status)
-  message(FATAL_ERROR "example build failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/../../tests/support/build_downstream.cmake)
+nuvex_build_downstream(example)
 file(MAKE_DIRECTORY ${WORK_DIR}/run)
 file(COPY ${SOURCE_DIR}/stations.txt DESTINATION ${WORK_DIR}/run)
 execute_process(COMMAND ${WORK_DIR}/build/survey WORKING_DIRECTORY ${WORK_DIR}/run
