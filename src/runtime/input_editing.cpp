@@ -258,6 +258,15 @@ double applyScale(double value, int32_t scale) {
   return value;
 }
 
+// Digits from `p` accumulated into `mantissa`; false once it passes what exactDecimal takes.
+bool accumulateDigits(const char*& p, const char* end, uint64_t& mantissa) {
+  for (; p < end && isDigit(*p); ++p) {
+    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    if (mantissa > kLargestExactMantissa) return false;
+  }
+  return true;
+}
+
 // The everyday field ([sign] digits [. digits] [exponent], digits as exactDecimal takes them)
 // converted straight from the field, without building the decimal text. False for anything
 // else, malformed fields included, which the general conversion below then takes.
@@ -266,26 +275,17 @@ bool convertPlainField(std::string_view field, char code, int32_t digits, RealFi
   const char* end = p + field.size();
   const bool negative = *p == '-';
   if (isSign(*p)) ++p;
+  const char* mantissaStart = p;
   uint64_t mantissa = 0;
-  int64_t fractionDigits = 0;
-  bool point = false;
-  bool anyDigit = false;
-  for (; p < end; ++p) {
-    if (isDigit(*p)) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-      if (mantissa > kLargestExactMantissa) return false;
-      fractionDigits += point ? 1 : 0;
-      anyDigit = true;
-    } else if (*p == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
+  if (!accumulateDigits(p, end, mantissa)) return false;
+  const char* integerEnd = p;
+  const bool point = p < end && *p == '.';
+  if (point && !accumulateDigits(++p, end, mantissa)) return false;
+  const int64_t fractionDigits = point ? p - integerEnd - 1 : 0;
   const bool atEnd = p == end;
   int64_t exponent = 0;
   if (!atEnd) {
-    if (!anyDigit && !point) return false;  // no mantissa: malformed
+    if (p == mantissaStart) return false;  // an exponent without a mantissa: malformed
     bool exponentNegative = *p == '-';
     if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
       ++p;
@@ -332,19 +332,24 @@ void collectField(unit_record* unit, int32_t width, size_t kept, Field& field) {
     char* start = unit->cursor;
     const char* limit = start + std::min<int64_t>(width, unit->record_end - start);
     char* p = start;
+    // The size in a local too: a store into the text could otherwise change the field's own.
+    char* text = field.storage();
+    std::size_t size = field.size();
     for (; p < limit; ++p) {
       char c = *p;
       const FieldCharacter kind = fieldCharacter(c);
       if (kind == FieldCharacter::kRecordEnd) break;
-      if (kind == FieldCharacter::kComma) {
-        unit->cursor = p + 1;
-        return;
-      }
+      if (kind == FieldCharacter::kComma) break;
       if (kind == FieldCharacter::kBlank) {
-        if (field.empty() || !blankAsZero) continue;
+        if (size == 0 || !blankAsZero) continue;
         c = '0';
       }
-      if (field.size() < kept) field.append(c);
+      if (size < kept) text[size++] = c;
+    }
+    field.resize(size);
+    if (p < limit && fieldCharacter(*p) == FieldCharacter::kComma) {
+      unit->cursor = p + 1;
+      return;
     }
     unit->cursor = p;
     position = static_cast<int32_t>(p - start);
