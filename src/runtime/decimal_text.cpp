@@ -13,7 +13,6 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kLargestExactPower = 22;
-constexpr std::uint64_t kLargestExactInteger = std::uint64_t{1} << 53;
 constexpr std::uint64_t kDecimalBase = 10;
 constexpr int kExponentCap = 10000;  // beyond any double: such texts take the general road
 
@@ -24,7 +23,7 @@ bool isDigit(char c) {
 // Digits accumulated while they fit; false once the value would pass 2^53.
 bool accumulate(std::uint64_t& value, char digit) {
   value = value * kDecimalBase + static_cast<std::uint64_t>(digit - '0');
-  return value <= kLargestExactInteger;
+  return value <= kLargestExactMantissa;
 }
 
 // The short texts of everyday input: a mantissa of at most 2^53 and a power of ten that a
@@ -59,8 +58,15 @@ bool convertShortText(const char* p, const char* end, double& out) {
     exponent += negativeExponent ? -written : written;
   }
   if (p != end) return false;
+  return exactDecimal(mantissa, exponent, negative, out);
+}
+
+}  // namespace
+
+bool exactDecimal(std::uint64_t mantissa, std::int64_t exponent, bool negative, double& out) {
   double value = static_cast<double>(mantissa);
   if (mantissa != 0) {
+    if (mantissa > kLargestExactMantissa) return false;
     if (exponent > kLargestExactPower || exponent < -kLargestExactPower) return false;
     value =
         exponent >= 0 ? value * kExactPowersOfTen[exponent] : value / kExactPowersOfTen[-exponent];
@@ -68,8 +74,6 @@ bool convertShortText(const char* p, const char* end, double& out) {
   out = negative ? -value : value;
   return true;
 }
-
-}  // namespace
 
 // strtod and strtoll stay as the reference for every text from_chars does not take whole or
 // cannot represent: a leading "+" or blank, a missing mantissa, overflow and underflow (where

@@ -6,6 +6,15 @@
 
 namespace nuvex::runtime {
 
+// The value mantissa * 10^exponent (negated when `negative`) when both factors are exact in a
+// double (mantissa <= 2^53, |exponent| <= 22): then one IEEE multiplication or division rounds
+// correctly and the result is strtod's to the last bit. False, with `out` untouched, otherwise.
+// A zero mantissa gives a zero of the sign whatever the exponent.
+bool exactDecimal(std::uint64_t mantissa, std::int64_t exponent, bool negative, double& out);
+
+// The largest mantissa exactDecimal takes: digits may be accumulated while they stay below it.
+inline constexpr std::uint64_t kLargestExactMantissa = std::uint64_t{1} << 53;
+
 // The value of a NUL-terminated decimal text (optional sign, digits with at most one point,
 // optional "e" exponent), correctly rounded: the same double as strtod in the C locale, by the
 // faster std::from_chars wherever that takes the whole text and the value is in range.

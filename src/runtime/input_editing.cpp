@@ -2,6 +2,7 @@
 #include "runtime/input_editing.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -23,12 +24,29 @@ constexpr double kScaleStep = 10.0;
 // characters) and the NUL.
 constexpr size_t kRealTextSize = kRealFieldKept + 32;
 
-bool isWhiteSpace(char c) {
+constexpr bool isWhiteSpace(char c) {
   // The white space of the C locale (blank, \t \n \v \f \r), whatever locale the caller set.
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// What a character of the record means to field collection, as a table: the test runs for
+// every character of every numeric field.
+enum class FieldCharacter : uint8_t { kOrdinary, kRecordEnd, kComma, kBlank };
+constexpr auto kFieldCharacters = [] {
+  std::array<FieldCharacter, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    if (isWhiteSpace(static_cast<char>(c))) table[c] = FieldCharacter::kBlank;
+  }
+  table['\0'] = table['\n'] = FieldCharacter::kRecordEnd;
+  table[','] = FieldCharacter::kComma;
+  return table;
+}();
+
+FieldCharacter fieldCharacter(char c) {
+  return kFieldCharacters[static_cast<unsigned char>(c)];
 }
 
 void setStatus(unit_record* unit, int16_t iostat) {
@@ -240,6 +258,59 @@ double applyScale(double value, int32_t scale) {
   return value;
 }
 
+// Digits from `p` accumulated into `mantissa`; false once it passes what exactDecimal takes.
+bool accumulateDigits(const char*& p, const char* end, uint64_t& mantissa) {
+  for (; p < end && isDigit(*p); ++p) {
+    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    if (mantissa > kLargestExactMantissa) return false;
+  }
+  return true;
+}
+
+// The everyday field ([sign] digits [. digits] [exponent], digits as exactDecimal takes them)
+// converted straight from the field, without building the decimal text. False for anything
+// else, malformed fields included, which the general conversion below then takes.
+bool convertPlainField(std::string_view field, char code, int32_t digits, RealField& result) {
+  const char* p = field.data();
+  const char* end = p + field.size();
+  const bool negative = *p == '-';
+  if (isSign(*p)) ++p;
+  const char* mantissaStart = p;
+  uint64_t mantissa = 0;
+  if (!accumulateDigits(p, end, mantissa)) return false;
+  const char* integerEnd = p;
+  const bool point = p < end && *p == '.';
+  if (point && !accumulateDigits(++p, end, mantissa)) return false;
+  const int64_t fractionDigits = point ? p - integerEnd - 1 : 0;
+  const bool atEnd = p == end;
+  int64_t exponent = 0;
+  if (!atEnd) {
+    if (p == mantissaStart) return false;  // an exponent without a mantissa: malformed
+    bool exponentNegative = *p == '-';
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+      ++p;
+      if (p < end && isSign(*p)) exponentNegative = *p++ == '-';
+    } else if (isSign(*p)) {
+      ++p;
+    } else {
+      return false;
+    }
+    if (p == end) return false;
+    for (; p < end && isDigit(*p); ++p) {
+      exponent = exponent * 10 + (*p - '0');
+      if (exponent > kExponentLimit) return false;
+    }
+    if (p != end) return false;
+    if (exponentNegative) exponent = -exponent;
+  }
+  const int64_t impliedShift = (!point && (code != 'F' || atEnd) && digits > 0) ? digits : 0;
+  if (!exactDecimal(mantissa, exponent - impliedShift - fractionDigits, negative, result.value)) {
+    return false;
+  }
+  result.exponent = !atEnd;
+  return true;
+}
+
 }  // namespace
 
 bool startItem(unit_record* unit, edit_descriptor* descriptor) {
@@ -257,16 +328,31 @@ void collectField(unit_record* unit, int32_t width, size_t kept, Field& field) {
   // The part of the field that lies in the record, taken without the end-of-record rules; the
   // loop below takes over at the end of the record.
   if (unit->iostat == 0 && width > 0) {
-    const char* limit = unit->cursor + std::min<int64_t>(width, unit->record_end - unit->cursor);
-    for (; unit->cursor < limit && *unit->cursor != '\0' && *unit->cursor != '\n'; ++position) {
-      char c = *unit->cursor++;
-      if (c == ',') return;
-      if (isWhiteSpace(c)) {
-        if (field.empty() || !blankAsZero) continue;
+    // A local cursor: the unit's would be reloaded after every character stored.
+    char* start = unit->cursor;
+    const char* limit = start + std::min<int64_t>(width, unit->record_end - start);
+    char* p = start;
+    // The size in a local too: a store into the text could otherwise change the field's own.
+    char* text = field.storage();
+    std::size_t size = field.size();
+    for (; p < limit; ++p) {
+      char c = *p;
+      const FieldCharacter kind = fieldCharacter(c);
+      if (kind == FieldCharacter::kRecordEnd) break;
+      if (kind == FieldCharacter::kComma) break;
+      if (kind == FieldCharacter::kBlank) {
+        if (size == 0 || !blankAsZero) continue;
         c = '0';
       }
-      if (field.size() < kept) field.append(c);
+      if (size < kept) text[size++] = c;
     }
+    field.resize(size);
+    if (p < limit && fieldCharacter(*p) == FieldCharacter::kComma) {
+      unit->cursor = p + 1;
+      return;
+    }
+    unit->cursor = p;
+    position = static_cast<int32_t>(p - start);
   }
   for (; position < width; ++position) {
     if (inBlankPadding(unit)) {  // the rest of the field is blanks
@@ -345,7 +431,7 @@ uint64_t readLogical(unit_record* unit, edit_descriptor* descriptor) {
 RealField convertRealField(std::string_view field, char code, int32_t digits) {
   RealField result{0.0, false, false};
   field = field.substr(0, kRealFieldKept);
-  if (field.empty()) return result;
+  if (field.empty() || convertPlainField(field, code, digits, result)) return result;
   size_t i = isSign(field[0]) ? 1 : 0;
   size_t mantissaStart = i;
   int points = 0;

@@ -29,6 +29,9 @@ class Field {
   char operator[](std::size_t i) const { return text_[i]; }
   std::string_view view() const { return {text_, size_}; }
   void append(char c) { text_[size_++] = c; }
+  // For collection loops that keep the size in a register: the storage, then the new size.
+  char* storage() { return text_; }
+  void resize(std::size_t size) { size_ = size; }
 
  private:
   char text_[kOtherFieldKept];

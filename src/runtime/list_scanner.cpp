@@ -282,6 +282,26 @@ void readValue(char* destination, std::size_t maxLength, bool keep) {
   consumeIf(',');
 }
 
+bool peekPlainValue(std::size_t maxLength, const char*& begin, const char*& end) {
+  Scanner& s = moduleScanner;
+  if (s.repeatCount > 0) return false;
+  skipWhiteSpace();
+  begin = s.position;
+  end = begin;
+  while (!endsUnquotedValue(*end)) ++end;
+  const std::size_t length = static_cast<std::size_t>(end - begin);
+  // A repeat factor's "*" and a quote stay inside the run and fail the conversion.
+  return length > 0 && length <= maxLength;
+}
+
+void finishPlainValue(const char* end) {
+  Scanner& s = moduleScanner;
+  s.position = end;
+  skipBlanks();
+  s.repeatCount = 0;
+  consumeIf(',');
+}
+
 bool parseConversion(const char*& cursor, Conversion& conversion) {
   conversion = Conversion{};
   if (*cursor == 'A') {

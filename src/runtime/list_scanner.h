@@ -56,6 +56,13 @@ void readUnquotedText(char* destination, std::size_t maxLength);
 // null value leaves the destination unchanged; a slash always empties it.
 void readValue(char* destination, std::size_t maxLength, bool keep);
 
+// The next value read where it lies, for a conversion that needs no copy: true, with the value
+// text in [begin, end), when it is unquoted, of at most `maxLength` characters and not preceded
+// by a repeat factor (a pending one included). Consumes only white space before the value.
+bool peekPlainValue(std::size_t maxLength, const char*& begin, const char*& end);
+// Consumes the value that peekPlainValue found, as readValue would have.
+void finishPlainValue(const char* end);
+
 // A conversion of the control string: "%", optional "A", optional size letter, letter.
 struct Conversion {
   bool array = false;

@@ -121,11 +121,66 @@ const char* copyExponentStarter(const char* from, RealText& to) {
   }
 }
 
+// Digits from `from` accumulated into `mantissa`; false once it passes what exactDecimal takes.
+bool accumulateDigits(const char*& from, const char* end, std::uint64_t& mantissa,
+                      std::int64_t& count) {
+  for (; from < end && isDigit(*from); ++from, ++count) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*from - '0');
+    if (mantissa > nuvex::runtime::kLargestExactMantissa) return false;
+  }
+  return true;
+}
+
+// Exponents read by the one-pass conversion; longer ones take the general road.
+constexpr std::int64_t kShortExponentLimit = 10000;
+
+// The exponent after the mantissa (D, E, a bare sign, or none) into `exponent`; false when it
+// is anything else or has no digits, for the general road to convert and report.
+bool shortExponent(const char* rest, const char* end, std::int64_t& exponent) {
+  exponent = 0;
+  if (rest == end) return true;
+  bool negative = *rest == '-';
+  if (*rest == 'e' || *rest == 'E' || *rest == 'd' || *rest == 'D') {
+    ++rest;
+    if (rest < end && isSign(*rest)) negative = *rest++ == '-';
+  } else if (isSign(*rest)) {
+    ++rest;
+  } else {
+    return false;
+  }
+  if (rest == end || !isDigit(*rest)) return false;
+  for (; rest < end && isDigit(*rest); ++rest) {
+    exponent = exponent * 10 + (*rest - '0');
+    if (exponent > kShortExponentLimit) return false;
+  }
+  if (negative) exponent = -exponent;
+  return rest == end;
+}
+
+// The everyday real constant [text, end) converted in one pass, without a copy of its text:
+// digits that exactDecimal takes and a short exponent. False for any other text.
+bool shortRealValue(const char* text, const char* end, double& value) {
+  const bool negative = *text == '-';
+  const char* rest = text + (isSign(*text) ? 1 : 0);
+  std::uint64_t mantissa = 0;
+  std::int64_t integerDigits = 0;
+  std::int64_t fractionDigits = 0;
+  if (!accumulateDigits(rest, end, mantissa, integerDigits)) return false;
+  if (rest < end && *rest == '.') {
+    ++rest;
+    if (!accumulateDigits(rest, end, mantissa, fractionDigits)) return false;
+  }
+  std::int64_t exponent = 0;
+  if (integerDigits + fractionDigits == 0 || !shortExponent(rest, end, exponent)) return false;
+  return nuvex::runtime::exactDecimal(mantissa, exponent - fractionDigits, negative, value);
+}
+
 // A Fortran real constant (optional sign, digits with one point, optional exponent with D, E, a
 // bare sign, or none) converted as strtod would. Only that constant is converted, so trailing
 // text cannot turn it into something else (a hexadecimal or an infinity); such text is reported.
 // A plus sign is left out: it changes nothing and the faster conversion does not take it.
 double realValue(const char* text) {
+  if (double value = 0.0; shortRealValue(text, text + std::strlen(text), value)) return value;
   if (const char* end = plainConstantEnd(text)) {
     const char* start = text + (*text == '+' ? 1 : 0);
     return nuvex::runtime::decimalValue(start, static_cast<std::size_t>(end - start));
@@ -149,6 +204,14 @@ double realValue(const char* text) {
 
 template <typename Real>
 void readReal(Real& item) {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (double value = 0.0;
+      peekPlainValue(kNumericValueLength, begin, end) && shortRealValue(begin, end, value)) {
+    item = static_cast<Real>(value);
+    finishPlainValue(end);
+    return;
+  }
   NumericText text;
   readValue(text, kNumericValueLength, false);
   if (text[0] != '\0') item = static_cast<Real>(realValue(text));
