@@ -20,12 +20,6 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Digits accumulated while they fit; false once the value would pass 2^53.
-bool accumulate(std::uint64_t& value, char digit) {
-  value = value * kDecimalBase + static_cast<std::uint64_t>(digit - '0');
-  return value <= kLargestExactMantissa;
-}
-
 // The short texts of everyday input: a mantissa of at most 2^53 and a power of ten that a
 // double holds exactly. Then mantissa and power are both exact and one IEEE multiplication or
 // division rounds correctly (Clinger's fast path), so the result is strtod's to the last bit.
@@ -34,15 +28,15 @@ bool convertShortText(const char* p, const char* end, double& out) {
   const bool negative = p < end && *p == '-';
   if (negative) ++p;
   std::uint64_t mantissa = 0;
+  const char* integerStart = p;
+  if (!accumulateExactDigits(p, end, mantissa)) return false;
+  bool anyDigit = p != integerStart;
   int exponent = 0;
-  bool anyDigit = false;
-  for (; p < end && isDigit(*p); ++p, anyDigit = true) {
-    if (!accumulate(mantissa, *p)) return false;
-  }
   if (p < end && *p == '.') {
-    for (++p; p < end && isDigit(*p); ++p, anyDigit = true, --exponent) {
-      if (!accumulate(mantissa, *p)) return false;
-    }
+    const char* fractionStart = ++p;
+    if (!accumulateExactDigits(p, end, mantissa)) return false;
+    anyDigit = anyDigit || p != fractionStart;
+    exponent = -static_cast<int>(p - fractionStart);
   }
   if (!anyDigit) return false;
   if (p < end && (*p == 'e' || *p == 'E')) {
@@ -62,6 +56,35 @@ bool convertShortText(const char* p, const char* end, double& out) {
 }
 
 }  // namespace
+
+bool accumulateExactDigits(const char*& p, const char* end, std::uint64_t& mantissa) {
+  for (; p < end && isDigit(*p); ++p) {
+    mantissa = mantissa * kDecimalBase + static_cast<std::uint64_t>(*p - '0');
+    if (mantissa > kLargestExactMantissa) return false;
+  }
+  return true;
+}
+
+bool fortranExponent(const char* p, const char* end, std::int64_t& exponent) {
+  exponent = 0;
+  if (p == end) return true;
+  bool negative = *p == '-';
+  if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+    ++p;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  } else if (*p == '+' || *p == '-') {
+    ++p;
+  } else {
+    return false;
+  }
+  if (p == end || !isDigit(*p)) return false;
+  for (; p < end && isDigit(*p); ++p) {
+    exponent = exponent * static_cast<std::int64_t>(kDecimalBase) + (*p - '0');
+    if (exponent > kExponentCap) return false;
+  }
+  if (negative) exponent = -exponent;
+  return p == end;
+}
 
 bool exactDecimal(std::uint64_t mantissa, std::int64_t exponent, bool negative, double& out) {
   double value = static_cast<double>(mantissa);

@@ -15,6 +15,16 @@ bool exactDecimal(std::uint64_t mantissa, std::int64_t exponent, bool negative, 
 // The largest mantissa exactDecimal takes: digits may be accumulated while they stay below it.
 inline constexpr std::uint64_t kLargestExactMantissa = std::uint64_t{1} << 53;
 
+// Digits from `p` accumulated into `mantissa` while it stays within kLargestExactMantissa; `p` is
+// left after the last digit read. False once the mantissa would pass it.
+bool accumulateExactDigits(const char*& p, const char* end, std::uint64_t& mantissa);
+
+// The exponent of a Fortran real constant, from just after its mantissa to `end`: nothing (0), or
+// D or E in either case with an optional sign, or a bare sign, followed by digits. False for any
+// other text and for exponents too long to matter to a double, which the general conversion then
+// takes.
+bool fortranExponent(const char* p, const char* end, std::int64_t& exponent);
+
 // The value of a NUL-terminated decimal text (optional sign, digits with at most one point,
 // optional "e" exponent), correctly rounded: the same double as strtod in the C locale, by the
 // faster std::from_chars wherever that takes the whole text and the value is in range.

@@ -258,15 +258,6 @@ double applyScale(double value, int32_t scale) {
   return value;
 }
 
-// Digits from `p` accumulated into `mantissa`; false once it passes what exactDecimal takes.
-bool accumulateDigits(const char*& p, const char* end, uint64_t& mantissa) {
-  for (; p < end && isDigit(*p); ++p) {
-    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    if (mantissa > kLargestExactMantissa) return false;
-  }
-  return true;
-}
-
 // The everyday field ([sign] digits [. digits] [exponent], digits as exactDecimal takes them)
 // converted straight from the field, without building the decimal text. False for anything
 // else, malformed fields included, which the general conversion below then takes.
@@ -277,32 +268,15 @@ bool convertPlainField(std::string_view field, char code, int32_t digits, RealFi
   if (isSign(*p)) ++p;
   const char* mantissaStart = p;
   uint64_t mantissa = 0;
-  if (!accumulateDigits(p, end, mantissa)) return false;
+  if (!accumulateExactDigits(p, end, mantissa)) return false;
   const char* integerEnd = p;
   const bool point = p < end && *p == '.';
-  if (point && !accumulateDigits(++p, end, mantissa)) return false;
+  if (point && !accumulateExactDigits(++p, end, mantissa)) return false;
   const int64_t fractionDigits = point ? p - integerEnd - 1 : 0;
   const bool atEnd = p == end;
+  if (!atEnd && p == mantissaStart) return false;  // an exponent without a mantissa: malformed
   int64_t exponent = 0;
-  if (!atEnd) {
-    if (p == mantissaStart) return false;  // an exponent without a mantissa: malformed
-    bool exponentNegative = *p == '-';
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-      ++p;
-      if (p < end && isSign(*p)) exponentNegative = *p++ == '-';
-    } else if (isSign(*p)) {
-      ++p;
-    } else {
-      return false;
-    }
-    if (p == end) return false;
-    for (; p < end && isDigit(*p); ++p) {
-      exponent = exponent * 10 + (*p - '0');
-      if (exponent > kExponentLimit) return false;
-    }
-    if (p != end) return false;
-    if (exponentNegative) exponent = -exponent;
-  }
+  if (!fortranExponent(p, end, exponent)) return false;
   const int64_t impliedShift = (!point && (code != 'F' || atEnd) && digits > 0) ? digits : 0;
   if (!exactDecimal(mantissa, exponent - impliedShift - fractionDigits, negative, result.value)) {
     return false;

@@ -121,57 +121,24 @@ const char* copyExponentStarter(const char* from, RealText& to) {
   }
 }
 
-// Digits from `from` accumulated into `mantissa`; false once it passes what exactDecimal takes.
-bool accumulateDigits(const char*& from, const char* end, std::uint64_t& mantissa,
-                      std::int64_t& count) {
-  for (; from < end && isDigit(*from); ++from, ++count) {
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*from - '0');
-    if (mantissa > nuvex::runtime::kLargestExactMantissa) return false;
-  }
-  return true;
-}
-
-// Exponents read by the one-pass conversion; longer ones take the general road.
-constexpr std::int64_t kShortExponentLimit = 10000;
-
-// The exponent after the mantissa (D, E, a bare sign, or none) into `exponent`; false when it
-// is anything else or has no digits, for the general road to convert and report.
-bool shortExponent(const char* rest, const char* end, std::int64_t& exponent) {
-  exponent = 0;
-  if (rest == end) return true;
-  bool negative = *rest == '-';
-  if (*rest == 'e' || *rest == 'E' || *rest == 'd' || *rest == 'D') {
-    ++rest;
-    if (rest < end && isSign(*rest)) negative = *rest++ == '-';
-  } else if (isSign(*rest)) {
-    ++rest;
-  } else {
-    return false;
-  }
-  if (rest == end || !isDigit(*rest)) return false;
-  for (; rest < end && isDigit(*rest); ++rest) {
-    exponent = exponent * 10 + (*rest - '0');
-    if (exponent > kShortExponentLimit) return false;
-  }
-  if (negative) exponent = -exponent;
-  return rest == end;
-}
-
 // The everyday real constant [text, end) converted in one pass, without a copy of its text:
 // digits that exactDecimal takes and a short exponent. False for any other text.
 bool shortRealValue(const char* text, const char* end, double& value) {
   const bool negative = *text == '-';
   const char* rest = text + (isSign(*text) ? 1 : 0);
   std::uint64_t mantissa = 0;
-  std::int64_t integerDigits = 0;
+  const char* integerStart = rest;
+  if (!nuvex::runtime::accumulateExactDigits(rest, end, mantissa)) return false;
+  std::int64_t digits = rest - integerStart;
   std::int64_t fractionDigits = 0;
-  if (!accumulateDigits(rest, end, mantissa, integerDigits)) return false;
   if (rest < end && *rest == '.') {
-    ++rest;
-    if (!accumulateDigits(rest, end, mantissa, fractionDigits)) return false;
+    const char* fractionStart = ++rest;
+    if (!nuvex::runtime::accumulateExactDigits(rest, end, mantissa)) return false;
+    fractionDigits = rest - fractionStart;
+    digits += fractionDigits;
   }
   std::int64_t exponent = 0;
-  if (integerDigits + fractionDigits == 0 || !shortExponent(rest, end, exponent)) return false;
+  if (digits == 0 || !nuvex::runtime::fortranExponent(rest, end, exponent)) return false;
   return nuvex::runtime::exactDecimal(mantissa, exponent - fractionDigits, negative, value);
 }
 
