@@ -57,35 +57,6 @@ bool convertShortText(const char* p, const char* end, double& out) {
 
 }  // namespace
 
-bool accumulateExactDigits(const char*& p, const char* end, std::uint64_t& mantissa) {
-  for (; p < end && isDigit(*p); ++p) {
-    mantissa = mantissa * kDecimalBase + static_cast<std::uint64_t>(*p - '0');
-    if (mantissa > kLargestExactMantissa) return false;
-  }
-  return true;
-}
-
-bool fortranExponent(const char* p, const char* end, std::int64_t& exponent) {
-  exponent = 0;
-  if (p == end) return true;
-  bool negative = *p == '-';
-  if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-    ++p;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  } else if (*p == '+' || *p == '-') {
-    ++p;
-  } else {
-    return false;
-  }
-  if (p == end || !isDigit(*p)) return false;
-  for (; p < end && isDigit(*p); ++p) {
-    exponent = exponent * static_cast<std::int64_t>(kDecimalBase) + (*p - '0');
-    if (exponent > kExponentCap) return false;
-  }
-  if (negative) exponent = -exponent;
-  return p == end;
-}
-
 bool exactDecimal(std::uint64_t mantissa, std::int64_t exponent, bool negative, double& out) {
   double value = static_cast<double>(mantissa);
   if (mantissa != 0) {
