@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 linux=${1:-build/release/bench/batch_rate}
 windows=${2:-build/windows/bin/batch_rate.exe}
-prefix=${3:-build/windows/wineprefix}
+prefix=$(realpath -m "${3:-build/windows/wineprefix}")  # Wine wants it absolute
 runs=${RUNS:-3}
 target=1.20
 for program in "$linux" "$windows"; do
