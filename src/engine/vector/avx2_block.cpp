@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "engine/batch.h"
+#include "engine/datum_chain.h"
 #include "engine/geodetic_tables.h"
 #include "engine/linear_shifts.h"
 #include "engine/polynomial_shifts.h"
@@ -114,6 +116,12 @@ Vec select(Vec condition, Vec ifTrue, Vec ifFalse) {
           _mm256_blendv_pd(ifFalse.hi, ifTrue.hi, condition.hi)};
 }
 
+// Lanes where both conditions hold.
+VECTOR_CODE
+Vec both(Vec a, Vec b) {
+  return {_mm256_and_pd(a.lo, b.lo), _mm256_and_pd(a.hi, b.hi)};
+}
+
 VECTOR_CODE
 Vec absolute(Vec v) {
   const __m256d sign = _mm256_set1_pd(-0.0);
@@ -155,13 +163,6 @@ Mask withinMagnitude(Vec v, double limit) {
 VECTOR_CODE
 Mask nearWholeNumber(Vec v) {
   return maskOf(compare<_CMP_LT_OQ>(absolute(v - rounded(v)), splat(kDecisionMargin)));
-}
-
-VECTOR_CODE
-LaneArray lanes(Vec v) {
-  LaneArray values;
-  store(values.data(), v);
-  return values;
 }
 
 // Per-system constants of the series, broadcast once per block.
@@ -466,21 +467,113 @@ Mask nearRegionEdge(const Geographic& point) {
          nearWholeNumber((point.latitude - splat(kRegionBSouthEdge)) * rows);
 }
 
-// Chooses the route of the first lane still on the vector path and moves the point along it;
-// returns the lanes that take another route or none (they go to the scalar path).
+// ---- Routes, lane by lane ----------------------------------------------------------------------
+//
+// The lanes of a block may take different routes (a register is rarely sorted). Each route that
+// some lane takes is run on the whole block, and every lane keeps the result of its own route:
+// a route is a handful of polynomial or linear terms, far cheaper than a lane on the scalar path.
+// A step kind is served here as soon as evaluateStep knows it; a route table with more kinds, or
+// more routes per pair, needs nothing else.
+
+// The lanes of a block whose bits are set in lanes, as a selector for select().
 VECTOR_CODE
-Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
-  const LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
-  const Route* blockRoute = nullptr;
-  Mask otherLanes = 0;
-  for (std::size_t k = 0; k < kVectorLanes; ++k) {
-    if ((vectorLanes & (1u << k)) == 0) continue;
-    const Route* route = routeOfPoint(plan, latitude[k], longitude[k]);
-    if (blockRoute == nullptr) blockRoute = route;
-    if (route == nullptr || route != blockRoute) otherLanes |= 1u << k;
+Vec laneSelector(Mask lanes) {
+  const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(lanes));
+  const __m256i lo = _mm256_setr_epi64x(1, 2, 4, 8), hi = _mm256_setr_epi64x(16, 32, 64, 128);
+  return {_mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, lo), lo)),
+          _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, hi), hi))};
+}
+
+VECTOR_CODE
+__m256i wholeNumbers(Vec v) {
+  return _mm256_set_m128i(_mm256_cvttpd_epi32(v.hi), _mm256_cvttpd_epi32(v.lo));
+}
+
+// The lanes inside a region mask: the cell index exactly as the scalar lookup forms it (offset
+// truncated in double, checked in double before any conversion), then the cell's bit.
+VECTOR_CODE
+Mask insideRegion(const RegionBits& region, const Geographic& point) {
+  const Vec column =
+      truncated(splat(kColumnsPerDegree) * (point.longitude - splat(region.westEdge)));
+  const Vec row = truncated(splat(kRowsPerDegree) * (point.latitude - splat(region.southEdge)));
+  const Vec zero = splat(0.0);
+  const Vec onGrid = both(
+      both(compare<_CMP_GE_OQ>(column, zero), compare<_CMP_LT_OQ>(column, splat(region.columns))),
+      both(compare<_CMP_GE_OQ>(row, zero), compare<_CMP_LT_OQ>(row, splat(region.rows))));
+  const Mask cellLanes = maskOf(onGrid);
+  if (cellLanes == 0) return 0;
+  // Lanes off the grid read row 0, column 0: the gather stays within the table.
+  const __m256i rows = wholeNumbers(select(onGrid, row, zero));
+  const __m256i columns = wholeNumbers(select(onGrid, column, zero));
+  const __m256i words =
+      _mm256_i32gather_epi32(reinterpret_cast<const int*>(region.rowBits), rows, sizeof(int));
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i bit = _mm256_and_si256(_mm256_srlv_epi32(words, columns), one);
+  const auto inside =
+      static_cast<Mask>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(bit, one))));
+  return inside & cellLanes;
+}
+
+inline constexpr std::size_t kMaxBlockRoutes = kVectorLanes;
+
+// The routes the lanes of a block take: route[i] for the lanes of lanes[i], none for the lanes
+// without a path.
+struct BlockRoutes {
+  std::size_t count = 0;
+  std::array<const Route*, kMaxBlockRoutes> route{};
+  std::array<Mask, kMaxBlockRoutes> lanes{};
+  Mask none = 0;
+
+  void add(const Route* r, Mask laneBits) {
+    if (laneBits == 0) return;
+    if (r == nullptr) {
+      none |= laneBits;
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (route[i] == r) {
+        lanes[i] |= laneBits;
+        return;
+      }
+    }
+    route[count] = r;
+    lanes[count] = laneBits;
+    ++count;
   }
-  if (blockRoute != nullptr) shiftAlong(plan, *blockRoute, point);
-  return otherLanes;
+};
+
+// routeOfPoint for the given lanes: region A first, then B, then what lies outside both.
+VECTOR_CODE
+BlockRoutes routesOfLanes(const ChainPlan& plan, const Geographic& point, Mask lanes) {
+  BlockRoutes routes;
+  if (plan.pair == nullptr) {
+    routes.none = lanes;
+    return routes;
+  }
+  const Mask inA = insideRegion(regionBitsA(), point) & lanes;
+  const Mask inB = insideRegion(regionBitsB(), point) & lanes & ~inA;
+  routes.add(&plan.pair->regionA, inA);
+  routes.add(&plan.pair->regionB, inB);
+  routes.add(plan.routeAOutsideRegions ? &plan.pair->regionA : nullptr, lanes & ~(inA | inB));
+  return routes;
+}
+
+// Moves every lane along its own route. Lanes outside all groups keep garbage and must not be
+// served.
+VECTOR_CODE
+void shiftByRoutes(const ChainPlan& plan, const BlockRoutes& routes, Geographic& point) {
+  if (routes.count == 1) {
+    shiftAlong(plan, *routes.route[0], point);
+    return;
+  }
+  const Geographic start = point;
+  for (std::size_t i = 0; i < routes.count; ++i) {
+    Geographic moved = start;
+    shiftAlong(plan, *routes.route[i], moved);
+    const Vec mine = laneSelector(routes.lanes[i]);
+    point.latitude = select(mine, moved.latitude, point.latitude);
+    point.longitude = select(mine, moved.longitude, point.longitude);
+  }
 }
 
 struct Block {
@@ -544,8 +637,12 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     vectorLanes = withinMagnitude(xIn, kMaxLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
 
+  Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (!plan.chain.sameSystem && vectorLanes != 0) {
-    vectorLanes &= ~shiftDatum(plan.chain, point, vectorLanes);
+    const BlockRoutes routes = routesOfLanes(plan.chain, point, vectorLanes);
+    noPathLanes = routes.none;
+    vectorLanes &= ~routes.none;
+    if (routes.count != 0) shiftByRoutes(plan.chain, routes, point);
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
@@ -570,15 +667,27 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   }
 
   std::size_t converted = 0;
-  if (vectorLanes != 0) {
+  const Mask servedLanes = vectorLanes | noPathLanes;
+  if (servedLanes != 0) {
+    if (noPathLanes != 0) {
+      const Vec noPath = laneSelector(noPathLanes);
+      const Vec nan = splat(std::numeric_limits<double>::quiet_NaN());
+      xResult = select(noPath, nan, xResult);
+      yResult = select(noPath, nan, yResult);
+      zoneResult = select(noPath, splat(0.0), zoneResult);
+    }
     store(xOut, xResult);
     store(yOut, yResult);
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
-    if (status != nullptr) std::fill_n(status, kVectorLanes, kPointDone);
+    if (status != nullptr) {
+      for (std::size_t k = 0; k < kVectorLanes; ++k) {
+        status[k] = (noPathLanes & (1u << k)) != 0 ? kPointNoPath : kPointDone;
+      }
+    }
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
   }
   return converted +
-         convertOnScalarPath(plan, in, kAllLanes & ~vectorLanes, xOut, yOut, zoneOut, status);
+         convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut, zoneOut, status);
 }
 
 }  // namespace
