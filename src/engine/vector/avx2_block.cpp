@@ -581,9 +581,13 @@ struct Block {
   std::array<int, kVectorLanes> zone;
 };
 
+thread_local std::size_t scalarLanes = 0;  // for scalarLanesOfBlocksForTesting
+
 // Redoes the given lanes on the scalar path (from the inputs as they were before any store).
 std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, unsigned which,
                                 double* xOut, double* yOut, int* zoneOut, int* status) {
+  if (which == 0) return 0;
+  scalarLanes += static_cast<std::size_t>(__builtin_popcount(which));
   std::size_t converted = 0;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
@@ -691,6 +695,10 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
 }
 
 }  // namespace
+
+std::size_t scalarLanesOfBlocksForTesting() {
+  return scalarLanes;
+}
 
 bool avx2BlockSupported() {
   static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
