@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "engine/batch.h"
 #include "engine/datum_chain.h"
@@ -406,14 +407,21 @@ PowerVector powersOf(Vec base) {
   return p;
 }
 
-template <std::size_t Count>
-VECTOR_CODE Vec sparseSum(const std::array<SparseTerm, Count>& terms, const PowerVector& u,
-                          const PowerVector& v) {
+// The sum in the table's order, unfolded at compile time: every power is a register, not a
+// lookup.
+template <const auto& Terms, std::size_t... Index>
+VECTOR_CODE Vec sparseSum(const PowerVector& u, const PowerVector& v,
+                          std::index_sequence<Index...>) {
   Vec sum = splat(0.0);
-  for (const SparseTerm& term : terms) {
-    sum = sum + splat(term.coefficient) * u.power[term.uPower] * v.power[term.vPower];
-  }
+  ((sum = sum + splat(Terms[Index].coefficient) * u.power[Terms[Index].uPower] *
+                    v.power[Terms[Index].vPower]),
+   ...);
   return sum;
+}
+
+template <const auto& Terms>
+VECTOR_CODE Vec sparseSum(const PowerVector& u, const PowerVector& v) {
+  return sparseSum<Terms>(u, v, std::make_index_sequence<Terms.size()>());
 }
 
 VECTOR_CODE
@@ -421,7 +429,7 @@ Shift shift23(Vec latitude, Vec longitude) {
   const PowerVector u = powersOf((latitude - splat(kShift23OriginLatitude)) * splat(kShift23Scale));
   const PowerVector v =
       powersOf((longitude - splat(kShift23OriginLongitude)) * splat(kShift23Scale));
-  return {sparseSum(kShift23Latitude, u, v), sparseSum(kShift23Longitude, u, v)};
+  return {sparseSum<kShift23Latitude>(u, v), sparseSum<kShift23Longitude>(u, v)};
 }
 
 VECTOR_CODE
