@@ -692,8 +692,9 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     store(yOut, yResult);
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
     if (status != nullptr) {
-      for (std::size_t k = 0; k < kVectorLanes; ++k) {
-        status[k] = (noPathLanes & (1u << k)) != 0 ? kPointNoPath : kPointDone;
+      std::fill_n(status, kVectorLanes, kPointDone);
+      for (Mask lanes = noPathLanes; lanes != 0; lanes &= lanes - 1) {
+        status[__builtin_ctz(lanes)] = kPointNoPath;
       }
     }
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
