@@ -2,9 +2,11 @@
 // chain, zone choice, projection), with SLEEF's vector sine and cosine and the same tables the
 // scalar routines read. Compiled with AVX2 and FMA; run only where the processor has both.
 //
+// The lanes of a block may take different routes of the datum chain; each lane gets its own (see
+// "Routes, lane by lane"), and a lane without a path is marked here as the scalar path marks it.
 // The vector series round differently from the scalar ones (by far less than a micrometre), so a
 // lane whose discrete decisions (region cell, zone) could tip on that difference is handed to the
-// scalar path, as are lanes without a path and lanes outside the range the series serve.
+// scalar path, as are non-finite lanes and lanes outside the range the series serve.
 #include <immintrin.h>
 
 #include <algorithm>
