@@ -1,5 +1,6 @@
-// The cell grid of the two region masks: cell size and the masks' edges. The lookups and the
-// vector path's edge guard read them from here.
+// The cell grid of the two region masks: cell size and the masks' edges, which the lookups and the
+// vector path's edge guard read from here, and the masks' inside cells as bits for the vector
+// path's lookups.
 #pragma once
 
 #include <cstdint>

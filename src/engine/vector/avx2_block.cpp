@@ -482,8 +482,9 @@ Mask nearRegionEdge(const Geographic& point) {
 // The lanes of a block may take different routes (a register is rarely sorted). Each route that
 // some lane takes is run on the whole block, and every lane keeps the result of its own route:
 // a route is a handful of polynomial or linear terms, far cheaper than a lane on the scalar path.
-// A step kind is served here as soon as evaluateStep knows it; a route table with more kinds, or
-// more routes per pair, needs nothing else.
+// A route is a list of steps, so a new step kind is served here as soon as evaluateStep knows it,
+// and more routes per pair need nothing but the chooser: routesOfLanes mirrors routeOfPoint, and
+// routes chosen by another rule get a chooser of their own that fills BlockRoutes the same way.
 
 // The lanes of a block whose bits are set in lanes, as a selector for select().
 VECTOR_CODE
