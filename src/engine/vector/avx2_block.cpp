@@ -378,22 +378,28 @@ struct Shift {
   Vec latitude, longitude;
 };
 
+// The complete polynomial in POLTERMS order, in Horner form: for each power j of y (highest first)
+// the polynomial in x of the terms x^i y^j, then those in y. It needs no products of powers, and
+// rounds within a few units of the terms' size (arc seconds): far below the paths' tolerance.
 VECTOR_CODE
-Vec weightedSum(const PolyVector& coefficients, const Vec (&terms)[kPolyTermCount]) {
+Vec hornerSum(const PolyVector& coefficients, Vec x, Vec y) {
   Vec sum = splat(0.0);
-  for (int k = 1; k <= kPolyTermCount; ++k) sum = sum + splat(coefficients[k]) * terms[k - 1];
+  for (int j = kPolyDegree - 1; j >= 0; --j) {
+    // 1-based index of the term y^j: after the kPolyDegree - k terms of every lower power k.
+    const int first = 1 + j * kPolyDegree - j * (j - 1) / 2;
+    const int highest = kPolyDegree - 1 - j;  // of x beside y^j
+    Vec inX = splat(coefficients[first + highest]);
+    for (int i = highest - 1; i >= 0; --i) inX = inX * x + splat(coefficients[first + i]);
+    sum = sum * y + inX;
+  }
   const Vec negligible = compare<_CMP_LT_OQ>(absolute(sum), splat(kNegligibleSum));
   return select(negligible, splat(0.0), sum);
 }
 
 VECTOR_CODE
 Shift shift12(Vec x, Vec y) {
-  const Vec x2 = x * x, x3 = x2 * x, x4 = x3 * x;
-  const Vec y2 = y * y, y3 = y2 * y, y4 = y3 * y;
-  const Vec terms[kPolyTermCount] = {splat(1.0), x,  x2,     x3,      x4, y,      x * y, x2 * y,
-                                     x3 * y,     y2, x * y2, x2 * y2, y3, x * y3, y4};
-  return {splat(0.0) - weightedSum(kShift12Latitude, terms),
-          splat(0.0) - weightedSum(kShift12Longitude, terms)};
+  return {splat(0.0) - hornerSum(kShift12Latitude, x, y),
+          splat(0.0) - hornerSum(kShift12Longitude, x, y)};
 }
 
 // base^0 .. base^9 (a plain array: std::array would drop the vector type's attributes).
