@@ -168,6 +168,13 @@ Mask nearWholeNumber(Vec v) {
   return maskOf(compare<_CMP_LT_OQ>(absolute(v - rounded(v)), splat(kDecisionMargin)));
 }
 
+VECTOR_CODE
+LaneArray lanes(Vec v) {
+  LaneArray values;
+  store(values.data(), v);
+  return values;
+}
+
 // Per-system constants of the series, broadcast once per block.
 struct SeriesRow {
   double a1;  // a * sqrt(1 + e'^2), m: N = a1 / sqrt(1 + eta^2)
@@ -593,6 +600,14 @@ void shiftByRoutes(const ChainPlan& plan, const BlockRoutes& routes, Geographic&
   }
 }
 
+// Moves every lane along its own route; returns the lanes without a path (left where they are).
+VECTOR_CODE
+Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
+  const BlockRoutes routes = routesOfLanes(plan, point, vectorLanes);
+  if (routes.count != 0) shiftByRoutes(plan, routes, point);
+  return routes.none;
+}
+
 struct Block {
   LaneArray x, y;
   std::array<int, kVectorLanes> zone;
@@ -627,8 +642,8 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
   Block in;
-  store(in.x.data(), xIn);
-  store(in.y.data(), yIn);
+  in.x = lanes(xIn);
+  in.y = lanes(yIn);
   for (std::size_t k = 0; k < kVectorLanes; ++k) in.zone[k] = zone != nullptr ? zone[k] : 0;
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
@@ -660,10 +675,8 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (!plan.chain.sameSystem && vectorLanes != 0) {
-    const BlockRoutes routes = routesOfLanes(plan.chain, point, vectorLanes);
-    noPathLanes = routes.none;
-    vectorLanes &= ~routes.none;
-    if (routes.count != 0) shiftByRoutes(plan.chain, routes, point);
+    noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
+    vectorLanes &= ~noPathLanes;
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
