@@ -7,7 +7,8 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
-# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against.
+# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against, and
+# the EPSG definitions the EPSG reference cases are generated from (tests/generators).
 for pkg in libproj-dev proj-bin proj-data; do
   have "$pkg" || needed+=("$pkg")
 done
@@ -15,10 +16,6 @@ done
 # speed comparison in bench/.
 for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask python3-distributed \
   python3-pytest python3-pyproj; do
-  have "$pkg" || needed+=("$pkg")
-done
-# PROJ's tools and EPSG database: the generator of the EPSG reference cases (tests/generators).
-for pkg in proj-bin proj-data; do
   have "$pkg" || needed+=("$pkg")
 done
 if [ ${#needed[@]} -gt 0 ]; then
