@@ -13,6 +13,10 @@ for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask py
   python3-pytest python3-pyproj; do
   have "$pkg" || needed+=("$pkg")
 done
+# PROJ's tools and EPSG database: the generator of the EPSG reference cases (tests/generators).
+for pkg in proj-bin proj-data; do
+  have "$pkg" || needed+=("$pkg")
+done
 if [ ${#needed[@]} -gt 0 ]; then
   echo "setup: installing ${needed[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
