@@ -10,6 +10,7 @@ unchanged: the engine converts positions only.
 
 import numpy as np
 import shapely.geometry as _geometry
+import shapely.wkt as _wkt
 
 from ._nuvex import Transformer, _parse_system_name
 
@@ -64,22 +65,33 @@ _COLLECTIONS = {"MultiPoint": _geometry.MultiPoint, "MultiLineString": _geometry
                 "GeometryCollection": _geometry.GeometryCollection}
 
 
+def _closed(ring):
+    """A converted ring, closed again: its first and last point, equal on input, may have been
+    converted by different paths of the engine (vector and scalar) and differ in the last bit."""
+    ring[-1] = ring[0]
+    return ring
+
+
 def _rebuild(plan, arrays):
     """The geometry of plan (from _gather) with its coordinates taken from the iterator arrays."""
     if not isinstance(plan, tuple):
         return plan  # an empty geometry stays as it is
     kind = plan[0]
     if kind == "Polygon":
-        shell = next(arrays)
-        return _geometry.Polygon(shell, [next(arrays) for _ in range(plan[1])])
+        return _geometry.Polygon(_closed(next(arrays)), [_closed(next(arrays))
+                                                         for _ in range(plan[1])])
+    if kind == "LinearRing":
+        return _geometry.LinearRing(_closed(next(arrays)))
+    if kind == "Point":
+        return _geometry.Point(next(arrays)[0])
     if kind in _SIMPLE:
         return _SIMPLE[kind](next(arrays))
     return _COLLECTIONS[kind]([_rebuild(part, arrays) for part in plan[1]])
 
 
 def _empty_like(geom):
-    kind = geom.geom_type
-    return _geometry.LineString() if kind == "LinearRing" else ({**_SIMPLE, **_COLLECTIONS}[kind])()
+    # From text: shapely 1.8 makes every geometry constructed without coordinates a collection.
+    return _wkt.loads(f"{geom.geom_type.upper()} EMPTY")
 
 
 def convert_geometries(geometries, source, target, *, labels=None, errors="raise", threads=0,
