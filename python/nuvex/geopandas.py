@@ -1,4 +1,4 @@
-"""Conversion of GeoPandas frames (GeoPandas 0.12 and later, shapely 1.8 and later).
+"""Conversion of GeoPandas frames (GeoPandas 0.12 with shapely 1.8, as Debian 12 ships them).
 
 to_crs(gdf, "EPSG:25832") converts every geometry of the frame's active geometry column as
 GeoDataFrame.to_crs does, with the nuvex engine: all coordinates of the frame in one call, on

@@ -1,4 +1,4 @@
-"""Conversion of shapely geometries (shapely 1.8 and later).
+"""Conversion of shapely geometries (shapely 1.8, as Debian 12 ships it).
 
 transform(geom, source, target) converts every point of one geometry: points, lines, rings,
 polygons with their holes, multi-part geometries and geometry collections. nuvex.geopandas uses
@@ -125,7 +125,8 @@ def convert_geometries(geometries, source, target, *, labels=None, errors="raise
     position = 0
     for end in ends.tolist():
         position = _walk(data, position, runs)
-        assert position == end
+        if position != end:
+            raise RuntimeError(f"well-known binary of {end - position} bytes more than read")
     results = [None] * len(geometries)
     if not runs:
         for i, blob in zip(present, blobs):
