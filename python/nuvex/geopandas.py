@@ -7,6 +7,7 @@ the target's. geopandas itself is imported by the caller, not by this module.
 """
 
 from . import shapely as _shapely
+from ._nuvex import Transformer
 
 __all__ = ["to_crs"]
 
@@ -56,8 +57,8 @@ def to_crs(gdf, crs, *, source=None, errors="raise", threads=0, datum=None, grid
     converted = _shapely.convert_geometries(list(geoseries.array), source_name, target_name,
                                             labels=labels, errors=errors, threads=threads,
                                             **options)
-    epsg = _shapely._System(target_name, "target").epsg
-    result_crs = f"EPSG:{epsg}" if epsg else None
+    target_name = Transformer(source_name, target_name, **options).target  # "EPSG:n" or "E:1"
+    result_crs = target_name if target_name.startswith("EPSG:") else None
     geoseries_type = type(geoseries)
     new_geometry = geoseries_type(converted, index=geoseries.index, crs=result_crs,
                                   name=geoseries.name)

@@ -14,32 +14,11 @@ import numpy as np
 import shapely.wkt as _wkt
 from shapely.geos import WKBReader, WKBWriter, lgeos
 
-from ._nuvex import Transformer, _parse_system_name
+from ._nuvex import Transformer
 
 __all__ = ["transform"]
 
 ERRORS = ("raise", "empty")
-
-
-class _System:
-    """A system's name as nuvex reads it: "E:1", "G:3" or "EPSG:n"."""
-
-    def __init__(self, name, role):
-        self.name = name
-        self.text, self.zone, self.zone_width, self.epsg = _parse_system_name(name, role)
-        self.grid = self.text.startswith("E")
-        self.utm = self.grid and self.text[2] in "23"
-
-
-def _transformer(source, target, options):
-    widths = {s.zone_width for s in (source, target) if s.zone_width is not None}
-    if len(widths) > 1:
-        raise ValueError(f"{source.name} and {target.name} need different zone widths")
-    transformer = Transformer(source.text, target.text, zone_width=widths.pop() if widths else 3,
-                              zone=target.zone, **options)
-    # UTM eastings of a projected code are plain: their zone is the code's.
-    zone = source.zone if source.utm else None
-    return transformer, zone
 
 
 # Well-known binary as GEOS writes it (little-endian requested): a byte-order byte, a uint32 type
@@ -114,8 +93,8 @@ def convert_geometries(geometries, source, target, *, labels=None, errors="raise
     """
     if errors not in ERRORS:
         raise ValueError(f"errors must be one of {ERRORS}, not {errors!r}")
-    source, target = _System(source, "source"), _System(target, "target")
-    transformer, zone = _transformer(source, target, options)
+    # A projected EPSG code fixes the zone of its side (and the zone width of system 4).
+    transformer = Transformer(source, target, **options)
     writer, reader = WKBWriter(lgeos, big_endian=False), WKBReader(lgeos)
     present = [i for i, geom in enumerate(geometries) if geom is not None]
     blobs = [writer.write(geometries[i]) for i in present]
@@ -139,7 +118,7 @@ def convert_geometries(geometries, source, target, *, labels=None, errors="raise
     x_at = offsets[point_run] + (np.arange(total) - first_point[point_run]) * strides[point_run]
     values = np.frombuffer(data, dtype=np.uint8)
     x, y = _gathered(values, x_at), _gathered(values, x_at + 8)
-    x_out, y_out, _, status = transformer.transform(x, y, zone, threads)
+    x_out, y_out, _, status = transformer.transform(x, y, None, threads)
     # A ring's last point repeats its first; the two may have been converted by different paths
     # of the engine (vector and scalar), which can differ in the last bit and open the ring.
     closed = rings.astype(bool) & (counts > 0)
@@ -156,7 +135,8 @@ def convert_geometries(geometries, source, target, *, labels=None, errors="raise
         point = failed[0]
         raise ValueError(
             f"{label}: its {geometries[index].geom_type} has a point without a path from "
-            f"{source.name} to {target.name} ({x[point]!r}, {y[point]!r}); {len(bad)} geometries "
+            f"{transformer.source} to {transformer.target} ({x[point]!r}, {y[point]!r}); "
+            f"{len(bad)} geometries "
             "have such points (errors='empty' makes them empty geometries)")
     values[x_at[:, None] + np.arange(8)] = x_out.view(np.uint8).reshape(-1, 8)
     values[x_at[:, None] + np.arange(8, 16)] = y_out.view(np.uint8).reshape(-1, 8)

@@ -469,16 +469,6 @@ PYBIND11_MODULE(_nuvex, module) {
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
              py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 0,
              py::kw_only(), py::arg("out") = py::none());
-  // For the package's geometry helpers: a system's name as (TYPE:SYSTEM text, zone or None,
-  // zone width or None, EPSG code or 0).
-  module.def(
-      "_parse_system_name",
-      [](const std::string& text, const std::string& role) {
-        const nuvex::NamedSystem named = nuvex::parseSystemName(text, role);
-        return py::make_tuple(systemText(named.system), named.zone, named.zoneWidth,
-                              named.epsgCode);
-      },
-      py::arg("text"), py::arg("role"));
   module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = 0);
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));
