@@ -40,7 +40,7 @@ def _output_names(df, out, zone_out, status_out):
 
 
 def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_out"),
-              zone_out="zone_out", status_out="status", zone_width=3, target_zone=None,
+              zone_out="zone_out", status_out="status", zone_width=None, target_zone=None,
               zone_prefix=False, threads=0):
     """Converts two columns of a pandas DataFrame; returns a new DataFrame with four more columns.
 

@@ -229,10 +229,10 @@ py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, co
                         result(results.zone, scalar), result(results.status, scalar));
 }
 
-ArrayConverter makeConverter(const std::string& source, const std::string& target, int zoneWidth,
-                             std::optional<int> zone, bool zonePrefix) {
-  return ArrayConverter(
-      {parseSystem(source, "source"), parseSystem(target, "target"), zoneWidth, zone, zonePrefix});
+ArrayConverter makeConverter(const std::string& source, const std::string& target,
+                             std::optional<int> zoneWidth, std::optional<int> zone,
+                             bool zonePrefix) {
+  return ArrayConverter(namedSettings(source, target, zoneWidth, zone, zonePrefix));
 }
 
 std::string systemNumber(int system) {
@@ -259,8 +259,7 @@ py::tuple fromLL(const py::object& longitude, const py::object& latitude, int sy
 
 std::string describe(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
-  std::string text = "Transformer('" + systemText(settings.from) + "', '" +
-                     systemText(settings.to) +
+  std::string text = "Transformer('" + settings.sourceName + "', '" + settings.targetName +
                      "', zone_width=" + std::to_string(settings.zoneWidth) + ", zone=";
   text += settings.targetZone ? std::to_string(*settings.targetZone) : "None";
   if (settings.zonePrefix) text += ", zone_prefix=True";
@@ -269,7 +268,7 @@ std::string describe(const ArrayConverter& converter) {
 
 py::tuple pickledState(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
-  return py::make_tuple(systemText(settings.from), systemText(settings.to), settings.zoneWidth,
+  return py::make_tuple(settings.sourceName, settings.targetName, settings.zoneWidth,
                         settings.targetZone, settings.zonePrefix);
 }
 
@@ -329,21 +328,27 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
 
 constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
 
-Transformer(source, target, zone_width=3, zone=None, zone_prefix=False)
+Transformer(source, target, zone_width=None, zone=None, zone_prefix=False)
 
 source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
     coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
     latitude in decimal degrees); SYSTEM 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International
     1924 / UTM, 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg. Examples: "E:1",
-    "G:3".
-zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6.
-zone -- zone of grid output for every point; None: each point's zone follows from its longitude.
+    "G:3". Or an EPSG code of one of them (`nuvex list` prints them), e.g. "EPSG:31467" (DHDN /
+    3-degree Gauss-Kruger zone 3), "EPSG:25832" (ETRS89 / UTM zone 32N, converted as WGS84): a
+    projected code is one zone (and zone width); input points of another zone get status -1.
+    Coordinates stay x/y (longitude, latitude; easting, northing) whatever EPSG's axis order.
+zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6; None: 3, or the
+    zone width of an EPSG code.
+zone -- zone of grid output for every point; None: each point's zone follows from its longitude
+    (or is the zone of a projected EPSG target).
     Gauss-Krueger zones are numbered by central meridian / 3 (0 to 119), 6 deg zones 1 to 60.
 zone_prefix -- UTM output eastings (systems 2, 3) carry the zone in their millions, as
     Gauss-Krueger eastings always do (zone 32: 32571666.448 m).
 
-Raises ValueError for an unknown system text, a zone width other than 3 or 6, or a zone the
-target grid does not have. A Transformer is immutable, may be shared between threads and can be
+Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
+zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
+zone prefix that contradicts an EPSG code. A Transformer is immutable, may be shared between threads and can be
 pickled (e.g. sent to Dask workers).)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
@@ -439,17 +444,17 @@ PYBIND11_MODULE(_nuvex, module) {
 
   py::class_<ArrayConverter>(module, "Transformer", kTransformerDoc)
       .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
-           py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("zone") = py::none(),
+           py::arg("zone_width") = py::none(), py::arg("zone") = py::none(),
            py::arg("zone_prefix") = false)
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
            py::arg("out") = py::none())
       .def_property_readonly(
-          "source", [](const ArrayConverter& c) { return systemText(c.settings().from); },
-          "The source system, e.g. 'E:1'.")
+          "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
+          "The source system, e.g. 'E:1' or 'EPSG:31467'.")
       .def_property_readonly(
-          "target", [](const ArrayConverter& c) { return systemText(c.settings().to); },
-          "The target system, e.g. 'G:3'.")
+          "target", [](const ArrayConverter& c) { return c.settings().targetName; },
+          "The target system, e.g. 'G:3' or 'EPSG:25832'.")
       .def_property_readonly(
           "zone_width", [](const ArrayConverter& c) { return c.settings().zoneWidth; },
           "Width of the zones of system 4 in degrees (3 or 6).")
