@@ -66,4 +66,6 @@ def to_crs(gdf, crs, *, source=None, errors="raise", threads=0, datum=None, grid
         return new_geometry
     result = gdf.copy()
     result[geoseries.name] = new_geometry
-    return result.set_crs(result_crs, allow_override=True) if result_crs else result
+    # Assigning a column keeps the frame's CRS, also when the new geometries have none.
+    result.geometry.values.crs = result_crs
+    return result

@@ -129,6 +129,8 @@ def test_nuvex_names_and_refusals():
         nuvex.geopandas.to_crs(frame, "EPSG:32632")
     grid = nuvex.geopandas.to_crs(frame, "E:3", source="G:3")  # zones from each longitude
     assert grid.crs is None
+    assert nuvex.geopandas.to_crs(places(), "E:3").crs is None  # not the frame's old one
+    assert nuvex.geopandas.to_crs(places(), "epsg:31467").crs == "EPSG:31467"
     with pytest.raises(ValueError, match="EPSG:99999"):
         nuvex.geopandas.to_crs(frame, "EPSG:99999", source="G:3")
     with pytest.raises(ValueError, match="errors must be one of"):
