@@ -77,11 +77,13 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
 def transform_dask(ddf, x="x", y="y", **options):
     """Converts two columns of a Dask DataFrame, partition by partition; returns a Dask DataFrame.
 
-    Takes the arguments of nuvex.dataframe.transform (source and target are required). The
+    Takes the arguments of nuvex.dataframe.transform (source and target are required; threads
+    defaults to 1 here, as the scheduler converts partitions in parallel). The
     arguments are checked at once against the frame's metadata, which also gives the result's
     column types (float64 x and y, int32 zone and status); the conversion itself runs where the
     scheduler runs the partitions, e.g. on the workers of a dask.distributed cluster, which must
     be able to import nuvex.
     """
+    options.setdefault("threads", 1)  # the scheduler runs partitions in parallel already
     meta = transform(ddf._meta, x, y, **options)
     return ddf.map_partitions(transform, x, y, meta=meta, **options)
