@@ -89,6 +89,27 @@ TEST(ConvertToLL, SystemBelowOneConvertsAsSystem1AndWritesTheZoneBack) {
   EXPECT_GT(std::abs(lon0 - kLongitude), 1e-4);
 }
 
+// The zone the easting decides is written back only when asked: a UTM easting with the zone's
+// millions read with zone 0, and a Gauss-Krueger easting read with a zone it overrides.
+TEST(ConvertToLL, WriteZoneZeroLeavesTheZoneAlone) {
+  RecordingHost host;
+  struct Case {
+    double easting, northing;
+    int system, zoneIn, zoneDecided;
+  };
+  for (const Case& c : {Case{32e6 + kUtmEasting, kUtmNorthing, 3, 0, 32},
+                        Case{3571686.387, 5540758.788, 1, 7, 3}}) {
+    for (int writeZone : {0, 1}) {
+      double longitude = 0, latitude = 0;
+      int zone = c.zoneIn;
+      ASSERT_EQ(NuvexConvertToLL(c.easting, c.northing, &longitude, &latitude, c.system, &zone,
+                                 writeZone),
+                0);
+      EXPECT_EQ(zone, writeZone != 0 ? c.zoneDecided : c.zoneIn) << c.system << " " << writeZone;
+    }
+  }
+}
+
 TEST(ConvertToLL, NullZoneUsesTheZoneLeftByThePreviousCall) {
   RecordingHost host;
   double longitude = 0, latitude = 0;
