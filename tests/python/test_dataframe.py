@@ -57,6 +57,8 @@ def test_nullable_columns_mark_missing_values():
     ({"zone": "z"}, KeyError, "zone column 'z'"),
     ({"x": "name"}, TypeError, "x column 'name' must hold numbers"),
     ({"out": ("e", "y2")}, ValueError, r"output columns \['e'\] are already in the DataFrame"),
+    ({"zone_out": "zone", "status_out": "n"}, ValueError,
+     r"output columns \['zone', 'n'\] are already in the DataFrame"),
     ({"out": "xy"}, ValueError, "out must name two columns"),
     ({"zone_out": "status"}, ValueError, "distinct names"),
     ({"target": "E:7"}, ValueError, "target 'E:7' is not a coordinate system"),
