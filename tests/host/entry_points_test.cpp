@@ -54,6 +54,11 @@ TEST(ConvertFromLL, GivenZoneIsUsedAndLeftAlone) {
   ASSERT_EQ(NuvexConvertFromLL(kLongitude, kLatitude, &easting, &northing, 3, &zone, 0, 0), 0);
   EXPECT_EQ(zone, 33);
   EXPECT_LT(easting, 500000.0);  // west of the 15 deg meridian of zone 33
+  // Also where there is no path (system 2 far outside the regions), when the last zone computed
+  // is another one.
+  zone = 36;
+  EXPECT_EQ(NuvexConvertFromLL(30.0, 10.0, &easting, &northing, 2, &zone, 0, 0), -1);
+  EXPECT_EQ(zone, 36);
 }
 
 TEST(ConvertFromLL, NullZoneDoesNotCrash) {

@@ -52,6 +52,11 @@ def test_nullable_columns_mark_missing_values():
     assert converted.x_out[0] == pytest.approx(571666.448, abs=1e-3)
 
 
+def test_boolean_columns_are_refused_by_name():
+    with pytest.raises(TypeError, match="y column 'ok' must hold numbers, not bool"):
+        transform(pd.DataFrame({"x": [10.0], "ok": [True]}), "x", "ok", source="G:3", target="E:3")
+
+
 @pytest.mark.parametrize("arguments,error,message", [
     ({"x": "lon"}, KeyError, "x column 'lon' is not in the DataFrame"),
     ({"zone": "z"}, KeyError, "zone column 'z'"),
