@@ -34,8 +34,8 @@ Outcome convert(const Transformer& t, KernelPath path, const std::vector<double>
   return out;
 }
 
-// An edge: the point moves along x (or y) from `inside` to `outside`, where the scalar path's
-// status or zone differs.
+// An edge: the point moves along x (or y) from `near` to `far`, between which the scalar path's
+// status or zone changes.
 struct Edge {
   const char* what;
   CoordinateSystem from, to;
@@ -47,55 +47,22 @@ struct Edge {
 };
 
 // Region A's cells are 20' by 12'; the column west of 7 deg 20' at 47.5 N and the row south of
-// 47.2 N at 10 deg 10' E are outside it (UTM zone 32 grid). Zone edges: UTM
-// zones 32/33 at 12 E, Gauss-Krueger zones 3/4 at 10.5 E.
+// 47.2 N at 10 deg 10' E are outside it (UTM zone 32 grid). Zone edges: UTM zones 32/33 at 12 E,
+// Gauss-Krueger zones 3/4 at 10.5 E.
+// clang-format off
 const Edge kEdges[] = {
-    {"region column after unprojection",
-     {CT::Grid, 2},
-     {CT::Geographic, 3},
-     32,
-     true,
-     5261000.0,
-     390000.0,
-     360000.0,
-     1e-5},
-    {"region row after unprojection",
-     {CT::Grid, 2},
-     {CT::Geographic, 3},
-     32,
-     false,
-     588000.0,
-     5240000.0,
-     5216000.0,
-     1e-5},
-    {"UTM zone after unprojection",
-     {CT::Grid, 3},
-     {CT::Grid, 3},
-     32,
-     true,
-     5540000.0,
-     710000.0,
-     720000.0,
-     1e-4},
-    {"UTM zone after the datum shift",
-     {CT::Geographic, 2},
-     {CT::Grid, 3},
-     0,
-     true,
-     50.0,
-     11.99,
-     12.01,
-     2e-9},
-    {"Gauss-Krueger zone after the datum shift",
-     {CT::Geographic, 3},
-     {CT::Grid, 1},
-     0,
-     true,
-     50.0,
-     10.49,
-     10.51,
-     1e-9},
+    {"region column after unprojection", {CT::Grid, 2}, {CT::Geographic, 3}, 32, true,
+     5261000.0, 390000.0, 360000.0, 1e-5},
+    {"region row after unprojection", {CT::Grid, 2}, {CT::Geographic, 3}, 32, false,
+     588000.0, 5240000.0, 5216000.0, 1e-5},
+    {"UTM zone after unprojection", {CT::Grid, 3}, {CT::Grid, 3}, 32, true,
+     5540000.0, 710000.0, 720000.0, 1e-4},
+    {"UTM zone after the datum shift", {CT::Geographic, 2}, {CT::Grid, 3}, 0, true,
+     50.0, 11.99, 12.01, 2e-9},
+    {"Gauss-Krueger zone after the datum shift", {CT::Geographic, 3}, {CT::Grid, 1}, 0, true,
+     50.0, 10.49, 10.51, 1e-9},
 };
+// clang-format on
 
 TEST(KernelEdges, PointsWithinTheDecisionMarginGetTheScalarResultOnTheVectorPath) {
   if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
