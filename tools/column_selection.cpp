@@ -20,16 +20,23 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-std::optional<std::size_t> findName(const std::string& name,
-                                    const std::vector<std::string>& header) {
+// The column of the name written exactly so, else the one column of that name in another case;
+// a second such column makes the name ambiguous, which is said in problem.
+std::optional<std::size_t> findName(const std::string& name, const std::vector<std::string>& header,
+                                    std::string& problem) {
   const auto exact = std::find(header.begin(), header.end(), name);
   if (exact != header.end()) return static_cast<std::size_t>(exact - header.begin());
   std::optional<std::size_t> found;
   for (std::size_t i = 0; i < header.size(); ++i) {
     if (!equalIgnoringCase(header[i], name)) continue;
-    if (found) return std::nullopt;  // ambiguous
+    if (found) {
+      problem = "the header has columns \"" + header[*found] + "\" and \"" + header[i] +
+                "\" for \"" + name + "\": name one exactly as written";
+      return std::nullopt;
+    }
     found = i;
   }
+  if (!found) problem = "the header has no column \"" + name + "\"";
   return found;
 }
 
@@ -95,11 +102,8 @@ std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
       indices.push_back(column.position - 1);
       continue;
     }
-    const std::optional<std::size_t> index = findName(column.name, header);
-    if (!index) {
-      problem = "the header has no column \"" + column.name + "\"";
-      return std::nullopt;
-    }
+    const std::optional<std::size_t> index = findName(column.name, header, problem);
+    if (!index) return std::nullopt;
     indices.push_back(*index);
   }
   for (std::size_t i = 1; i < indices.size(); ++i) {

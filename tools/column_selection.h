@@ -37,7 +37,8 @@ struct ColumnIndices {
 
 // The indices of the selection in a line whose header fields (values, unquoted) are given; a name
 // matches exactly, or else in any letter case when that match is unique. Nothing (and a reason)
-// when a name is missing.
+// when a name is missing or matches several columns in other cases ("East" and "EAST" for
+// "east").
 std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
                                             const std::vector<std::string>& header,
                                             std::string& problem);

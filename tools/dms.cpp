@@ -223,10 +223,13 @@ class SexagesimalScanner {
   std::string failure_;
 };
 
-// Seconds of two integer digits: "05.25".
+// Seconds of two integer digits: "05.25". The leading zero goes by the rounded text, as 9.96 at
+// one decimal is "10.0".
 void appendSeconds(std::string& out, double seconds, int decimals, char decimalMark) {
-  if (seconds < 10.0) out.push_back('0');
+  const std::size_t start = out.size();
   appendFixed(out, seconds, decimals, decimalMark);
+  const std::size_t mark = out.find(decimalMark, start);
+  if ((mark == std::string::npos ? out.size() : mark) - start < 2) out.insert(start, 1, '0');
 }
 
 void appendTwoDigits(std::string& out, int value) {

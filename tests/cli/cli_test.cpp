@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -325,6 +326,58 @@ TEST_F(Cli, DmsOutputReadsBackToTheSamePointWithinItsLastDecimal) {
     ASSERT_TRUE(lines >> x >> y);
     EXPECT_NEAR(x, longitude, kLastDecimal);
     EXPECT_NEAR(y, latitude, kLastDecimal);
+  }
+}
+
+// Seconds that round up to 10 or 60 at the decimals shown, at every number of decimals: the text
+// has two digits before the decimals, and 60 is carried into the minutes (and degrees). The
+// expected texts follow from how the angles are made: D°M' plus seconds just below 10 or 60.
+TEST_F(Cli, DmsSecondsRoundingUpAcrossTenAndSixtyKeepTwoDigitsAndCarry) {
+  struct Start {
+    int degrees, minutes, seconds;  // the angle rounds up to these seconds (10 or 60)
+  };
+  constexpr Start kStarts[] = {{0, 0, 10}, {0, 2, 10},  {45, 13, 10}, {12, 34, 10}, {89, 59, 10},
+                               {0, 0, 60}, {0, 59, 60}, {9, 59, 60},  {89, 59, 60}, {179, 59, 60}};
+  // Fractions of the half unit below the rounding target: all round up (the half way itself
+  // is left out, as the binary angle falls on either side of it).
+  constexpr double kFractions[] = {0.001, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9, 0.999};
+  auto dmsText = [](int degrees, int minutes, int seconds, int decimals, char hemisphere) {
+    if (seconds == 60) seconds = 0, ++minutes;
+    if (minutes == 60) minutes = 0, ++degrees;
+    char text[64];
+    std::snprintf(text, sizeof text, "%d\xC2\xB0%02d'%02d%s%.*s\"%c", degrees, minutes, seconds,
+                  decimals > 0 ? "." : "", decimals, "0000000000", hemisphere);
+    return std::string(text);
+  };
+  for (int decimals = 0; decimals <= 10; ++decimals) {
+    const long double halfUnit = 0.5L * std::pow(10.0L, -decimals);  // seconds
+    std::string input, expected;
+    for (const Start& s : kStarts) {
+      for (double fraction : kFractions) {
+        const long double seconds = s.seconds - fraction * halfUnit;
+        const double angle = static_cast<double>(s.degrees + s.minutes / 60.0L + seconds / 3600.0L);
+        // Only where a double resolves the distances to the target and to the half way well.
+        const double resolution = 3600.0 * (std::nextafter(angle, 1e3) - angle);  // seconds
+        if (resolution > std::min(fraction, 1 - fraction) * halfUnit / 16) continue;
+        const bool latitude = angle <= 90.0;
+        char line[80];
+        std::snprintf(line, sizeof line, "%.17g %.17g\n", angle, latitude ? -angle : 0.0);
+        input += line;
+        expected += dmsText(s.degrees, s.minutes, s.seconds, decimals, 'E') + " " +
+                    (latitude ? dmsText(s.degrees, s.minutes, s.seconds, decimals, 'S')
+                              : dmsText(0, 0, 0, decimals, 'N')) +
+                    "\n";
+      }
+    }
+    SCOPED_TRACE("--dms=" + std::to_string(decimals));
+    const CliResult result =
+        runCli("convert --from G:3 --to G:3 --dms=" + std::to_string(decimals), input);
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::istringstream got(result.out), want(expected), in(input);
+    for (std::string g, w, i; std::getline(want, w) && std::getline(in, i);) {
+      std::getline(got, g);
+      EXPECT_EQ(g, w) << "input " << i;
+    }
   }
 }
 

@@ -178,13 +178,16 @@ TEST_P(TransformerPath, AgreesWithTrguOnEveryRouteAndRegionEdge) {
   }
 }
 
+// A whole block and more; a real zone output array gets zone 0 for every point.
 TEST_P(TransformerPath, GeographicWithinOneSystemIsTheInput) {
-  const std::vector<double> lon = {10, 11, 12, 13, -20}, lat = {50, 51, 52, 53, 10};
+  const std::vector<double> lon = {10, 11, 12, 13, -20, 1, 2, 3, 4},
+                            lat = {50, 51, 52, 53, 10, 40, 41, 42, 43};
   const Batch batch =
       run(Transformer({CoordinateType::Geographic, 3}, {CoordinateType::Geographic, 3}), lon, lat,
           nullptr);
   EXPECT_EQ(batch.x, lon);
   EXPECT_EQ(batch.y, lat);
+  EXPECT_EQ(batch.zone, std::vector<int>(lon.size(), 0));
 }
 
 // A UTM easting of exactly 10 000 000 m carries zone 10 in its millions, like 0 m in zone 10.
@@ -355,12 +358,17 @@ TEST(Transformer, RefusesUnknownSystemsZoneWidthsAndMissingArrays) {
       "nuvex::Transformer: zone width 4 is not 3 or 6");
   const Transformer t({CT::Grid, 1}, {CT::Grid, 3});
   double value = 0.0;
-  expectInvalidArgument(
-      [&] { t.transform(1, &value, &value, nullptr, nullptr, &value, nullptr, nullptr); },
-      "nuvex::Transformer::transform: xOut is null but count is not 0");
-  expectInvalidArgument(
-      [&] { t.transform(1, &value, nullptr, nullptr, &value, &value, nullptr, nullptr); },
-      "nuvex::Transformer::transform: y is null but count is not 0");
+  const char* names[] = {"x", "y", "xOut", "yOut"};
+  for (std::size_t missing = 0; missing < std::size(names); ++missing) {
+    double* arrays[] = {&value, &value, &value, &value};
+    arrays[missing] = nullptr;
+    expectInvalidArgument(
+        [&] {
+          t.transform(1, arrays[0], arrays[1], nullptr, arrays[2], arrays[3], nullptr, nullptr);
+        },
+        std::string("nuvex::Transformer::transform: ") + names[missing] +
+            " is null but count is not 0");
+  }
 }
 
 }  // namespace

@@ -54,6 +54,11 @@ TEST(ConvertFromLL, GivenZoneIsUsedAndLeftAlone) {
   ASSERT_EQ(NuvexConvertFromLL(kLongitude, kLatitude, &easting, &northing, 3, &zone, 0, 0), 0);
   EXPECT_EQ(zone, 33);
   EXPECT_LT(easting, 500000.0);  // west of the 15 deg meridian of zone 33
+  // Also where there is no path (system 2 far outside the regions), when the last zone computed
+  // is another one.
+  zone = 36;
+  EXPECT_EQ(NuvexConvertFromLL(30.0, 10.0, &easting, &northing, 2, &zone, 0, 0), -1);
+  EXPECT_EQ(zone, 36);
 }
 
 TEST(ConvertFromLL, NullZoneDoesNotCrash) {
@@ -87,6 +92,27 @@ TEST(ConvertToLL, SystemBelowOneConvertsAsSystem1AndWritesTheZoneBack) {
   // Bessel grid to WGS84: the datum shift of a few arc seconds is applied.
   EXPECT_NEAR(lon0, kLongitude, 2e-3);
   EXPECT_GT(std::abs(lon0 - kLongitude), 1e-4);
+}
+
+// The zone the easting decides is written back only when asked: a UTM easting with the zone's
+// millions read with zone 0, and a Gauss-Krueger easting read with a zone it overrides.
+TEST(ConvertToLL, WriteZoneZeroLeavesTheZoneAlone) {
+  RecordingHost host;
+  struct Case {
+    double easting, northing;
+    int system, zoneIn, zoneDecided;
+  };
+  for (const Case& c : {Case{32e6 + kUtmEasting, kUtmNorthing, 3, 0, 32},
+                        Case{3571686.387, 5540758.788, 1, 7, 3}}) {
+    for (int writeZone : {0, 1}) {
+      double longitude = 0, latitude = 0;
+      int zone = c.zoneIn;
+      ASSERT_EQ(NuvexConvertToLL(c.easting, c.northing, &longitude, &latitude, c.system, &zone,
+                                 writeZone),
+                0);
+      EXPECT_EQ(zone, writeZone != 0 ? c.zoneDecided : c.zoneIn) << c.system << " " << writeZone;
+    }
+  }
 }
 
 TEST(ConvertToLL, NullZoneUsesTheZoneLeftByThePreviousCall) {

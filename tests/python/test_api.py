@@ -156,11 +156,13 @@ def sentinel_results(shape):
             np.full(shape, -7, np.int32))
 
 
-def test_threads_and_concurrent_calls_give_the_serial_result(gauss_krueger):
+# Lengths that split into shares with a short last one (shares are whole blocks of 64 points).
+@pytest.mark.parametrize("count", [100_003, 7 * 16_384 + 13])
+def test_threads_and_concurrent_calls_give_the_serial_result(gauss_krueger, count):
     rng = np.random.default_rng(7)
-    lon, lat = rng.uniform(5, 15.5, 100_003), rng.uniform(47, 55.5, 100_003)
+    lon, lat = rng.uniform(5, 15.5, count), rng.uniform(47, 55.5, count)
     serial = gauss_krueger.transform(lon, lat, threads=1)
-    outcomes = [gauss_krueger.transform(lon, lat, threads=threads) for threads in (2, 3, 0)]
+    outcomes = [gauss_krueger.transform(lon, lat, threads=threads) for threads in (2, 3, 4, 7, 0)]
     outcomes += [gauss_krueger.transform(lon, lat), gauss_krueger.transform(
         lon, lat, threads=5, out=sentinel_results(lon.shape))]
     with ThreadPoolExecutor(4) as pool:
@@ -280,6 +282,18 @@ def test_bad_points_are_marked_and_the_rest_converted(source, x, y, zone):
     assert x_out[0] == x_out[2] == alone[0][0] and y_out[0] == alone[1][0]
 
 
+@pytest.mark.parametrize("source,target,rows", [
+    ("G:3", "E:3", [(180.0, 50.0), (-180.0, 50.0), (10.0, 90.0), (10.0, -90.0)]),
+    ("E:1", "G:1", [(1e9, 5540758.788), (-1e9, 5540758.788), (3571686.387, 1e9),
+                    (3571686.387, -1e9)]),
+])
+def test_inputs_exactly_at_the_bounds_are_converted(converter, source, target, rows):
+    expected = converter(["convert", "--from", source, "--to", target], rows)
+    assert None not in expected
+    columns = np.array(rows).T
+    assert_agrees(expected, nuvex.Transformer(source, target).transform(*columns), target)
+
+
 # ---- Refusals -----------------------------------------------------------------------------------
 
 @pytest.mark.parametrize("call,error,message", [
@@ -295,6 +309,8 @@ def test_bad_points_are_marked_and_the_rest_converted(source, x, y, zone):
     (lambda: nuvex.Transformer("G:3", "E:3").transform([1, 2, 3], [1, 2]), ValueError,
      r"same shape, not \(3,\) and \(2,\)"),
     (lambda: nuvex.Transformer("E:3", "G:3").transform([1, 2], [1, 2], zone=[32, 32, 32]),
+     ValueError, "one zone or one per point"),
+    (lambda: nuvex.Transformer("E:3", "G:3").transform([1, 2, 3], [1, 2, 3], zone=[32]),
      ValueError, "one zone or one per point"),
     (lambda: nuvex.Transformer("E:3", "G:3").transform([1], [1], zone=[32.5]), ValueError,
      "zone holds 32.5 at index 0"),

@@ -52,11 +52,18 @@ def test_nullable_columns_mark_missing_values():
     assert converted.x_out[0] == pytest.approx(571666.448, abs=1e-3)
 
 
+def test_boolean_columns_are_refused_by_name():
+    with pytest.raises(TypeError, match="y column 'ok' must hold numbers, not bool"):
+        transform(pd.DataFrame({"x": [10.0], "ok": [True]}), "x", "ok", source="G:3", target="E:3")
+
+
 @pytest.mark.parametrize("arguments,error,message", [
     ({"x": "lon"}, KeyError, "x column 'lon' is not in the DataFrame"),
     ({"zone": "z"}, KeyError, "zone column 'z'"),
     ({"x": "name"}, TypeError, "x column 'name' must hold numbers"),
     ({"out": ("e", "y2")}, ValueError, r"output columns \['e'\] are already in the DataFrame"),
+    ({"zone_out": "zone", "status_out": "n"}, ValueError,
+     r"output columns \['zone', 'n'\] are already in the DataFrame"),
     ({"out": "xy"}, ValueError, "out must name two columns"),
     ({"zone_out": "status"}, ValueError, "distinct names"),
     ({"target": "E:7"}, ValueError, "target 'E:7' is not a coordinate system"),

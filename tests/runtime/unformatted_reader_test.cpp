@@ -132,6 +132,32 @@ TEST_F(UnformattedReader, TheWalkStopsAtTheFirstItemThatCannotBeTaken) {
   }
 }
 
+// A record cut off at the end of the file is refused however short it is: what the buffer still
+// holds of the record before is not handed out for it.
+TEST_F(UnformattedReader, ARecordCutOffAtTheEndIsRefusedEvenWhenShort) {
+  for (const auto& [length, tail] : {std::pair{4u, "ab"}, {2u, "a"}, {4u, ""}}) {
+    FILE* file = fileWith(framed(bytesOf(7) + bytesOf(8)) + lengthWord(length) + tail);
+    int first = 0, value = -1;
+    EXPECT_EQ(fscanunf(file, "%d", &first), 1);
+    EXPECT_EQ(fscanunf(file, length == 4 ? "%d" : "%hd", &value), 0) << length << tail;
+    EXPECT_EQ(value, -1);
+  }
+}
+
+// A run of items longer than the record stops the walk: what fits is stored, and nothing of the
+// rest goes to the narrower item after the run (or counts for a "%+" after it).
+TEST_F(UnformattedReader, ARunLongerThanTheRecordStoresWhatFitsAndStops) {
+  FILE* file =
+      fileWith(framed(bytesOf(7) + bytesOf(int16_t{9})) + framed(bytesOf(7) + bytesOf(int16_t{9})));
+  int a = -1, b = -1;
+  int16_t c = -1;
+  EXPECT_EQ(fscanunf(file, "%d%d%hd", &a, &b, &c), 1);
+  EXPECT_EQ(std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c), "7 -1 -1");
+  EXPECT_EQ(fscanunf(file, "%d%d%+", &a, &b), 1);
+  EXPECT_EQ(fscanunf(file, "%+%hd", &c), 1);  // the walk stopped after the first item
+  EXPECT_EQ(c, 9);
+}
+
 TEST_F(UnformattedReader, ByteBlocksNeedTheirWholeCount) {
   FILE* file = fileWith(framed("abcd") + framed("abcd") + framed(""));
   char block[8] = {};

@@ -11,6 +11,7 @@
 
 #include "platform/pause.h"
 #include "platform/retry_question.h"
+#include "platform/system_services.h"
 #include "runtime/runtime_session.h"
 #include "runtime/unit_table_internal.h"
 #include "support/case_file.h"
@@ -201,6 +202,24 @@ TEST_F(UnitTable, RetryingOpenAsksAfterThirtyPauses) {
     EXPECT_EQ(takeHostTexts(), told);
   }
 }
+
+#if !NUVEX_TEST_ON_WINDOWS  // there the question is a message box
+// The question's terminal form: only a line that starts (after blanks) with R or r retries.
+TEST(RetryQuestion, TheTerminalAnswerRetriesOnlyOnR) {
+  const std::pair<std::string, RetryAnswer> kAnswers[] = {
+      {"r\n", RetryAnswer::Retry},    {"R\n", RetryAnswer::Retry},  {"retry\n", RetryAnswer::Retry},
+      {" \tR", RetryAnswer::Retry},   {"c\n", RetryAnswer::Cancel}, {"\n", RetryAnswer::Cancel},
+      {"x r\n", RetryAnswer::Cancel}, {"", RetryAnswer::Cancel}};  // "": the end of the input
+  for (auto [typed, expected] : kAnswers) {
+    typed += '\n';  // fmemopen needs a byte; it is read away below for the end of the input
+    FILE* terminal = fmemopen(typed.data(), typed.size(), "r");
+    ASSERT_NE(terminal, nullptr);
+    if (typed == "\n") std::fgetc(terminal);
+    EXPECT_EQ(platform::readTerminalAnswer(terminal), expected) << typed;
+    std::fclose(terminal);
+  }
+}
+#endif
 
 TEST_F(UnitTable, RetrySucceedsOnceTheFileIsThere) {
   script.retries = 1;

@@ -10,7 +10,9 @@ namespace {
 constexpr const char* kTerminalDevice = "/dev/tty";
 constexpr int kAnswerLineSize = 64;
 
-RetryAnswer readAnswer(std::FILE* terminal) {
+}  // namespace
+
+RetryAnswer readTerminalAnswer(std::FILE* terminal) {
   char line[kAnswerLineSize];
   if (std::fgets(line, sizeof line, terminal) == nullptr) return RetryAnswer::Cancel;
   for (const char* c = line; *c != '\0'; ++c) {
@@ -21,14 +23,12 @@ RetryAnswer readAnswer(std::FILE* terminal) {
   return RetryAnswer::Cancel;
 }
 
-}  // namespace
-
 RetryAnswer systemRetryQuestion(const char* caption, const char* text) {
   std::FILE* terminal = std::fopen(kTerminalDevice, "r+");
   if (terminal == nullptr) return RetryAnswer::Cancel;
   std::fprintf(terminal, "\n%s: %s\n[R]etry or [C]ancel? ", caption, text);
   std::fflush(terminal);
-  const RetryAnswer answer = readAnswer(terminal);
+  const RetryAnswer answer = readTerminalAnswer(terminal);
   std::fclose(terminal);
   return answer;
 }
