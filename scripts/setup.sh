@@ -13,6 +13,11 @@ for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask py
   python3-pytest python3-pyproj; do
   have "$pkg" || needed+=("$pkg")
 done
+# The official datum shift: PROJ's tools, library and grids (reference case files, the speed
+# comparison in bench/) and matplotlib for the accuracy map of docs/accuracy.md.
+for pkg in proj-bin libproj-dev proj-data python3-matplotlib; do
+  have "$pkg" || needed+=("$pkg")
+done
 if [ ${#needed[@]} -gt 0 ]; then
   echo "setup: installing ${needed[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"

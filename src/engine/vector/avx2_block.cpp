@@ -14,6 +14,7 @@
 #include "engine/batch.h"
 #include "engine/geodetic_tables.h"
 #include "engine/linear_shifts.h"
+#include "engine/official_lanes.h"
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
 #include "engine/region_grid.h"
@@ -483,6 +484,16 @@ Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
   return otherLanes;
 }
 
+// The official datum stage (official_lanes.cpp) on the lanes as arrays; returns the lanes it
+// leaves to the scalar path.
+VECTOR_CODE
+Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, Mask vectorLanes) {
+  LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
+  const Mask served = shiftOfficialLanes(datum, latitude.data(), longitude.data(), vectorLanes);
+  point = {load(longitude.data()), load(latitude.data())};
+  return vectorLanes & ~served;
+}
+
 struct Block {
   LaneArray x, y;
   std::array<int, kVectorLanes> zone;
@@ -538,14 +549,15 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
                 easting, yIn, vectorLanes);
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
-    if (!plan.chain.sameSystem) vectorLanes &= ~nearRegionEdge(point);
+    if (!plan.chain.sameSystem && plan.official == nullptr) vectorLanes &= ~nearRegionEdge(point);
     computedLongitude = true;
   } else {
     vectorLanes = withinMagnitude(xIn, kMaxLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
 
   if (!plan.chain.sameSystem && vectorLanes != 0) {
-    vectorLanes &= ~shiftDatum(plan.chain, point, vectorLanes);
+    vectorLanes &= ~(plan.official != nullptr ? shiftOfficially(*plan.official, point, vectorLanes)
+                                              : shiftDatum(plan.chain, point, vectorLanes));
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
