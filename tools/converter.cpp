@@ -54,7 +54,8 @@ void PointColumns::add(const InputPoint& point) {
 
 BatchConverter::BatchConverter(const ConversionSettings& settings)
     : settings_(settings),
-      transformer_(librarySide(settings.from), librarySide(settings.to), zoneChoice(settings)) {}
+      transformer_(librarySide(settings.from), librarySide(settings.to), zoneChoice(settings),
+                   settings.datum) {}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();

@@ -101,7 +101,8 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
           engineSystem(settings.from), engineSystem(settings.to),
-          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}),
+          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)},
+          settings.datum),
       inputLimits_(limitsOf(settings.from)),
       utmInput_(settings.from.type == cli::CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == cli::CoordinateType::Grid &&

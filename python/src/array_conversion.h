@@ -19,6 +19,7 @@ struct ConversionSettings {
   int zoneWidth = cli::kThreeDegreeZones;  // deg: 3 or 6 (6 only changes system 4)
   std::optional<int> targetZone{};         // zone of grid output; from the longitude if absent
   bool zonePrefix = false;                 // UTM output eastings carry the zone in their millions
+  DatumChoice datum{};                     // polynomial (default) or official datum shift
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
@@ -50,8 +51,9 @@ std::string systemText(const cli::Endpoint& endpoint);
 
 class ArrayConverter {
  public:
-  // Throws std::invalid_argument for a zone width other than 3 or 6, or a target zone that the
-  // target grid does not have (or a geographic target).
+  // Throws std::invalid_argument for a zone width other than 3 or 6, a target zone that the
+  // target grid does not have (or a geographic target), or a datum choice the Transformer refuses
+  // (system 2 with the official shift, a grid file that cannot serve).
   explicit ArrayConverter(const ConversionSettings& settings);
 
   // Throws std::invalid_argument when the source takes no input zones (geographic input, or

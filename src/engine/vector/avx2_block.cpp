@@ -14,7 +14,7 @@
 #include "engine/batch.h"
 #include "engine/geodetic_tables.h"
 #include "engine/linear_shifts.h"
-#include "engine/official_lanes.h"
+#include "engine/vector/official_lanes.h"
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
 #include "engine/region_grid.h"

@@ -1,4 +1,5 @@
 // The official datum stage of the vector block: the lanes of a block of eight points, as arrays.
+// Built with the vector path only; the processor must have AVX2 and FMA.
 #pragma once
 
 #include "engine/official_datum.h"
@@ -9,7 +10,8 @@ namespace nuvex::engine {
 // served. The others, left untouched, go to the scalar path: lanes without a path, and lanes so
 // near an edge of a sub-grid or of the area of use that the unprojection's last bits could
 // decide on which side they fall.
-unsigned shiftOfficialLanes(const OfficialDatum& datum, double* latitude, double* longitude,
-                            unsigned lanes);
+__attribute__((target("avx2,fma"))) unsigned shiftOfficialLanes(const OfficialDatum& datum,
+                                                                double* latitude, double* longitude,
+                                                                unsigned lanes);
 
 }  // namespace nuvex::engine
