@@ -19,6 +19,8 @@
 namespace nuvex::engine {
 namespace {
 
+// Every function here is built for AVX2: baseline (SSE) code between the vector stages would cost
+// a change of register state at each call.
 #define VECTOR_CODE __attribute__((target("avx2,fma")))
 
 constexpr std::size_t kQuarter = 4;   // lanes per register
@@ -31,11 +33,11 @@ constexpr double kPerMillion = 1e-6;
 
 using Lanes = std::array<double, kVectorLanes>;
 
-bool near(double value, double edge, double margin) {
+VECTOR_CODE bool near(double value, double edge, double margin) {
   return std::fabs(value - edge) < margin;
 }
 
-bool nearSubGridEdge(const Ntv2Grid& grid, double latitude, double longitude) {
+VECTOR_CODE bool nearSubGridEdge(const Ntv2Grid& grid, double latitude, double longitude) {
   const double phi = latitude * kRadiansPerDegree, lambda = longitude * kRadiansPerDegree;
   for (const Ntv2SubGrid& g : grid.subGrids()) {
     const double t = g.edgeTolerance;
@@ -47,13 +49,13 @@ bool nearSubGridEdge(const Ntv2Grid& grid, double latitude, double longitude) {
   return false;
 }
 
-bool nearAreaEdge(double latitude, double longitude) {
+VECTOR_CODE bool nearAreaEdge(double latitude, double longitude) {
   const AreaOfUse& a = kPulkovo83ToEtrs89Area;
   return near(latitude, a.south, kEdgeMargin) || near(latitude, a.north, kEdgeMargin) ||
          near(longitude, a.west, kEdgeMargin) || near(longitude, a.east, kEdgeMargin);
 }
 
-bool usesGrid(const OfficialDatum& datum) {
+VECTOR_CODE bool usesGrid(const OfficialDatum& datum) {
   for (int i = 0; i < datum.stepCount(); ++i) {
     const OfficialStep step = datum.step(i);
     if (step == OfficialStep::GridForward || step == OfficialStep::GridInverse) return true;
@@ -61,8 +63,25 @@ bool usesGrid(const OfficialDatum& datum) {
   return false;
 }
 
+VECTOR_CODE bool inArea(double latitude, double longitude) {
+  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+  return latitude >= a.south && latitude <= a.north && longitude >= a.west && longitude <= a.east;
+}
+
+// The area of use is checked on the system 4 side: before the first step, after the last.
+VECTOR_CODE bool startsInArea(const OfficialDatum& datum, double latitude, double longitude) {
+  return datum.stepCount() == 0 || datum.step(0) != OfficialStep::HelmertForward ||
+         inArea(latitude, longitude);
+}
+
+VECTOR_CODE bool endsInArea(const OfficialDatum& datum, double latitude, double longitude) {
+  return datum.stepCount() == 0 ||
+         datum.step(datum.stepCount() - 1) != OfficialStep::HelmertInverse ||
+         inArea(latitude, longitude);
+}
+
 // Whether the unprojection's last bits could put the point on the other side of an edge.
-bool decisionMayTip(const OfficialDatum& datum, double latitude, double longitude) {
+VECTOR_CODE bool decisionMayTip(const OfficialDatum& datum, double latitude, double longitude) {
   return (usesGrid(datum) && nearSubGridEdge(datum.grid(), latitude, longitude)) ||
          nearAreaEdge(latitude, longitude);
 }
@@ -83,6 +102,10 @@ Ellipsoid4 termsOf(const Ellipsoid& ellipsoid) {
   return {ellipsoid.semiMajorAxis, ellipsoid.semiMajorAxis * (1.0 - f), e2, e2 / (1.0 - e2)};
 }
 
+// Derived once, when the library is loaded.
+const Ellipsoid4 kKrassowskyTerms = termsOf(krassowskyEllipsoid());
+const Ellipsoid4 kGrs80Terms = termsOf(kGrs80);
+
 // atan t for |t| < 1e-3: t - t^3/3 + t^5/5 (the next term is below 1e-21).
 VECTOR_CODE inline __m256d smallArcTangent(__m256d t) {
   const __m256d t2 = t * t;
@@ -91,8 +114,8 @@ VECTOR_CODE inline __m256d smallArcTangent(__m256d t) {
 
 // One Helmert step (EPSG:1775 forward or its inverse) on four lanes of radians, in place.
 VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
-  const Ellipsoid4 from = termsOf(forward ? krassowskyEllipsoid() : kGrs80);
-  const Ellipsoid4 to = termsOf(forward ? kGrs80 : krassowskyEllipsoid());
+  const Ellipsoid4& from = forward ? kKrassowskyTerms : kGrs80Terms;
+  const Ellipsoid4& to = forward ? kGrs80Terms : kKrassowskyTerms;
   const HelmertParameters& h = kPulkovo83ToEtrs89;
   const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
                rz = h.rz * kRadiansPerArcSecond;
@@ -215,7 +238,7 @@ VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* lati
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     const unsigned bit = 1u << k;
     if ((active & bit) != 0 && (decisionMayTip(datum, latitude[k], longitude[k]) ||
-                                !datum.startsInPulkovoArea(latitude[k], longitude[k]))) {
+                                !startsInArea(datum, latitude[k], longitude[k]))) {
       active &= ~bit;
     }
     phi[k] = latitude[k] * kRadiansPerDegree;
@@ -231,7 +254,7 @@ VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* lati
     const double newLatitude = phi[k] * kDegreesPerRadianExact;
     const double newLongitude = lambda[k] * kDegreesPerRadianExact;
     if (decisionMayTip(datum, newLatitude, newLongitude) ||
-        !datum.endsInPulkovoArea(newLatitude, newLongitude)) {
+        !endsInArea(datum, newLatitude, newLongitude)) {
       continue;
     }
     latitude[k] = newLatitude;
