@@ -13,7 +13,6 @@
 #include "../tools/block_converter.cpp"
 #include "../tools/column_selection.cpp"
 #include "../tools/converter.cpp"
-#include "../tools/coordinate_systems.cpp"
 #include "../tools/csv_fields.cpp"
 #include "../tools/dms.cpp"
 #include "../tools/number_text.cpp"
@@ -21,6 +20,7 @@
 
 namespace {
 
+using namespace nuvex;
 using namespace nuvex::cli;
 
 constexpr int kLines = 100000;

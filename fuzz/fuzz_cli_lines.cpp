@@ -26,7 +26,6 @@
 #include "../tools/block_pipeline.cpp"
 #include "../tools/column_selection.cpp"
 #include "../tools/converter.cpp"
-#include "../tools/coordinate_systems.cpp"
 #include "../tools/csv_fields.cpp"
 #include "../tools/dms.cpp"
 #include "../tools/header_line.cpp"
@@ -36,6 +35,7 @@
 
 namespace {
 
+using namespace nuvex;
 using namespace nuvex::cli;
 
 constexpr std::size_t kOptionBytes = 3;
@@ -207,8 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ConversionSettings settings{};
   settings.from = {columns.type, columns.system};
   settings.to = columns.type == CoordinateType::Grid
-                    ? Endpoint{CoordinateType::Geographic, kWgs84System}
-                    : Endpoint{CoordinateType::Grid, gridSystem};
+                    ? CoordinateSystem{CoordinateType::Geographic, kWgs84System}
+                    : CoordinateSystem{CoordinateType::Grid, gridSystem};
   if (settings.to.type == CoordinateType::Grid) style.dmsDecimals.reset();
   const BlockConverter converter(settings, style);
   std::istringstream input{std::string(text)};

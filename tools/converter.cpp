@@ -7,12 +7,6 @@
 namespace nuvex::cli {
 namespace {
 
-nuvex::CoordinateSystem librarySide(const Endpoint& endpoint) {
-  return {endpoint.type == CoordinateType::Grid ? nuvex::CoordinateType::Grid
-                                                : nuvex::CoordinateType::Geographic,
-          endpoint.system};
-}
-
 // The library takes zone widths 3 and 6; the command line offers the same two.
 nuvex::ZoneChoice zoneChoice(const ConversionSettings& settings) {
   return {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)};
@@ -54,8 +48,7 @@ void PointColumns::add(const InputPoint& point) {
 
 BatchConverter::BatchConverter(const ConversionSettings& settings)
     : settings_(settings),
-      transformer_(librarySide(settings.from), librarySide(settings.to), zoneChoice(settings),
-                   settings.datum) {}
+      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum) {}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();

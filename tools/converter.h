@@ -7,15 +7,15 @@
 #include <span>
 #include <vector>
 
-#include "coordinate_systems.h"
+#include "nuvex/systems.h"
 #include "nuvex/transform.h"
 #include "point_reader.h"
 
 namespace nuvex::cli {
 
 struct ConversionSettings {
-  Endpoint from;
-  Endpoint to;
+  CoordinateSystem from;
+  CoordinateSystem to;
   int zoneWidth = kThreeDegreeZones;  // zone width code: 3 selects 3 deg zones for system 4
   std::optional<int> targetZone{};    // zone of grid output; chosen from the longitude if absent
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions

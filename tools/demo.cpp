@@ -74,8 +74,8 @@ struct GridResults {
 };
 
 GridResults convertSamples(const DemoGrid& grid) {
-  const Endpoint geographic{CoordinateType::Geographic, kWgs84System};
-  const Endpoint gridSide{CoordinateType::Grid, grid.system};
+  const CoordinateSystem geographic{CoordinateType::Geographic, kWgs84System};
+  const CoordinateSystem gridSide{CoordinateType::Grid, grid.system};
   std::vector<InputPoint> samples;
   for (const SamplePoint& sample : kSamples) {
     samples.push_back({sample.longitude, sample.latitude, 0});

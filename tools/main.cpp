@@ -22,11 +22,11 @@
 #include "block_pipeline.h"
 #include "column_selection.h"
 #include "converter.h"
-#include "coordinate_systems.h"
 #include "demo.h"
 #include "dms.h"
 #include "header_line.h"
 #include "nuvex/host.h"
+#include "nuvex/systems.h"
 #include "point_reader.h"
 #include "progress.h"
 
@@ -36,6 +36,7 @@
 
 namespace {
 
+using namespace nuvex;
 using namespace nuvex::cli;
 
 // Exit status: 0 everything converted, 1 some line, point or input failed, 2 the command line
@@ -330,9 +331,9 @@ CLI::Option* addSystemOption(CLI::App& command, Options& options) {
 CLI::Validator endpointValidator() {
   return CLI::Validator(
       [](std::string& text) {
-        return parseEndpoint(text) ? std::string()
-                                   : "expected TYPE:SYSTEM with TYPE E (grid) or G "
-                                     "(geographic) and SYSTEM 1 to 4, e.g. E:1";
+        return parseCoordinateSystem(text) ? std::string()
+                                           : "expected TYPE:SYSTEM with TYPE E (grid) or G "
+                                             "(geographic) and SYSTEM 1 to 4, e.g. E:1";
       },
       "");
 }
@@ -562,8 +563,8 @@ int runFromLL(const Options& options) {
 }
 
 int runConvert(const Options& options) {
-  const Endpoint from = *parseEndpoint(options.from);
-  const Endpoint to = *parseEndpoint(options.to);
+  const CoordinateSystem from = *parseCoordinateSystem(options.from);
+  const CoordinateSystem to = *parseCoordinateSystem(options.to);
   const InputColumns columns{from.type, from.system, options.fromZone};
   if (auto problem = checkInputZone(columns, "--from-zone")) throw CLI::ValidationError(*problem);
   ConversionSettings settings{from, to, options.zoneWidth, options.zone, options.zonePrefix};

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "column_selection.h"
-#include "coordinate_systems.h"
 #include "csv_fields.h"
 #include "number_text.h"
+#include "nuvex/systems.h"
 
 namespace nuvex::cli {
 

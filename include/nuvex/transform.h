@@ -13,19 +13,13 @@
 #include <memory>
 #include <string>
 
+#include "nuvex/systems.h"
+
 namespace nuvex {
 
 namespace engine {
 class OfficialDatum;
 }
-
-enum class CoordinateType { Grid, Geographic };
-
-// One side of a conversion: grid ("E") or geographic ("G") coordinates of system 1..4.
-struct CoordinateSystem {
-  CoordinateType type;
-  int system;
-};
 
 // How output zones are chosen, as TRGU's arguments: width 3 or 6 (deg; 6 only changes system 4),
 // the zone from each point's longitude, or else `given` for every point.

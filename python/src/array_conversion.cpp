@@ -22,98 +22,64 @@ constexpr std::size_t kChunkPoints = 4096;
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double kLargestFinite = std::numeric_limits<double>::max();
 
-CoordinateSystem engineSystem(const cli::Endpoint& endpoint) {
-  return {endpoint.type == cli::CoordinateType::Grid ? CoordinateType::Grid
-                                                     : CoordinateType::Geographic,
-          endpoint.system};
-}
-
 bool isUtm(int system) {
-  return !cli::isGaussKrueger(system);
+  return !isGaussKrueger(system);
 }
 
 const ConversionSettings& checked(const ConversionSettings& settings) {
-  if (settings.zoneWidth != cli::kThreeDegreeZones && settings.zoneWidth != cli::kSixDegreeZones) {
+  if (settings.zoneWidth != kThreeDegreeZones && settings.zoneWidth != kSixDegreeZones) {
     throw std::invalid_argument("zone_width " + std::to_string(settings.zoneWidth) +
                                 " is not 3 or 6 (degrees)");
   }
   if (!settings.targetZone) return settings;
   const std::string zone = "zone " + std::to_string(*settings.targetZone);
-  if (settings.to.type != cli::CoordinateType::Grid) {
+  if (settings.to.type != CoordinateType::Grid) {
     throw std::invalid_argument(zone + ": the target " + systemText(settings.to) +
                                 " is geographic and has no zone");
   }
-  const cli::ZoneRange range = cli::outputZoneRange(settings.to.system, settings.zoneWidth);
+  const ZoneRange range = outputZoneRange(settings.to.system, settings.zoneWidth);
   if (!range.contains(*settings.targetZone)) {
     throw std::invalid_argument(
-        zone + ": zones of " + cli::systemTitle(settings.to.system, settings.zoneWidth) + " are " +
+        zone + ": zones of " + systemTitle(settings.to.system, settings.zoneWidth) + " are " +
         std::to_string(range.lowest) + " to " + std::to_string(range.highest));
   }
   return settings;
 }
 
-// Non-short-circuit: the checks of a point cost one predictable branch, not one per test.
-bool within(double value, double lowest, double highest) {
-  return (value >= lowest) & (value <= highest);
-}
-
-// The converter's rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given
-// zone must agree with a prefix the easting carries.
-bool utmZoneFits(int zone, double easting) {
-  if (!cli::kUtmInputZoneRange.contains(zone)) return false;
-  const bool prefixed = easting >= cli::kSmallestPrefixedUtmEasting;
-  if (zone == cli::kZoneFromEasting) return prefixed;
-  return !prefixed || std::trunc(easting / cli::kZoneMultiplier) == zone;
-}
-
-// Input within the limits and finite results (the engine gives NaN for points it cannot convert).
-bool withinLimits(const InputLimits& limits, const PointArrays& points, std::size_t i) {
-  return within(points.x[i], limits.lowestX, limits.highestX) &
-         within(points.y[i], limits.lowestY, limits.highestY) &
+// Input within its system's range and finite results (the engine gives NaN for points it cannot
+// convert). Non-short-circuit: the checks of a point cost one predictable branch.
+bool acceptableResult(CoordinateType inputType, const PointArrays& points, std::size_t i) {
+  return withinCoordinateRange(inputType, points.x[i], points.y[i]) &
          (std::fabs(points.xOut[i]) <= kLargestFinite) &
          (std::fabs(points.yOut[i]) <= kLargestFinite);
 }
 
-// The converter's ranges of input coordinates: longitude and latitude (deg) or grid (m).
-InputLimits limitsOf(const cli::Endpoint& from) {
-  if (from.type == cli::CoordinateType::Geographic) {
-    return {cli::kLowestLongitude, cli::kHighestLongitude, cli::kLowestLatitude,
-            cli::kHighestLatitude};
-  }
-  return {-cli::kLargestGridCoordinate, cli::kLargestGridCoordinate, -cli::kLargestGridCoordinate,
-          cli::kLargestGridCoordinate};
-}
-
 }  // namespace
 
-cli::Endpoint parseSystem(const std::string& text, const char* role) {
-  if (const std::optional<cli::Endpoint> endpoint = cli::parseEndpoint(text)) return *endpoint;
-  throw std::invalid_argument(std::string(role) + " '" + text +
-                              "' is not a coordinate system: write TYPE:SYSTEM with TYPE E "
-                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3'");
+CoordinateSystem parseSystem(const std::string& text, const char* role) {
+  return parseSystemName(text, role).system;
 }
 
-std::string systemText(const cli::Endpoint& endpoint) {
-  return std::string(cli::engineTypeCode(endpoint.type)) + ":" + std::to_string(endpoint.system);
+std::string systemText(const CoordinateSystem& system) {
+  return formatCoordinateSystem(system);
 }
 
 ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
-          engineSystem(settings.from), engineSystem(settings.to),
+          settings.from, settings.to,
           {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)},
           settings.datum),
-      inputLimits_(limitsOf(settings.from)),
-      utmInput_(settings.from.type == cli::CoordinateType::Grid && isUtm(settings.from.system)),
-      utmPrefix_(settings.zonePrefix && settings.to.type == cli::CoordinateType::Grid &&
+      utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
+      utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
                  isUtm(settings.to.system)) {}
 
 void ArrayConverter::requireInputZones() const {
-  if (settings_.from.type != cli::CoordinateType::Grid) {
+  if (settings_.from.type != CoordinateType::Grid) {
     throw std::invalid_argument("zone: the source " + systemText(settings_.from) +
                                 " is geographic and has no zone");
   }
-  if (cli::isGaussKrueger(settings_.from.system)) {
+  if (isGaussKrueger(settings_.from.system)) {
     throw std::invalid_argument("zone: Gauss-Krueger eastings of system " +
                                 std::to_string(settings_.from.system) +
                                 " carry their zone in the millions; leave zone=None");
@@ -155,7 +121,7 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
   if (!utmPrefix_) return;
   for (std::size_t i = begin; i < end; ++i) {
     if (points.status[i] == kPointConverted) {
-      points.xOut[i] += points.zoneOut[i] * cli::kZoneMultiplier;
+      points.xOut[i] += points.zoneOut[i] * kZoneMultiplier;
     }
   }
 }
@@ -164,11 +130,11 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
 // not finite, as not converted.
 void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
                                       std::size_t end) const noexcept {
-  const InputLimits limits = inputLimits_;  // a local copy the compiler keeps in registers
+  const CoordinateType inputType = settings_.from.type;
   for (std::size_t i = begin; i < end; ++i) {
-    bool acceptable = withinLimits(limits, points, i);
+    bool acceptable = acceptableResult(inputType, points, i);
     if (utmInput_ && acceptable) {
-      acceptable = utmZoneFits(points.zone != nullptr ? points.zone[i] : 0, points.x[i]);
+      acceptable = utmZoneFitsEasting(points.zone != nullptr ? points.zone[i] : 0, points.x[i]);
     }
     if (!acceptable) {
       points.xOut[i] = kNotANumber;

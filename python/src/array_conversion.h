@@ -8,18 +8,18 @@
 #include <optional>
 #include <string>
 
-#include "coordinate_systems.h"
+#include "nuvex/systems.h"
 #include "nuvex/transform.h"
 
 namespace nuvex::python {
 
 struct ConversionSettings {
-  cli::Endpoint from;
-  cli::Endpoint to;
-  int zoneWidth = cli::kThreeDegreeZones;  // deg: 3 or 6 (6 only changes system 4)
-  std::optional<int> targetZone{};         // zone of grid output; from the longitude if absent
-  bool zonePrefix = false;                 // UTM output eastings carry the zone in their millions
-  DatumChoice datum{};                     // polynomial (default) or official datum shift
+  CoordinateSystem from;
+  CoordinateSystem to;
+  int zoneWidth = kThreeDegreeZones;  // deg: 3 or 6 (6 only changes system 4)
+  std::optional<int> targetZone{};    // zone of grid output; from the longitude if absent
+  bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
+  DatumChoice datum{};                // polynomial (default) or official datum shift
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
@@ -36,18 +36,10 @@ struct PointArrays {
   int* status = nullptr;
 };
 
-// Inclusive ranges of acceptable input x and y.
-struct InputLimits {
-  double lowestX;
-  double highestX;
-  double lowestY;
-  double highestY;
-};
-
 // Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
-cli::Endpoint parseSystem(const std::string& text, const char* role);
+CoordinateSystem parseSystem(const std::string& text, const char* role);
 // "E:1" or "G:3".
-std::string systemText(const cli::Endpoint& endpoint);
+std::string systemText(const CoordinateSystem& endpoint);
 
 class ArrayConverter {
  public:
@@ -77,7 +69,6 @@ class ArrayConverter {
 
   ConversionSettings settings_;
   Transformer transformer_;
-  InputLimits inputLimits_;
   bool utmInput_;   // UTM eastings in: their zones are checked
   bool utmPrefix_;  // UTM eastings out, with the zone in their millions
 };

@@ -160,7 +160,7 @@ py::object gridOf(const ConversionSettings& settings) {
 }
 
 std::string systemNumber(int system) {
-  if (system < cli::kFirstSystem || system > cli::kLastSystem) {
+  if (system < kFirstSystem || system > kLastSystem) {
     throw py::value_error("system " + std::to_string(system) + " is not one of 1, 2, 3, 4");
   }
   return std::to_string(system);
@@ -169,7 +169,7 @@ std::string systemNumber(int system) {
 py::tuple toLL(const py::object& easting, const py::object& northing, int system,
                const py::object& zone, int threads) {
   const ArrayConverter converter = makeConverter("E:" + systemNumber(system), kGeographicWgs84,
-                                                 cli::kThreeDegreeZones, std::nullopt, false);
+                                                 kThreeDegreeZones, std::nullopt, false);
   return convertArrays(converter, easting, northing, zone, threads);
 }
 
@@ -366,7 +366,7 @@ PYBIND11_MODULE(_nuvex, module) {
 
   py::class_<ArrayConverter>(module, "Transformer", kTransformerDoc)
       .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
-           py::arg("zone_width") = nuvex::cli::kThreeDegreeZones, py::arg("zone") = py::none(),
+           py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("zone") = py::none(),
            py::arg("zone_prefix") = false, py::arg("datum") = kPolynomial,
            py::arg("grid") = py::none())
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
@@ -399,7 +399,7 @@ PYBIND11_MODULE(_nuvex, module) {
              py::arg("zone") = py::none(), py::arg("threads") = 1);
   module.def("from_ll", &fromLL, kFromLLDoc, py::arg("longitude"), py::arg("latitude"),
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
-             py::arg("zone_width") = nuvex::cli::kThreeDegreeZones, py::arg("threads") = 1);
+             py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 1);
   module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = 0);
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));

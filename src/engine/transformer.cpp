@@ -11,9 +11,6 @@
 namespace nuvex {
 namespace {
 
-constexpr int kThreeDegreeZones = 3;
-constexpr int kSixDegreeZones = 6;
-
 void checkSystem(const char* side, int system) {
   if (!engine::isKnownSystem(system)) {
     throw std::invalid_argument(std::string("nuvex::Transformer: ") + side + " system " +

@@ -1,5 +1,12 @@
-// The coordinate systems the converter offers, as the engine numbers them, with the zone rules a
-// command line or an input line is checked against before a point reaches the engine.
+// The library's vocabulary of coordinate systems: the four systems as the engine numbers them,
+// how people name them ("E:1", "G:3"), their zones, and the ranges of coordinates each can hold.
+// Every interface (the converter, the Python package, the C interface) names systems and checks
+// its input through this header, so that they all speak the same language.
+//
+// Systems (codes 1..4): 1 Bessel 1841 / Gauss-Krueger 3 deg zones, 2 International 1924 / UTM,
+// 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg zones. Grid coordinates are metres
+// (Gauss-Krueger eastings carry the zone in their millions), geographic coordinates decimal
+// degrees.
 #pragma once
 
 #include <array>
@@ -7,14 +14,14 @@
 #include <string>
 #include <string_view>
 
-namespace nuvex::cli {
+namespace nuvex {
 
 // How a point is given or wanted: grid coordinates (engine code "E": easting and northing in
 // metres) or geographic coordinates (engine code "G": longitude and latitude in decimal degrees).
 enum class CoordinateType { Grid, Geographic };
 
-// One side of a conversion: a type on a system (engine system code 1 to 4).
-struct Endpoint {
+// One side of a conversion: a type on a system (code 1..4).
+struct CoordinateSystem {
   CoordinateType type;
   int system;
 };
@@ -24,7 +31,7 @@ inline constexpr int kLastSystem = 4;
 inline constexpr int kWgs84System = 3;  // the host's geographic side: WGS84
 
 inline constexpr int kThreeDegreeZones = 3;  // zone width code selecting 3 deg zones (system 4)
-inline constexpr int kSixDegreeZones = 6;    // any other width code selects 6 deg zones
+inline constexpr int kSixDegreeZones = 6;    // zone width code selecting 6 deg zones (system 4)
 
 // Metres: a zone number carried in an easting's millions.
 inline constexpr double kZoneMultiplier = 1000000.0;
@@ -36,7 +43,7 @@ inline constexpr double kSmallestPrefixedUtmEasting = 10000000.0;
 // larger input is a typing error, and the projection series would overflow on it.
 inline constexpr double kLargestGridCoordinate = 1000000000.0;
 
-// Degrees: the range of geographic input the projection series are meant for.
+// Degrees: the range of geographic coordinates.
 inline constexpr double kLowestLongitude = -180.0;
 inline constexpr double kHighestLongitude = 180.0;
 inline constexpr double kLowestLatitude = -90.0;
@@ -75,21 +82,49 @@ struct ZoneRange {
 // (0 to 119 around the globe), 6 deg zones 1 to 60 (UTM and 6 deg Gauss-Krueger).
 inline constexpr ZoneRange kThreeDegreeZoneRange{0, 119};
 inline constexpr ZoneRange kSixDegreeZoneRange{1, 60};
-// UTM input zones: 0 asks the engine to take the zone from a prefixed easting's millions.
+// UTM input zones: 0 asks for the zone from a prefixed easting's millions.
 inline constexpr int kZoneFromEasting = 0;
 inline constexpr ZoneRange kUtmInputZoneRange{kZoneFromEasting, 60};
 
+// Whether code is one of the four systems.
+bool isKnownSystemCode(int system);
+// The row of kSystems; throws std::out_of_range for an unknown code.
 const SystemDescription& describeSystem(int system);
 bool isGaussKrueger(int system);
+// Whether grids of the system have 3 deg zones under the zone width code (3 or 6).
+bool hasThreeDegreeZones(int system, int zoneWidth);
 // Zones a grid point of the system can be projected into.
 ZoneRange outputZoneRange(int system, int zoneWidth);
-// "Bessel 1841 / Gauss-Krueger 3 deg" (the zone width only where the system offers a choice or
-// where it is fixed at 3 deg).
+// "Bessel 1841 / Gauss-Krueger 3 deg" (the zone width only for Gauss-Krueger grids).
 std::string systemTitle(int system, int zoneWidth);
 
-// Reads "E:1" or "G:3"; nothing when the text is not of that form.
-std::optional<Endpoint> parseEndpoint(std::string_view text);
+// Reads "E:1" or "G:3" (either case); nothing when the text is not of that form.
+std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text);
+// "E:1" or "G:3".
+std::string formatCoordinateSystem(CoordinateSystem system);
 // The engine's type code for a type: "E" or "G".
 const char* engineTypeCode(CoordinateType type);
 
-}  // namespace nuvex::cli
+// A coordinate system as a user names it: "E:1"/"G:3", or an EPSG code ("EPSG:31467"), which may
+// also fix the zone of its grid and the zone width of system 4.
+struct NamedSystem {
+  CoordinateSystem system;
+  std::optional<int> zone;       // a projected EPSG code's zone; none: chosen per point
+  std::optional<int> zoneWidth;  // 3 or 6 where the name fixes it
+  int epsgCode = 0;              // 0: named as TYPE:SYSTEM
+};
+// Reads a system's name; throws std::invalid_argument with a message that says what is accepted
+// (for an unknown EPSG code, the nearest supported ones). `role` names the text in the message,
+// e.g. "source".
+NamedSystem parseSystemName(std::string_view text, std::string_view role);
+
+// ---- Input checks shared by every interface ----------------------------------------------------
+
+// Whether (x, y) lies in the range of coordinates of its type: longitude -180..180 and latitude
+// -90..90 deg, or grid coordinates within +-kLargestGridCoordinate m. NaN is outside.
+bool withinCoordinateRange(CoordinateType type, double x, double y);
+// The rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given zone
+// (1..60) must agree with a prefix the easting carries.
+bool utmZoneFitsEasting(int zone, double easting);
+
+}  // namespace nuvex
