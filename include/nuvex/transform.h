@@ -53,10 +53,10 @@ inline constexpr int kPointWithoutPath = -1;  // no transformation path, or non-
 
 class Transformer {
  public:
-  // Throws std::invalid_argument for a system outside 1..4 or a zone width other than 3 or 6; in
-  // the official mode also for system 2 beside another system, for a grid given with the
-  // polynomial mode, and for a grid file that is missing, unreadable, truncated or malformed
-  // (the message names the file and what is wrong). The file is read here, once.
+  // Throws std::invalid_argument for a system outside 1..4, a zone width other than 3 or 6 and a
+  // grid given with the polynomial mode; in the official mode also for system 2 beside another
+  // system and for a grid file that is missing, unreadable, truncated or malformed (the message
+  // names the file and what is wrong). The file is read here, once.
   Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones = {},
               DatumChoice datum = {});
 
