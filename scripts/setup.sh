@@ -7,15 +7,16 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
+# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against and
+# the maker of the official datum shift's reference cases (tests/data/official_*.txt);
+# matplotlib draws the accuracy map of docs/accuracy.md.
+for pkg in libproj-dev proj-bin proj-data python3-matplotlib; do
+  have "$pkg" || needed+=("$pkg")
+done
 # The Python package: Debian's interpreter (/usr/bin/python3) and its modules; pyproj for the
 # speed comparison in bench/.
 for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask python3-distributed \
   python3-pytest python3-pyproj; do
-  have "$pkg" || needed+=("$pkg")
-done
-# The official datum shift: PROJ's tools, library and grids (reference case files, the speed
-# comparison in bench/) and matplotlib for the accuracy map of docs/accuracy.md.
-for pkg in proj-bin libproj-dev proj-data python3-matplotlib; do
   have "$pkg" || needed+=("$pkg")
 done
 if [ ${#needed[@]} -gt 0 ]; then
