@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/batch.h"
@@ -118,6 +119,32 @@ INSTANTIATE_TEST_SUITE_P(Paths, OfficialPath,
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
                            return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
                          });
+
+// Points well inside the grid and the area of use stay on the vector path (the scalar path takes
+// only lanes at edges), on every route that the block serves.
+TEST(OfficialVectorPath, ServesPointsInsideOnTheVectorPath) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  engine::setKernelPathForTesting(KernelPath::Avx2);
+  constexpr std::size_t kPoints = 800;
+  std::vector<double> lon, lat;
+  for (std::size_t i = 0; i < kPoints; ++i) {  // inside BeTA2007 and EPSG:1775's area
+    lon.push_back(10.5 + 4.0 * static_cast<double>(i % 41) / 41.0);
+    lat.push_back(50.6 + 3.8 * static_cast<double>(i % 37) / 37.0);
+  }
+  const CoordinateSystem g1{CoordinateType::Geographic, 1}, g3{CoordinateType::Geographic, 3},
+      g4{CoordinateType::Geographic, 4};
+  for (const auto& [from, to] :
+       {std::pair{g1, g3}, std::pair{g4, g3}, std::pair{g3, g4}, std::pair{g1, g4}}) {
+    const Transformer t(from, to, {}, DatumChoice{DatumShift::Official, ""});
+    std::vector<double> x(kPoints), y(kPoints);
+    const std::size_t before = engine::scalarLanesOfBlocksForTesting();
+    EXPECT_EQ(
+        t.transform(kPoints, lon.data(), lat.data(), nullptr, x.data(), y.data(), nullptr, nullptr),
+        kPoints);
+    EXPECT_EQ(engine::scalarLanesOfBlocksForTesting() - before, 0u) << from.system << to.system;
+  }
+  engine::setKernelPathForTesting(engine::fastestKernelPath());
+}
 
 // Both byte orders of the same nested grid read to the same sub-grids and shifts.
 TEST(Ntv2Grid, ByteOrdersReadAlike) {

@@ -86,6 +86,68 @@ VECTOR_CODE bool decisionMayTip(const OfficialDatum& datum, double latitude, dou
          nearAreaEdge(latitude, longitude);
 }
 
+// The edges where a lane's decision could tip (deg), gathered once per block so that the lanes
+// are checked four at a time; a grid of many sub-grids is checked lane by lane instead.
+constexpr std::size_t kMaxEdges = 8;
+
+struct Edges {
+  std::array<double, kMaxEdges> latitude{}, longitude{};
+  std::size_t latitudes = 0, longitudes = 0;
+  bool laneByLane = false;
+
+  void add(double south, double north, double west, double east) {
+    if (latitudes + 2 > kMaxEdges || longitudes + 2 > kMaxEdges) {
+      laneByLane = true;
+      return;
+    }
+    latitude[latitudes++] = south;
+    latitude[latitudes++] = north;
+    longitude[longitudes++] = west;
+    longitude[longitudes++] = east;
+  }
+};
+
+VECTOR_CODE Edges edgesOf(const OfficialDatum& datum) {
+  Edges edges;
+  if (usesGrid(datum)) {
+    for (const Ntv2SubGrid& g : datum.grid().subGrids()) {
+      const double t = g.edgeTolerance;
+      edges.add((g.south - t) * kDegreesPerRadianExact, (g.north + t) * kDegreesPerRadianExact,
+                (g.west - t) * kDegreesPerRadianExact, (g.east + t) * kDegreesPerRadianExact);
+    }
+  }
+  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+  edges.add(a.south, a.north, a.west, a.east);
+  return edges;
+}
+
+// The lanes (bit k) within the margin of an edge.
+VECTOR_CODE unsigned tippingLanes(const OfficialDatum& datum, const Edges& edges,
+                                  const double* latitude, const double* longitude) {
+  unsigned tipping = 0;
+  if (edges.laneByLane) {
+    for (std::size_t k = 0; k < kVectorLanes; ++k) {
+      if (decisionMayTip(datum, latitude[k], longitude[k])) tipping |= 1u << k;
+    }
+    return tipping;
+  }
+  const __m256d sign = _mm256_set1_pd(-0.0), margin = _mm256_set1_pd(kEdgeMargin);
+  for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+    const __m256d lat = _mm256_loadu_pd(latitude + half), lon = _mm256_loadu_pd(longitude + half);
+    __m256d nearEdge = _mm256_setzero_pd();
+    for (std::size_t i = 0; i < edges.latitudes; ++i) {
+      const __m256d distance = _mm256_andnot_pd(sign, lat - _mm256_set1_pd(edges.latitude[i]));
+      nearEdge = _mm256_or_pd(nearEdge, _mm256_cmp_pd(distance, margin, _CMP_LT_OQ));
+    }
+    for (std::size_t i = 0; i < edges.longitudes; ++i) {
+      const __m256d distance = _mm256_andnot_pd(sign, lon - _mm256_set1_pd(edges.longitude[i]));
+      nearEdge = _mm256_or_pd(nearEdge, _mm256_cmp_pd(distance, margin, _CMP_LT_OQ));
+    }
+    tipping |= static_cast<unsigned>(_mm256_movemask_pd(nearEdge)) << half;
+  }
+  return tipping;
+}
+
 // ---- Vector helpers (four lanes) ---------------------------------------------------------------
 
 VECTOR_CODE inline __m256d splat(double v) {
@@ -233,32 +295,30 @@ VECTOR_CODE unsigned applyStep(const OfficialDatum& datum, OfficialStep step, La
 
 VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* latitude,
                                         double* longitude, unsigned lanes) {
-  unsigned active = lanes;
+  const Edges edges = edgesOf(datum);
+  unsigned active = lanes & ~tippingLanes(datum, edges, latitude, longitude);
   Lanes phi{}, lambda{};
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     const unsigned bit = 1u << k;
-    if ((active & bit) != 0 && (decisionMayTip(datum, latitude[k], longitude[k]) ||
-                                !startsInArea(datum, latitude[k], longitude[k]))) {
-      active &= ~bit;
-    }
+    if ((active & bit) != 0 && !startsInArea(datum, latitude[k], longitude[k])) active &= ~bit;
     phi[k] = latitude[k] * kRadiansPerDegree;
     lambda[k] = longitude[k] * kRadiansPerDegree;
   }
   for (int i = 0; i < datum.stepCount() && active != 0; ++i) {
     active = applyStep(datum, datum.step(i), phi, lambda, active);
   }
+  Lanes newLatitude{}, newLongitude{};
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    newLatitude[k] = phi[k] * kDegreesPerRadianExact;
+    newLongitude[k] = lambda[k] * kDegreesPerRadianExact;
+  }
+  active &= ~tippingLanes(datum, edges, newLatitude.data(), newLongitude.data());
   unsigned served = 0;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     const unsigned bit = 1u << k;
-    if ((active & bit) == 0) continue;
-    const double newLatitude = phi[k] * kDegreesPerRadianExact;
-    const double newLongitude = lambda[k] * kDegreesPerRadianExact;
-    if (decisionMayTip(datum, newLatitude, newLongitude) ||
-        !endsInArea(datum, newLatitude, newLongitude)) {
-      continue;
-    }
-    latitude[k] = newLatitude;
-    longitude[k] = newLongitude;
+    if ((active & bit) == 0 || !endsInArea(datum, newLatitude[k], newLongitude[k])) continue;
+    latitude[k] = newLatitude[k];
+    longitude[k] = newLongitude[k];
     served |= bit;
   }
   return served;
