@@ -1,6 +1,7 @@
 #include "array_conversion.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -64,6 +65,60 @@ std::string systemText(const CoordinateSystem& system) {
   return formatCoordinateSystem(system);
 }
 
+namespace {
+
+std::string nameOf(const NamedSystem& named) {
+  return named.epsgCode != 0 ? "EPSG:" + std::to_string(named.epsgCode)
+                             : formatCoordinateSystem(named.system);
+}
+
+// The zone width of system 4 that an EPSG code on either side fixes.
+std::optional<int> namedZoneWidth(const NamedSystem& from, const NamedSystem& to) {
+  std::optional<int> width;
+  for (const NamedSystem* side : {&from, &to}) {
+    if (side->system.system != kLastSystem || !side->zoneWidth) continue;
+    if (width && *width != *side->zoneWidth) {
+      throw std::invalid_argument(nameOf(from) + " and " + nameOf(to) +
+                                  " have zones of different widths: convert through 'G:4' in "
+                                  "two steps");
+    }
+    width = side->zoneWidth;
+  }
+  return width;
+}
+
+}  // namespace
+
+ConversionSettings namedSettings(const std::string& source, const std::string& target,
+                                 std::optional<int> zoneWidth, std::optional<int> zone,
+                                 bool zonePrefix) {
+  const NamedSystem from = parseSystemName(source, "source");
+  const NamedSystem to = parseSystemName(target, "target");
+  ConversionSettings settings{from.system,  to.system,  zoneWidth.value_or(kThreeDegreeZones),
+                              zone,         zonePrefix, from.zone,
+                              nameOf(from), nameOf(to)};
+  if (const std::optional<int> width = namedZoneWidth(from, to)) {
+    if (zoneWidth && *zoneWidth != *width) {
+      throw std::invalid_argument("zone_width " + std::to_string(*zoneWidth) + ": " +
+                                  nameOf(to.zoneWidth == width ? to : from) + " has " +
+                                  std::to_string(*width) + " deg zones");
+    }
+    settings.zoneWidth = *width;
+  }
+  if (to.zone) {
+    if (zone && *zone != *to.zone) {
+      throw std::invalid_argument("zone " + std::to_string(*zone) + ": the target " + nameOf(to) +
+                                  " is zone " + std::to_string(*to.zone));
+    }
+    if (zonePrefix && isUtm(to.system.system)) {
+      throw std::invalid_argument("zone_prefix: eastings of " + nameOf(to) +
+                                  " carry no zone in their millions");
+    }
+    settings.targetZone = to.zone;
+  }
+  return settings;
+}
+
 ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
@@ -115,6 +170,11 @@ void ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
 void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
                                   std::size_t end) const noexcept {
   const int* zone = points.zone != nullptr ? points.zone + begin : nullptr;
+  std::array<int, kChunkPoints> namedZones;  // the source's EPSG zone for every point
+  if (zone == nullptr && utmInput_ && settings_.sourceZone) {
+    namedZones.fill(*settings_.sourceZone);
+    zone = namedZones.data();
+  }
   transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
                          points.yOut + begin, points.zoneOut + begin, points.status + begin);
   markUnacceptable(points, begin, end);
@@ -126,6 +186,12 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
   }
 }
 
+// A projected EPSG source is one zone: a UTM point's zone, a Gauss-Krueger easting's millions.
+bool ArrayConverter::inSourceZone(int zone, double easting) const noexcept {
+  if (utmInput_) return zone == *settings_.sourceZone;
+  return std::trunc(easting / kZoneMultiplier) == *settings_.sourceZone;
+}
+
 // Marks the points the engine converted although they are no valid input, or whose results are
 // not finite, as not converted.
 void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
@@ -133,9 +199,10 @@ void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t beg
   const CoordinateType inputType = settings_.from.type;
   for (std::size_t i = begin; i < end; ++i) {
     bool acceptable = acceptableResult(inputType, points, i);
-    if (utmInput_ && acceptable) {
-      acceptable = utmZoneFitsEasting(points.zone != nullptr ? points.zone[i] : 0, points.x[i]);
-    }
+    const int zone =
+        points.zone != nullptr ? points.zone[i] : settings_.sourceZone.value_or(kZoneFromEasting);
+    if (utmInput_ && acceptable) acceptable = utmZoneFitsEasting(zone, points.x[i]);
+    if (settings_.sourceZone && acceptable) acceptable = inSourceZone(zone, points.x[i]);
     if (!acceptable) {
       points.xOut[i] = kNotANumber;
       points.yOut[i] = kNotANumber;

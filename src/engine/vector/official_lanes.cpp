@@ -184,7 +184,9 @@ VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
   const double scale = 1.0 + h.scale * kPerMillion;
 
   const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
-  const SinCos4 p = sinCos4(latitude), l = sinCos4(longitude);
+  // One call of the eight-lane routine: latitudes in the low half, longitudes in the high half.
+  const SinCos8 angles = sinCos8(latitude, longitude);
+  const struct { __m256d sin, cos; } p{angles.sinLo, angles.cosLo}, l{angles.sinHi, angles.cosHi};
   const __m256d n = splat(from.a) / _mm256_sqrt_pd(splat(1.0) - splat(from.e2) * p.sin * p.sin);
   const __m256d x = n * p.cos * l.cos, y = n * p.cos * l.sin;
   const __m256d z = n * splat(1.0 - from.e2) * p.sin;
