@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make demo` and `make test` do all set-up themselves.
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean
+.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map
 
 all: test
 
@@ -54,6 +54,12 @@ bench: setup
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 	@if [ -d build/release/python/nuvex ]; then PYTHONPATH=build/release/python /usr/bin/python3 bench/bench_python.py; fi
 	@bench/converter_vs_proj.sh build/release/tools/nuvex
+
+# docs/accuracy.png and the table of docs/accuracy.md, from the library through the Python package.
+accuracy-map: setup
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target nuvex_python
+	PYTHONPATH=build/dev/python /usr/bin/python3 docs/accuracy_map.py
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null

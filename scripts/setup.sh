@@ -8,9 +8,11 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
-# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against, and
-# the EPSG definitions the EPSG reference cases are generated from (tests/generators).
-for pkg in libproj-dev proj-bin proj-data; do
+# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against, the
+# EPSG definitions the EPSG reference cases are generated from (tests/generators) and the maker of
+# the official datum shift's reference cases (tests/data/official_*.txt); matplotlib draws the
+# accuracy map of docs/accuracy.md.
+for pkg in libproj-dev proj-bin proj-data python3-matplotlib; do
   have "$pkg" || needed+=("$pkg")
 done
 # The Python package: Debian's interpreter (/usr/bin/python3) and its modules; pyproj for the

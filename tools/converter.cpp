@@ -47,7 +47,8 @@ void PointColumns::add(const InputPoint& point) {
 }
 
 BatchConverter::BatchConverter(const ConversionSettings& settings)
-    : settings_(settings), transformer_(settings.from, settings.to, zoneChoice(settings)) {}
+    : settings_(settings),
+      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum) {}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();

@@ -19,6 +19,7 @@ struct ConversionSettings {
   int zoneWidth = kThreeDegreeZones;  // zone width code: 3 selects 3 deg zones for system 4
   std::optional<int> targetZone{};    // zone of grid output; chosen from the longitude if absent
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
+  DatumChoice datum{};                // polynomial (default) or official datum shift
 };
 
 enum class PointStatus {

@@ -137,6 +137,10 @@ Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
 Systems: 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International 1924 / UTM,
          3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width).
+Datum shift (--datum): polynomial, the engine's own (metre-level, the default), or official:
+the NTv2 grid BeTA2007 (or --grid FILE) between 1 and 3, EPSG:1775 between 4 and 3, both for
+1 <-> 4, system 3 taken as ETRS89 (EPSG: null transformation to WGS84, 1 m). Points outside the
+grid or EPSG:1775's area of use are errors; system 2 has none (usage error).
 EPSG codes: --from, --to and -s also take EPSG:n (nuvex list shows them), e.g. EPSG:31467 (DHDN /
 3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone 32N, converted as WGS84). A
 projected code is one zone: a point of another zone, or a --zone or --from-zone that contradicts
@@ -158,6 +162,8 @@ Examples:
   nuvex to-ll -s 1 --delimiter ';' --columns 2,3 excel.csv     (semicolons, decimal comma)
   nuvex to-ll -s 3 --dms=2 utm.txt                             (-> 10°00'00.00"E 50°00'00.00"N)
   nuvex from-ll -s 3 --threads 2 --quiet big.txt               (two threads, no progress)
+  nuvex convert --from E:1 --to E:3 --datum official gk.txt    (BeTA2007 grid, centimetres)
+  nuvex to-ll -s 1 --datum official --grid NTv2_BW.gsb gk.txt  (a state's own NTv2 grid)
   nuvex demo)";
 
 struct Options {
@@ -167,6 +173,8 @@ struct Options {
   int zoneWidth = kThreeDegreeZones;
   std::vector<CLI::Option*> zoneWidthOptions;  // to tell a given --zone-width from the default
   bool zonePrefix = false;
+  std::string datum = "polynomial";  // --datum
+  std::string grid;                  // --grid FILE, official datum shift only
   std::string from;
   std::string to;
   std::string precision;  // "M" or "M,D"; empty for the defaults
@@ -297,6 +305,15 @@ void addInputOptions(CLI::App& command, Options& options) {
       .add_option("--axis", options.axis,
                   "Order of geographic columns, in and out: lon-lat (default) or lat-lon")
       ->check(CLI::IsMember({Options::kLongitudeFirst, Options::kLatitudeFirst}));
+  command
+      .add_option("--datum", options.datum,
+                  "Datum shift: polynomial (default) or official (BeTA2007 grid for system 1, "
+                  "EPSG:1775 for system 4, system 3 taken as ETRS89)")
+      ->check(CLI::IsMember({"polynomial", "official"}));
+  command
+      .add_option("--grid", options.grid,
+                  "NTv2 file for system 1 with --datum official (default: the built-in BeTA2007)")
+      ->type_name("FILE");
   addLayoutOptions(command, options);
   command
       .add_option("--threads", options.threads,
@@ -605,8 +622,34 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
   pipeline.process(file, context, header, error ? 0 : size);
 }
 
-int runConversion(const ConversionSettings& settings, const InputColumns& columns,
+constexpr int kInternational1924System = 2;  // no official datum transformation
+
+// The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system
+// 2 has no official transformation; a grid file that cannot be read).
+nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings) {
+  const bool official = options.datum == "official";
+  if (!official) {
+    if (!options.grid.empty()) throw CLI::ValidationError("--grid needs --datum official");
+    return {};
+  }
+  const int from = settings.from.system, to = settings.to.system;
+  if (from != to && (from == kInternational1924System || to == kInternational1924System)) {
+    throw CLI::ValidationError(
+        "--datum official: system 2 (International 1924) has no official datum transformation");
+  }
+  nuvex::DatumChoice datum{nuvex::DatumShift::Official, options.grid};
+  try {
+    const BatchConverter check(ConversionSettings{settings.from, settings.to, settings.zoneWidth,
+                                                  std::nullopt, false, datum});
+  } catch (const std::invalid_argument& error) {
+    throw CLI::ValidationError("--grid: " + std::string(error.what()));
+  }
+  return datum;
+}
+
+int runConversion(ConversionSettings settings, const InputColumns& columns,
                   const Options& options) {
+  settings.datum = datumChoice(options, settings);
   for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings)}) {
     if (problem) throw CLI::ValidationError(*problem);
   }

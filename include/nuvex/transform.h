@@ -10,10 +10,16 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string>
 
 #include "nuvex/systems.h"
 
 namespace nuvex {
+
+namespace engine {
+class OfficialDatum;
+}
 
 // How output zones are chosen, as TRGU's arguments: width 3 or 6 (deg; 6 only changes system 4),
 // the zone from each point's longitude, or else `given` for every point.
@@ -23,14 +29,36 @@ struct ZoneChoice {
   int given = 0;
 };
 
+// How the datum is shifted between systems. Polynomial: the engine's own shift polynomials and
+// linear fits (metre-level; the default, exactly as TRGU). Official: the transformations the
+// surveying authorities publish, centimetre-level:
+//   1 <-> 3  the NTv2 grid (`grid`, or the built-in BeTA2007 when empty), bilinear on the finest
+//            sub-grid holding the point; the inverse iterates to 1e-12 rad;
+//   4 <-> 3  EPSG:1775 "Pulkovo 1942(83) to ETRS89 (2)" (Position Vector, through geocentric
+//            coordinates, Krassowsky to GRS80, height 0), within its area of use
+//            50.2..54.74 N, 9.92..15.04 E checked on the system 4 side;
+//   1 <-> 4  through ETRS89.
+// System 3 is taken as ETRS89 (EPSG relates it to WGS84 by a null transformation, 1 m). A point
+// outside the grid or the area of use has no path. System 2 has no official transformation.
+enum class DatumShift { Polynomial, Official };
+
+struct DatumChoice {
+  DatumShift method = DatumShift::Polynomial;
+  std::string grid;  // Official only: an NTv2 file for system 1 <-> ETRS89; empty: BeTA2007
+};
+
 // Status of one point after Transformer::transform.
 inline constexpr int kPointConverted = 0;
 inline constexpr int kPointWithoutPath = -1;  // no transformation path, or non-finite input
 
 class Transformer {
  public:
-  // Throws std::invalid_argument for a system outside 1..4 or a zone width other than 3 or 6.
-  Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones = {});
+  // Throws std::invalid_argument for a system outside 1..4, a zone width other than 3 or 6 and a
+  // grid given with the polynomial mode; in the official mode also for system 2 beside another
+  // system and for a grid file that is missing, unreadable, truncated or malformed (the message
+  // names the file and what is wrong). The file is read here, once.
+  Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones = {},
+              DatumChoice datum = {});
 
   // Converts count points given as separate arrays. Grid input: x easting (m), y northing (m),
   // zone (null: 0 for every point, i.e. taken from the easting's millions or the longitude);
@@ -46,11 +74,14 @@ class Transformer {
   CoordinateSystem source() const { return from_; }
   CoordinateSystem target() const { return to_; }
   ZoneChoice zones() const { return zones_; }
+  const DatumChoice& datum() const { return datum_; }
 
  private:
   CoordinateSystem from_;
   CoordinateSystem to_;
   ZoneChoice zones_;
+  DatumChoice datum_;
+  std::shared_ptr<const engine::OfficialDatum> official_;  // null in the polynomial mode
 };
 
 }  // namespace nuvex

@@ -41,7 +41,7 @@ def _output_names(df, out, zone_out, status_out):
 
 def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_out"),
               zone_out="zone_out", status_out="status", zone_width=None, target_zone=None,
-              zone_prefix=False, threads=0):
+              zone_prefix=False, datum="polynomial", grid=None, threads=0):
     """Converts two columns of a pandas DataFrame; returns a new DataFrame with four more columns.
 
     x, y -- names of the input columns: easting and northing (metres) or longitude and latitude
@@ -56,6 +56,8 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
     zone_width, target_zone, zone_prefix -- as zone_width, zone and zone_prefix of
         nuvex.Transformer: 3 or 6 deg zones of system 4, one output zone for every row (None:
         from each row's longitude), zone in the millions of UTM output eastings.
+    datum, grid -- the datum shift, "polynomial" or "official", and the NTv2 file of the official
+        one (None: the built-in BeTA2007), as in nuvex.Transformer.
     threads -- most threads sharing a large frame (0, the default: one per core).
 
     The input frame is not changed; the result keeps its index and columns. Raises KeyError for
@@ -64,7 +66,7 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
     """
     names = _output_names(df, out, zone_out, status_out)
     transformer = Transformer(source, target, zone_width=zone_width, zone=target_zone,
-                              zone_prefix=zone_prefix)
+                              zone_prefix=zone_prefix, datum=datum, grid=grid)
     zones = _column_values(df, zone, "zone") if isinstance(zone, str) else zone
     results = transformer.transform(_column_values(df, x, "x"), _column_values(df, y, "y"),
                                     zone=zones, threads=threads)

@@ -123,7 +123,8 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
           settings.from, settings.to,
-          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}),
+          {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)},
+          settings.datum),
       utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
                  isUtm(settings.to.system)) {}

@@ -22,6 +22,7 @@ struct ConversionSettings {
   // The zone a projected EPSG code of the source is: every input point must lie in it.
   std::optional<int> sourceZone{};
   std::string sourceName{}, targetName{};  // "E:1", "EPSG:31467": as the systems were named
+  DatumChoice datum{};                     // polynomial (default) or official datum shift
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
@@ -51,8 +52,9 @@ std::string systemText(const CoordinateSystem& endpoint);
 
 class ArrayConverter {
  public:
-  // Throws std::invalid_argument for a zone width other than 3 or 6, or a target zone that the
-  // target grid does not have (or a geographic target).
+  // Throws std::invalid_argument for a zone width other than 3 or 6, a target zone that the
+  // target grid does not have (or a geographic target), or a datum choice the Transformer refuses
+  // (system 2 with the official shift, a grid file that cannot serve).
   explicit ArrayConverter(const ConversionSettings& settings);
 
   // Throws std::invalid_argument when the source takes no input zones (geographic input, or

@@ -229,10 +229,34 @@ py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, co
                         result(results.zone, scalar), result(results.status, scalar));
 }
 
+constexpr char kPolynomial[] = "polynomial";
+constexpr char kOfficial[] = "official";
+
+DatumChoice datumChoice(const std::string& datum, const std::optional<std::string>& grid) {
+  if (datum != kPolynomial && datum != kOfficial) {
+    throw py::value_error("datum must be 'polynomial' or 'official', not '" + datum + "'");
+  }
+  if (datum == kPolynomial && grid) {
+    throw py::value_error("grid is only used with datum='official'");
+  }
+  return {datum == kOfficial ? DatumShift::Official : DatumShift::Polynomial, grid.value_or("")};
+}
+
 ArrayConverter makeConverter(const std::string& source, const std::string& target,
-                             std::optional<int> zoneWidth, std::optional<int> zone,
-                             bool zonePrefix) {
-  return ArrayConverter(namedSettings(source, target, zoneWidth, zone, zonePrefix));
+                             std::optional<int> zoneWidth, std::optional<int> zone, bool zonePrefix,
+                             const std::string& datum = kPolynomial,
+                             const std::optional<std::string>& grid = std::nullopt) {
+  ConversionSettings settings = namedSettings(source, target, zoneWidth, zone, zonePrefix);
+  settings.datum = datumChoice(datum, grid);
+  return ArrayConverter(settings);
+}
+
+std::string datumText(const ConversionSettings& settings) {
+  return settings.datum.method == DatumShift::Official ? kOfficial : kPolynomial;
+}
+
+py::object gridOf(const ConversionSettings& settings) {
+  return settings.datum.grid.empty() ? py::none() : py::object(py::str(settings.datum.grid));
 }
 
 std::string systemNumber(int system) {
@@ -263,21 +287,25 @@ std::string describe(const ArrayConverter& converter) {
                      "', zone_width=" + std::to_string(settings.zoneWidth) + ", zone=";
   text += settings.targetZone ? std::to_string(*settings.targetZone) : "None";
   if (settings.zonePrefix) text += ", zone_prefix=True";
+  if (settings.datum.method == DatumShift::Official) text += ", datum='official'";
+  if (!settings.datum.grid.empty()) text += ", grid=" + std::string(py::repr(gridOf(settings)));
   return text + ")";
 }
 
 py::tuple pickledState(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
   return py::make_tuple(settings.sourceName, settings.targetName, settings.zoneWidth,
-                        settings.targetZone, settings.zonePrefix);
+                        settings.targetZone, settings.zonePrefix, datumText(settings),
+                        gridOf(settings));
 }
 
 ArrayConverter fromPickledState(const py::tuple& state) {
-  constexpr std::size_t kStateFields = 5;
+  constexpr std::size_t kStateFields = 7;
   if (state.size() != kStateFields) throw py::value_error("not a pickled nuvex.Transformer");
   return makeConverter(state[0].cast<std::string>(), state[1].cast<std::string>(),
                        state[2].cast<int>(), state[3].cast<std::optional<int>>(),
-                       state[4].cast<bool>());
+                       state[4].cast<bool>(), state[5].cast<std::string>(),
+                       state[6].cast<std::optional<std::string>>());
 }
 
 // ---- Angles ------------------------------------------------------------------------------------
@@ -328,7 +356,8 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
 
 constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
 
-Transformer(source, target, zone_width=None, zone=None, zone_prefix=False)
+Transformer(source, target, zone_width=None, zone=None, zone_prefix=False, datum="polynomial",
+            grid=None)
 
 source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
     coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
@@ -345,10 +374,17 @@ zone -- zone of grid output for every point; None: each point's zone follows fro
     Gauss-Krueger zones are numbered by central meridian / 3 (0 to 119), 6 deg zones 1 to 60.
 zone_prefix -- UTM output eastings (systems 2, 3) carry the zone in their millions, as
     Gauss-Krueger eastings always do (zone 32: 32571666.448 m).
+datum -- "polynomial": the engine's datum shift polynomials (metre-level; the default);
+    "official": the official transformations (centimetre-level): the NTv2 grid BeTA2007 between
+    system 1 and system 3 (taken as ETRS89), EPSG:1775 between system 4 and system 3, both for
+    1 <-> 4. Points outside the grid or EPSG:1775's area of use get status -1.
+grid -- with datum="official": the path of another NTv2 file for system 1 (None: the built-in
+    BeTA2007), read when the Transformer is made.
 
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
-zone prefix that contradicts an EPSG code. A Transformer is immutable, may be shared between threads and can be
+zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
+transformation) and a grid file that is missing or not a valid NTv2 file. A Transformer is immutable, may be shared between threads and can be
 pickled (e.g. sent to Dask workers).)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
@@ -445,7 +481,8 @@ PYBIND11_MODULE(_nuvex, module) {
   py::class_<ArrayConverter>(module, "Transformer", kTransformerDoc)
       .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
            py::arg("zone_width") = py::none(), py::arg("zone") = py::none(),
-           py::arg("zone_prefix") = false)
+           py::arg("zone_prefix") = false, py::arg("datum") = kPolynomial,
+           py::arg("grid") = py::none())
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
            py::arg("out") = py::none())
@@ -464,6 +501,12 @@ PYBIND11_MODULE(_nuvex, module) {
       .def_property_readonly(
           "zone_prefix", [](const ArrayConverter& c) { return c.settings().zonePrefix; },
           "Whether UTM output eastings carry the zone in their millions.")
+      .def_property_readonly(
+          "datum", [](const ArrayConverter& c) { return datumText(c.settings()); },
+          "The datum shift: 'polynomial' or 'official'.")
+      .def_property_readonly(
+          "grid", [](const ArrayConverter& c) { return gridOf(c.settings()); },
+          "The NTv2 file of the official datum shift, or None for the built-in BeTA2007.")
       .def("__repr__", &describe)
       .def(py::pickle(&pickledState, &fromPickledState));
 

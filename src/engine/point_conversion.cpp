@@ -2,6 +2,7 @@
 // the target zone.
 #include "engine/point_conversion.h"
 
+#include "engine/official_datum.h"
 #include "nuvex/engine.h"
 
 namespace nuvex::engine {
@@ -13,7 +14,9 @@ int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone,
   if (plan.unprojects) {
     GRID2GEO(zone, x, y, longitude, latitude, plan.fromSystem, plan.zoneWidth);
   }
-  if (shiftDatum(plan.chain, latitude, longitude) != 0) return kPointNoPath;
+  const int shifted = plan.official != nullptr ? plan.official->shift(latitude, longitude)
+                                               : shiftDatum(plan.chain, latitude, longitude);
+  if (shifted != 0) return kPointNoPath;
   if (!plan.projects) {
     output.x = longitude;
     output.y = latitude;

@@ -6,6 +6,8 @@
 
 namespace nuvex::engine {
 
+class OfficialDatum;
+
 inline constexpr int kPointDone = 0;
 inline constexpr int kPointNoPath = -1;
 
@@ -19,6 +21,8 @@ struct ConversionPlan {
   bool unprojects;        // the input is a grid point
   bool projects;          // the output is a grid point
   ChainPlan chain;
+  // Not null: the official datum transformations take the chain's place (Transformer only).
+  const OfficialDatum* official = nullptr;
 };
 
 // Where a converted point goes: easting, northing (m) and zone of a grid output, or longitude,

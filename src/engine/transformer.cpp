@@ -1,9 +1,11 @@
 // Transformer: the batch path over the engine's per-point conversion, without shared state.
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "engine/batch.h"
 #include "engine/geodetic_tables.h"
+#include "engine/official_datum.h"
 #include "nuvex/transform.h"
 
 namespace nuvex {
@@ -33,16 +35,42 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
           zones.given, gridInput, gridOutput,  engine::planChain(from.system, to.system, gridSide)};
 }
 
+constexpr int kInternational1924 = 2;
+
+std::shared_ptr<const engine::OfficialDatum> officialDatumOf(CoordinateSystem from,
+                                                             CoordinateSystem to,
+                                                             const DatumChoice& datum) {
+  if (datum.method == DatumShift::Polynomial) {
+    if (!datum.grid.empty()) {
+      throw std::invalid_argument("nuvex::Transformer: a grid (" + datum.grid +
+                                  ") is only used by the official datum shift");
+    }
+    return nullptr;
+  }
+  if (datum.method != DatumShift::Official) {
+    throw std::invalid_argument("nuvex::Transformer: unknown datum shift method");
+  }
+  if (from.system != to.system &&
+      (from.system == kInternational1924 || to.system == kInternational1924)) {
+    throw std::invalid_argument(
+        "nuvex::Transformer: system 2 (International 1924) has no official datum "
+        "transformation; use the polynomial datum shift");
+  }
+  return std::make_shared<const engine::OfficialDatum>(from.system, to.system, datum.grid);
+}
+
 }  // namespace
 
-Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones)
-    : from_(from), to_(to), zones_(zones) {
+Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones,
+                         DatumChoice datum)
+    : from_(from), to_(to), zones_(zones), datum_(std::move(datum)) {
   checkSystem("source", from.system);
   checkSystem("target", to.system);
   if (zones.width != kThreeDegreeZones && zones.width != kSixDegreeZones) {
     throw std::invalid_argument("nuvex::Transformer: zone width " + std::to_string(zones.width) +
                                 " is not 3 or 6");
   }
+  official_ = officialDatumOf(from_, to_, datum_);
 }
 
 std::size_t Transformer::transform(std::size_t count, const double* x, const double* y,
@@ -53,8 +81,10 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
   checkArray(y, "y");
   checkArray(xOut, "xOut");
   checkArray(yOut, "yOut");
-  return engine::convertPoints(planOf(from_, to_, zones_), engine::activeKernelPath(), count, x, y,
-                               zone, xOut, yOut, zoneOut, status);
+  engine::ConversionPlan plan = planOf(from_, to_, zones_);
+  plan.official = official_.get();
+  return engine::convertPoints(plan, engine::activeKernelPath(), count, x, y, zone, xOut, yOut,
+                               zoneOut, status);
 }
 
 }  // namespace nuvex

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -75,6 +76,43 @@ TEST(Threads, SharedTransformersGiveEveryThreadTheSingleThreadResult) {
                 (got.status[i] != 0 || (std::abs(got.x[i] - expected[k].x[j]) <= tolerance &&
                                         std::abs(got.y[i] - expected[k].y[j]) <= tolerance));
             if (!same) ++mismatches;
+          }
+        }
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(mismatches.load(), 0);
+}
+
+// One official Transformer (grid shift and EPSG:1775, the built-in grid read once) from many
+// threads: every thread gets bitwise the single-thread result.
+bool bitwiseEqual(const Output& a, const Output& b) {
+  const auto same = [](const std::vector<double>& u, const std::vector<double>& v) {
+    return u.size() == v.size() && std::memcmp(u.data(), v.data(), u.size() * sizeof u[0]) == 0;
+  };
+  return same(a.x, b.x) && same(a.y, b.y) && a.zone == b.zone && a.status == b.status;
+}
+
+TEST(Threads, OneOfficialTransformerGivesEveryThreadTheSerialResult) {
+  // Gauss-Krueger eastings and northings over the grid and beyond it (points without path).
+  Points points = cloud(kPointsPerThread);
+  for (double& x : points.x) x = 3.2e6 + (x - 3.0) * 5e4;
+  for (double& y : points.y) y = 5.2e6 + (y - 46.0) * 9e4;
+  const DatumChoice official{DatumShift::Official, ""};
+  const std::vector<Transformer> shared = {
+      Transformer({CT::Grid, 1}, {CT::Grid, 3}, {}, official),
+      Transformer({CT::Grid, 1}, {CT::Geographic, 4}, {}, official)};
+  std::vector<Output> expected;
+  for (const Transformer& t : shared) expected.push_back(convert(t, points, 0, points.x.size()));
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < kThreads; ++w) {
+    workers.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        for (std::size_t k = 0; k < shared.size(); ++k) {
+          if (!bitwiseEqual(convert(shared[k], points, 0, points.x.size()), expected[k])) {
+            ++mismatches;
           }
         }
       }

@@ -23,6 +23,7 @@
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
 #include "engine/region_grid.h"
+#include "engine/vector/official_lanes.h"
 #include "engine/vector/vector_sincos.h"
 #include "nuvex/engine.h"
 
@@ -609,6 +610,16 @@ Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
   return routes.none;
 }
 
+// The official datum stage (official_lanes.cpp) on the lanes as arrays; returns the lanes it
+// leaves to the scalar path.
+VECTOR_CODE
+Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, Mask vectorLanes) {
+  LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
+  const Mask served = shiftOfficialLanes(datum, latitude.data(), longitude.data(), vectorLanes);
+  point = {load(longitude.data()), load(latitude.data())};
+  return vectorLanes & ~served;
+}
+
 struct Block {
   LaneArray x, y;
   std::array<int, kVectorLanes> zone;
@@ -668,7 +679,7 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
                 easting, yIn, vectorLanes);
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
-    if (!plan.chain.sameSystem) vectorLanes &= ~nearRegionEdge(point);
+    if (!plan.chain.sameSystem && plan.official == nullptr) vectorLanes &= ~nearRegionEdge(point);
     computedLongitude = true;
   } else {
     vectorLanes = withinMagnitude(xIn, kMaxLongitude) & withinMagnitude(yIn, kMaxLatitude);
@@ -676,8 +687,13 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (!plan.chain.sameSystem && vectorLanes != 0) {
-    noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
-    vectorLanes &= ~noPathLanes;
+    if (plan.official != nullptr) {
+      // The official stage leaves lanes without a path to the scalar path, which marks them.
+      vectorLanes &= ~shiftOfficially(*plan.official, point, vectorLanes);
+    } else {
+      noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
+      vectorLanes &= ~noPathLanes;
+    }
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);

@@ -1,0 +1,191 @@
+// The official datum shift against PROJ's same pipelines, in the same run: system 1
+// Gauss-Krueger zone 3 to system 3 UTM zone 32 (inverse tmerc on Bessel, BeTA2007 grid shift, utm
+// on GRS80) and system 4 geographic to ETRS89 geographic (EPSG:1775). The polynomial path on the
+// same points is measured beside them: choosing the official mode must not cost it anything.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/batch.h"
+#include "nuvex/transform.h"
+#include "rate_reporter.h"
+
+#if defined(NUVEX_HAVE_PROJ)
+#include <proj.h>
+#endif
+
+namespace {
+
+using nuvex::CoordinateType;
+using nuvex::DatumChoice;
+using nuvex::DatumShift;
+using nuvex::Transformer;
+using nuvex::engine::KernelPath;
+
+constexpr std::size_t kPoints = 100000;
+constexpr int kUtmZone = 32;
+constexpr int kGaussKruegerZone = 3;
+
+struct Points {
+  std::vector<double> x, y;
+};
+
+// A lattice of kPoints over a rectangle (deg).
+Points lattice(double west, double east, double south, double north) {
+  Points p;
+  constexpr std::size_t kColumns = 500;
+  const std::size_t rows = kPoints / kColumns;
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    p.x.push_back(west + (east - west) * static_cast<double>(i % kColumns) / kColumns);
+    p.y.push_back(south + (north - south) * static_cast<double>(i / kColumns) / rows);
+  }
+  return p;
+}
+
+// Gauss-Krueger zone 3 over its part of the grid (lon 7.6..10.4, lat 47.5..54.9).
+const Points& gaussKrueger() {
+  static const Points grid = [] {
+    const Points g = lattice(7.6, 10.4, 47.5, 54.9);
+    const Transformer t({CoordinateType::Geographic, 1}, {CoordinateType::Grid, 1},
+                        {3, false, kGaussKruegerZone});
+    Points out{std::vector<double>(kPoints), std::vector<double>(kPoints)};
+    t.transform(kPoints, g.x.data(), g.y.data(), nullptr, out.x.data(), out.y.data(), nullptr,
+                nullptr);
+    return out;
+  }();
+  return grid;
+}
+
+// Krassowsky longitude, latitude inside EPSG:1775's area of use.
+const Points& krassowsky() {
+  static const Points g = lattice(10.0, 15.0, 50.3, 54.6);
+  return g;
+}
+
+bool choosePath(benchmark::State& state) {
+  const auto path = static_cast<KernelPath>(state.range(0));
+  if (!nuvex::engine::kernelPathAvailable(path)) {
+    state.SkipWithError("kernel path not available on this processor or build");
+    return false;
+  }
+  nuvex::engine::setKernelPathForTesting(path);
+  return true;
+}
+
+void runBatch(benchmark::State& state, const Transformer& t, const Points& in) {
+  std::vector<double> xOut(kPoints), yOut(kPoints);
+  std::vector<int> zoneOut(kPoints), status(kPoints);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(t.transform(kPoints, in.x.data(), in.y.data(), nullptr, xOut.data(),
+                                         yOut.data(), zoneOut.data(), status.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+  nuvex::engine::setKernelPathForTesting(nuvex::engine::fastestKernelPath());
+}
+
+void BM_OfficialGrid1ToGrid3(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Grid, 1}, {CoordinateType::Grid, 3}, {3, false, kUtmZone},
+                      DatumChoice{DatumShift::Official, ""});
+  runBatch(state, t, gaussKrueger());
+}
+
+void BM_PolynomialGrid1ToGrid3(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Grid, 1}, {CoordinateType::Grid, 3}, {3, false, kUtmZone});
+  runBatch(state, t, gaussKrueger());
+}
+
+void BM_OfficialGeo4ToGeo3(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Geographic, 4}, {CoordinateType::Geographic, 3}, {},
+                      DatumChoice{DatumShift::Official, ""});
+  runBatch(state, t, krassowsky());
+}
+
+void BM_PolynomialGeo4ToGeo3(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Geographic, 4}, {CoordinateType::Geographic, 3});
+  runBatch(state, t, krassowsky());
+}
+
+constexpr auto kScalar = static_cast<std::int64_t>(KernelPath::Scalar);
+constexpr auto kAvx2 = static_cast<std::int64_t>(KernelPath::Avx2);
+BENCHMARK(BM_OfficialGrid1ToGrid3)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_PolynomialGrid1ToGrid3)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_OfficialGeo4ToGeo3)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_PolynomialGeo4ToGeo3)->Arg(kScalar)->Arg(kAvx2);
+
+#if defined(NUVEX_HAVE_PROJ)
+// PROJ's pipelines, written out as PROJ itself gives them (cct and projinfo -k operation).
+constexpr const char* kProjGrid1ToGrid3 =
+    "+proj=pipeline +step +inv +proj=tmerc +lat_0=0 +lon_0=9 +k=1 +x_0=3500000 +y_0=0 "
+    "+ellps=bessel +step +proj=hgridshift +grids=BETA2007.gsb +step +proj=utm +zone=32 "
+    "+ellps=GRS80";
+constexpr const char* kProjEpsg1775 =
+    "+proj=pipeline +step +proj=axisswap +order=2,1 +step +proj=unitconvert +xy_in=deg "
+    "+xy_out=rad +step +proj=push +v_3 +step +proj=cart +ellps=krass +step +proj=helmert "
+    "+x=24.9 +y=-126.4 +z=-93.2 +rx=-0.063 +ry=-0.247 +rz=-0.041 +s=1.01 "
+    "+convention=position_vector +step +inv +proj=cart +ellps=GRS80 +step +proj=pop +v_3 "
+    "+step +proj=unitconvert +xy_in=rad +xy_out=deg +step +proj=axisswap +order=2,1";
+
+void runProj(benchmark::State& state, const char* definition, const std::vector<PJ_COORD>& input) {
+  PJ_CONTEXT* context = proj_context_create();
+  PJ* op = proj_create(context, definition);
+  if (op == nullptr) {
+    state.SkipWithError("PROJ could not create the pipeline (is proj-data installed?)");
+    proj_context_destroy(context);
+    return;
+  }
+  std::vector<PJ_COORD> work(input.size());
+  for (auto _ : state) {
+    state.PauseTiming();
+    work = input;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(proj_trans_array(op, PJ_FWD, work.size(), work.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+  proj_destroy(op);
+  proj_context_destroy(context);
+}
+
+void BM_ProjGrid1ToGrid3(benchmark::State& state) {
+  std::vector<PJ_COORD> input;
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    input.push_back(proj_coord(gaussKrueger().x[i], gaussKrueger().y[i], 0, 0));
+  }
+  runProj(state, kProjGrid1ToGrid3, input);
+}
+
+void BM_ProjEpsg1775(benchmark::State& state) {
+  std::vector<PJ_COORD> input;
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    input.push_back(proj_coord(krassowsky().y[i], krassowsky().x[i], 0, 0));  // latitude first
+  }
+  runProj(state, kProjEpsg1775, input);
+}
+BENCHMARK(BM_ProjGrid1ToGrid3);
+BENCHMARK(BM_ProjEpsg1775);
+#endif
+
+void printSummary(const nuvex::bench::RateReporter& reporter) {
+  std::printf("\n");
+  for (const auto& [name, rate] : reporter.rates()) {
+    if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
+  }
+  const std::string avx2 = "/" + std::to_string(kAvx2);
+  reporter.printRatio("BM_OfficialGrid1ToGrid3" + avx2, "BM_ProjGrid1ToGrid3", 10.0);
+  reporter.printRatio("BM_OfficialGeo4ToGeo3" + avx2, "BM_ProjEpsg1775", 10.0);
+  reporter.printRatio("BM_OfficialGrid1ToGrid3/" + std::to_string(kScalar), "BM_ProjGrid1ToGrid3");
+  reporter.printRatio("BM_OfficialGeo4ToGeo3/" + std::to_string(kScalar), "BM_ProjEpsg1775");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return nuvex::bench::runWithRates(argc, argv, printSummary);
+}

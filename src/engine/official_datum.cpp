@@ -1,0 +1,144 @@
+// The official routes: NTv2 grid shift (system 1 <-> ETRS89) and EPSG:1775 through geocentric
+// coordinates (system 4 <-> ETRS89), each marked where it has no value rather than extended.
+#include "engine/official_datum.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/embedded_grid.h"
+#include "engine/geodetic_tables.h"
+#include "engine/point_conversion.h"
+
+namespace nuvex::engine {
+namespace {
+
+constexpr int kBessel = 1;
+constexpr int kKrassowsky = 4;
+
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+constexpr double kDegreesPerRadianExact = 180.0 / std::numbers::pi;
+constexpr double kRadiansPerArcSecond = kRadiansPerDegree / 3600.0;
+constexpr double kPerMillion = 1e-6;
+
+struct EllipsoidTerms {
+  double a, b, e2, secondE2;  // a, b (m), e^2, e'^2
+};
+
+EllipsoidTerms termsOf(const Ellipsoid& ellipsoid) {
+  const double f = 1.0 / ellipsoid.inverseFlattening;
+  const double e2 = f * (2.0 - f);
+  return {ellipsoid.semiMajorAxis, ellipsoid.semiMajorAxis * (1.0 - f), e2, e2 / (1.0 - e2)};
+}
+
+}  // namespace
+
+Ellipsoid krassowskyEllipsoid() {
+  return {geodeticRow(kKrassowsky).semiMajorAxis, kKrassowskyInverseFlattening};
+}
+
+Geocentric geocentricOf(const Ellipsoid& ellipsoid, Radians point) {
+  const EllipsoidTerms e = termsOf(ellipsoid);
+  const double sinPhi = std::sin(point.latitude), cosPhi = std::cos(point.latitude);
+  const double n = e.a / std::sqrt(1.0 - e.e2 * sinPhi * sinPhi);
+  return {n * cosPhi * std::cos(point.longitude), n * cosPhi * std::sin(point.longitude),
+          n * (1.0 - e.e2) * sinPhi};
+}
+
+// Bowring's formula: one step, exact to micrometres for points near the ellipsoid.
+Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point) {
+  const EllipsoidTerms e = termsOf(ellipsoid);
+  const double p = std::hypot(point.x, point.y);
+  const double theta = std::atan2(point.z * e.a, p * e.b);
+  const double c = std::cos(theta), s = std::sin(theta);
+  return {std::atan2(point.y, point.x),
+          std::atan2(point.z + e.secondE2 * e.b * s * s * s, p - e.e2 * e.a * c * c * c)};
+}
+
+Geocentric helmertForward(const HelmertParameters& h, const Geocentric& p) {
+  const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
+               rz = h.rz * kRadiansPerArcSecond;
+  const double scale = 1.0 + h.scale * kPerMillion;
+  return {scale * (p.x - rz * p.y + ry * p.z) + h.tx, scale * (rz * p.x + p.y - rx * p.z) + h.ty,
+          scale * (-ry * p.x + rx * p.y + p.z) + h.tz};
+}
+
+Geocentric helmertInverse(const HelmertParameters& h, const Geocentric& p) {
+  const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
+               rz = h.rz * kRadiansPerArcSecond;
+  const double scale = 1.0 + h.scale * kPerMillion;
+  const double x = (p.x - h.tx) / scale, y = (p.y - h.ty) / scale, z = (p.z - h.tz) / scale;
+  return {x + rz * y - ry * z, -rz * x + y + rx * z, ry * x - rx * y + z};
+}
+
+bool inPulkovo83Area(double latitude, double longitude) {
+  const AreaOfUse& area = kPulkovo83ToEtrs89Area;
+  return latitude >= area.south && latitude <= area.north && longitude >= area.west &&
+         longitude <= area.east;
+}
+
+std::shared_ptr<const Ntv2Grid> builtInGrid() {
+  static const std::shared_ptr<const Ntv2Grid> grid =
+      std::make_shared<const Ntv2Grid>(kBeta2007Bytes, kBeta2007Size, "BETA2007.gsb (built in)");
+  return grid;
+}
+
+OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile) {
+  const bool usesGrid = fromSystem == kBessel || toSystem == kBessel;
+  if (usesGrid && fromSystem != toSystem) {
+    grid_ = gridFile.empty() ? builtInGrid()
+                             : std::make_shared<const Ntv2Grid>(Ntv2Grid::fromFile(gridFile));
+  }
+  // Into ETRS89 from the source, then out of it into the target.
+  if (fromSystem == toSystem) return;
+  if (fromSystem == kBessel) steps_[stepCount_++] = OfficialStep::GridForward;
+  if (fromSystem == kKrassowsky) steps_[stepCount_++] = OfficialStep::HelmertForward;
+  if (toSystem == kBessel) steps_[stepCount_++] = OfficialStep::GridInverse;
+  if (toSystem == kKrassowsky) steps_[stepCount_++] = OfficialStep::HelmertInverse;
+}
+
+bool OfficialDatum::apply(OfficialStep step, Radians& point) const {
+  switch (step) {
+    case OfficialStep::GridForward:
+      return grid_->shiftForward(point);
+    case OfficialStep::GridInverse:
+      return grid_->shiftInverse(point);
+    case OfficialStep::HelmertForward:
+      point = geodeticOf(
+          kGrs80, helmertForward(kPulkovo83ToEtrs89, geocentricOf(krassowskyEllipsoid(), point)));
+      return true;
+    case OfficialStep::HelmertInverse:
+      point = geodeticOf(krassowskyEllipsoid(),
+                         helmertInverse(kPulkovo83ToEtrs89, geocentricOf(kGrs80, point)));
+      return true;
+  }
+  return false;
+}
+
+bool OfficialDatum::startsInPulkovoArea(double latitude, double longitude) const {
+  return stepCount_ == 0 || steps_[0] != OfficialStep::HelmertForward ||
+         inPulkovo83Area(latitude, longitude);
+}
+
+bool OfficialDatum::endsInPulkovoArea(double latitude, double longitude) const {
+  return stepCount_ == 0 ||
+         steps_[static_cast<std::size_t>(stepCount_ - 1)] != OfficialStep::HelmertInverse ||
+         inPulkovo83Area(latitude, longitude);
+}
+
+int OfficialDatum::shift(double& latitude, double& longitude) const {
+  if (stepCount_ == 0) return kPointDone;
+  // The area of use is checked in degrees as given (an edge point stays on its edge).
+  if (!startsInPulkovoArea(latitude, longitude)) return kPointNoPath;
+  Radians point{longitude * kRadiansPerDegree, latitude * kRadiansPerDegree};
+  for (int i = 0; i < stepCount_; ++i) {
+    if (!apply(steps_[static_cast<std::size_t>(i)], point)) return kPointNoPath;
+  }
+  const double newLongitude = point.longitude * kDegreesPerRadianExact;
+  const double newLatitude = point.latitude * kDegreesPerRadianExact;
+  if (!endsInPulkovoArea(newLatitude, newLongitude)) return kPointNoPath;
+  longitude = newLongitude;
+  latitude = newLatitude;
+  return kPointDone;
+}
+
+}  // namespace nuvex::engine

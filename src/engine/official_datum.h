@@ -1,0 +1,68 @@
+// The official datum transformations between systems 1, 3 and 4: the NTv2 grid shift between
+// system 1 and ETRS89 (system 3) and EPSG:1775 between system 4 and ETRS89; 1 <-> 4 runs through
+// ETRS89. Made once per Transformer and read from any number of threads.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "engine/ntv2_grid.h"
+#include "engine/official_parameters.h"
+
+namespace nuvex::engine {
+
+enum class OfficialStep { GridForward, GridInverse, HelmertForward, HelmertInverse };
+
+inline constexpr int kMaxOfficialSteps = 2;
+
+// Geocentric coordinates (m).
+struct Geocentric {
+  double x, y, z;
+};
+
+// Geodetic (rad, height 0) to geocentric on an ellipsoid, and back (the height dropped).
+Geocentric geocentricOf(const Ellipsoid& ellipsoid, Radians point);
+Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point);
+
+// EPSG:1775 on geocentric coordinates, forward (Pulkovo 1942(83) to ETRS89) and its inverse as
+// the method defines it (the transposed rotation).
+Geocentric helmertForward(const HelmertParameters& h, const Geocentric& p);
+Geocentric helmertInverse(const HelmertParameters& h, const Geocentric& p);
+
+// The Krassowsky ellipsoid of system 4.
+Ellipsoid krassowskyEllipsoid();
+
+// Whether a system 4 point (deg) lies in EPSG:1775's area of use.
+bool inPulkovo83Area(double latitude, double longitude);
+
+class OfficialDatum {
+ public:
+  // Systems 1, 3 and 4 (the caller refuses the others). grid: the NTv2 file for system 1; empty
+  // for the built-in BeTA2007. Throws std::invalid_argument for a grid file that cannot serve.
+  OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile);
+
+  // Moves a geographic point (deg) from the source system to the target; 0, or -1 (point
+  // untouched) outside the grid or the area of use.
+  int shift(double& latitude, double& longitude) const;
+
+  int stepCount() const { return stepCount_; }
+  OfficialStep step(int index) const { return steps_[static_cast<std::size_t>(index)]; }
+  const Ntv2Grid& grid() const { return *grid_; }
+
+  // One step on a point in radians; false (point untouched) outside the grid. The area of use
+  // of EPSG:1775 is the callers' to check, in degrees, before the first and after the last step.
+  bool apply(OfficialStep step, Radians& point) const;
+  bool startsInPulkovoArea(double latitude, double longitude) const;
+  bool endsInPulkovoArea(double latitude, double longitude) const;
+
+ private:
+  int stepCount_ = 0;
+  std::array<OfficialStep, kMaxOfficialSteps> steps_{};
+  std::shared_ptr<const Ntv2Grid> grid_;
+};
+
+// The built-in BeTA2007 grid, read once per process.
+std::shared_ptr<const Ntv2Grid> builtInGrid();
+
+}  // namespace nuvex::engine

@@ -1,0 +1,329 @@
+// The official datum stage of the vector block: EPSG:1775 and the forward grid shift four lanes
+// at a time (AVX2, FMA, SLEEF's sine and cosine), the inverse grid shift and grids with nested
+// sub-grids lane by lane on the scalar routines, which stay the reference.
+//
+// The vector Helmert step avoids arc tangents of whole angles: the step moves a point by some
+// 1e-5 rad, so the new latitude and longitude are the old ones plus a small angle whose tangent
+// follows from the geocentric coordinates exactly; its arc tangent is a short series.
+#include "engine/vector/official_lanes.h"
+
+#include <immintrin.h>
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "engine/batch.h"
+#include "engine/vector/vector_sincos.h"
+
+namespace nuvex::engine {
+namespace {
+
+// Every function here is built for AVX2: baseline (SSE) code between the vector stages would cost
+// a change of register state at each call.
+#define VECTOR_CODE __attribute__((target("avx2,fma")))
+
+constexpr std::size_t kQuarter = 4;   // lanes per register
+constexpr double kEdgeMargin = 1e-9;  // deg: about 0.1 mm
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+constexpr double kDegreesPerRadianExact = 180.0 / std::numbers::pi;
+constexpr double kMarginRadians = kEdgeMargin * kRadiansPerDegree;
+constexpr double kRadiansPerArcSecond = kRadiansPerDegree / 3600.0;
+constexpr double kPerMillion = 1e-6;
+
+using Lanes = std::array<double, kVectorLanes>;
+
+VECTOR_CODE bool near(double value, double edge, double margin) {
+  return std::fabs(value - edge) < margin;
+}
+
+VECTOR_CODE bool nearSubGridEdge(const Ntv2Grid& grid, double latitude, double longitude) {
+  const double phi = latitude * kRadiansPerDegree, lambda = longitude * kRadiansPerDegree;
+  for (const Ntv2SubGrid& g : grid.subGrids()) {
+    const double t = g.edgeTolerance;
+    if (near(phi, g.south - t, kMarginRadians) || near(phi, g.north + t, kMarginRadians) ||
+        near(lambda, g.west - t, kMarginRadians) || near(lambda, g.east + t, kMarginRadians)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+VECTOR_CODE bool nearAreaEdge(double latitude, double longitude) {
+  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+  return near(latitude, a.south, kEdgeMargin) || near(latitude, a.north, kEdgeMargin) ||
+         near(longitude, a.west, kEdgeMargin) || near(longitude, a.east, kEdgeMargin);
+}
+
+VECTOR_CODE bool usesGrid(const OfficialDatum& datum) {
+  for (int i = 0; i < datum.stepCount(); ++i) {
+    const OfficialStep step = datum.step(i);
+    if (step == OfficialStep::GridForward || step == OfficialStep::GridInverse) return true;
+  }
+  return false;
+}
+
+VECTOR_CODE bool inArea(double latitude, double longitude) {
+  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+  return latitude >= a.south && latitude <= a.north && longitude >= a.west && longitude <= a.east;
+}
+
+// The area of use is checked on the system 4 side: before the first step, after the last.
+VECTOR_CODE bool startsInArea(const OfficialDatum& datum, double latitude, double longitude) {
+  return datum.stepCount() == 0 || datum.step(0) != OfficialStep::HelmertForward ||
+         inArea(latitude, longitude);
+}
+
+VECTOR_CODE bool endsInArea(const OfficialDatum& datum, double latitude, double longitude) {
+  return datum.stepCount() == 0 ||
+         datum.step(datum.stepCount() - 1) != OfficialStep::HelmertInverse ||
+         inArea(latitude, longitude);
+}
+
+// Whether the unprojection's last bits could put the point on the other side of an edge.
+VECTOR_CODE bool decisionMayTip(const OfficialDatum& datum, double latitude, double longitude) {
+  return (usesGrid(datum) && nearSubGridEdge(datum.grid(), latitude, longitude)) ||
+         nearAreaEdge(latitude, longitude);
+}
+
+// The edges where a lane's decision could tip (deg), gathered once per block so that the lanes
+// are checked four at a time; a grid of many sub-grids is checked lane by lane instead.
+constexpr std::size_t kMaxEdges = 8;
+
+struct Edges {
+  std::array<double, kMaxEdges> latitude{}, longitude{};
+  std::size_t latitudes = 0, longitudes = 0;
+  bool laneByLane = false;
+
+  void add(double south, double north, double west, double east) {
+    if (latitudes + 2 > kMaxEdges || longitudes + 2 > kMaxEdges) {
+      laneByLane = true;
+      return;
+    }
+    latitude[latitudes++] = south;
+    latitude[latitudes++] = north;
+    longitude[longitudes++] = west;
+    longitude[longitudes++] = east;
+  }
+};
+
+VECTOR_CODE Edges edgesOf(const OfficialDatum& datum) {
+  Edges edges;
+  if (usesGrid(datum)) {
+    for (const Ntv2SubGrid& g : datum.grid().subGrids()) {
+      const double t = g.edgeTolerance;
+      edges.add((g.south - t) * kDegreesPerRadianExact, (g.north + t) * kDegreesPerRadianExact,
+                (g.west - t) * kDegreesPerRadianExact, (g.east + t) * kDegreesPerRadianExact);
+    }
+  }
+  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+  edges.add(a.south, a.north, a.west, a.east);
+  return edges;
+}
+
+// The lanes (bit k) within the margin of an edge.
+VECTOR_CODE unsigned tippingLanes(const OfficialDatum& datum, const Edges& edges,
+                                  const double* latitude, const double* longitude) {
+  unsigned tipping = 0;
+  if (edges.laneByLane) {
+    for (std::size_t k = 0; k < kVectorLanes; ++k) {
+      if (decisionMayTip(datum, latitude[k], longitude[k])) tipping |= 1u << k;
+    }
+    return tipping;
+  }
+  const __m256d sign = _mm256_set1_pd(-0.0), margin = _mm256_set1_pd(kEdgeMargin);
+  for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+    const __m256d lat = _mm256_loadu_pd(latitude + half), lon = _mm256_loadu_pd(longitude + half);
+    __m256d nearEdge = _mm256_setzero_pd();
+    for (std::size_t i = 0; i < edges.latitudes; ++i) {
+      const __m256d distance = _mm256_andnot_pd(sign, lat - _mm256_set1_pd(edges.latitude[i]));
+      nearEdge = _mm256_or_pd(nearEdge, _mm256_cmp_pd(distance, margin, _CMP_LT_OQ));
+    }
+    for (std::size_t i = 0; i < edges.longitudes; ++i) {
+      const __m256d distance = _mm256_andnot_pd(sign, lon - _mm256_set1_pd(edges.longitude[i]));
+      nearEdge = _mm256_or_pd(nearEdge, _mm256_cmp_pd(distance, margin, _CMP_LT_OQ));
+    }
+    tipping |= static_cast<unsigned>(_mm256_movemask_pd(nearEdge)) << half;
+  }
+  return tipping;
+}
+
+// ---- Vector helpers (four lanes) ---------------------------------------------------------------
+
+VECTOR_CODE inline __m256d splat(double v) {
+  return _mm256_set1_pd(v);
+}
+
+struct Ellipsoid4 {
+  double a, b, e2, secondE2;
+};
+
+Ellipsoid4 termsOf(const Ellipsoid& ellipsoid) {
+  const double f = 1.0 / ellipsoid.inverseFlattening;
+  const double e2 = f * (2.0 - f);
+  return {ellipsoid.semiMajorAxis, ellipsoid.semiMajorAxis * (1.0 - f), e2, e2 / (1.0 - e2)};
+}
+
+// Derived once, when the library is loaded.
+const Ellipsoid4 kKrassowskyTerms = termsOf(krassowskyEllipsoid());
+const Ellipsoid4 kGrs80Terms = termsOf(kGrs80);
+
+// atan t for |t| < 1e-3: t - t^3/3 + t^5/5 (the next term is below 1e-21).
+VECTOR_CODE inline __m256d smallArcTangent(__m256d t) {
+  const __m256d t2 = t * t;
+  return t * (splat(1.0) - t2 * (splat(1.0 / 3.0) - t2 * splat(1.0 / 5.0)));
+}
+
+// One Helmert step (EPSG:1775 forward or its inverse) on four lanes of radians, in place.
+VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
+  const Ellipsoid4& from = forward ? kKrassowskyTerms : kGrs80Terms;
+  const Ellipsoid4& to = forward ? kGrs80Terms : kKrassowskyTerms;
+  const HelmertParameters& h = kPulkovo83ToEtrs89;
+  const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
+               rz = h.rz * kRadiansPerArcSecond;
+  const double scale = 1.0 + h.scale * kPerMillion;
+
+  const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
+  // One call of the eight-lane routine: latitudes in the low half, longitudes in the high half.
+  const SinCos8 angles = sinCos8(latitude, longitude);
+  const struct { __m256d sin, cos; } p{angles.sinLo, angles.cosLo}, l{angles.sinHi, angles.cosHi};
+  const __m256d n = splat(from.a) / _mm256_sqrt_pd(splat(1.0) - splat(from.e2) * p.sin * p.sin);
+  const __m256d x = n * p.cos * l.cos, y = n * p.cos * l.sin;
+  const __m256d z = n * splat(1.0 - from.e2) * p.sin;
+  __m256d x2, y2, z2;
+  if (forward) {
+    x2 = splat(scale) * (x - splat(rz) * y + splat(ry) * z) + splat(h.tx);
+    y2 = splat(scale) * (splat(rz) * x + y - splat(rx) * z) + splat(h.ty);
+    z2 = splat(scale) * (splat(-ry) * x + splat(rx) * y + z) + splat(h.tz);
+  } else {
+    const __m256d xs = (x - splat(h.tx)) / splat(scale), ys = (y - splat(h.ty)) / splat(scale),
+                  zs = (z - splat(h.tz)) / splat(scale);
+    x2 = xs + splat(rz) * ys - splat(ry) * zs;
+    y2 = splat(-rz) * xs + ys + splat(rx) * zs;
+    z2 = splat(ry) * xs - splat(rx) * ys + zs;
+  }
+  // Bowring's formula on the target ellipsoid, its angles as sines and cosines.
+  const __m256d pp = _mm256_sqrt_pd(x2 * x2 + y2 * y2);
+  const __m256d za = z2 * splat(to.a), pb = pp * splat(to.b);
+  const __m256d inverseR = splat(1.0) / _mm256_sqrt_pd(za * za + pb * pb);
+  const __m256d c = pb * inverseR, s = za * inverseR;
+  const __m256d num = z2 + splat(to.secondE2 * to.b) * s * s * s;
+  const __m256d den = pp - splat(to.e2 * to.a) * c * c * c;
+  // tan(new - old) of latitude and longitude.
+  const __m256d tanDPhi = (num * p.cos - den * p.sin) / (den * p.cos + num * p.sin);
+  const __m256d tanDLambda = (y2 * l.cos - x2 * l.sin) / (x2 * l.cos + y2 * l.sin);
+  _mm256_storeu_pd(phi, latitude + smallArcTangent(tanDPhi));
+  _mm256_storeu_pd(lambda, longitude + smallArcTangent(tanDLambda));
+}
+
+// The shifts of four nodes (two floats each, read as one 64-bit word) as doubles.
+VECTOR_CODE inline void gatherNode(const long long* base, __m128i node, __m256d& latitude,
+                                   __m256d& longitude) {
+  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256 pairs =
+      _mm256_permutevar8x32_ps(_mm256_castsi256_ps(_mm256_i32gather_epi64(base, node, 8)), order);
+  latitude = _mm256_cvtps_pd(_mm256_castps256_ps128(pairs));
+  longitude = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
+}
+
+// The forward grid shift of four lanes on a grid of one sub-grid; returns the lanes (bit k) it
+// served: those strictly inside the nodes. The others are untouched.
+VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lambda) {
+  const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
+  const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
+  const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
+  const __m256d inside =
+      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
+                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
+  const auto served = static_cast<unsigned>(_mm256_movemask_pd(inside));
+  if (served == 0) return 0;
+  const __m256d column = _mm256_and_pd(_mm256_floor_pd(x), inside);
+  const __m256d row = _mm256_and_pd(_mm256_floor_pd(y), inside);
+  const __m256d fx = x - column, fy = y - row;
+  // Node index of the cell's south-west corner; a node is two floats, gathered as 64 bits.
+  const __m128i node = _mm256_cvttpd_epi32(row * splat(g.columns) + column);
+  const auto* base = reinterpret_cast<const long long*>(g.shifts.data());
+  const __m128i east = _mm_set1_epi32(1), north = _mm_set1_epi32(g.columns);
+  __m256d lat00, lon00, lat10, lon10, lat01, lon01, lat11, lon11;
+  gatherNode(base, node, lat00, lon00);
+  gatherNode(base, _mm_add_epi32(node, east), lat10, lon10);
+  gatherNode(base, _mm_add_epi32(node, north), lat01, lon01);
+  gatherNode(base, _mm_add_epi32(_mm_add_epi32(node, north), east), lat11, lon11);
+  // The scalar routine's weights, formed in the same order.
+  const __m256d m11 = fx * fy, m01 = (splat(1.0) - fx) * fy;
+  const __m256d yc = splat(1.0) - fy;
+  const __m256d m00 = (splat(1.0) - fx) * yc, m10 = fx * yc;
+  const __m256d dLat = m00 * lat00 + m10 * lat10 + m01 * lat01 + m11 * lat11;
+  const __m256d dLon = m00 * lon00 + m10 * lon10 + m01 * lon01 + m11 * lon11;
+  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, latitude + dLat, inside));
+  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, longitude + dLon, inside));
+  return served;
+}
+
+// One step on the active lanes; returns the lanes still active (a lane without a value leaves).
+VECTOR_CODE unsigned applyStep(const OfficialDatum& datum, OfficialStep step, Lanes& phi,
+                               Lanes& lambda, unsigned active) {
+  unsigned vectorServed = 0;
+  if (step == OfficialStep::HelmertForward || step == OfficialStep::HelmertInverse) {
+    for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+      helmert4(step == OfficialStep::HelmertForward, phi.data() + half, lambda.data() + half);
+    }
+    return active;
+  }
+  const Ntv2Grid& grid = datum.grid();
+  if (step == OfficialStep::GridForward && grid.subGrids().size() == 1) {
+    for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+      vectorServed |= gridForward4(grid.subGrids()[0], phi.data() + half, lambda.data() + half)
+                      << half;
+    }
+  }
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    const unsigned bit = 1u << k;
+    if ((active & bit) == 0 || (vectorServed & bit) != 0) continue;
+    Radians point{lambda[k], phi[k]};
+    if (!datum.apply(step, point)) {
+      active &= ~bit;
+      continue;
+    }
+    phi[k] = point.latitude;
+    lambda[k] = point.longitude;
+  }
+  return active;
+}
+
+}  // namespace
+
+VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* latitude,
+                                        double* longitude, unsigned lanes) {
+  const Edges edges = edgesOf(datum);
+  unsigned active = lanes & ~tippingLanes(datum, edges, latitude, longitude);
+  Lanes phi{}, lambda{};
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    const unsigned bit = 1u << k;
+    if ((active & bit) != 0 && !startsInArea(datum, latitude[k], longitude[k])) active &= ~bit;
+    phi[k] = latitude[k] * kRadiansPerDegree;
+    lambda[k] = longitude[k] * kRadiansPerDegree;
+  }
+  for (int i = 0; i < datum.stepCount() && active != 0; ++i) {
+    active = applyStep(datum, datum.step(i), phi, lambda, active);
+  }
+  Lanes newLatitude{}, newLongitude{};
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    newLatitude[k] = phi[k] * kDegreesPerRadianExact;
+    newLongitude[k] = lambda[k] * kDegreesPerRadianExact;
+  }
+  active &= ~tippingLanes(datum, edges, newLatitude.data(), newLongitude.data());
+  unsigned served = 0;
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    const unsigned bit = 1u << k;
+    if ((active & bit) == 0 || !endsInArea(datum, newLatitude[k], newLongitude[k])) continue;
+    latitude[k] = newLatitude[k];
+    longitude[k] = newLongitude[k];
+    served |= bit;
+  }
+  return served;
+}
+
+}  // namespace nuvex::engine
