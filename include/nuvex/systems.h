@@ -127,4 +127,42 @@ bool withinCoordinateRange(CoordinateType type, double x, double y);
 // (1..60) must agree with a prefix the easting carries.
 bool utmZoneFitsEasting(int zone, double easting);
 
+// ---- What the grids can hold, and where their projection is exact -----------------------------
+
+// Degrees of longitude from a zone's central meridian within which the engine's transverse
+// Mercator series stay within a few millimetres of the exact projection. Measured against the
+// extended transverse Mercator (tests/data/engine_projection_band.txt, from PROJ's cct): at
+// 50 deg N the series are off by 0.5 mm at 3 deg, about 2.4 mm at 4 deg, 11 mm at 5 deg and
+// 2.7 m at 15 deg; on the equator by 2 mm at 3 deg and 9 mm at 4 deg. Grid input farther from
+// its zone's central meridian is refused; a point projected into a zone forced on it from farther
+// away is converted, and the interfaces warn.
+inline constexpr double kProjectionBandDegrees = 4.0;
+
+// Why a point is no point of its system, or its result none of the target's.
+enum class RangeProblem {
+  None,
+  OutsideCoordinates,  // beyond -180..180 / -90..90 deg or 1e9 m, or not finite
+  NoSuchZone,          // the zone its easting or zone column names is none of the system's
+  BeyondPole,          // a northing longer than the meridian from the equator to the pole
+  BeyondBand,          // more than kProjectionBandDegrees from its zone's central meridian
+  NoPath,              // no transformation path (outside the regions of the datum shifts)
+  NoZoneOfTarget,      // its zone in the target grid would be none of the target's
+  ImpossibleResult,    // the result would be no point: not finite or beyond 90 deg latitude
+};
+// A short reason for messages, e.g. "more than 4 deg of longitude from its zone's central
+// meridian"; "" for None.
+const char* describeRangeProblem(RangeProblem problem);
+
+// A grid point as input: zone as Transformer takes it (UTM: 0 takes it from the easting's
+// millions; Gauss-Krueger eastings always carry it).
+RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting, double northing);
+// A point as input of its type (grid: see checkGridInput).
+RangeProblem checkInput(CoordinateSystem source, int zoneWidth, int zone, double x, double y);
+// A converted point: geographic (longitude, latitude) or grid (easting, northing, zone) of the
+// target.
+RangeProblem checkOutput(CoordinateSystem target, int zoneWidth, double x, double y, int zone);
+// Whether a grid point of the system (easting with or without the zone prefix) lies within
+// kProjectionBandDegrees of its zone's central meridian.
+bool withinProjectionBand(int system, double easting, double northing);
+
 }  // namespace nuvex

@@ -1,4 +1,8 @@
 // Transformer: the batch path over the engine's per-point conversion, without shared state.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +37,12 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
           zones.given, gridInput, gridOutput,  engine::planChain(from.system, to.system, gridSide)};
 }
 
+// Points checked and converted together: the inputs' verdicts wait on the stack while the engine
+// may overwrite the inputs with the outputs. A multiple of the vector path's lanes, so that the
+// engine groups the points into the same blocks as in one call.
+constexpr std::size_t kChunkPoints = 256;
+static_assert(kChunkPoints % engine::kVectorLanes == 0);
+
 }  // namespace
 
 Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones)
@@ -53,8 +63,49 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
   checkArray(y, "y");
   checkArray(xOut, "xOut");
   checkArray(yOut, "yOut");
-  return engine::convertPoints(planOf(from_, to_, zones_), engine::activeKernelPath(), count, x, y,
-                               zone, xOut, yOut, zoneOut, status);
+  const engine::ConversionPlan plan = planOf(from_, to_, zones_);
+  const engine::KernelPath path = engine::activeKernelPath();
+  std::array<bool, kChunkPoints> validInput{};
+  std::array<int, kChunkPoints> localZones{};
+  std::array<int, kChunkPoints> localStatus{};
+  std::size_t converted = 0;
+  for (std::size_t first = 0; first < count; first += kChunkPoints) {
+    const std::size_t n = std::min(kChunkPoints, count - first);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t at = first + i;
+      validInput[i] = checkInput(from_, zones_.width, zone != nullptr ? zone[at] : 0, x[at],
+                                 y[at]) == RangeProblem::None;
+    }
+    int* zones = zoneOut != nullptr ? zoneOut + first : localZones.data();
+    int* statuses = status != nullptr ? status + first : localStatus.data();
+    engine::convertPoints(plan, path, n, x + first, y + first,
+                          zone != nullptr ? zone + first : nullptr, xOut + first, yOut + first,
+                          zones, statuses);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t at = first + i;
+      if (statuses[i] == kPointConverted && validInput[i] &&
+          checkOutput(to_, zones_.width, xOut[at], yOut[at], zones[i]) == RangeProblem::None) {
+        ++converted;
+        continue;
+      }
+      xOut[at] = std::numeric_limits<double>::quiet_NaN();
+      yOut[at] = std::numeric_limits<double>::quiet_NaN();
+      zones[i] = 0;
+      statuses[i] = kPointWithoutPath;
+    }
+  }
+  return converted;
+}
+
+RangeProblem Transformer::explain(double x, double y, int zone) const {
+  const RangeProblem input = checkInput(from_, zones_.width, zone, x, y);
+  if (input != RangeProblem::None) return input;
+  double xOut = 0.0, yOut = 0.0;
+  int zoneOut = 0, status = kPointWithoutPath;
+  engine::convertPoints(planOf(from_, to_, zones_), engine::KernelPath::Scalar, 1, &x, &y, &zone,
+                        &xOut, &yOut, &zoneOut, &status);
+  if (status != kPointConverted) return RangeProblem::NoPath;
+  return checkOutput(to_, zones_.width, xOut, yOut, zoneOut);
 }
 
 }  // namespace nuvex
