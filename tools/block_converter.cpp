@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "dms.h"
@@ -77,7 +78,7 @@ bool removeByteOrderMark(std::string_view& line) {
 }
 
 BlockConverter::BlockConverter(const ConversionSettings& settings, const OutputStyle& style)
-    : settings_(settings), style_(style), converter_(settings) {}
+    : settings_(settings), style_(style), converter_(settings, &std::cerr) {}
 
 void BlockConverter::convert(const Block& block, BlockResult& result) const {
   // Each thread keeps its buffers from block to block.
@@ -159,7 +160,10 @@ void BlockConverter::emitRow(const Row& row, std::string_view text, const Block&
   }
   const ConvertedPoint point = scratch.points.result(nextPoint++);
   if (point.status != PointStatus::Converted) {
-    emitFailure(line, describeFailure(point.status), block, lineNumber, result);
+    const char* reason = point.status == PointStatus::NoPath && point.problem != RangeProblem::None
+                             ? describeRangeProblem(point.problem)
+                             : describeFailure(point.status);
+    emitFailure(line, reason, block, lineNumber, result);
     return;
   }
   appendConverted(row, line, point, block.input->layout, result.output);

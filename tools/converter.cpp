@@ -1,6 +1,8 @@
 #include "converter.h"
 
 #include <cmath>
+#include <ostream>
+#include <string>
 
 #include "nuvex/host.h"
 
@@ -38,6 +40,7 @@ void PointColumns::clear() {
   for (auto* column : {&x, &y, &xOut, &yOut}) column->clear();
   for (auto* column : {&zone, &zoneOut, &status}) column->clear();
   outcome.clear();
+  problem.clear();
 }
 
 void PointColumns::add(const InputPoint& point) {
@@ -46,8 +49,10 @@ void PointColumns::add(const InputPoint& point) {
   zone.push_back(point.zone);
 }
 
-BatchConverter::BatchConverter(const ConversionSettings& settings)
-    : settings_(settings), transformer_(settings.from, settings.to, zoneChoice(settings)) {}
+BatchConverter::BatchConverter(const ConversionSettings& settings, std::ostream* warnings)
+    : settings_(settings),
+      transformer_(settings.from, settings.to, zoneChoice(settings)),
+      warnings_(warnings) {}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();
@@ -56,6 +61,7 @@ void BatchConverter::convert(PointColumns& points) const {
   points.zoneOut.resize(count);
   points.status.resize(count);
   points.outcome.resize(count);
+  points.problem.assign(count, RangeProblem::None);
   if (isIdentity(settings_)) {
     // Geographic to geographic on one datum changes nothing.
     points.xOut = points.x;
@@ -90,7 +96,17 @@ void BatchConverter::convertRange(PointColumns& points, std::size_t first,
 void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   if (points.status[i] != kPointConverted) {
     points.outcome[i] = PointStatus::NoPath;
+    points.problem[i] = transformer_.explain(points.x[i], points.y[i], points.zone[i]);
     return;
+  }
+  if (settings_.targetZone && settings_.to.type == CoordinateType::Grid &&
+      !withinProjectionBand(settings_.to.system, points.xOut[i], points.yOut[i]) &&
+      warnings_ != nullptr && !warned_.exchange(true)) {
+    *warnings_ << "nuvex: warning: zone " + std::to_string(*settings_.targetZone) +
+                      " lies more than " +
+                      std::to_string(static_cast<int>(kProjectionBandDegrees)) +
+                      " deg of longitude from some points; they are converted, but the projection "
+                      "loses accuracy there (millimetres at 4 deg, metres at 15 deg)\n";
   }
   if (settings_.to.type == CoordinateType::Grid && settings_.zonePrefix &&
       !isGaussKrueger(settings_.to.system)) {
