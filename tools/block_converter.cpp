@@ -17,17 +17,22 @@ constexpr char kCarriageReturn = '\r';
 constexpr std::size_t kZoneTextCapacity = 16;
 constexpr std::size_t kNoProblem = 0;
 
-std::string_view separatorText(char separator) {
-  switch (separator) {
-    case kCommaSeparator:
-      return ",";
-    case kSemicolonSeparator:
-      return ";";
-    case kTabSeparator:
-      return "\t";
-    default:
-      return " ";
+// Every byte as a one-character text, for delimiters.
+constexpr auto kDelimiterTextTable = [] {
+  std::array<char, 256> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<char>(i);
+  return table;
+}();
+
+// The text between output fields: the input's delimiter, whatever it is; for blank-separated
+// input the line's first gap decides between a tab and a blank.
+std::string_view separatorText(char separator, std::string_view line) {
+  static constexpr std::string_view kTab = "\t", kBlank = " ";
+  if (separator != kBlankSeparator) {
+    return {&kDelimiterTextTable[static_cast<unsigned char>(separator)], 1};
   }
+  const std::size_t gap = line.find_first_of(kBlanks, line.find_first_not_of(kBlanks));
+  return gap != std::string_view::npos && line[gap] == kTabSeparator ? kTab : kBlank;
 }
 
 void appendZone(std::string& out, int zone) {
@@ -187,7 +192,7 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
                                      const ConvertedPoint& point, const LineLayout& layout,
                                      std::string& out) const {
   const bool gridOutput = settings_.to.type == CoordinateType::Grid;
-  const std::string_view separator = separatorText(row.separator);
+  const std::string_view separator = separatorText(row.separator, line.substr(row.contentOffset));
   const char mark = layout.decimalMark;
   const std::string_view content = line.substr(row.contentOffset);
   if (style_.placement == Placement::Appended) {

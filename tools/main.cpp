@@ -250,7 +250,8 @@ void addLayoutOptions(CLI::App& command, Options& options) {
                    "Keep every column as it is and add the converted values at the end");
   command
       .add_option("--out-names", options.outNames,
-                  "Header names of the added columns (default x_out,y_out[,zone_out])")
+                  "Header names of the converted columns (default x_out,y_out[,zone_out] "
+                  "added by --append, else easting,northing,zone or longitude,latitude)")
       ->type_name("X,Y[,ZONE]");
   command.add_flag("--header", options.header,
                    "The first line (not blank, not a comment) is a header: copy it");
@@ -368,7 +369,6 @@ std::optional<std::string> checkLayout(const ConversionSettings& settings,
                                        const std::optional<ColumnSelection>& selection) {
   const bool gridOutput = settings.to.type == CoordinateType::Grid;
   if (!options.outNames.empty()) {
-    if (!options.append) return "--out-names: the names of columns added by --append";
     const std::size_t wanted = gridOutput ? kCoordinateAndZoneColumns : kCoordinateColumns;
     if (splitNames(options.outNames).size() != wanted) {
       return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
@@ -419,14 +419,15 @@ OutputStyle outputStyle(const Options& options) {
 
 HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
                               const std::optional<ColumnSelection>& selection) {
-  HeaderSettings header{selection, outputStyle(options).placement, {}};
-  if (!options.outNames.empty()) {
-    header.outputNames = splitNames(options.outNames);
-  } else {
-    const std::size_t count =
-        settings.to.type == CoordinateType::Grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
-    for (std::size_t i = 0; i < count; ++i) header.outputNames.emplace_back(kDefaultOutputNames[i]);
+  HeaderSettings header{selection, outputStyle(options).placement, {}, {}};
+  const bool grid = settings.to.type == CoordinateType::Grid;
+  const std::size_t count = grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
+  for (std::size_t i = 0; i < count; ++i) {
+    header.outputNames.emplace_back(kDefaultOutputNames[i]);
+    header.heldNames.emplace_back(grid ? kGridOutputNames[i] : kGeographicOutputNames[i]);
   }
+  if (!options.outNames.empty())
+    header.outputNames = header.heldNames = splitNames(options.outNames);
   return header;
 }
 

@@ -1,6 +1,8 @@
 #include "point_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <system_error>
 
@@ -10,6 +12,10 @@ namespace nuvex::cli {
 namespace {
 
 constexpr char kCommentStart = '#';
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 // Fields longer than this are shortened in messages: a message names the field, it does not
 // reproduce a runaway line.
 constexpr std::size_t kLongestQuotedField = 32;
@@ -160,11 +166,145 @@ std::string_view valueOf(std::string_view raw, LineScratch& scratch, std::string
   return owned;
 }
 
+// ---- Angles written in blank-separated parts --------------------------------------------------
+
+// How a blank-separated token of a geographic line looks: a hemisphere letter before its number
+// ("N50", "E", "O10"), one after it ("15.25N", "30\"E"), a degree-minute-second mark or colon
+// ("50°", "30'", "50:30"), or a bare number.
+struct TokenShape {
+  bool leadingLetter = false;
+  bool trailingLetter = false;
+  bool marked = false;
+};
+
+TokenShape shapeOf(std::string_view token) {
+  TokenShape shape;
+  if (token.empty()) return shape;
+  const auto isStart = [](char c) { return isDigit(c) || c == '.' || c == '+' || c == '-'; };
+  shape.leadingLetter =
+      isHemisphereLetter(token.front()) && (token.size() == 1 || isStart(token[1]));
+  shape.trailingLetter =
+      isHemisphereLetter(token.back()) &&
+      (token.size() == 1 || !isHemisphereLetter(token[token.size() - 2])) &&
+      (token.size() == 1 || !std::isalpha(static_cast<unsigned char>(token[token.size() - 2])));
+  shape.marked = hasAngleMark(token);
+  return shape;
+}
+
+bool isBareNumber(std::string_view token) {
+  return !token.empty() && std::all_of(token.begin(), token.end(), [](char c) {
+    return isDigit(c) || c == '.' || c == ',' || c == '+' || c == '-';
+  });
+}
+
+// Tokens [first, last) of one angle, and where the extras start.
+struct AngleGroups {
+  std::size_t xFirst = 0, xLast = 1, yFirst = 1, yLast = 2;
+};
+
+constexpr std::size_t kMostAngleParts = 3;  // degrees, minutes, seconds
+
+// Parts after a leading hemisphere letter: bare numbers up to seconds.
+std::size_t leadingAngleEnd(const std::vector<std::string_view>& tokens, std::size_t first) {
+  std::size_t parts = tokens[first].size() > 1 ? 1 : 0;
+  std::size_t at = first + 1;
+  while (at < tokens.size() && parts < kMostAngleParts && isBareNumber(tokens[at])) {
+    ++parts;
+    ++at;
+  }
+  return at;
+}
+
+// The token that ends an angle with its hemisphere letter, within degrees, minutes, seconds and
+// a letter of its own; none when there is no such token.
+std::optional<std::size_t> trailingAngleEnd(const std::vector<std::string_view>& tokens,
+                                            std::size_t first) {
+  for (std::size_t at = first; at < tokens.size() && at <= first + kMostAngleParts; ++at) {
+    const TokenShape shape = shapeOf(tokens[at]);
+    if (shape.trailingLetter) return at + 1;
+    if (shape.leadingLetter) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Groups the tokens of a geographic line into two angles by their hemisphere letters: letters
+// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N").
+// Nothing (and a reason) when marked parts and bare numbers cannot be grouped so.
+std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& tokens,
+                                       std::string& problem) {
+  problem =
+      "marked parts (hemisphere letters, degree or minute marks) and bare numbers that do "
+      "not group into a longitude and a latitude";
+  if (tokens.size() < 2) return std::nullopt;
+  AngleGroups groups;
+  if (shapeOf(tokens[0]).leadingLetter) {
+    groups.xLast = leadingAngleEnd(tokens, 0);
+    if (groups.xLast >= tokens.size() || !shapeOf(tokens[groups.xLast]).leadingLetter) {
+      return std::nullopt;
+    }
+    groups.yFirst = groups.xLast;
+    groups.yLast = leadingAngleEnd(tokens, groups.yFirst);
+  } else if (const std::optional<std::size_t> xEnd = trailingAngleEnd(tokens, 0)) {
+    groups.xLast = *xEnd;
+    groups.yFirst = *xEnd;
+    const std::optional<std::size_t> yEnd = trailingAngleEnd(tokens, groups.yFirst);
+    if (!yEnd) return std::nullopt;
+    groups.yLast = *yEnd;
+  } else {
+    return std::nullopt;
+  }
+  // What follows the two angles is free text, unless it continues them.
+  if (groups.yLast < tokens.size()) {
+    const TokenShape next = shapeOf(tokens[groups.yLast]);
+    if (next.marked || (next.trailingLetter && !next.leadingLetter)) return std::nullopt;
+  }
+  return groups;
+}
+
+// Whether the leading fields of a blank-separated geographic line are an angle in parts: a
+// hemisphere letter leads, a letter after the first number is followed by bare numbers, or what
+// follows the first two fields continues them (a bare number after a lettered latitude, a marked
+// part). Plain numeric lines are told by a look at three tokens.
+bool needsGrouping(std::string_view first, std::string_view second, std::string_view rest) {
+  const TokenShape a = shapeOf(first), b = shapeOf(second);
+  const std::string_view next = rest.substr(0, rest.find_first_of(kBlanks));
+  const TokenShape c = shapeOf(next);
+  return a.leadingLetter || (a.trailingLetter && isBareNumber(second)) ||
+         (b.leadingLetter && isBareNumber(next)) || c.marked ||
+         (c.trailingLetter && !c.leadingLetter);
+}
+
+bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineScratch& scratch,
+                       ParsedLine& line) {
+  splitFields(content, kBlankSeparator, std::string::npos, scratch.fields);
+  std::vector<std::string_view> tokens;
+  tokens.reserve(scratch.fields.size());
+  for (const FieldSpan& field : scratch.fields) tokens.push_back(field.in(content));
+  const std::optional<AngleGroups> groups = groupAngles(tokens, line.problem);
+  if (!groups) return false;
+  const auto join = [&](std::size_t first, std::size_t last) {
+    return content.substr(scratch.fields[first].begin,
+                          scratch.fields[last - 1].end - scratch.fields[first].begin);
+  };
+  if (groups->yLast < tokens.size()) {
+    line.extras = trimBlanks(content.substr(scratch.fields[groups->yLast].begin));
+  }
+  return readPointValues(
+      {join(groups->xFirst, groups->xLast), join(groups->yFirst, groups->yLast), {}}, layout, line);
+}
+
 // The converter's default: the leading columns in order, the rest of the line as extras.
 bool readLeadingColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
                         ParsedLine& line) {
   const std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
   splitFields(content, line.separator, wanted + 1, scratch.fields);
+  if (layout.columns.type == CoordinateType::Geographic && line.separator == kBlankSeparator &&
+      scratch.fields.size() >= 2 &&
+      needsGrouping(
+          scratch.fields[0].in(content), scratch.fields[1].in(content),
+          scratch.fields.size() > 2 ? scratch.fields[2].in(content) : std::string_view())) {
+    return readGroupedAngles(content, layout, scratch, line);
+  }
   if (scratch.fields.size() < wanted) {
     line.problem = "too few fields: expected " + std::string(columnNames(layout.columns).expected) +
                    ", found " + std::to_string(scratch.fields.size());
@@ -221,6 +361,24 @@ bool isPassThrough(std::string_view text) {
   return content.empty() || content.front() == kCommentStart;
 }
 
+char guessDelimiter(std::string_view line) {
+  const std::string_view content = trimBlanks(line);
+  if (content.empty() || !isHemisphereLetter(content.front())) return detectSeparator(content);
+  // An angle led by its hemisphere letter: its number and the bare numbers after it are one
+  // field; a comma right after them delimits.
+  std::size_t at = 1;
+  while (true) {
+    while (at < content.size() && (isDigit(content[at]) || content[at] == '.')) ++at;
+    if (at < content.size() && content[at] == kCommaSeparator) return kCommaSeparator;
+    const std::size_t next = content.find_first_not_of(kBlanks, at);
+    if (next == at || next == std::string_view::npos) break;
+    if (content[next] == kCommaSeparator) return kCommaSeparator;
+    if (!isDigit(content[next])) break;
+    at = next;
+  }
+  return detectSeparator(content);
+}
+
 ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratch& scratch) {
   ParsedLine line;
   if (isPassThrough(text)) return line;
@@ -231,6 +389,10 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
                                   : readLeadingColumns(trimBlanks(text), layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
+  if (!read && line.separator != kSemicolonSeparator &&
+      text.find(kSemicolonSeparator) != std::string_view::npos) {
+    line.problem += " (semicolon-separated? add --delimiter ';')";
+  }
   return line;
 }
 
