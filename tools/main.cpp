@@ -161,6 +161,7 @@ struct Options {
   int dms = kNoDms;         // decimals of DMS output, or kNoDms
   std::string dmsFlagText;  // what --dms[=DECIMALS] read, when given
   std::vector<CLI::Option*> dmsFlags;
+  std::vector<CLI::Option*> zoneWidthFlags;
   unsigned threads = 0;  // 0: every core
   bool quiet = false;
 
@@ -268,10 +269,11 @@ void addLayoutOptions(CLI::App& command, Options& options) {
 
 void addInputOptions(CLI::App& command, Options& options) {
   addPrecisionOption(command, options);
-  command
-      .add_option("--zone-width", options.zoneWidth,
-                  "Zone width of system 4 in degrees: 3 or 6 (default 3)")
-      ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones}));
+  options.zoneWidthFlags.push_back(
+      command
+          .add_option("--zone-width", options.zoneWidth,
+                      "Zone width of system 4 in degrees: 3 or 6 (default 3)")
+          ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones})));
   addLayoutOptions(command, options);
   command
       .add_option("--threads", options.threads,
@@ -356,7 +358,24 @@ std::optional<std::string> checkZonePrefix(const ConversionSettings& settings) {
   if (settings.zonePrefix && settings.to.type != CoordinateType::Grid) {
     return "--zone-prefix: the output is geographic and has no easting";
   }
+  if (settings.zonePrefix && isGaussKrueger(settings.to.system)) {
+    return "--zone-prefix: Gauss-Krueger eastings of system " + std::to_string(settings.to.system) +
+           " carry their zone in the millions already";
+  }
   return std::nullopt;
+}
+
+// An option that changes nothing for the systems asked for is a mistake to point out.
+std::optional<std::string> checkZoneWidth(const ConversionSettings& settings,
+                                          const Options& options) {
+  const bool given = std::any_of(options.zoneWidthFlags.begin(), options.zoneWidthFlags.end(),
+                                 [](const CLI::Option* flag) { return flag->count() > 0; });
+  const bool gridOfFour =
+      (settings.from.type == CoordinateType::Grid && settings.from.system == 4) ||
+      (settings.to.type == CoordinateType::Grid && settings.to.system == 4);
+  if (!given || gridOfFour) return std::nullopt;
+  return "--zone-width: only the grid of system 4 has 3 or 6 deg zones; the other grids' zones are "
+         "fixed";
 }
 
 OutputPrecision outputPrecision(const std::string& text) {
@@ -463,7 +482,8 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
 
 int runConversion(const ConversionSettings& settings, const InputColumns& columns,
                   const Options& options) {
-  for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings)}) {
+  for (const auto& problem :
+       {checkOutputZone(settings), checkZonePrefix(settings), checkZoneWidth(settings, options)}) {
     if (problem) throw CLI::ValidationError(*problem);
   }
   std::optional<ColumnSelection> selection;
@@ -588,8 +608,23 @@ int main(int argc, char** argv) {
       app.add_subcommand("demo", "Sample points in Germany on every system, as a table");
   addPrecisionOption(*demo, options);
 
+  if (argc == 1) {  // the demo is `nuvex demo`; no arguments asks how to use it
+    std::cout << app.help();
+    return kSuccess;
+  }
+  // "--dms 2" is read as "--dms=2" (a blank instead of '='), unless a file is named so.
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    std::error_code error;
+    if (arguments[i] == "--dms" && readDmsDecimals(arguments[i + 1]) &&
+        !std::filesystem::exists(arguments[i + 1], error)) {
+      arguments[i] += "=" + arguments[i + 1];
+      arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+  }
+  std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
   try {
-    app.parse(argc, argv);
+    app.parse(arguments);
     for (const CLI::Option* flag : options.dmsFlags) {
       if (flag->count() > 0) options.dms = *readDmsDecimals(options.dmsFlagText);
     }

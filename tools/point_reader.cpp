@@ -65,19 +65,39 @@ std::optional<double> readCoordinate(const CoordinateField& field, char decimalM
   return number.value;
 }
 
-std::optional<int> readZone(std::string_view field, std::string& problem) {
+// A UTM zone column: a zone number, or a zone with its latitude band ("32U"), whose band must
+// hold the northing.
+std::optional<int> readZone(std::string_view field, int system, double northing,
+                            std::string& problem) {
+  std::string_view number = field;
+  const bool banded = !field.empty() && isUtmLatitudeBand(field.back()) && field.size() > 1 &&
+                      isDigit(field[field.size() - 2]);
+  if (banded) number.remove_suffix(1);
   int zone = 0;
-  const std::errc error = readWhole(field, zone);
+  const std::errc error = readWhole(number, zone);
   if (error == std::errc::invalid_argument) {
     problem = "zone " + quoted(field) + " is not a whole number";
     return std::nullopt;
   }
-  if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone)) {
+  if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone) ||
+      (banded && zone == kZoneFromEasting)) {
     problem = "zone " + quoted(field) + " is outside " + std::to_string(kUtmInputZoneRange.lowest) +
               " to " + std::to_string(kUtmInputZoneRange.highest);
     return std::nullopt;
   }
+  if (banded && !utmBandFitsNorthing(system, field.back(), northing)) {
+    problem = "zone " + quoted(field) + ": the northing lies outside latitude band " +
+              std::string(1, field.back());
+    return std::nullopt;
+  }
   return zone;
+}
+
+// Whether a field could be a zone column: a whole number, with a latitude band or without.
+bool looksLikeZone(std::string_view field) {
+  if (!field.empty() && isUtmLatitudeBand(field.back())) field.remove_suffix(1);
+  int zone = 0;
+  return readWhole(field, zone) == std::errc{};
 }
 
 bool withinRange(const CoordinateField& field, double value, double lowest, double highest,
@@ -151,7 +171,8 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   }
   if (isGaussKrueger(columns.system)) return true;
   std::optional<int> zone = columns.fixedZone;
-  if (!zone) zone = readZone(text.zone, line.problem);
+  if (!zone && text.zone.empty() && *x >= kSmallestPrefixedUtmEasting) zone = kZoneFromEasting;
+  if (!zone) zone = readZone(text.zone, columns.system, *y, line.problem);
   if (!zone) return false;
   line.point.zone = *zone;
   return utmZoneFitsEasting(*zone, *x, text.x, line.problem);
@@ -296,8 +317,16 @@ bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineS
 // The converter's default: the leading columns in order, the rest of the line as extras.
 bool readLeadingColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
                         ParsedLine& line) {
-  const std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
+  std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
   splitFields(content, line.separator, wanted + 1, scratch.fields);
+  if (wanted == 3 && !scratch.fields.empty() &&
+      readDecimal(trimBlanks(scratch.fields[0].in(content))).value >= kSmallestPrefixedUtmEasting &&
+      (scratch.fields.size() == 2 ||
+       (scratch.fields.size() > 2 && !looksLikeZone(trimBlanks(scratch.fields[2].in(content)))))) {
+    // An easting that carries its zone needs no zone column: what follows is extra.
+    wanted = 2;
+    splitFields(content, line.separator, wanted + 1, scratch.fields);
+  }
   if (layout.columns.type == CoordinateType::Geographic && line.separator == kBlankSeparator &&
       scratch.fields.size() >= 2 &&
       needsGrouping(

@@ -161,6 +161,20 @@ RangeProblem checkInput(CoordinateSystem source, int zoneWidth, int zone, double
 // A converted point: geographic (longitude, latitude) or grid (easting, northing, zone) of the
 // target.
 RangeProblem checkOutput(CoordinateSystem target, int zoneWidth, double x, double y, int zone);
+// UTM latitude bands, as a zone is written with one ("32U"): C (80 to 72 deg S) to X (72 to
+// 84 deg N), 8 deg each but X, without I and O.
+inline constexpr std::string_view kUtmLatitudeBands = "CDEFGHJKLMNPQRSTUVWX";
+inline constexpr double kLowestBandLatitude = -80.0;  // deg
+inline constexpr double kBandHeight = 8.0;            // deg
+inline constexpr double kHighestBandLatitude = 84.0;  // deg
+// Whether the letter (either case) is a UTM latitude band.
+bool isUtmLatitudeBand(char band);
+// Whether a UTM northing of the system (no false northing: negative in the south) lies in the
+// band, within kBandTolerance: its latitude is estimated from the northing as if it were all
+// meridian arc, which is within 0.1 deg inside the projection's band.
+inline constexpr double kBandTolerance = 0.2;  // deg
+bool utmBandFitsNorthing(int system, char band, double northing);
+
 // Whether a grid point of the system (easting with or without the zone prefix) lies within
 // kProjectionBandDegrees of its zone's central meridian.
 bool withinProjectionBand(int system, double easting, double northing);

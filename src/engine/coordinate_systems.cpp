@@ -199,6 +199,23 @@ RangeProblem checkOutput(CoordinateSystem target, int zoneWidth, double x, doubl
                                                                   : RangeProblem::NoZoneOfTarget;
 }
 
+bool isUtmLatitudeBand(char band) {
+  const char upper = band >= 'a' && band <= 'z' ? static_cast<char>(band - 'a' + 'A') : band;
+  return kUtmLatitudeBands.find(upper) != std::string_view::npos && band != '\0';
+}
+
+bool utmBandFitsNorthing(int system, char band, double northing) {
+  if (!isKnownSystemCode(system) || !isUtmLatitudeBand(band)) return false;
+  const char upper = band >= 'a' && band <= 'z' ? static_cast<char>(band - 'a' + 'A') : band;
+  const auto index = static_cast<double>(kUtmLatitudeBands.find(upper));
+  const double south = kLowestBandLatitude + index * kBandHeight;
+  const double north =
+      upper == kUtmLatitudeBands.back() ? kHighestBandLatitude : south + kBandHeight;
+  const engine::GeodeticRow& row = engine::geodeticRow(system);
+  const double latitude = northing / (row.scaleFactor * row.arc[0]);
+  return latitude >= south - kBandTolerance && latitude <= north + kBandTolerance;
+}
+
 bool withinProjectionBand(int system, double easting, double northing) {
   if (!isKnownSystemCode(system) || !isFinitePair(easting, northing)) return false;
   const int zone = engine::truncateToInt(easting / kZoneMultiplier);
