@@ -94,6 +94,25 @@ py::object result(const py::array& array, bool scalar) {
 
 // ---- Conversion --------------------------------------------------------------------------------
 
+// A zone forced on points far from it converts them; Python's warnings say so (once per place
+// of the call, by the default filter).
+void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) {
+  const ConversionSettings& settings = converter.settings();
+  if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
+  for (std::size_t i = 0; i < points.count; ++i) {
+    if (points.status[i] == kPointConverted &&
+        !withinProjectionBand(settings.to.system, points.xOut[i], points.yOut[i])) {
+      const std::string message =
+          "zone " + std::to_string(*settings.targetZone) + " lies more than " +
+          std::to_string(static_cast<int>(kProjectionBandDegrees)) +
+          " deg of longitude from some points; they are converted, but the projection loses "
+          "accuracy there (millimetres at 4 deg, metres at 15 deg)";
+      if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
+      return;
+    }
+  }
+}
+
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
                         const py::object& zone, int threads) {
   const unsigned workers = threadCount(threads);
@@ -125,6 +144,7 @@ py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, co
     py::gil_scoped_release released;
     converter.convert(arrays, workers);
   }
+  warnOfAFarZone(converter, arrays);
   const bool scalar = xs.ndim() == 0;
   return py::make_tuple(result(xOut, scalar), result(yOut, scalar), result(zoneOut, scalar),
                         result(status, scalar));

@@ -308,6 +308,44 @@ TEST(Transformer, VectorPathMatchesScalarPathPointByPoint) {
   }
 }
 
+RangeProblem problemNamed(const std::string& name) {
+  using P = RangeProblem;
+  for (const auto& [text, problem] : {std::pair<const char*, P>{"None", P::None},
+                                      {"OutsideCoordinates", P::OutsideCoordinates},
+                                      {"NoSuchZone", P::NoSuchZone},
+                                      {"BeyondPole", P::BeyondPole},
+                                      {"BeyondBand", P::BeyondBand},
+                                      {"NoPath", P::NoPath},
+                                      {"NoZoneOfTarget", P::NoZoneOfTarget},
+                                      {"ImpossibleResult", P::ImpossibleResult}}) {
+    if (name == text) return problem;
+  }
+  throw std::invalid_argument("no problem named " + name);
+}
+
+// Every interface gets the refusals through Transformer: the point is marked, and explain says why.
+TEST(Transformer, RefusesWhatNoZoneOfItsSystemHoldsAndSaysWhy) {
+  for (const auto& c : testing::readCases("engine_transformer_refusals.txt")) {
+    SCOPED_TRACE(c.where());
+    const CoordinateSystem from = *parseCoordinateSystem(c.fields.at(0));
+    const CoordinateSystem to = *parseCoordinateSystem(c.fields.at(1));
+    const int given = c.integer(3);
+    const Transformer t(from, to, {c.integer(2), given == 0, given});
+    const RangeProblem expected = problemNamed(c.fields.at(7));
+    // Eight copies: the vector path's block and the scalar rest see the same point.
+    const std::vector<double> x(9, c.number(4)), y(9, c.number(5));
+    const std::vector<int> zone(9, c.integer(6));
+    const Batch batch = run(t, x, y, zone.data());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      EXPECT_EQ(batch.status[i],
+                expected == RangeProblem::None ? kPointConverted : kPointWithoutPath);
+      EXPECT_EQ(std::isnan(batch.x[i]), expected != RangeProblem::None);
+    }
+    EXPECT_EQ(t.explain(x[0], y[0], zone[0]), expected);
+    EXPECT_EQ(std::string(describeRangeProblem(expected)).empty(), expected == RangeProblem::None);
+  }
+}
+
 template <typename Call>
 void expectInvalidArgument(Call call, const std::string& message) {
   try {

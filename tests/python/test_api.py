@@ -247,6 +247,30 @@ def test_bad_arguments_raise_clear_errors(call, error, message):
         call()
 
 
+# ---- Points no zone of their system holds -------------------------------------------------------
+
+def test_points_outside_their_system_are_marked_not_converted():
+    t = nuvex.Transformer("E:3", "E:1")
+    x, y, zone, status = t.transform([9999999.0, 571666.448], [5540758.788, 5539109.815], zone=32)
+    assert list(status) == [-1, 0] and zone[0] == 0 and np.isnan(x[0]) and np.isnan(y[0])
+    lon, lat, _, status = nuvex.to_ll([3571686.387, 3571686.387], [55407587.88, 5540758.788], 1)
+    assert list(status) == [-1, 0] and np.isnan(lat[0])
+    e, n, zone, status = nuvex.from_ll([180.0, -10.0, 10.0], [50.0, 50.0, 50.0], 3)
+    assert list(status) == [-1, 0, 0]
+    e, n, zone, status = nuvex.from_ll([-10.0, 10.0], [50.0, 50.0], 1)
+    assert list(status) == [-1, 0]
+
+
+def test_a_zone_forced_far_from_the_points_converts_them_with_a_warning():
+    with pytest.warns(UserWarning, match="zone 32 lies more than 4 deg"):
+        e, n, zone, status = nuvex.from_ll([10.0, 30.0], [50.0, 50.0], 3, zone=32)
+    assert list(status) == [0, 0] and list(zone) == [32, 32]
+    import warnings
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        nuvex.from_ll([12.9, 5.1], [50.0, 50.0], 3, zone=32)
+
+
 # ---- Angles -------------------------------------------------------------------------------------
 
 def test_deg2dms_rounds_carries_and_signs_the_whole_angle():
