@@ -13,7 +13,7 @@ namespace {
 
 constexpr char kCommentStart = '#';
 
-bool isDigit(char c) {
+bool isDecimalDigit(char c) {
   return c >= '0' && c <= '9';
 }
 // Fields longer than this are shortened in messages: a message names the field, it does not
@@ -71,7 +71,7 @@ std::optional<int> readZone(std::string_view field, int system, double northing,
                             std::string& problem) {
   std::string_view number = field;
   const bool banded = !field.empty() && isUtmLatitudeBand(field.back()) && field.size() > 1 &&
-                      isDigit(field[field.size() - 2]);
+                      isDecimalDigit(field[field.size() - 2]);
   if (banded) number.remove_suffix(1);
   int zone = 0;
   const std::errc error = readWhole(number, zone);
@@ -201,7 +201,7 @@ struct TokenShape {
 TokenShape shapeOf(std::string_view token) {
   TokenShape shape;
   if (token.empty()) return shape;
-  const auto isStart = [](char c) { return isDigit(c) || c == '.' || c == '+' || c == '-'; };
+  const auto isStart = [](char c) { return isDecimalDigit(c) || c == '.' || c == '+' || c == '-'; };
   shape.leadingLetter =
       isHemisphereLetter(token.front()) && (token.size() == 1 || isStart(token[1]));
   shape.trailingLetter =
@@ -214,7 +214,7 @@ TokenShape shapeOf(std::string_view token) {
 
 bool isBareNumber(std::string_view token) {
   return !token.empty() && std::all_of(token.begin(), token.end(), [](char c) {
-    return isDigit(c) || c == '.' || c == ',' || c == '+' || c == '-';
+    return isDecimalDigit(c) || c == '.' || c == ',' || c == '+' || c == '-';
   });
 }
 
@@ -397,12 +397,12 @@ char guessDelimiter(std::string_view line) {
   // field; a comma right after them delimits.
   std::size_t at = 1;
   while (true) {
-    while (at < content.size() && (isDigit(content[at]) || content[at] == '.')) ++at;
+    while (at < content.size() && (isDecimalDigit(content[at]) || content[at] == '.')) ++at;
     if (at < content.size() && content[at] == kCommaSeparator) return kCommaSeparator;
     const std::size_t next = content.find_first_not_of(kBlanks, at);
     if (next == at || next == std::string_view::npos) break;
     if (content[next] == kCommaSeparator) return kCommaSeparator;
-    if (!isDigit(content[next])) break;
+    if (!isDecimalDigit(content[next])) break;
     at = next;
   }
   return detectSeparator(content);
