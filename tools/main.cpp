@@ -105,7 +105,8 @@ void installHostCallbacks() {
 // ---- Command line ------------------------------------------------------------------------------
 
 const char* const kFooter = R"(
-Input: one point per line, columns separated by blanks/tabs or by commas:
+Input: one point per line, columns separated by blanks/tabs or by commas (the header or the
+first data line decides for the whole file):
   geographic   longitude latitude [extra ...]        (decimal degrees, WGS84 for to-ll/from-ll)
   grid         easting northing [zone] [extra ...]   (metres)
 The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone gives it (0: the
@@ -113,15 +114,19 @@ easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4)
 their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
 Blank lines and lines starting with '#' are copied unchanged.
 Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
-50:30:15.25, N50 30 15.25 (one column), a hemisphere letter N/S/E/W or a sign.
+50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east), or a
+sign; the degree sign also in Latin-1. UTM zones may carry their band (32U); eastings that carry
+their zone (32571666.448) need no zone column.
 CSV: fields in double quotes may hold the delimiter and doubled quotes; CRLF line ends and a
 UTF-8 byte-order mark are read. --columns picks the coordinate columns by position or by the
 names of a header line (which is then copied); the other columns stay in place.
 
 Output: one line per input line. Grid output is "easting northing zone", geographic output
-"longitude latitude", then the extra columns; comma-separated lines stay comma-separated.
+"longitude latitude", then the extra columns; the input's delimiter is kept.
 A line that cannot be read or has no transformation path is written as "*error* " followed by
-the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error.
+the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error; so is a
+point more than 4 deg from its zone's central meridian, beyond the pole, in no zone of its
+system, or whose result would be none (a zone forced farther away converts, with a warning).
 
 Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
