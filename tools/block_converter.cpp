@@ -25,14 +25,13 @@ constexpr auto kDelimiterTextTable = [] {
 }();
 
 // The text between output fields: the input's delimiter, whatever it is; for blank-separated
-// input the line's first gap decides between a tab and a blank.
-std::string_view separatorText(char separator, std::string_view line) {
+// input what follows the line's first field, a tab or a blank.
+std::string_view separatorText(char separator, char gap) {
   static constexpr std::string_view kTab = "\t", kBlank = " ";
   if (separator != kBlankSeparator) {
     return {&kDelimiterTextTable[static_cast<unsigned char>(separator)], 1};
   }
-  const std::size_t gap = line.find_first_of(kBlanks, line.find_first_not_of(kBlanks));
-  return gap != std::string_view::npos && line[gap] == kTabSeparator ? kTab : kBlank;
+  return gap == kTabSeparator ? kTab : kBlank;
 }
 
 void appendZone(std::string& out, int zone) {
@@ -55,6 +54,7 @@ struct BlockConverter::Row {
   std::size_t contentOffset = 0;  // past a byte-order mark
   LineKind kind = LineKind::PassThrough;
   char separator = kBlankSeparator;
+  char gap = ' ';
   FieldSpan extras{};  // relative to the content, like the fields
   FieldSpan x{};
   FieldSpan y{};
@@ -133,6 +133,7 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
   ParsedLine parsed = parseLine(line, input.layout, scratch.line);
   row.kind = parsed.kind;
   row.separator = parsed.separator;
+  row.gap = parsed.gap;
   if (parsed.kind == LineKind::Malformed) {
     scratch.problems.push_back(std::move(parsed.problem));
     row.problem = scratch.problems.size();
@@ -192,7 +193,7 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
                                      const ConvertedPoint& point, const LineLayout& layout,
                                      std::string& out) const {
   const bool gridOutput = settings_.to.type == CoordinateType::Grid;
-  const std::string_view separator = separatorText(row.separator, line.substr(row.contentOffset));
+  const std::string_view separator = separatorText(row.separator, row.gap);
   const char mark = layout.decimalMark;
   const std::string_view content = line.substr(row.contentOffset);
   if (style_.placement == Placement::Appended) {

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "nuvex/engine.h"
 #include "nuvex/host.h"
 
 namespace nuvex::cli {
@@ -52,7 +53,22 @@ void PointColumns::add(const InputPoint& point) {
 BatchConverter::BatchConverter(const ConversionSettings& settings, std::ostream* warnings)
     : settings_(settings),
       transformer_(settings.from, settings.to, zoneChoice(settings)),
-      warnings_(warnings) {}
+      warnings_(warnings) {
+  if (settings.targetZone && settings.to.type == CoordinateType::Grid) {
+    int zone = 0;
+    forcedZoneMeridian_ =
+        ZONECM(0, *settings.targetZone, settings.to.system, settings.zoneWidth, 0.0, zone);
+  }
+}
+
+// Geographic input shows the distance to the forced zone's central meridian in its longitude
+// (the datum shift moves it by seconds); other input in the grid point the conversion gave.
+bool BatchConverter::farFromForcedZone(const PointColumns& points, std::size_t i) const {
+  if (settings_.from.type == CoordinateType::Geographic) {
+    return std::fabs(points.x[i] - *forcedZoneMeridian_) > kProjectionBandDegrees;
+  }
+  return !withinProjectionBand(settings_.to.system, points.xOut[i], points.yOut[i]);
+}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();
@@ -99,9 +115,8 @@ void BatchConverter::finish(PointColumns& points, std::size_t i) const {
     points.problem[i] = transformer_.explain(points.x[i], points.y[i], points.zone[i]);
     return;
   }
-  if (settings_.targetZone && settings_.to.type == CoordinateType::Grid &&
-      !withinProjectionBand(settings_.to.system, points.xOut[i], points.yOut[i]) &&
-      warnings_ != nullptr && !warned_.exchange(true)) {
+  if (forcedZoneMeridian_ && farFromForcedZone(points, i) && warnings_ != nullptr &&
+      !warned_.exchange(true)) {
     *warnings_ << "nuvex: warning: zone " + std::to_string(*settings_.targetZone) +
                       " lies more than " +
                       std::to_string(static_cast<int>(kProjectionBandDegrees)) +

@@ -74,10 +74,12 @@ class BatchConverter {
  private:
   void convertRange(PointColumns& points, std::size_t first, std::size_t count) const;
   void finish(PointColumns& points, std::size_t i) const;
+  bool farFromForcedZone(const PointColumns& points, std::size_t i) const;
 
   ConversionSettings settings_;
   Transformer transformer_;
   std::ostream* warnings_;
+  std::optional<double> forcedZoneMeridian_;  // deg: of the zone --zone forces
   mutable std::atomic<bool> warned_{false};
 };
 

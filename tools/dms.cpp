@@ -1,5 +1,6 @@
 #include "dms.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -247,8 +248,16 @@ bool isHemisphereLetter(char c) {
 
 bool hasAngleMark(std::string_view text) {
   // The marks' texts start with these bytes: the UTF-8 signs' lead bytes C2 and E2 (for B0, BA,
-  // 2032 and 2033) and Latin-1's B0 and BA.
-  return text.find_first_of("'\":\xC2\xE2\xB0\xBA") != std::string_view::npos;
+  // 2032 and 2033) and Latin-1's B0 and BA. A table: this looks at the fields of every line.
+  static constexpr auto kStartsMark = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view("'\":\xC2\xE2\xB0\xBA")) {
+      table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+  }();
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return kStartsMark[static_cast<unsigned char>(c)]; });
 }
 
 DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark) {

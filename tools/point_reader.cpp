@@ -198,18 +198,21 @@ struct TokenShape {
   bool marked = false;
 };
 
-TokenShape shapeOf(std::string_view token) {
-  TokenShape shape;
-  if (token.empty()) return shape;
+// "N50", "E", "O10.5": a hemisphere letter, then the number (or nothing).
+bool leadsWithLetter(std::string_view token) {
   const auto isStart = [](char c) { return isDecimalDigit(c) || c == '.' || c == '+' || c == '-'; };
-  shape.leadingLetter =
-      isHemisphereLetter(token.front()) && (token.size() == 1 || isStart(token[1]));
-  shape.trailingLetter =
-      isHemisphereLetter(token.back()) &&
-      (token.size() == 1 || !isHemisphereLetter(token[token.size() - 2])) &&
-      (token.size() == 1 || !std::isalpha(static_cast<unsigned char>(token[token.size() - 2])));
-  shape.marked = hasAngleMark(token);
-  return shape;
+  return !token.empty() && isHemisphereLetter(token.front()) &&
+         (token.size() == 1 || isStart(token[1]));
+}
+
+// "15.25N", "30\"E", "N": a hemisphere letter after something that is not a letter.
+bool endsWithLetter(std::string_view token) {
+  return !token.empty() && isHemisphereLetter(token.back()) &&
+         (token.size() == 1 || !std::isalpha(static_cast<unsigned char>(token[token.size() - 2])));
+}
+
+TokenShape shapeOf(std::string_view token) {
+  return {leadsWithLetter(token), endsWithLetter(token), hasAngleMark(token)};
 }
 
 bool isBareNumber(std::string_view token) {
@@ -287,12 +290,17 @@ std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& toke
 // follows the first two fields continues them (a bare number after a lettered latitude, a marked
 // part). Plain numeric lines are told by a look at three tokens.
 bool needsGrouping(std::string_view first, std::string_view second, std::string_view rest) {
-  const TokenShape a = shapeOf(first), b = shapeOf(second);
-  const std::string_view next = rest.substr(0, rest.find_first_of(kBlanks));
-  const TokenShape c = shapeOf(next);
-  return a.leadingLetter || (a.trailingLetter && isBareNumber(second)) ||
-         (b.leadingLetter && isBareNumber(next)) || c.marked ||
-         (c.trailingLetter && !c.leadingLetter);
+  // The first two fields count by their first and last characters; only the field after them
+  // is looked through for marks.
+  const auto leads = leadsWithLetter;
+  const auto trails = endsWithLetter;
+  if (!leads(first) && !trails(first) && !leads(second) && rest.empty()) return false;
+  std::size_t end = 0;
+  while (end < rest.size() && rest[end] != ' ' && rest[end] != '\t') ++end;
+  const std::string_view next = rest.substr(0, end);
+  const bool continues = !next.empty() && (hasAngleMark(next) || (trails(next) && !leads(next)));
+  return leads(first) || (trails(first) && isBareNumber(second)) ||
+         (leads(second) && isBareNumber(next)) || continues;
 }
 
 bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineScratch& scratch,
@@ -319,6 +327,9 @@ bool readLeadingColumns(std::string_view content, const LineLayout& layout, Line
                         ParsedLine& line) {
   std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
   splitFields(content, line.separator, wanted + 1, scratch.fields);
+  if (line.separator == kBlankSeparator && scratch.fields.size() > 1) {
+    line.gap = content[scratch.fields[0].end];
+  }
   if (wanted == 3 && !scratch.fields.empty() &&
       readDecimal(trimBlanks(scratch.fields[0].in(content))).value >= kSmallestPrefixedUtmEasting &&
       (scratch.fields.size() == 2 ||
@@ -360,6 +371,9 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   // Fields after the last chosen one (the zone column included, which grid output replaces) are
   // copied as they are: one span holds them all.
   splitFields(content, line.separator, picked.highest() + 2, scratch.fields);
+  if (line.separator == kBlankSeparator && scratch.fields.size() > 1) {
+    line.gap = content[scratch.fields[0].end];
+  }
   if (scratch.fields.size() < needed) {
     line.problem = "too few fields: expected at least " + std::to_string(needed) + ", found " +
                    std::to_string(scratch.fields.size());

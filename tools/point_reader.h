@@ -57,6 +57,7 @@ struct ParsedLine {
   LineKind kind = LineKind::PassThrough;
   InputPoint point{};
   char separator = kBlankSeparator;
+  char gap = ' ';  // blank-separated lines: what follows the first field, a blank or a tab
   std::string_view extras;  // leading-columns layout: text after the coordinates, trimmed
   // Chosen columns: where the coordinate fields are in the line (zone: when a column is chosen).
   FieldSpan xField{};

@@ -122,7 +122,16 @@ NamedSystem parseSystemName(std::string_view text, std::string_view role);
 
 // Whether (x, y) lies in the range of coordinates of its type: longitude -180..180 and latitude
 // -90..90 deg, or grid coordinates within +-kLargestGridCoordinate m. NaN is outside.
-bool withinCoordinateRange(CoordinateType type, double x, double y);
+// Inline: every point of every conversion is checked.
+inline bool withinCoordinateRange(CoordinateType type, double x, double y) {
+  // Non-short-circuit: one predictable branch is cheaper than four.
+  if (type == CoordinateType::Geographic) {
+    return (x >= kLowestLongitude) & (x <= kHighestLongitude) & (y >= kLowestLatitude) &
+           (y <= kHighestLatitude);
+  }
+  return (x >= -kLargestGridCoordinate) & (x <= kLargestGridCoordinate) &
+         (y >= -kLargestGridCoordinate) & (y <= kLargestGridCoordinate);
+}
 // The rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given zone
 // (1..60) must agree with a prefix the easting carries.
 bool utmZoneFitsEasting(int zone, double easting);

@@ -86,15 +86,6 @@ NamedSystem parseSystemName(std::string_view text, std::string_view role) {
                               "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3'");
 }
 
-bool withinCoordinateRange(CoordinateType type, double x, double y) {
-  // Non-short-circuit: callers check every point, and one predictable branch is cheaper.
-  if (type == CoordinateType::Geographic) {
-    return (x >= kLowestLongitude) & (x <= kHighestLongitude) & (y >= kLowestLatitude) &
-           (y <= kHighestLatitude);
-  }
-  return (std::fabs(x) <= kLargestGridCoordinate) & (std::fabs(y) <= kLargestGridCoordinate);
-}
-
 bool utmZoneFitsEasting(int zone, double easting) {
   if (!kUtmInputZoneRange.contains(zone)) return false;
   const bool prefixed = easting >= kSmallestPrefixedUtmEasting;
@@ -123,6 +114,15 @@ double unprefixedEasting(int system, int zone, double easting) {
 // band's edge by less than 0.01 deg).
 bool unprefixedWithinBand(int system, double easting, double northing) {
   const engine::GeodeticRow& row = engine::geodeticRow(system);
+  // Most points lie well inside: up to 60 deg of latitude the band is at least half as wide as
+  // on the equator, which answers them without the cosine.
+  constexpr double kQuickLatitude = 60.0;  // deg; cos 60 deg = 1/2
+  const double quickHalfWidth = 0.5 * row.scaleFactor * row.semiMajorAxis *
+                                (kProjectionBandDegrees / engine::kDegreesPerRadian);
+  if (std::fabs(northing) <= row.scaleFactor * row.arc[0] * kQuickLatitude &&
+      std::fabs(easting - engine::kFalseEasting) <= quickHalfWidth) {
+    return true;
+  }
   const double latitude =
       std::fmin(std::fabs(northing) / (row.scaleFactor * row.arc[0]), kQuarterCircle);
   const double cosPhi = std::cos(latitude / engine::kDegreesPerRadian);

@@ -69,12 +69,18 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
   std::array<int, kChunkPoints> localZones{};
   std::array<int, kChunkPoints> localStatus{};
   std::size_t converted = 0;
+  const bool gridInput = from_.type == CoordinateType::Grid;
+  const bool gridOutput = to_.type == CoordinateType::Grid;
+  const ZoneRange targetZones = outputZoneRange(to_.system, zones_.width);
   for (std::size_t first = 0; first < count; first += kChunkPoints) {
     const std::size_t n = std::min(kChunkPoints, count - first);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = first + i;
-      validInput[i] = checkInput(from_, zones_.width, zone != nullptr ? zone[at] : 0, x[at],
-                                 y[at]) == RangeProblem::None;
+      // Geographic input is a range check, inline; grid input asks the system's zones and band.
+      validInput[i] =
+          gridInput ? checkGridInput(from_.system, zones_.width, zone != nullptr ? zone[at] : 0,
+                                     x[at], y[at]) == RangeProblem::None
+                    : withinCoordinateRange(CoordinateType::Geographic, x[at], y[at]);
     }
     int* zones = zoneOut != nullptr ? zoneOut + first : localZones.data();
     int* statuses = status != nullptr ? status + first : localStatus.data();
@@ -83,8 +89,11 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
                           zones, statuses);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = first + i;
-      if (statuses[i] == kPointConverted && validInput[i] &&
-          checkOutput(to_, zones_.width, xOut[at], yOut[at], zones[i]) == RangeProblem::None) {
+      // checkOutput, with the target's zones looked up once.
+      const bool validOutput =
+          std::isfinite(xOut[at]) && std::isfinite(yOut[at]) &&
+          (gridOutput ? targetZones.contains(zones[i]) : std::fabs(yOut[at]) <= kHighestLatitude);
+      if (statuses[i] == kPointConverted && validInput[i] && validOutput) {
         ++converted;
         continue;
       }
