@@ -295,12 +295,26 @@ bool needsGrouping(std::string_view first, std::string_view second, std::string_
   const auto leads = leadsWithLetter;
   const auto trails = endsWithLetter;
   if (!leads(first) && !trails(first) && !leads(second) && rest.empty()) return false;
-  std::size_t end = 0;
-  while (end < rest.size() && rest[end] != ' ' && rest[end] != '\t') ++end;
-  const std::string_view next = rest.substr(0, end);
-  const bool continues = !next.empty() && (hasAngleMark(next) || (trails(next) && !leads(next)));
+  // The two fields after them continue the angles when they are marked parts, letters after
+  // numbers or letters of their own ("10 15 30 E 50 30 15.25 N").
+  const auto nextToken = [](std::string_view& text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+    const std::string_view token = text.substr(begin, end - begin);
+    text.remove_prefix(end);
+    return token;
+  };
+  const auto continues = [&](std::string_view token) {
+    return !token.empty() && (hasAngleMark(token) || (trails(token) && !leads(token)) ||
+                              (token.size() == 1 && isHemisphereLetter(token.front())));
+  };
+  std::string_view unread = rest;
+  const std::string_view next = nextToken(unread);
+  const std::string_view afterNext = nextToken(unread);
   return leads(first) || (trails(first) && isBareNumber(second)) ||
-         (leads(second) && isBareNumber(next)) || continues;
+         (leads(second) && isBareNumber(next)) || continues(next) || continues(afterNext);
 }
 
 bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineScratch& scratch,
