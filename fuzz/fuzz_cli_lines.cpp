@@ -8,7 +8,11 @@
 // comma, tab; bits 2-3: leading columns, chosen columns in place, appended; bit 4: a header line;
 // bits 5-7: DMS output decimals, 7 for none); byte 2 the chosen columns (bits 0-1 X, 2-3 Y, 4-5
 // ZONE, positions 1-4). The rest is the text.
+// The lines take every form the reader knows: angles in blank-separated parts grouped by their
+// hemisphere letters, Latin-1 degree signs, UTM zones with their band, prefixed eastings without
+// a zone column, a delimiter decided by the first line for the whole input.
 // Checked: every line is read as a point, a pass-through line or a malformed line with a reason;
+// the delimiter guessed from a line is a blank or a comma;
 // a point is finite and within its ranges, and its coordinates written with a fixed number of
 // decimals give exactly std::to_chars's digits; field spans lie in order within the line; a field
 // written with appendField reads back as itself; an angle read from DMS and written with four
@@ -142,7 +146,9 @@ void checkLine(std::string_view line, const LineLayout& layout) {
   const ParsedLine parsed = parseLine(line, layout, scratch);
   // A reason exactly for the malformed lines.
   require(parsed.problem.empty() == (parsed.kind != LineKind::Malformed));
-  checkFields(line, layout.delimiter != 0 ? layout.delimiter : detectSeparator(line));
+  const char guessed = guessDelimiter(line);
+  require(guessed == kBlankSeparator || guessed == kCommaSeparator);
+  checkFields(line, layout.delimiter != 0 ? layout.delimiter : guessed);
   checkAngle(trimBlanks(line));
   std::string problem;
   (void)parseColumnSelection(line, problem);

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "dms.h"
@@ -16,17 +17,21 @@ constexpr char kCarriageReturn = '\r';
 constexpr std::size_t kZoneTextCapacity = 16;
 constexpr std::size_t kNoProblem = 0;
 
-std::string_view separatorText(char separator) {
-  switch (separator) {
-    case kCommaSeparator:
-      return ",";
-    case kSemicolonSeparator:
-      return ";";
-    case kTabSeparator:
-      return "\t";
-    default:
-      return " ";
+// Every byte as a one-character text, for delimiters.
+constexpr auto kDelimiterTextTable = [] {
+  std::array<char, 256> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<char>(i);
+  return table;
+}();
+
+// The text between output fields: the input's delimiter, whatever it is; for blank-separated
+// input what follows the line's first field, a tab or a blank.
+std::string_view separatorText(char separator, char gap) {
+  static constexpr std::string_view kTab = "\t", kBlank = " ";
+  if (separator != kBlankSeparator) {
+    return {&kDelimiterTextTable[static_cast<unsigned char>(separator)], 1};
   }
+  return gap == kTabSeparator ? kTab : kBlank;
 }
 
 void appendZone(std::string& out, int zone) {
@@ -49,6 +54,7 @@ struct BlockConverter::Row {
   std::size_t contentOffset = 0;  // past a byte-order mark
   LineKind kind = LineKind::PassThrough;
   char separator = kBlankSeparator;
+  char gap = ' ';
   FieldSpan extras{};  // relative to the content, like the fields
   FieldSpan x{};
   FieldSpan y{};
@@ -77,7 +83,7 @@ bool removeByteOrderMark(std::string_view& line) {
 }
 
 BlockConverter::BlockConverter(const ConversionSettings& settings, const OutputStyle& style)
-    : settings_(settings), style_(style), converter_(settings) {}
+    : settings_(settings), style_(style), converter_(settings, &std::cerr) {}
 
 void BlockConverter::convert(const Block& block, BlockResult& result) const {
   // Each thread keeps its buffers from block to block.
@@ -127,6 +133,7 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
   ParsedLine parsed = parseLine(line, input.layout, scratch.line);
   row.kind = parsed.kind;
   row.separator = parsed.separator;
+  row.gap = parsed.gap;
   if (parsed.kind == LineKind::Malformed) {
     scratch.problems.push_back(std::move(parsed.problem));
     row.problem = scratch.problems.size();
@@ -159,7 +166,10 @@ void BlockConverter::emitRow(const Row& row, std::string_view text, const Block&
   }
   const ConvertedPoint point = scratch.points.result(nextPoint++);
   if (point.status != PointStatus::Converted) {
-    emitFailure(line, describeFailure(point.status), block, lineNumber, result);
+    const char* reason = point.status == PointStatus::NoPath && point.problem != RangeProblem::None
+                             ? describeRangeProblem(point.problem)
+                             : describeFailure(point.status);
+    emitFailure(line, reason, block, lineNumber, result);
     return;
   }
   appendConverted(row, line, point, block.input->layout, result.output);
@@ -183,7 +193,7 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
                                      const ConvertedPoint& point, const LineLayout& layout,
                                      std::string& out) const {
   const bool gridOutput = settings_.to.type == CoordinateType::Grid;
-  const std::string_view separator = separatorText(row.separator);
+  const std::string_view separator = separatorText(row.separator, row.gap);
   const char mark = layout.decimalMark;
   const std::string_view content = line.substr(row.contentOffset);
   if (style_.placement == Placement::Appended) {

@@ -65,6 +65,28 @@ bool BlockPipeline::readChunk(std::streambuf& input, std::string& buffer, std::s
   return true;
 }
 
+namespace {
+
+// The input's context with the delimiter its first data line in the text decides, kept for every
+// line after it; the context as it was when the text holds no data line.
+std::shared_ptr<const InputContext> withFileDelimiter(std::string_view text, bool firstOfInput,
+                                                      std::shared_ptr<const InputContext> context) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(kLineEnd, at), text.size());
+    std::string_view line = text.substr(at, end - at);
+    if (at == 0 && firstOfInput) removeByteOrderMark(line);
+    if (!isPassThrough(line)) {
+      auto decided = std::make_shared<InputContext>(*context);
+      decided->layout.delimiter = guessDelimiter(line);
+      return decided;
+    }
+    at = end + 1;
+  }
+  return context;
+}
+
+}  // namespace
+
 void BlockPipeline::process(std::istream& input, std::shared_ptr<const InputContext> context,
                             const HeaderReader* header, std::uintmax_t sizeBytes) {
   progress_.start(context->name, sizeBytes);
@@ -95,6 +117,9 @@ void BlockPipeline::process(std::istream& input, std::shared_ptr<const InputCont
       if (headerPending) {
         drain();
         consumeHeaderLines(job->block.text, lineNumber, context, *header, headerPending);
+      }
+      if (context->layout.delimiter == 0) {
+        context = withFileDelimiter(job->block.text, lineNumber == 1, std::move(context));
       }
       job->block.firstLine = lineNumber;
       job->block.input = context;

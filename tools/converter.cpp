@@ -1,7 +1,10 @@
 #include "converter.h"
 
 #include <cmath>
+#include <ostream>
+#include <string>
 
+#include "nuvex/engine.h"
 #include "nuvex/host.h"
 
 namespace nuvex::cli {
@@ -38,6 +41,7 @@ void PointColumns::clear() {
   for (auto* column : {&x, &y, &xOut, &yOut}) column->clear();
   for (auto* column : {&zone, &zoneOut, &status}) column->clear();
   outcome.clear();
+  problem.clear();
 }
 
 void PointColumns::add(const InputPoint& point) {
@@ -46,9 +50,25 @@ void PointColumns::add(const InputPoint& point) {
   zone.push_back(point.zone);
 }
 
-BatchConverter::BatchConverter(const ConversionSettings& settings)
+BatchConverter::BatchConverter(const ConversionSettings& settings, std::ostream* warnings)
     : settings_(settings),
-      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum) {}
+      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum),
+      warnings_(warnings) {
+  if (settings.targetZone && settings.to.type == CoordinateType::Grid) {
+    int zone = 0;
+    forcedZoneMeridian_ =
+        ZONECM(0, *settings.targetZone, settings.to.system, settings.zoneWidth, 0.0, zone);
+  }
+}
+
+// Geographic input shows the distance to the forced zone's central meridian in its longitude
+// (the datum shift moves it by seconds); other input in the grid point the conversion gave.
+bool BatchConverter::farFromForcedZone(const PointColumns& points, std::size_t i) const {
+  if (settings_.from.type == CoordinateType::Geographic) {
+    return std::fabs(points.x[i] - *forcedZoneMeridian_) > kProjectionBandDegrees;
+  }
+  return !withinProjectionBand(settings_.to.system, points.xOut[i], points.yOut[i]);
+}
 
 void BatchConverter::convert(PointColumns& points) const {
   const std::size_t count = points.size();
@@ -57,6 +77,7 @@ void BatchConverter::convert(PointColumns& points) const {
   points.zoneOut.resize(count);
   points.status.resize(count);
   points.outcome.resize(count);
+  points.problem.assign(count, RangeProblem::None);
   if (isIdentity(settings_)) {
     // Geographic to geographic on one datum changes nothing.
     points.xOut = points.x;
@@ -91,7 +112,16 @@ void BatchConverter::convertRange(PointColumns& points, std::size_t first,
 void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   if (points.status[i] != kPointConverted) {
     points.outcome[i] = PointStatus::NoPath;
+    points.problem[i] = transformer_.explain(points.x[i], points.y[i], points.zone[i]);
     return;
+  }
+  if (forcedZoneMeridian_ && farFromForcedZone(points, i) && warnings_ != nullptr &&
+      !warned_.exchange(true)) {
+    *warnings_ << "nuvex: warning: zone " + std::to_string(*settings_.targetZone) +
+                      " lies more than " +
+                      std::to_string(static_cast<int>(kProjectionBandDegrees)) +
+                      " deg of longitude from some points; they are converted, but the projection "
+                      "loses accuracy there (millimetres at 4 deg, metres at 15 deg)\n";
   }
   if (settings_.to.type == CoordinateType::Grid && settings_.zonePrefix &&
       !isGaussKrueger(settings_.to.system)) {

@@ -3,6 +3,7 @@
 // transformation path marked while the others are converted.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <span>
 #include <vector>
@@ -36,6 +37,7 @@ struct ConvertedPoint {
   double x = 0.0;
   double y = 0.0;
   int zone = 0;
+  RangeProblem problem = RangeProblem::None;  // why a NoPath point was not converted
 };
 
 // The reason named in messages for a point that was not converted.
@@ -50,16 +52,20 @@ struct PointColumns {
   std::vector<int> zoneOut;
   std::vector<int> status;
   std::vector<PointStatus> outcome;
+  std::vector<RangeProblem> problem;
 
   std::size_t size() const { return x.size(); }
   void clear();
   void add(const InputPoint& point);
-  ConvertedPoint result(std::size_t i) const { return {outcome[i], xOut[i], yOut[i], zoneOut[i]}; }
+  ConvertedPoint result(std::size_t i) const {
+    return {outcome[i], xOut[i], yOut[i], zoneOut[i], problem[i]};
+  }
 };
 
 class BatchConverter {
  public:
-  explicit BatchConverter(const ConversionSettings& settings);
+  // warnings: where the warning about a forced zone far from the points goes, once.
+  BatchConverter(const ConversionSettings& settings, std::ostream* warnings = nullptr);
 
   // Fills the outputs of every point. Safe to call from several threads at once.
   void convert(PointColumns& points) const;
@@ -69,9 +75,13 @@ class BatchConverter {
  private:
   void convertRange(PointColumns& points, std::size_t first, std::size_t count) const;
   void finish(PointColumns& points, std::size_t i) const;
+  bool farFromForcedZone(const PointColumns& points, std::size_t i) const;
 
   ConversionSettings settings_;
   Transformer transformer_;
+  std::ostream* warnings_;
+  std::optional<double> forcedZoneMeridian_;  // deg: of the zone --zone forces
+  mutable std::atomic<bool> warned_{false};
 };
 
 }  // namespace nuvex::cli

@@ -1,5 +1,6 @@
 #include "dms.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -25,15 +26,20 @@ constexpr std::string_view kOrdinalSign = "\xC2\xBA";
 constexpr std::string_view kPrime = "\xE2\x80\xB2";
 constexpr std::string_view kDoublePrime = "\xE2\x80\xB3";
 constexpr std::string_view kTwoApostrophes = "''";
+// The degree sign and the masculine ordinal in Latin-1 and cp1252 (German Excel's default).
+constexpr std::string_view kLatin1DegreeSign = "\xB0";
+constexpr std::string_view kLatin1OrdinalSign = "\xBA";
 
 struct Mark {
   std::string_view text;
   Part part;
 };
-// Longer texts first: "''" before "'".
-constexpr std::array<Mark, 11> kMarks = {{
+// Longer texts first: "''" before "'", UTF-8 before Latin-1.
+constexpr std::array<Mark, 13> kMarks = {{
     {kDegreeSign, Part::Degrees},
     {kOrdinalSign, Part::Degrees},
+    {kLatin1DegreeSign, Part::Degrees},
+    {kLatin1OrdinalSign, Part::Degrees},
     {"d", Part::Degrees},
     {"D", Part::Degrees},
     {kPrime, Part::Minutes},
@@ -52,9 +58,9 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Hemisphere letters: N/S for latitude, E/W for longitude; 0 for no letter.
+// Hemisphere letters: N/S for latitude, E/W and O (Ost) for longitude; 0 for no letter.
 int hemisphereSign(char c) {
-  return c == 'N' || c == 'E' ? 1 : c == 'S' || c == 'W' ? -1 : 0;
+  return c == 'N' || c == 'E' || c == 'O' ? 1 : c == 'S' || c == 'W' ? -1 : 0;
 }
 Axis hemisphereAxis(char c) {
   return c == 'N' || c == 'S' ? Axis::Latitude : Axis::Longitude;
@@ -238,6 +244,24 @@ void appendTwoDigits(std::string& out, int value) {
 }
 
 }  // namespace
+
+bool isHemisphereLetter(char c) {
+  return hemisphereSign(c) != 0;
+}
+
+bool hasAngleMark(std::string_view text) {
+  // The marks' texts start with these bytes: the UTF-8 signs' lead bytes C2 and E2 (for B0, BA,
+  // 2032 and 2033) and Latin-1's B0 and BA. A table: this looks at the fields of every line.
+  static constexpr auto kStartsMark = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view("'\":\xC2\xE2\xB0\xBA")) {
+      table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+  }();
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return kStartsMark[static_cast<unsigned char>(c)]; });
+}
 
 DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark) {
   return SexagesimalScanner(text, axis, decimalMark).scan();

@@ -2,8 +2,8 @@
 // geographic output that way through the engine's DEG2DMS (with its carry of seconds that would
 // show as 60).
 //
-// Read forms (one field; a hemisphere letter N/S for latitude, E/W for longitude before or after,
-// or a sign):
+// Read forms (one field; a hemisphere letter N/S for latitude, E/W (or O, Ost) for longitude
+// before or after, or a sign; degree, prime and double prime signs in UTF-8 or Latin-1/cp1252):
 //   50°30'15.25"N   50d30m15.25s   50:30:15.25   N50 30 15.25   50°30.5'   -50 30 15.25
 // Only the last part may have decimals; minutes and seconds are below 60. Three parts separated
 // by blanks alone are read as degrees, minutes and seconds; two ("5 50") are not, because a
@@ -28,6 +28,12 @@ struct DmsReading {
   double degrees = 0.0;  // decimal degrees, signed by the hemisphere
   std::string problem;   // for Malformed: what is wrong, e.g. "minutes must be below 60"
 };
+
+// Hemisphere letters: N, S, E, W and O (Ost, east).
+bool isHemisphereLetter(char c);
+// Whether the text holds a mark of the degree-minute-second forms: a degree, minute or second
+// sign (UTF-8 or Latin-1), an apostrophe, a double quote or a colon.
+bool hasAngleMark(std::string_view text);
 
 // Reads a field that is not a plain decimal number. decimalMark ',' reads a decimal comma in the
 // seconds (or the last part).

@@ -1,18 +1,70 @@
 #include "header_line.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "csv_fields.h"
 
 namespace nuvex::cli {
 
+namespace {
+
+// The header's fields as written, with the converted columns' names in place of the replaced
+// ones: in place at the chosen columns, or the leading columns the rows' leading values replace
+// (a zone column that grid output adds is inserted after them, one that geographic output
+// consumes is dropped).
+std::string renamedHeader(std::string_view content, char separator, const InputContext& input,
+                          const HeaderSettings& settings) {
+  LineScratch scratch;
+  splitFields(content, separator, std::string::npos, scratch.fields);
+  std::vector<std::string> texts;
+  for (const FieldSpan& field : scratch.fields) texts.emplace_back(trimBlanks(field.in(content)));
+  const auto named = [&](std::string_view name) {
+    std::string text;
+    appendField(text, name, separator);
+    return text;
+  };
+  const std::vector<std::string>& names = settings.heldNames;
+  if (settings.placement == Placement::InPlace && input.layout.picked) {
+    const ColumnIndices& picked = *input.layout.picked;
+    std::vector<std::size_t> at = {picked.x, picked.y};
+    if (names.size() == kCoordinateAndZoneColumns && picked.zone) at.push_back(*picked.zone);
+    for (std::size_t i = 0; i < at.size(); ++i) {
+      if (at[i] < texts.size()) texts[at[i]] = named(names[i]);
+    }
+  } else {
+    const std::size_t consumed = std::min(
+        readsZoneColumn(input.layout.columns) ? kCoordinateAndZoneColumns : kCoordinateColumns,
+        texts.size());
+    std::vector<std::string> rebuilt;
+    for (const std::string& name : names) rebuilt.push_back(named(name));
+    rebuilt.insert(rebuilt.end(), texts.begin() + static_cast<std::ptrdiff_t>(consumed),
+                   texts.end());
+    texts = std::move(rebuilt);
+  }
+  std::string joint(1, separator);
+  if (separator == kBlankSeparator) {
+    const std::size_t gap = content.find_first_of(kBlanks, content.find_first_not_of(kBlanks));
+    if (gap != std::string_view::npos && content[gap] == kTabSeparator) joint = "\t";
+  }
+  std::string out;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += joint;
+    out += texts[i];
+  }
+  return out;
+}
+
+}  // namespace
+
 HeaderOutcome readHeader(std::string_view line, std::size_t lineNumber, const InputContext& input,
                          const HeaderSettings& settings) {
   std::string_view content = line;
   if (lineNumber == 1) removeByteOrderMark(content);
   const char separator =
-      input.layout.delimiter != 0 ? input.layout.delimiter : detectSeparator(content);
+      input.layout.delimiter != 0 ? input.layout.delimiter : guessDelimiter(content);
   auto context = std::make_shared<InputContext>(input);
+  context->layout.delimiter = separator;  // the header's delimiter is the whole file's
   HeaderOutcome outcome;
   if (settings.selection && settings.selection->namesAny()) {
     LineScratch scratch;
@@ -36,7 +88,12 @@ HeaderOutcome readHeader(std::string_view line, std::size_t lineNumber, const In
     context->layout.picked = indices;
   }
   outcome.context = context;
-  outcome.output.append(line);
+  if (settings.placement == Placement::Appended || settings.heldNames.empty()) {
+    outcome.output.append(line);
+  } else {
+    outcome.output.append(line.substr(0, line.size() - content.size()));  // a byte-order mark
+    outcome.output.append(renamedHeader(content, separator, *context, settings));
+  }
   if (settings.placement == Placement::Appended) {
     const std::string_view joint =
         separator == kBlankSeparator ? " " : std::string_view(&separator, 1);

@@ -16,10 +16,18 @@ namespace nuvex::cli {
 // Names of appended columns when none are given: x, y and, for grid output, the zone.
 inline constexpr std::string_view kDefaultOutputNames[] = {"x_out", "y_out", "zone_out"};
 
+// Names of converted columns that replace input columns when none are given: what they hold.
+inline constexpr std::string_view kGridOutputNames[] = {"easting", "northing", "zone"};
+inline constexpr std::string_view kGeographicOutputNames[] = {"longitude", "latitude"};
+
+// The header keeps as many fields as the rows: appended columns get their names, columns
+// replaced by converted values (in place or leading) the names of what they now hold, and the
+// zone column that grid output adds to leading columns a name of its own.
 struct HeaderSettings {
   std::optional<ColumnSelection> selection;  // resolved against the header when it has names
   Placement placement = Placement::Leading;
   std::vector<std::string> outputNames;  // the names of appended columns
+  std::vector<std::string> heldNames;    // x, y[, zone]: the names of replaced columns
 };
 
 // Reads the header line (lineNumber in its input) for an input of the given context.

@@ -115,7 +115,8 @@ void installHostCallbacks() {
 // ---- Command line ------------------------------------------------------------------------------
 
 const char* const kFooter = R"(
-Input: one point per line, columns separated by blanks/tabs or by commas:
+Input: one point per line, columns separated by blanks/tabs or by commas (the header or the
+first data line decides for the whole file):
   geographic   longitude latitude [extra ...]        (decimal degrees, WGS84 for to-ll/from-ll)
   grid         easting northing [zone] [extra ...]   (metres)
 The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone gives it (0: the
@@ -123,15 +124,19 @@ easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4)
 their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
 Blank lines and lines starting with '#' are copied unchanged.
 Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
-50:30:15.25, N50 30 15.25 (one column), a hemisphere letter N/S/E/W or a sign.
+50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east), or a
+sign; the degree sign also in Latin-1. UTM zones may carry their band (32U); eastings that carry
+their zone (32571666.448) need no zone column.
 CSV: fields in double quotes may hold the delimiter and doubled quotes; CRLF line ends and a
 UTF-8 byte-order mark are read. --columns picks the coordinate columns by position or by the
 names of a header line (which is then copied); the other columns stay in place.
 
 Output: one line per input line. Grid output is "easting northing zone", geographic output
-"longitude latitude", then the extra columns; comma-separated lines stay comma-separated.
+"longitude latitude", then the extra columns; the input's delimiter is kept.
 A line that cannot be read or has no transformation path is written as "*error* " followed by
-the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error.
+the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error; so is a
+point more than 4 deg from its zone's central meridian, beyond the pole, in no zone of its
+system, or whose result would be none (a zone forced farther away converts, with a warning).
 
 Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
@@ -279,7 +284,8 @@ void addLayoutOptions(CLI::App& command, Options& options) {
                    "Keep every column as it is and add the converted values at the end");
   command
       .add_option("--out-names", options.outNames,
-                  "Header names of the added columns (default x_out,y_out[,zone_out])")
+                  "Header names of the converted columns (default x_out,y_out[,zone_out] "
+                  "added by --append, else easting,northing,zone or longitude,latitude)")
       ->type_name("X,Y[,ZONE]");
   command.add_flag("--header", options.header,
                    "The first line (not blank, not a comment) is a header: copy it");
@@ -434,6 +440,10 @@ std::optional<std::string> checkZonePrefix(const ConversionSettings& settings) {
   if (settings.zonePrefix && settings.to.type != CoordinateType::Grid) {
     return "--zone-prefix: the output is geographic and has no easting";
   }
+  if (settings.zonePrefix && isGaussKrueger(settings.to.system)) {
+    return "--zone-prefix: Gauss-Krueger eastings of system " + std::to_string(settings.to.system) +
+           " carry their zone in the millions already";
+  }
   return std::nullopt;
 }
 
@@ -518,6 +528,18 @@ void applyAxisOrder(const Options& options, const ConversionSettings& settings,
   columns.latitudeFirst = settings.from.type == CoordinateType::Geographic;
 }
 
+// An option that changes nothing for the systems asked for is a mistake to point out.
+std::optional<std::string> checkZoneWidth(const ConversionSettings& settings,
+                                          const Options& options) {
+  const bool given = zoneWidthGiven(options);
+  const bool gridOfFour =
+      (settings.from.type == CoordinateType::Grid && settings.from.system == 4) ||
+      (settings.to.type == CoordinateType::Grid && settings.to.system == 4);
+  if (!given || gridOfFour) return std::nullopt;
+  return "--zone-width: only the grid of system 4 has 3 or 6 deg zones; the other grids' zones are "
+         "fixed";
+}
+
 OutputPrecision outputPrecision(const std::string& text) {
   return text.empty() ? OutputPrecision{} : parsePrecision(text).value_or(OutputPrecision{});
 }
@@ -528,7 +550,6 @@ std::optional<std::string> checkLayout(const ConversionSettings& settings,
                                        const std::optional<ColumnSelection>& selection) {
   const bool gridOutput = settings.to.type == CoordinateType::Grid;
   if (!options.outNames.empty()) {
-    if (!options.append) return "--out-names: the names of columns added by --append";
     const std::size_t wanted = gridOutput ? kCoordinateAndZoneColumns : kCoordinateColumns;
     if (splitNames(options.outNames).size() != wanted) {
       return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
@@ -581,14 +602,15 @@ OutputStyle outputStyle(const ConversionSettings& settings, const Options& optio
 
 HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
                               const std::optional<ColumnSelection>& selection) {
-  HeaderSettings header{selection, outputStyle(settings, options).placement, {}};
-  if (!options.outNames.empty()) {
-    header.outputNames = splitNames(options.outNames);
-  } else {
-    const std::size_t count =
-        settings.to.type == CoordinateType::Grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
-    for (std::size_t i = 0; i < count; ++i) header.outputNames.emplace_back(kDefaultOutputNames[i]);
+  HeaderSettings header{selection, outputStyle(settings, options).placement, {}, {}};
+  const bool grid = settings.to.type == CoordinateType::Grid;
+  const std::size_t count = grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
+  for (std::size_t i = 0; i < count; ++i) {
+    header.outputNames.emplace_back(kDefaultOutputNames[i]);
+    header.heldNames.emplace_back(grid ? kGridOutputNames[i] : kGeographicOutputNames[i]);
   }
+  if (!options.outNames.empty())
+    header.outputNames = header.heldNames = splitNames(options.outNames);
   return header;
 }
 
@@ -650,7 +672,8 @@ nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings&
 int runConversion(ConversionSettings settings, const InputColumns& columns,
                   const Options& options) {
   settings.datum = datumChoice(options, settings);
-  for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings)}) {
+  for (const auto& problem :
+       {checkOutputZone(settings), checkZonePrefix(settings), checkZoneWidth(settings, options)}) {
     if (problem) throw CLI::ValidationError(*problem);
   }
   std::optional<ColumnSelection> selection;
@@ -800,8 +823,23 @@ int main(int argc, char** argv) {
       app.add_subcommand("demo", "Sample points in Germany on every system, as a table");
   addPrecisionOption(*demo, options);
 
+  if (argc == 1) {  // the demo is `nuvex demo`; no arguments asks how to use it
+    std::cout << app.help();
+    return kSuccess;
+  }
+  // "--dms 2" is read as "--dms=2" (a blank instead of '='), unless a file is named so.
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    std::error_code error;
+    if (arguments[i] == "--dms" && readDmsDecimals(arguments[i + 1]) &&
+        !std::filesystem::exists(arguments[i + 1], error)) {
+      arguments[i] += "=" + arguments[i + 1];
+      arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+  }
+  std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
   try {
-    app.parse(argc, argv);
+    app.parse(arguments);
     for (const CLI::Option* flag : options.dmsFlags) {
       if (flag->count() > 0) options.dms = *readDmsDecimals(options.dmsFlagText);
     }

@@ -1,6 +1,8 @@
 #include "point_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <system_error>
 
@@ -10,6 +12,10 @@ namespace nuvex::cli {
 namespace {
 
 constexpr char kCommentStart = '#';
+
+bool isDecimalDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 // Fields longer than this are shortened in messages: a message names the field, it does not
 // reproduce a runaway line.
 constexpr std::size_t kLongestQuotedField = 32;
@@ -59,19 +65,39 @@ std::optional<double> readCoordinate(const CoordinateField& field, char decimalM
   return number.value;
 }
 
-std::optional<int> readZone(std::string_view field, std::string& problem) {
+// A UTM zone column: a zone number, or a zone with its latitude band ("32U"), whose band must
+// hold the northing.
+std::optional<int> readZone(std::string_view field, int system, double northing,
+                            std::string& problem) {
+  std::string_view number = field;
+  const bool banded = !field.empty() && isUtmLatitudeBand(field.back()) && field.size() > 1 &&
+                      isDecimalDigit(field[field.size() - 2]);
+  if (banded) number.remove_suffix(1);
   int zone = 0;
-  const std::errc error = readWhole(field, zone);
+  const std::errc error = readWhole(number, zone);
   if (error == std::errc::invalid_argument) {
     problem = "zone " + quoted(field) + " is not a whole number";
     return std::nullopt;
   }
-  if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone)) {
+  if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone) ||
+      (banded && zone == kZoneFromEasting)) {
     problem = "zone " + quoted(field) + " is outside " + std::to_string(kUtmInputZoneRange.lowest) +
               " to " + std::to_string(kUtmInputZoneRange.highest);
     return std::nullopt;
   }
+  if (banded && !utmBandFitsNorthing(system, field.back(), northing)) {
+    problem = "zone " + quoted(field) + ": the northing lies outside latitude band " +
+              std::string(1, field.back());
+    return std::nullopt;
+  }
   return zone;
+}
+
+// Whether a field could be a zone column: a whole number, with a latitude band or without.
+bool looksLikeZone(std::string_view field) {
+  if (!field.empty() && isUtmLatitudeBand(field.back())) field.remove_suffix(1);
+  int zone = 0;
+  return readWhole(field, zone) == std::errc{};
 }
 
 bool withinRange(const CoordinateField& field, double value, double lowest, double highest,
@@ -162,7 +188,10 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
     return false;
   }
   std::optional<int> zone = columns.fixedZone;
-  if (!zone || (columns.namedZone && !text.zone.empty())) zone = readZone(text.zone, line.problem);
+  if (!zone && text.zone.empty() && *x >= kSmallestPrefixedUtmEasting) zone = kZoneFromEasting;
+  if (!zone || (columns.namedZone && !text.zone.empty())) {
+    zone = readZone(text.zone, columns.system, *y, line.problem);
+  }
   if (!zone) return false;
   if (!zoneIsNamedZone(columns, *zone)) {
     line.problem = "zone " + quoted(text.zone) + " is " + notTheNamedZone(columns);
@@ -181,11 +210,178 @@ std::string_view valueOf(std::string_view raw, LineScratch& scratch, std::string
   return owned;
 }
 
+// ---- Angles written in blank-separated parts --------------------------------------------------
+
+// How a blank-separated token of a geographic line looks: a hemisphere letter before its number
+// ("N50", "E", "O10"), one after it ("15.25N", "30\"E"), a degree-minute-second mark or colon
+// ("50°", "30'", "50:30"), or a bare number.
+struct TokenShape {
+  bool leadingLetter = false;
+  bool trailingLetter = false;
+  bool marked = false;
+};
+
+// "N50", "E", "O10.5": a hemisphere letter, then the number (or nothing).
+bool leadsWithLetter(std::string_view token) {
+  const auto isStart = [](char c) { return isDecimalDigit(c) || c == '.' || c == '+' || c == '-'; };
+  return !token.empty() && isHemisphereLetter(token.front()) &&
+         (token.size() == 1 || isStart(token[1]));
+}
+
+// "15.25N", "30\"E", "N": a hemisphere letter after something that is not a letter.
+bool endsWithLetter(std::string_view token) {
+  return !token.empty() && isHemisphereLetter(token.back()) &&
+         (token.size() == 1 || !std::isalpha(static_cast<unsigned char>(token[token.size() - 2])));
+}
+
+TokenShape shapeOf(std::string_view token) {
+  return {leadsWithLetter(token), endsWithLetter(token), hasAngleMark(token)};
+}
+
+bool isBareNumber(std::string_view token) {
+  return !token.empty() && std::all_of(token.begin(), token.end(), [](char c) {
+    return isDecimalDigit(c) || c == '.' || c == ',' || c == '+' || c == '-';
+  });
+}
+
+// Tokens [first, last) of one angle, and where the extras start.
+struct AngleGroups {
+  std::size_t xFirst = 0, xLast = 1, yFirst = 1, yLast = 2;
+};
+
+constexpr std::size_t kMostAngleParts = 3;  // degrees, minutes, seconds
+
+// Parts after a leading hemisphere letter: bare numbers up to seconds.
+std::size_t leadingAngleEnd(const std::vector<std::string_view>& tokens, std::size_t first) {
+  std::size_t parts = tokens[first].size() > 1 ? 1 : 0;
+  std::size_t at = first + 1;
+  while (at < tokens.size() && parts < kMostAngleParts && isBareNumber(tokens[at])) {
+    ++parts;
+    ++at;
+  }
+  return at;
+}
+
+// The token that ends an angle with its hemisphere letter, within degrees, minutes, seconds and
+// a letter of its own; none when there is no such token.
+std::optional<std::size_t> trailingAngleEnd(const std::vector<std::string_view>& tokens,
+                                            std::size_t first) {
+  for (std::size_t at = first; at < tokens.size() && at <= first + kMostAngleParts; ++at) {
+    const TokenShape shape = shapeOf(tokens[at]);
+    if (shape.trailingLetter) return at + 1;
+    if (shape.leadingLetter) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Groups the tokens of a geographic line into two angles by their hemisphere letters: letters
+// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N").
+// Nothing (and a reason) when marked parts and bare numbers cannot be grouped so.
+std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& tokens,
+                                       std::string& problem) {
+  problem =
+      "marked parts (hemisphere letters, degree or minute marks) and bare numbers that do "
+      "not group into a longitude and a latitude";
+  if (tokens.size() < 2) return std::nullopt;
+  AngleGroups groups;
+  if (shapeOf(tokens[0]).leadingLetter) {
+    groups.xLast = leadingAngleEnd(tokens, 0);
+    if (groups.xLast >= tokens.size() || !shapeOf(tokens[groups.xLast]).leadingLetter) {
+      return std::nullopt;
+    }
+    groups.yFirst = groups.xLast;
+    groups.yLast = leadingAngleEnd(tokens, groups.yFirst);
+  } else if (const std::optional<std::size_t> xEnd = trailingAngleEnd(tokens, 0)) {
+    groups.xLast = *xEnd;
+    groups.yFirst = *xEnd;
+    const std::optional<std::size_t> yEnd = trailingAngleEnd(tokens, groups.yFirst);
+    if (!yEnd) return std::nullopt;
+    groups.yLast = *yEnd;
+  } else {
+    return std::nullopt;
+  }
+  // What follows the two angles is free text, unless it continues them.
+  if (groups.yLast < tokens.size()) {
+    const TokenShape next = shapeOf(tokens[groups.yLast]);
+    if (next.marked || (next.trailingLetter && !next.leadingLetter)) return std::nullopt;
+  }
+  return groups;
+}
+
+// Whether the leading fields of a blank-separated geographic line are an angle in parts: a
+// hemisphere letter leads, a letter after the first number is followed by bare numbers, or what
+// follows the first two fields continues them (a bare number after a lettered latitude, a marked
+// part). Plain numeric lines are told by a look at three tokens.
+bool needsGrouping(std::string_view first, std::string_view second, std::string_view rest) {
+  // The first two fields count by their first and last characters; only the field after them
+  // is looked through for marks.
+  const auto leads = leadsWithLetter;
+  const auto trails = endsWithLetter;
+  if (!leads(first) && !trails(first) && !leads(second) && rest.empty()) return false;
+  // The two fields after them continue the angles when they are marked parts, letters after
+  // numbers or letters of their own ("10 15 30 E 50 30 15.25 N").
+  const auto nextToken = [](std::string_view& text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+    const std::string_view token = text.substr(begin, end - begin);
+    text.remove_prefix(end);
+    return token;
+  };
+  const auto continues = [&](std::string_view token) {
+    return !token.empty() && (hasAngleMark(token) || (trails(token) && !leads(token)) ||
+                              (token.size() == 1 && isHemisphereLetter(token.front())));
+  };
+  std::string_view unread = rest;
+  const std::string_view next = nextToken(unread);
+  const std::string_view afterNext = nextToken(unread);
+  return leads(first) || (trails(first) && isBareNumber(second)) ||
+         (leads(second) && isBareNumber(next)) || continues(next) || continues(afterNext);
+}
+
+bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineScratch& scratch,
+                       ParsedLine& line) {
+  splitFields(content, kBlankSeparator, std::string::npos, scratch.fields);
+  std::vector<std::string_view> tokens;
+  tokens.reserve(scratch.fields.size());
+  for (const FieldSpan& field : scratch.fields) tokens.push_back(field.in(content));
+  const std::optional<AngleGroups> groups = groupAngles(tokens, line.problem);
+  if (!groups) return false;
+  const auto join = [&](std::size_t first, std::size_t last) {
+    return content.substr(scratch.fields[first].begin,
+                          scratch.fields[last - 1].end - scratch.fields[first].begin);
+  };
+  if (groups->yLast < tokens.size()) {
+    line.extras = trimBlanks(content.substr(scratch.fields[groups->yLast].begin));
+  }
+  return readPointValues(
+      {join(groups->xFirst, groups->xLast), join(groups->yFirst, groups->yLast), {}}, layout, line);
+}
+
 // The converter's default: the leading columns in order, the rest of the line as extras.
 bool readLeadingColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
                         ParsedLine& line) {
-  const std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
+  std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
   splitFields(content, line.separator, wanted + 1, scratch.fields);
+  if (line.separator == kBlankSeparator && scratch.fields.size() > 1) {
+    line.gap = content[scratch.fields[0].end];
+  }
+  if (wanted == 3 && !scratch.fields.empty() &&
+      readDecimal(trimBlanks(scratch.fields[0].in(content))).value >= kSmallestPrefixedUtmEasting &&
+      (scratch.fields.size() == 2 ||
+       (scratch.fields.size() > 2 && !looksLikeZone(trimBlanks(scratch.fields[2].in(content)))))) {
+    // An easting that carries its zone needs no zone column: what follows is extra.
+    wanted = 2;
+    splitFields(content, line.separator, wanted + 1, scratch.fields);
+  }
+  if (layout.columns.type == CoordinateType::Geographic && line.separator == kBlankSeparator &&
+      scratch.fields.size() >= 2 &&
+      needsGrouping(
+          scratch.fields[0].in(content), scratch.fields[1].in(content),
+          scratch.fields.size() > 2 ? scratch.fields[2].in(content) : std::string_view())) {
+    return readGroupedAngles(content, layout, scratch, line);
+  }
   if (scratch.fields.size() < wanted) {
     line.problem = "too few fields: expected " + std::string(columnNames(layout.columns).expected) +
                    ", found " + std::to_string(scratch.fields.size());
@@ -214,6 +410,9 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   // Fields after the last chosen one (the zone column included, which grid output replaces) are
   // copied as they are: one span holds them all.
   splitFields(content, line.separator, picked.highest() + 2, scratch.fields);
+  if (line.separator == kBlankSeparator && scratch.fields.size() > 1) {
+    line.gap = content[scratch.fields[0].end];
+  }
   if (scratch.fields.size() < needed) {
     line.problem = "too few fields: expected at least " + std::to_string(needed) + ", found " +
                    std::to_string(scratch.fields.size());
@@ -244,6 +443,24 @@ bool isPassThrough(std::string_view text) {
   return content.empty() || content.front() == kCommentStart;
 }
 
+char guessDelimiter(std::string_view line) {
+  const std::string_view content = trimBlanks(line);
+  if (content.empty() || !isHemisphereLetter(content.front())) return detectSeparator(content);
+  // An angle led by its hemisphere letter: its number and the bare numbers after it are one
+  // field; a comma right after them delimits.
+  std::size_t at = 1;
+  while (true) {
+    while (at < content.size() && (isDecimalDigit(content[at]) || content[at] == '.')) ++at;
+    if (at < content.size() && content[at] == kCommaSeparator) return kCommaSeparator;
+    const std::size_t next = content.find_first_not_of(kBlanks, at);
+    if (next == at || next == std::string_view::npos) break;
+    if (content[next] == kCommaSeparator) return kCommaSeparator;
+    if (!isDecimalDigit(content[next])) break;
+    at = next;
+  }
+  return detectSeparator(content);
+}
+
 ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratch& scratch) {
   ParsedLine line;
   if (isPassThrough(text)) return line;
@@ -254,6 +471,10 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
                                   : readLeadingColumns(trimBlanks(text), layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
+  if (!read && line.separator != kSemicolonSeparator &&
+      text.find(kSemicolonSeparator) != std::string_view::npos) {
+    line.problem += " (semicolon-separated? add --delimiter ';')";
+  }
   return line;
 }
 

@@ -10,8 +10,8 @@
 // columns (--columns) the coordinates are taken from anywhere in the line. Everything else is
 // carried to the output as written.
 //
-// Without a delimiter given, a line whose first field is followed by a comma is comma-separated
-// (fields may be padded with blanks and quoted); any other line is separated by blanks or tabs.
+// Without a delimiter given, the file's first line decides it (guessDelimiter) for every line:
+// comma-separated (fields may be padded with blanks and quoted) or separated by blanks or tabs.
 // Blank lines and lines whose first non-blank character is '#' pass through.
 #pragma once
 
@@ -61,6 +61,7 @@ struct ParsedLine {
   LineKind kind = LineKind::PassThrough;
   InputPoint point{};
   char separator = kBlankSeparator;
+  char gap = ' ';  // blank-separated lines: what follows the first field, a blank or a tab
   std::string_view extras;  // leading-columns layout: text after the coordinates, trimmed
   // Chosen columns: where the coordinate fields are in the line (zone: when a column is chosen).
   FieldSpan xField{};
@@ -87,5 +88,11 @@ ParsedLine parseLine(std::string_view text, const InputColumns& columns);
 
 // Whether the line passes through unchanged whatever the layout (blank, or a comment).
 bool isPassThrough(std::string_view text);
+
+// The delimiter of a file whose first line that is not blank or a comment (its header, or else
+// its first data line) is this one: a comma when the first field is followed by one (an angle
+// in blank-separated parts led by a hemisphere letter, "E10 15 0,N50 30 15.25", counts as one
+// field), else blanks. Every line of the file is then split by it.
+char guessDelimiter(std::string_view line);
 
 }  // namespace nuvex::cli

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <stdexcept>
+#include <string>
 
 // Host callback slots. Texts handed to the slots that take a format are finished texts: the
 // library passes them as the argument of a "%s" format so that a percent sign reaches the host
@@ -45,13 +47,19 @@ static_assert(offsetof(DLLCallbacks, report) == 80);
 
 // Thrown to abort a calculation: by the runtime when the user gives up a file that cannot be
 // opened, and by any fatal report whose host reportFailure returns instead of ending the
-// calculation. Nothing in the library catches it.
+// calculation. Nothing in the library catches it. what() is the text the library reported (the
+// runtime's error line, the engine's stop line), so that a program that dies of it says why.
 class CCalcAbortException : public std::exception {
  public:
-  CCalcAbortException() = default;
+  CCalcAbortException() : CCalcAbortException("calculation aborted") {}
+  explicit CCalcAbortException(const std::string& reason) : reason_(reason) {}
   CCalcAbortException(const CCalcAbortException&) = default;
   CCalcAbortException& operator=(const CCalcAbortException&) = default;
   ~CCalcAbortException() override = default;
+  const char* what() const noexcept override { return reason_.what(); }
+
+ private:
+  std::runtime_error reason_;  // its copies share the text and cannot throw
 };
 
 // ---- The three exported entry points (C++ linkage, global namespace) -------------------------
@@ -98,13 +106,13 @@ void DllExit(int code, const char* file, int line);
 void DllReportRaw(int kind, int code, int a3, std::uint16_t sub, int extra, int a6, const char* a7,
                   int a8, double a9, void* a10, int a11, const char* format, ...)
     __attribute__((format(printf, 12, 13)));
-void DllReportFull(int kind, int code, int a3, std::uint16_t sub, int extra, int a6,
-                   const char* a7, int a8, const char* format, ...)
-    __attribute__((format(printf, 9, 10)));
+void DllReportFull(int kind, int code, int a3, std::uint16_t sub, int extra, int a6, const char* a7,
+                   int a8, const char* format, ...) __attribute__((format(printf, 9, 10)));
 void DllReport(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void DllReportSub(int code, std::uint16_t sub, int extra, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 
 // The fatal end of a calculation: reportFailure with kCalculationFailedText, then, because a host
 // whose reportFailure returns must not see the failed operation go on, CCalcAbortException.
-[[noreturn]] void DllExitFatal(int code, const char* file, int line);
+// reason: what() of the exception (the report's text; kCalculationFailedText when null).
+[[noreturn]] void DllExitFatal(int code, const char* file, int line, const char* reason = nullptr);

@@ -153,9 +153,70 @@ NamedSystem parseSystemName(std::string_view text, std::string_view role);
 
 // Whether (x, y) lies in the range of coordinates of its type: longitude -180..180 and latitude
 // -90..90 deg, or grid coordinates within +-kLargestGridCoordinate m. NaN is outside.
-bool withinCoordinateRange(CoordinateType type, double x, double y);
+// Inline: every point of every conversion is checked.
+inline bool withinCoordinateRange(CoordinateType type, double x, double y) {
+  // Non-short-circuit: one predictable branch is cheaper than four.
+  if (type == CoordinateType::Geographic) {
+    return (x >= kLowestLongitude) & (x <= kHighestLongitude) & (y >= kLowestLatitude) &
+           (y <= kHighestLatitude);
+  }
+  return (x >= -kLargestGridCoordinate) & (x <= kLargestGridCoordinate) &
+         (y >= -kLargestGridCoordinate) & (y <= kLargestGridCoordinate);
+}
 // The rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given zone
 // (1..60) must agree with a prefix the easting carries.
 bool utmZoneFitsEasting(int zone, double easting);
+
+// ---- What the grids can hold, and where their projection is exact -----------------------------
+
+// Degrees of longitude from a zone's central meridian within which the engine's transverse
+// Mercator series stay within a few millimetres of the exact projection. Measured against the
+// extended transverse Mercator (tests/data/engine_projection_band.txt, from PROJ's cct): at
+// 50 deg N the series are off by 0.5 mm at 3 deg, about 2.4 mm at 4 deg, 11 mm at 5 deg and
+// 2.7 m at 15 deg; on the equator by 2 mm at 3 deg and 9 mm at 4 deg. Grid input farther from
+// its zone's central meridian is refused; a point projected into a zone forced on it from farther
+// away is converted, and the interfaces warn.
+inline constexpr double kProjectionBandDegrees = 4.0;
+
+// Why a point is no point of its system, or its result none of the target's.
+enum class RangeProblem {
+  None,
+  OutsideCoordinates,  // beyond -180..180 / -90..90 deg or 1e9 m, or not finite
+  NoSuchZone,          // the zone its easting or zone column names is none of the system's
+  BeyondPole,          // a northing longer than the meridian from the equator to the pole
+  BeyondBand,          // more than kProjectionBandDegrees from its zone's central meridian
+  NoPath,              // no transformation path (outside the regions of the datum shifts)
+  NoZoneOfTarget,      // its zone in the target grid would be none of the target's
+  ImpossibleResult,    // the result would be no point: not finite or beyond 90 deg latitude
+};
+// A short reason for messages, e.g. "more than 4 deg of longitude from its zone's central
+// meridian"; "" for None.
+const char* describeRangeProblem(RangeProblem problem);
+
+// A grid point as input: zone as Transformer takes it (UTM: 0 takes it from the easting's
+// millions; Gauss-Krueger eastings always carry it).
+RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting, double northing);
+// A point as input of its type (grid: see checkGridInput).
+RangeProblem checkInput(CoordinateSystem source, int zoneWidth, int zone, double x, double y);
+// A converted point: geographic (longitude, latitude) or grid (easting, northing, zone) of the
+// target.
+RangeProblem checkOutput(CoordinateSystem target, int zoneWidth, double x, double y, int zone);
+// UTM latitude bands, as a zone is written with one ("32U"): C (80 to 72 deg S) to X (72 to
+// 84 deg N), 8 deg each but X, without I and O.
+inline constexpr std::string_view kUtmLatitudeBands = "CDEFGHJKLMNPQRSTUVWX";
+inline constexpr double kLowestBandLatitude = -80.0;  // deg
+inline constexpr double kBandHeight = 8.0;            // deg
+inline constexpr double kHighestBandLatitude = 84.0;  // deg
+// Whether the letter (either case) is a UTM latitude band.
+bool isUtmLatitudeBand(char band);
+// Whether a UTM northing of the system (no false northing: negative in the south) lies in the
+// band, within kBandTolerance: its latitude is estimated from the northing as if it were all
+// meridian arc, which is within 0.1 deg inside the projection's band.
+inline constexpr double kBandTolerance = 0.2;  // deg
+bool utmBandFitsNorthing(int system, char band, double northing);
+
+// Whether a grid point of the system (easting with or without the zone prefix) lies within
+// kProjectionBandDegrees of its zone's central meridian.
+bool withinProjectionBand(int system, double easting, double northing);
 
 }  // namespace nuvex

@@ -49,7 +49,9 @@ struct DatumChoice {
 
 // Status of one point after Transformer::transform.
 inline constexpr int kPointConverted = 0;
-inline constexpr int kPointWithoutPath = -1;  // no transformation path, or non-finite input
+// No transformation path, or no point to convert or to give: input outside what its system can
+// hold, a result that is no point of the target (see RangeProblem in nuvex/systems.h).
+inline constexpr int kPointWithoutPath = -1;
 
 class Transformer {
  public:
@@ -64,12 +66,21 @@ class Transformer {
   // zone (null: 0 for every point, i.e. taken from the easting's millions or the longitude);
   // geographic input: x longitude, y latitude (deg). Outputs may be the inputs themselves; zoneOut
   // and status may be null. status[i] is kPointConverted, or kPointWithoutPath with xOut/yOut NaN
-  // and zoneOut 0; a point with a non-finite coordinate has no path. A geographic output within
-  // one system is the input itself. Returns the number of points converted. Throws
-  // std::invalid_argument when count is not 0 and x, y, xOut or yOut is null. Safe to call from
-  // any number of threads at once on the same object.
+  // and zoneOut 0. A point is marked so when its input lies outside what its system can hold
+  // (checkInput of nuvex/systems.h: coordinates out of range or not finite, no zone of the
+  // system, beyond the pole, more than kProjectionBandDegrees from its zone's central meridian),
+  // when it has no transformation path, or when its result would be no point of the target
+  // (checkOutput: not finite, beyond 90 deg latitude, a zone the target grid does not have). A
+  // zone forced by ZoneChoice::given is used however far the point lies from it (the interfaces
+  // warn; see withinProjectionBand). A geographic output within one system is the input itself.
+  // Returns the number of points converted. Throws std::invalid_argument when count is not 0 and x,
+  // y, xOut or yOut is null. Safe to call from any number of threads at once on the same object.
   std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,
                         double* xOut, double* yOut, int* zoneOut, int* status) const;
+
+  // Why the point (x, y, zone as transform takes them) is marked by transform, or
+  // RangeProblem::None when it is converted. For messages: it converts the point once more.
+  RangeProblem explain(double x, double y, int zone) const;
 
   CoordinateSystem source() const { return from_; }
   CoordinateSystem target() const { return to_; }

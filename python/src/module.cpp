@@ -190,6 +190,25 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
 
 // ---- Conversion --------------------------------------------------------------------------------
 
+// A zone forced on points far from it converts them; Python's warnings say so (once per place
+// of the call, by the default filter).
+void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) {
+  const ConversionSettings& settings = converter.settings();
+  if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
+  for (std::size_t i = 0; i < points.count; ++i) {
+    if (points.status[i] == kPointConverted &&
+        !withinProjectionBand(settings.to.system, points.xOut[i], points.yOut[i])) {
+      const std::string message =
+          "zone " + std::to_string(*settings.targetZone) + " lies more than " +
+          std::to_string(static_cast<int>(kProjectionBandDegrees)) +
+          " deg of longitude from some points; they are converted, but the projection loses "
+          "accuracy there (millimetres at 4 deg, metres at 15 deg)";
+      if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
+      return;
+    }
+  }
+}
+
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
                         const py::object& zone, int threads, const py::object& out) {
   const unsigned workers = threadCount(threads);
@@ -223,6 +242,7 @@ py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, co
     py::gil_scoped_release released;
     converter.convert(arrays, workers);
   }
+  warnOfAFarZone(converter, arrays);
   if (given) return py::reinterpret_borrow<py::tuple>(out);
   const bool scalar = xs.ndim() == 0;
   return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
@@ -310,7 +330,46 @@ ArrayConverter fromPickledState(const py::tuple& state) {
 
 // ---- Angles ------------------------------------------------------------------------------------
 
-py::tuple deg2dms(const py::object& angle, int decimals) {
+// Whole seconds' decimals beyond which a double has no digits left for an angle of degrees.
+constexpr int kMostSecondDecimals = 9;
+constexpr double kSecondsPerDegree = 3600.0;
+constexpr double kSecondsPerMinute = 60.0;
+
+// The parts of |angle|: seconds rounded to `decimals` decimals and carried into the minutes and
+// degrees (none: not rounded). The sign goes on the first part that is not zero, as the converter
+// writes and reads angles: the sign belongs to the whole angle.
+void splitAngle(double angle, std::optional<int> decimals, int& degrees, int& minutes,
+                double& seconds) {
+  const double magnitude = std::fabs(angle);
+  double total = magnitude * kSecondsPerDegree;
+  double unit = 1.0;
+  if (decimals) {
+    unit = std::pow(10.0, -*decimals);
+    total = std::round(total / unit) * unit;
+  }
+  const double wholeDegrees = std::floor(total / kSecondsPerDegree + 1e-12);
+  double rest = std::max(0.0, total - wholeDegrees * kSecondsPerDegree);
+  const double wholeMinutes = std::floor(rest / kSecondsPerMinute + 1e-12);
+  rest = std::max(0.0, rest - wholeMinutes * kSecondsPerMinute);
+  if (decimals) rest = std::round(rest / unit) * unit;
+  degrees = static_cast<int>(wholeDegrees);
+  minutes = static_cast<int>(wholeMinutes);
+  seconds = rest;
+  if (angle >= 0.0) return;
+  if (degrees != 0) {
+    degrees = -degrees;
+  } else if (minutes != 0) {
+    minutes = -minutes;
+  } else {
+    seconds = -seconds;
+  }
+}
+
+py::tuple deg2dms(const py::object& angle, std::optional<int> decimals) {
+  if (decimals && (*decimals < 0 || *decimals > kMostSecondDecimals)) {
+    throw py::value_error("decimals must be None or 0 to " + std::to_string(kMostSecondDecimals) +
+                          ", not " + std::to_string(*decimals));
+  }
   const DoubleArray angles = numericArray(angle, "angle");
   const Shape shape = shapeOf(angles);
   IntArray degrees(shape);
@@ -323,8 +382,8 @@ py::tuple deg2dms(const py::object& angle, int decimals) {
       int& wholeDegrees = degrees.mutable_data()[i];
       int& wholeMinutes = minutes.mutable_data()[i];
       double& restSeconds = seconds.mutable_data()[i];
-      if (std::isfinite(value) && std::fabs(value) <= INT_MAX) {
-        DEG2DMS(value, wholeDegrees, wholeMinutes, restSeconds, decimals);
+      if (std::isfinite(value) && std::fabs(value) < INT_MAX) {
+        splitAngle(value, decimals, wholeDegrees, wholeMinutes, restSeconds);
       } else {
         wholeDegrees = 0;
         wholeMinutes = 0;
@@ -334,6 +393,16 @@ py::tuple deg2dms(const py::object& angle, int decimals) {
   }
   const bool scalar = angles.ndim() == 0;
   return py::make_tuple(result(degrees, scalar), result(minutes, scalar), result(seconds, scalar));
+}
+
+// The sign of the first part that is not zero is the angle's; the parts' magnitudes add up.
+double joinAngle(double degrees, double minutes, double seconds) {
+  const bool negative = degrees != 0.0   ? degrees < 0.0
+                        : minutes != 0.0 ? minutes < 0.0
+                                         : seconds < 0.0;
+  const double magnitude = std::fabs(degrees) + std::fabs(minutes) / kSecondsPerMinute +
+                           std::fabs(seconds) / kSecondsPerDegree;
+  return negative ? -magnitude : magnitude;
 }
 
 py::object dms2deg(const py::object& degrees, const py::object& minutes,
@@ -346,8 +415,7 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
   const DoubleArray s = DoubleArray::ensure(parts[2]);
   py::array_t<double> angles(shapeOf(d));
   for (py::ssize_t i = 0; i < d.size(); ++i) {
-    angles.mutable_data()[i] =
-        DMS2DEG(static_cast<int>(d.data()[i]), static_cast<int>(m.data()[i]), s.data()[i]);
+    angles.mutable_data()[i] = joinAngle(d.data()[i], m.data()[i], s.data()[i]);
   }
   return result(angles, d.ndim() == 0);
 }
@@ -446,23 +514,26 @@ other than 1 to 4, a zone width other than 3 or 6 or a zone the grid does not ha
 
 constexpr const char* kDeg2DmsDoc = R"(Decimal degrees to degrees, minutes and seconds.
 
-deg2dms(angle, decimals=0) -> (degrees, minutes, seconds)
+deg2dms(angle, decimals=None) -> (degrees, minutes, seconds)
 
 angle -- decimal degrees, array-like. decimals -- the number of decimals the seconds will be
-shown with: seconds that would show as 60.0 at that many decimals are carried into the minutes
-(50.99999999 with decimals=2 gives 51, 0, 0.004964); 0 splits without that correction. The
-seconds are not rounded. Negative angles give parts that all carry the sign (-7.25 gives -7,
--15, 0.0). Returns int32 degrees and minutes and float64 seconds; an angle that is not finite or
-beyond +-2147483647 deg gives 0, 0 and NaN seconds.)";
+shown with (0 to 9): the seconds are rounded to them, and seconds that round up to 60 carry into
+the minutes and degrees (10.9999999 with decimals=2 gives 11, 0, 0.0), so that dms2deg of the
+parts gives the angle within half a unit of the last decimal. None: the seconds are not rounded.
+The sign belongs to the whole angle, as the converter writes it: it goes on the first part that
+is not zero (-7.25 gives -7, 15, 0.0; -0.5 gives 0, -30, 0.0). Returns int32 degrees and minutes
+and float64 seconds; an angle that is not finite or beyond +-2147483647 deg gives 0, 0 and NaN
+seconds. Raises ValueError for decimals outside 0 to 9.)";
 
 constexpr const char* kDms2DegDoc = R"(Degrees, minutes and seconds to decimal degrees.
 
 dms2deg(degrees, minutes, seconds) -> angle
 
 degrees and minutes are whole numbers (integer dtype, or floats without a fraction), seconds any
-number; the three broadcast against each other as in numpy. The angle is minutes / 60 + degrees
-+ seconds / 3600 (decimal degrees), so the parts of a negative angle all carry the sign. Raises
-ValueError for degrees or minutes with a fraction, TypeError for non-numeric input.)";
+number; the three broadcast against each other as in numpy. The sign belongs to the whole angle,
+as the converter reads -50:30:15.25: the first part that is not zero gives it, so dms2deg(-50,
+30, 15.25) is -50.504236... and dms2deg(0, -30, 0) is -0.5. Raises ValueError for degrees or
+minutes with a fraction, TypeError for non-numeric input.)";
 
 }  // namespace
 }  // namespace nuvex::python
@@ -517,7 +588,7 @@ PYBIND11_MODULE(_nuvex, module) {
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
              py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 0,
              py::kw_only(), py::arg("out") = py::none());
-  module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = 0);
+  module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = py::none());
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));
 }

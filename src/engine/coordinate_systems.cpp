@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/geodetic_tables.h"
+#include "engine/integer_conversion.h"
 #include "nuvex/systems.h"
 
 namespace nuvex {
@@ -138,20 +140,140 @@ NamedSystem parseSystemName(std::string_view text, std::string_view role) {
                               "or an EPSG code, e.g. 'EPSG:31467'");
 }
 
-bool withinCoordinateRange(CoordinateType type, double x, double y) {
-  // Non-short-circuit: callers check every point, and one predictable branch is cheaper.
-  if (type == CoordinateType::Geographic) {
-    return (x >= kLowestLongitude) & (x <= kHighestLongitude) & (y >= kLowestLatitude) &
-           (y <= kHighestLatitude);
-  }
-  return (std::fabs(x) <= kLargestGridCoordinate) & (std::fabs(y) <= kLargestGridCoordinate);
-}
-
 bool utmZoneFitsEasting(int zone, double easting) {
   if (!kUtmInputZoneRange.contains(zone)) return false;
   const bool prefixed = easting >= kSmallestPrefixedUtmEasting;
   if (zone == kZoneFromEasting) return prefixed;
   return !prefixed || std::trunc(easting / kZoneMultiplier) == zone;
+}
+
+namespace {
+
+constexpr double kQuarterCircle = 90.0;  // deg: equator to pole
+
+bool isFinitePair(double x, double y) {
+  return std::isfinite(x) && std::isfinite(y);
+}
+
+// The easting without a zone prefix; zone is the UTM zone the easting is read in.
+double unprefixedEasting(int system, int zone, double easting) {
+  if (isGaussKrueger(system))
+    return easting - std::trunc(easting / kZoneMultiplier) * kZoneMultiplier;
+  return easting >= kSmallestPrefixedUtmEasting ? easting - zone * kZoneMultiplier : easting;
+}
+
+// Whether an unprefixed easting lies within the band: the band's half width along the parallel
+// of the point, k0 N cos(phi) times the band, with phi estimated from the northing as if it were
+// all meridian arc (within 0.05 deg of the footpoint latitude inside the band, which moves the
+// band's edge by less than 0.01 deg).
+bool unprefixedWithinBand(int system, double easting, double northing) {
+  const engine::GeodeticRow& row = engine::geodeticRow(system);
+  // Most points lie well inside: up to 60 deg of latitude the band is at least half as wide as
+  // on the equator, which answers them without the cosine.
+  constexpr double kQuickLatitude = 60.0;  // deg; cos 60 deg = 1/2
+  const double quickHalfWidth = 0.5 * row.scaleFactor * row.semiMajorAxis *
+                                (kProjectionBandDegrees / engine::kDegreesPerRadian);
+  if (std::fabs(northing) <= row.scaleFactor * row.arc[0] * kQuickLatitude &&
+      std::fabs(easting - engine::kFalseEasting) <= quickHalfWidth) {
+    return true;
+  }
+  const double latitude =
+      std::fmin(std::fabs(northing) / (row.scaleFactor * row.arc[0]), kQuarterCircle);
+  const double cosPhi = std::cos(latitude / engine::kDegreesPerRadian);
+  const double e2 = row.secondEccentricity * row.secondEccentricity;
+  const double n = row.semiMajorAxis * std::sqrt((1.0 + e2) / (1.0 + e2 * cosPhi * cosPhi));
+  const double halfWidth =
+      row.scaleFactor * n * cosPhi * (kProjectionBandDegrees / engine::kDegreesPerRadian);
+  return std::fabs(easting - engine::kFalseEasting) <= halfWidth;
+}
+
+}  // namespace
+
+const char* describeRangeProblem(RangeProblem problem) {
+  switch (problem) {
+    case RangeProblem::None:
+      return "";
+    case RangeProblem::OutsideCoordinates:
+      return "outside the range of coordinates (longitude -180 to 180 deg, latitude -90 to 90 "
+             "deg, grid coordinates within 1e9 m)";
+    case RangeProblem::NoSuchZone:
+      return "in no zone of its system (UTM 1 to 60, Gauss-Krueger 0 to 119 in 3 deg zones, 1 to "
+             "60 in 6 deg zones)";
+    case RangeProblem::BeyondPole:
+      return "northing beyond the pole";
+    case RangeProblem::BeyondBand:
+      return "more than 4 deg of longitude from its zone's central meridian, where the "
+             "projection is no longer exact";
+    case RangeProblem::NoPath:
+      return "no transformation path for this point";
+    case RangeProblem::NoZoneOfTarget:
+      return "its zone would be none of the target grid's zones";
+    case RangeProblem::ImpossibleResult:
+      return "the conversion gives no point (not finite, or beyond 90 deg latitude)";
+  }
+  return "";
+}
+
+RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting, double northing) {
+  if (!withinCoordinateRange(CoordinateType::Grid, easting, northing)) {
+    return RangeProblem::OutsideCoordinates;
+  }
+  int gridZone = zone;
+  if (isGaussKrueger(system)) {
+    gridZone = engine::truncateToInt(easting / kZoneMultiplier);
+    if (!outputZoneRange(system, zoneWidth).contains(gridZone)) return RangeProblem::NoSuchZone;
+  } else {
+    if (!utmZoneFitsEasting(zone, easting)) return RangeProblem::NoSuchZone;
+    if (zone == kZoneFromEasting) gridZone = engine::truncateToInt(easting / kZoneMultiplier);
+    if (!kSixDegreeZoneRange.contains(gridZone)) return RangeProblem::NoSuchZone;
+  }
+  const engine::GeodeticRow& row = engine::geodeticRow(system);
+  if (std::fabs(northing) > row.scaleFactor * row.arc[0] * kQuarterCircle) {
+    return RangeProblem::BeyondPole;
+  }
+  if (!unprefixedWithinBand(system, unprefixedEasting(system, gridZone, easting), northing)) {
+    return RangeProblem::BeyondBand;
+  }
+  return RangeProblem::None;
+}
+
+RangeProblem checkInput(CoordinateSystem source, int zoneWidth, int zone, double x, double y) {
+  if (source.type == CoordinateType::Grid)
+    return checkGridInput(source.system, zoneWidth, zone, x, y);
+  return withinCoordinateRange(CoordinateType::Geographic, x, y) ? RangeProblem::None
+                                                                 : RangeProblem::OutsideCoordinates;
+}
+
+RangeProblem checkOutput(CoordinateSystem target, int zoneWidth, double x, double y, int zone) {
+  if (!isFinitePair(x, y)) return RangeProblem::ImpossibleResult;
+  if (target.type == CoordinateType::Geographic) {
+    return std::fabs(y) <= kHighestLatitude ? RangeProblem::None : RangeProblem::ImpossibleResult;
+  }
+  return outputZoneRange(target.system, zoneWidth).contains(zone) ? RangeProblem::None
+                                                                  : RangeProblem::NoZoneOfTarget;
+}
+
+bool isUtmLatitudeBand(char band) {
+  const char upper = band >= 'a' && band <= 'z' ? static_cast<char>(band - 'a' + 'A') : band;
+  return kUtmLatitudeBands.find(upper) != std::string_view::npos && band != '\0';
+}
+
+bool utmBandFitsNorthing(int system, char band, double northing) {
+  if (!isKnownSystemCode(system) || !isUtmLatitudeBand(band)) return false;
+  const char upper = band >= 'a' && band <= 'z' ? static_cast<char>(band - 'a' + 'A') : band;
+  const auto index = static_cast<double>(kUtmLatitudeBands.find(upper));
+  const double south = kLowestBandLatitude + index * kBandHeight;
+  const double north =
+      upper == kUtmLatitudeBands.back() ? kHighestBandLatitude : south + kBandHeight;
+  const engine::GeodeticRow& row = engine::geodeticRow(system);
+  const double latitude = northing / (row.scaleFactor * row.arc[0]);
+  return latitude >= south - kBandTolerance && latitude <= north + kBandTolerance;
+}
+
+bool withinProjectionBand(int system, double easting, double northing) {
+  if (!isKnownSystemCode(system) || !isFinitePair(easting, northing)) return false;
+  const int zone = engine::truncateToInt(easting / kZoneMultiplier);
+  return unprefixedWithinBand(system, unprefixedEasting(system, zone, easting), northing);
 }
 
 }  // namespace nuvex

@@ -38,6 +38,7 @@ using engine::usesThreeDegreeZones;
 // The fatal report of the projection: the lines the engine writes to standard output (the stop
 // line and a blank line), then the host's failure report from the driver's source position.
 constexpr const char* kFatalText = " FATALER FEHLER IN *TRGU* -> stop\n \n";
+constexpr const char* kStopText = "FATALER FEHLER IN *TRGU* -> stop";  // what() of the abort
 constexpr const char* kFatalReportFile = "NUVEX/TRGU";
 constexpr int kFatalReportLine = 55;
 constexpr int kFatalReportCode = 0;
@@ -46,7 +47,7 @@ constexpr int kFatalReportCode = 0;
 [[noreturn]] void reportUnknownSystem() {
   std::fputs(kFatalText, stdout);
   std::fflush(stdout);  // the host may end the process from reportFailure
-  DllExitFatal(kFatalReportCode, kFatalReportFile, kFatalReportLine);
+  DllExitFatal(kFatalReportCode, kFatalReportFile, kFatalReportLine, kStopText);
 }
 
 // Every reader of the tables goes through here: an unknown code has no row to read.

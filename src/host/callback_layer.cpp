@@ -96,9 +96,9 @@ void DllExit(int code, const char* file, int line) {
   reportFailure(kCalculationFailedText, code, file, line);
 }
 
-[[noreturn]] void DllExitFatal(int code, const char* file, int line) {
+[[noreturn]] void DllExitFatal(int code, const char* file, int line, const char* reason) {
   DllExit(code, file, line);
-  throw CCalcAbortException();
+  throw CCalcAbortException(reason != nullptr ? reason : kCalculationFailedText);
 }
 
 namespace {

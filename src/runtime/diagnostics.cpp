@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "nuvex/host.h"
 #include "nuvex/runtime/units.h"
@@ -56,7 +57,8 @@ void f_error(const char* text) {
   std::fprintf(diagnosticsStream(), "VOKS ERROR: %s\n", textOrEmpty(text));
   std::fflush(diagnosticsStream());
   close_all_units();
-  DllExitFatal(kRuntimeExitCode, kRuntimeSourceFile, kFatalErrorLine);
+  const std::string reason = std::string("VOKS ERROR: ") + textOrEmpty(text);
+  DllExitFatal(kRuntimeExitCode, kRuntimeSourceFile, kFatalErrorLine, reason.c_str());
 }
 
 void f_warning(const char* text) {
@@ -66,7 +68,8 @@ void f_warning(const char* text) {
 void f_mem_error(const char* text) {
   writeMemoryErrorLine(text);
   std::fflush(diagnosticsStream());
-  DllExitFatal(kRuntimeExitCode, kRuntimeSourceFile, kMemoryErrorLine);
+  const std::string reason = std::string("MEM ERROR: ") + textOrEmpty(text);
+  DllExitFatal(kRuntimeExitCode, kRuntimeSourceFile, kMemoryErrorLine, reason.c_str());
 }
 
 void f_check_alloc(void** pointers, uint32_t count, const char* routine) {
@@ -82,7 +85,10 @@ void f_check_alloc(void** pointers, uint32_t count, const char* routine) {
     // A real host throws here; a host that returns hears about every missing block first.
     DllExit(kRuntimeExitCode, kRuntimeSourceFile, kMemoryErrorLine);
   }
-  if (anyMissing) throw CCalcAbortException();
+  if (anyMissing) {
+    throw CCalcAbortException(std::string("MEM ERROR: unable to allocate space in ") +
+                              textOrEmpty(routine) + "()");
+  }
 }
 
 void f_free_all(void** pointers, uint32_t count) {

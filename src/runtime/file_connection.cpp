@@ -237,7 +237,8 @@ int open_unit(int unit, const char* file, const char* status, const char* form, 
     if (retry < kSilentRetries) {
       nuvex::platform::pause(kRetryPauseMs);
     } else if (!askToRetry(file, retry)) {
-      throw CCalcAbortException();
+      throw CCalcAbortException(std::string("file ") + printableName(file) +
+                                " could not be opened, and the user gave up");
     }
     result = open_unit_once(unit, file, status, form, access, recl);
   }

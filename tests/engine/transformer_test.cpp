@@ -109,6 +109,13 @@ void expectTrguResult(const Transformer& t, std::size_t i, double x, double y, i
            t.zones().width, 1, t.zones().fromLongitude ? 1 : 0, t.zones().given);
   SCOPED_TRACE(::testing::Message()
                << "point " << i << ": " << x << ", " << y << ", zone " << zone);
+  if (result == 0 && batch.status[i] == kPointWithoutPath) {
+    // TRGU projects anything; the batch refuses what is no point of the systems, and says why.
+    const RangeProblem why = t.explain(x, y, zone);
+    EXPECT_TRUE(why != RangeProblem::None && why != RangeProblem::NoPath);
+    EXPECT_TRUE(std::isnan(batch.x[i]) && std::isnan(batch.y[i]));
+    return;
+  }
   ASSERT_EQ(batch.status[i], result);
   if (result != 0) {
     EXPECT_TRUE(std::isnan(batch.x[i]) && std::isnan(batch.y[i]));
@@ -190,15 +197,17 @@ TEST_P(TransformerPath, GeographicWithinOneSystemIsTheInput) {
   EXPECT_EQ(batch.zone, std::vector<int>(lon.size(), 0));
 }
 
-// A UTM easting of exactly 10 000 000 m carries zone 10 in its millions, like 0 m in zone 10.
-TEST_P(TransformerPath, UtmEastingOfTenMillionWithZoneZeroCarriesItsZone) {
+// A UTM easting of 10 000 000 m and more carries its zone in its millions: 10 300 000 m with zone
+// 0 is 300 000 m in zone 10.
+TEST_P(TransformerPath, UtmEastingOfTenMillionsWithZoneZeroCarriesItsZone) {
   for (int system : {2, 3}) {
     const Transformer t({CoordinateType::Grid, system}, {CoordinateType::Geographic, system});
     const std::vector<double> northing(8, 5500000.0);
     const std::vector<int> zones(8, 10);
-    const Batch prefixed = run(t, std::vector<double>(8, 10000000.0), northing, nullptr);
-    const Batch plain = run(t, std::vector<double>(8, 0.0), northing, zones.data());
+    const Batch prefixed = run(t, std::vector<double>(8, 10300000.0), northing, nullptr);
+    const Batch plain = run(t, std::vector<double>(8, 300000.0), northing, zones.data());
     for (std::size_t i = 0; i < 8; ++i) {
+      EXPECT_EQ(prefixed.status[i], kPointConverted);
       EXPECT_EQ(prefixed.zone[i], 10);
       EXPECT_NEAR(prefixed.x[i], plain.x[i], kDegreeTolerance) << system;
       EXPECT_NEAR(prefixed.y[i], plain.y[i], kDegreeTolerance) << system;
@@ -327,6 +336,104 @@ TEST(Transformer, VectorPathIsBuiltInAndTakenWhereTheProcessorHasIt) {
 #endif
   EXPECT_EQ(engine::kernelPathAvailable(KernelPath::Avx2), processorHasIt);
   EXPECT_EQ(engine::fastestKernelPath(), processorHasIt ? KernelPath::Avx2 : KernelPath::Scalar);
+}
+
+// There and back: a random point converted from the geographic coordinates of one system to the
+// grid of another (zones from the longitude, and forced zones up to 3 deg away) and back, on every
+// pair of systems whose route is the same both ways (the regions agree at the point and at its
+// image; where the route changes on the way the directions differ by their shifts, and such points
+// are left out, as are points either way refuses). Within a system it lands within 1 mm of where
+// it started.
+TEST(Transformer, ThereAndBackLandsWithinAMillimetreWhereTheRegionsAgree) {
+  constexpr double kMetresPerDegree = 111320.0, kMillimetre = 0.001, kBetweenDatums = 0.060;
+  std::uint64_t state = 16;
+  auto uniform = [&state](double low, double high) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return low + (high - low) * static_cast<double>(state >> 11) / 9007199254740992.0;
+  };
+  std::vector<double> lon, lat;
+  for (int i = 0; i < 400; ++i) {
+    lon.push_back(uniform(4.0, 16.5));
+    lat.push_back(uniform(46.0, 56.0));
+  }
+  using CT = CoordinateType;
+  std::size_t compared = 0;
+  for (int a = 1; a <= 4; ++a) {
+    for (int b = 1; b <= 4; ++b) {
+      for (int width : {3, 6}) {
+        for (int given : {0, b == 2 || b == 3 ? 32 : (b == 4 && width == 6 ? 2 : 3)}) {
+          SCOPED_TRACE(::testing::Message()
+                       << a << " -> " << b << " width " << width << " zone " << given);
+          const Transformer there({CT::Geographic, a}, {CT::Grid, b}, {width, given == 0, given});
+          const Transformer back({CT::Grid, b}, {CT::Geographic, a}, {width, true, 0});
+          const Batch grid = run(there, lon, lat, nullptr);
+          const Batch home = run(back, grid.x, grid.y, grid.zone.data());
+          double worst = 0.0;
+          for (std::size_t i = 0; i < lon.size(); ++i) {
+            if (grid.status[i] != kPointConverted || home.status[i] != kPointConverted) continue;
+            // The forced zones' central meridian is 9 deg; round trips keep 1 mm up to 3 deg
+            // from it (farther, up to the band's 4 deg, the two series add up to some 2 mm).
+            if (given != 0 && std::fabs(lon[i] - 9.0) > 3.0) continue;
+            // Where the point lies in the target system: the regions are tested there on the way
+            // back.
+            const Transformer shift({CT::Geographic, a}, {CT::Geographic, b});
+            double imageLon = 0.0, imageLat = 0.0;
+            shift.transform(1, &lon[i], &lat[i], nullptr, &imageLon, &imageLat, nullptr, nullptr);
+            if (INREGA(lat[i], lon[i]) != INREGA(imageLat, imageLon) ||
+                INREGB(lat[i], lon[i]) != INREGB(imageLat, imageLon)) {
+              continue;
+            }
+            const double east = (home.x[i] - lon[i]) * kMetresPerDegree * std::cos(lat[i] / 57.3);
+            const double north = (home.y[i] - lat[i]) * kMetresPerDegree;
+            worst = std::max(worst, std::hypot(east, north));
+            ++compared;
+          }
+          // Between datums the way back evaluates the shifts where the point arrived, not where
+          // it started (the routes' rule): 4 to 49 mm over Germany, measured here.
+          EXPECT_LE(worst, a == b ? kMillimetre : kBetweenDatums);
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 10000u);
+}
+
+RangeProblem problemNamed(const std::string& name) {
+  using P = RangeProblem;
+  for (const auto& [text, problem] : {std::pair<const char*, P>{"None", P::None},
+                                      {"OutsideCoordinates", P::OutsideCoordinates},
+                                      {"NoSuchZone", P::NoSuchZone},
+                                      {"BeyondPole", P::BeyondPole},
+                                      {"BeyondBand", P::BeyondBand},
+                                      {"NoPath", P::NoPath},
+                                      {"NoZoneOfTarget", P::NoZoneOfTarget},
+                                      {"ImpossibleResult", P::ImpossibleResult}}) {
+    if (name == text) return problem;
+  }
+  throw std::invalid_argument("no problem named " + name);
+}
+
+// Every interface gets the refusals through Transformer: the point is marked, and explain says why.
+TEST(Transformer, RefusesWhatNoZoneOfItsSystemHoldsAndSaysWhy) {
+  for (const auto& c : testing::readCases("engine_transformer_refusals.txt")) {
+    SCOPED_TRACE(c.where());
+    const CoordinateSystem from = *parseCoordinateSystem(c.fields.at(0));
+    const CoordinateSystem to = *parseCoordinateSystem(c.fields.at(1));
+    const int given = c.integer(3);
+    const Transformer t(from, to, {c.integer(2), given == 0, given});
+    const RangeProblem expected = problemNamed(c.fields.at(7));
+    // Eight copies: the vector path's block and the scalar rest see the same point.
+    const std::vector<double> x(9, c.number(4)), y(9, c.number(5));
+    const std::vector<int> zone(9, c.integer(6));
+    const Batch batch = run(t, x, y, zone.data());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      EXPECT_EQ(batch.status[i],
+                expected == RangeProblem::None ? kPointConverted : kPointWithoutPath);
+      EXPECT_EQ(std::isnan(batch.x[i]), expected != RangeProblem::None);
+    }
+    EXPECT_EQ(t.explain(x[0], y[0], zone[0]), expected);
+    EXPECT_EQ(std::string(describeRangeProblem(expected)).empty(), expected == RangeProblem::None);
+  }
 }
 
 template <typename Call>

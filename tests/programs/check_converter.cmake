@@ -8,7 +8,7 @@ string(REPLACE "\n" "\r\n" points "${points}\n")
 file(WRITE ${WORK_DIR}/points_crlf.txt "${points}")
 
 # A relative name: on Windows an argument that starts with a slash reads as an option.
-execute_process(COMMAND ${CONVERTER} from-ll --system 1 --zone-prefix points_crlf.txt
+execute_process(COMMAND ${CONVERTER} from-ll --system 1 points_crlf.txt
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE status)
 string(REPLACE "\r\n" "\n" output "${output}")

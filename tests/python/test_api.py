@@ -282,14 +282,18 @@ def test_bad_points_are_marked_and_the_rest_converted(source, x, y, zone):
     assert x_out[0] == x_out[2] == alone[0][0] and y_out[0] == alone[1][0]
 
 
-@pytest.mark.parametrize("source,target,rows", [
-    ("G:3", "E:3", [(180.0, 50.0), (-180.0, 50.0), (10.0, 90.0), (10.0, -90.0)]),
+@pytest.mark.parametrize("source,target,rows,converted", [
+    # 180 deg falls in zone 61, which UTM does not have: the input is taken, the result refused.
+    ("G:3", "E:3", [(180.0, 50.0), (-180.0, 50.0), (10.0, 90.0), (10.0, -90.0)],
+     [False, True, True, True]),
+    # Grid coordinates of 1e9 m are input, but in no zone of the system (or beyond the pole).
     ("E:1", "G:1", [(1e9, 5540758.788), (-1e9, 5540758.788), (3571686.387, 1e9),
-                    (3571686.387, -1e9)]),
+                    (3571686.387, -1e9)], [False, False, False, False]),
 ])
-def test_inputs_exactly_at_the_bounds_are_converted(converter, source, target, rows):
+def test_inputs_exactly_at_the_bounds_are_taken_as_the_converter_takes_them(
+        converter, source, target, rows, converted):
     expected = converter(["convert", "--from", source, "--to", target], rows)
-    assert None not in expected
+    assert [e is not None for e in expected] == converted
     columns = np.array(rows).T
     assert_agrees(expected, nuvex.Transformer(source, target).transform(*columns), target)
 
@@ -338,27 +342,62 @@ def test_bad_arguments_raise_clear_errors(call, error, message):
         call()
 
 
+# ---- Points no zone of their system holds -------------------------------------------------------
+
+def test_points_outside_their_system_are_marked_not_converted():
+    t = nuvex.Transformer("E:3", "E:1")
+    x, y, zone, status = t.transform([9999999.0, 571666.448], [5540758.788, 5539109.815], zone=32)
+    assert list(status) == [-1, 0] and zone[0] == 0 and np.isnan(x[0]) and np.isnan(y[0])
+    lon, lat, _, status = nuvex.to_ll([3571686.387, 3571686.387], [55407587.88, 5540758.788], 1)
+    assert list(status) == [-1, 0] and np.isnan(lat[0])
+    e, n, zone, status = nuvex.from_ll([180.0, -10.0, 10.0], [50.0, 50.0, 50.0], 3)
+    assert list(status) == [-1, 0, 0]
+    e, n, zone, status = nuvex.from_ll([-10.0, 10.0], [50.0, 50.0], 1)
+    assert list(status) == [-1, 0]
+
+
+def test_a_zone_forced_far_from_the_points_converts_them_with_a_warning():
+    with pytest.warns(UserWarning, match="zone 32 lies more than 4 deg"):
+        e, n, zone, status = nuvex.from_ll([10.0, 30.0], [50.0, 50.0], 3, zone=32)
+    assert list(status) == [0, 0] and list(zone) == [32, 32]
+    import warnings
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        nuvex.from_ll([12.9, 5.1], [50.0, 50.0], 3, zone=32)
+
+
 # ---- Angles -------------------------------------------------------------------------------------
 
-def test_deg2dms_carries_seconds_that_would_show_as_sixty():
-    angles = np.array([10.5, 50.99999999, 50.99999999, 9.9999, 9.999999, -7.25, np.nan])
-    decimals = [2, 2, 0, 1, 1, 2, 2]
+def test_deg2dms_rounds_carries_and_signs_the_whole_angle():
+    angles = np.array([10.5, 50.99999999, 50.99999999, 9.9999, 9.999999, -7.25, -0.5, np.nan])
+    decimals = [2, 2, 0, 1, 1, 2, 2, 2]
     parts = [nuvex.deg2dms(a, d) for a, d in zip(angles, decimals)]
     assert [(int(d), int(m)) for d, m, _ in parts] == [
-        (10, 30), (51, 0), (50, 59), (9, 59), (10, 0), (-7, -15), (0, 0)]
+        (10, 30), (51, 0), (51, 0), (9, 59), (10, 0), (-7, 15), (0, -30), (0, 0)]
     seconds = [s for _, _, s in parts]
-    np.testing.assert_allclose(seconds[:6], [0.0, 0.004964, 59.999964, 59.64, 0.0464, 0.0],
-                               atol=1e-6)
-    assert np.isnan(seconds[6])
-    degrees, minutes, seconds = nuvex.deg2dms(angles.reshape(7, 1), 1)
-    assert degrees.shape == (7, 1) and degrees.dtype == np.int32 and seconds.dtype == np.float64
+    np.testing.assert_allclose(seconds[:7], [0.0, 0.0, 0.0, 59.6, 0.0, 0.0, 0.0], atol=1e-9)
+    assert np.isnan(seconds[7])
+    degrees, minutes, seconds = nuvex.deg2dms(angles.reshape(8, 1), 1)
+    assert degrees.shape == (8, 1) and degrees.dtype == np.int32 and seconds.dtype == np.float64
+    # Without decimals the seconds are not rounded.
+    assert nuvex.deg2dms(50.99999999)[2] == pytest.approx(59.999964, abs=1e-6)
 
 
-def test_dms2deg_joins_the_parts_and_broadcasts():
+def test_dms2deg_signs_the_whole_angle_as_the_converter_reads_it():
     assert nuvex.dms2deg(7, 45, 36.0) == pytest.approx(7.76)
-    np.testing.assert_allclose(nuvex.dms2deg([7, -7], [45.0, -15], [[36.0], [0.0]]),
-                               [[7.76, -7.24], [7.75, -7.25]])
-    angles = np.linspace(-179.9, 179.9, 101)
+    assert nuvex.dms2deg(-50, 30, 15.25) == pytest.approx(-50.50423611111, abs=1e-10)
+    assert nuvex.dms2deg(0, -30, 0) == -0.5 and nuvex.dms2deg(0, 0, -36) == -0.01
+    np.testing.assert_allclose(nuvex.dms2deg([7, -7], [45.0, 15], [[36.0], [0.0]]),
+                               [[7.76, -7.26], [7.75, -7.25]])
+
+
+def test_deg2dms_then_dms2deg_is_within_half_a_unit_of_the_last_decimal():
+    rng = np.random.default_rng(16)
+    angles = np.concatenate([rng.uniform(-180, 180, 2000), [10.9999999, -0.0000001, 59.9999999]])
+    for decimals in range(0, 7):
+        back = nuvex.dms2deg(*nuvex.deg2dms(angles, decimals))
+        half = 0.5 * 10.0 ** -decimals / 3600.0
+        assert np.max(np.abs(back - angles)) <= half * (1 + 1e-6), decimals
     np.testing.assert_allclose(nuvex.dms2deg(*nuvex.deg2dms(angles)), angles, atol=1e-12)
 
 

@@ -72,6 +72,28 @@ TEST_F(RuntimeDiagnostics, CheckAllocQuietWhenAllThereAndFreeAllForgets) {
   EXPECT_TRUE(diagnostics().empty() && seen().failures.empty());
 }
 
+// A calculation that dies of the abort says why: what() is the text the runtime reported.
+TEST_F(RuntimeDiagnostics, TheAbortCarriesTheReportedText) {
+  DiagnosticsCapture capture;
+  const auto whatOf = [](auto call) -> std::string {
+    try {
+      call();
+    } catch (const CCalcAbortException& abort) {
+      return abort.what();
+    }
+    return "no abort";
+  };
+  void* blocks[] = {nullptr};
+  EXPECT_EQ(whatOf([] { f_error("expecting '(' for format beginning: I5)"); }),
+            "VOKS ERROR: expecting '(' for format beginning: I5)");
+  EXPECT_EQ(whatOf([] { f_mem_error("no room"); }), "MEM ERROR: no room");
+  EXPECT_EQ(whatOf([&] { f_check_alloc(blocks, 1, "sprtunf"); }),
+            "MEM ERROR: unable to allocate space in sprtunf()");
+  EXPECT_EQ(whatOf([] { init_format(6, "I5)"); }),
+            "VOKS ERROR: expecting '(' for format beginning: I5)");
+  EXPECT_STREQ(CCalcAbortException().what(), "calculation aborted");
+}
+
 // A host whose reportFailure throws ends the calculation itself; a null stream means stdout.
 TEST_F(RuntimeDiagnostics, ThrowingHostAndNullStream) {
   seen().throwOnFailure = true;
