@@ -46,11 +46,10 @@ const ConversionSettings& checked(const ConversionSettings& settings) {
   return settings;
 }
 
-// Input within its system's range and finite results (the engine gives NaN for points it cannot
-// convert). Non-short-circuit: the checks of a point cost one predictable branch.
-bool acceptableResult(CoordinateType inputType, const PointArrays& points, std::size_t i) {
-  return withinCoordinateRange(inputType, points.x[i], points.y[i]) &
-         (std::fabs(points.xOut[i]) <= kLargestFinite) &
+// Finite results (the engine gives NaN for points it cannot convert). Non-short-circuit: the
+// checks of a point cost one predictable branch.
+bool finiteResult(const PointArrays& points, std::size_t i) {
+  return (std::fabs(points.xOut[i]) <= kLargestFinite) &
          (std::fabs(points.yOut[i]) <= kLargestFinite);
 }
 
@@ -69,7 +68,6 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
       transformer_(
           settings.from, settings.to,
           {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}),
-      utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
                  isUtm(settings.to.system)) {}
 
@@ -129,13 +127,10 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
 // not finite, as not converted.
 void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
                                       std::size_t end) const noexcept {
-  const CoordinateType inputType = settings_.from.type;
   for (std::size_t i = begin; i < end; ++i) {
-    bool acceptable = acceptableResult(inputType, points, i);
-    if (utmInput_ && acceptable) {
-      acceptable = utmZoneFitsEasting(points.zone != nullptr ? points.zone[i] : 0, points.x[i]);
-    }
-    if (!acceptable) {
+    const int zone = points.zone != nullptr ? points.zone[i] : kZoneFromEasting;
+    if (!finiteResult(points, i) ||
+        !isAcceptableInput(settings_.from, points.x[i], points.y[i], zone)) {
       points.xOut[i] = kNotANumber;
       points.yOut[i] = kNotANumber;
       points.zoneOut[i] = 0;

@@ -67,7 +67,6 @@ class ArrayConverter {
 
   ConversionSettings settings_;
   Transformer transformer_;
-  bool utmInput_;   // UTM eastings in: their zones are checked
   bool utmPrefix_;  // UTM eastings out, with the zone in their millions
 };
 

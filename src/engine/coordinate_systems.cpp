@@ -100,4 +100,10 @@ bool utmZoneFitsEasting(int zone, double easting) {
   return !prefixed || std::trunc(easting / kZoneMultiplier) == zone;
 }
 
+bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone) {
+  if (!withinCoordinateRange(from.type, x, y)) return false;
+  return from.type != CoordinateType::Grid || isGaussKrueger(from.system) ||
+         utmZoneFitsEasting(zone, x);
+}
+
 }  // namespace nuvex
