@@ -285,7 +285,10 @@ TEST(CInterface, RefusesAnglesItCannotSplitOrJoin) {
   nuvex_error error{};
   EXPECT_EQ(nuvex_deg2dms(kNaN, 2, &sign, &degrees, &minutes, &seconds, &error),
             NUVEX_ERROR_ARGUMENT);
-  EXPECT_STREQ(error.message, "angle nan is not an angle (finite, within +-1e6 deg)");
+  EXPECT_STREQ(error.message, "angle is not a finite number");
+  EXPECT_EQ(nuvex_deg2dms(-2e6, 2, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "angle -2000000.000000 deg is beyond +-1e6 deg");
   EXPECT_EQ(nuvex_deg2dms(10.0, 11, &sign, &degrees, &minutes, &seconds, &error),
             NUVEX_ERROR_ARGUMENT);
   EXPECT_STREQ(error.message, "decimals 11 is not 0 to 10");

@@ -39,9 +39,10 @@ int nuvex_deg2dms(double angle, int decimals, std::int32_t* sign, std::int32_t* 
     requirePointer(degrees, "degrees");
     requirePointer(minutes, "minutes");
     requirePointer(seconds, "seconds");
-    if (!(std::fabs(angle) <= kLargestDegrees)) {
-      throw Failure(NUVEX_ERROR_ARGUMENT, "angle " + std::to_string(angle) +
-                                              " is not an angle (finite, within +-1e6 deg)");
+    if (!std::isfinite(angle)) throw Failure(NUVEX_ERROR_ARGUMENT, "angle is not a finite number");
+    if (std::fabs(angle) > kLargestDegrees) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "angle " + std::to_string(angle) + " deg is beyond +-1e6 deg");
     }
     if (decimals < 0 || decimals > kMostDecimals) {
       throw Failure(NUVEX_ERROR_ARGUMENT,
