@@ -20,6 +20,7 @@
 
 namespace {
 
+using namespace nuvex;
 using namespace nuvex::cli;
 
 constexpr int kLines = 100000;

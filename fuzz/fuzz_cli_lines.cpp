@@ -35,6 +35,7 @@
 
 namespace {
 
+using namespace nuvex;
 using namespace nuvex::cli;
 
 constexpr std::size_t kOptionBytes = 3;
