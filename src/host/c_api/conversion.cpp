@@ -91,15 +91,16 @@ ZoneChoice resolveZones(int zoneOption, int width, const NamedSystem& to, const 
   return {width, false, zone};
 }
 
-// The datum shifts: the polynomial ones; the official mode is not built in yet.
-void checkDatum(const nuvex_options& options) {
-  if (options.datum == kOfficialDatum) {
-    throw Failure(NUVEX_ERROR_UNAVAILABLE, "official datum mode is not available in this build");
-  }
-  if (options.datum != kPolynomialDatum) {
+// The datum shifts: 0 polynomial, 1 official (with an NTv2 file, or NULL: the built-in grid).
+void resolveDatum(const nuvex_options& options, Conversion& conversion) {
+  if (options.datum != kPolynomialDatum && options.datum != kOfficialDatum) {
     refuse("datum " + std::to_string(options.datum) + " is not 0 (polynomial) or 1 (official)");
   }
-  if (options.grid != nullptr) refuse("grid: an NTv2 file is read only with datum 1 (official)");
+  if (options.datum == kPolynomialDatum && options.grid != nullptr) {
+    refuse("grid: an NTv2 file is read only with datum 1 (official)");
+  }
+  conversion.officialDatum = options.datum == kOfficialDatum;
+  if (options.grid != nullptr) conversion.grid = options.grid;
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ Conversion resolveConversion(const char* source, const char* target, const nuvex
   const NamedSystem from = parseName(source, "source");
   const NamedSystem to = parseName(target, "target");
   const nuvex_options options = readOptions(given);
-  Conversion conversion{from.system, to.system, {}, std::nullopt, false};
+  Conversion conversion{from.system, to.system, {}, std::nullopt, false, false, {}};
   const int width = resolveZoneWidth(options.zone_width, from, to, source, target);
   conversion.zones = resolveZones(options.zone, width, to, target);
   if (options.zone_prefix != 0 && options.zone_prefix != 1) {
@@ -119,7 +120,7 @@ Conversion resolveConversion(const char* source, const char* target, const nuvex
   }
   conversion.zonePrefix = options.zone_prefix == 1 && !isGaussKrueger(to.system.system);
   if (from.system.type == CoordinateType::Grid) conversion.sourceZone = from.zone;
-  checkDatum(options);
+  resolveDatum(options, conversion);
   return conversion;
 }
 

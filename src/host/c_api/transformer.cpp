@@ -85,6 +85,9 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
 
 using nuvex::c_api::Failure;
 using nuvex::c_api::guarded;
+
+static constexpr const char* kNoOfficialDatum =
+    "official datum mode is not available in this build";
 using nuvex::c_api::requirePointer;
 
 nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
@@ -93,6 +96,10 @@ nuvex_transformer* nuvex_transformer_create(const char* source, const char* targ
   guarded(error, [&] {
     const nuvex::c_api::Conversion conversion =
         nuvex::c_api::resolveConversion(source, target, options);
+    // Until the engine has the official datum shifts, they are refused here; with them, this
+    // line goes and the Transformer below takes DatumChoice{conversion.officialDatum ?
+    // DatumShift::Official : DatumShift::Polynomial, conversion.grid} as its fourth argument.
+    if (conversion.officialDatum) throw Failure(NUVEX_ERROR_UNAVAILABLE, kNoOfficialDatum);
     made = new nuvex_transformer{
         conversion, nuvex::Transformer(conversion.from, conversion.to, conversion.zones)};
   });
