@@ -237,6 +237,18 @@ TEST(CInterface, UtmEastingsCarryTheirZoneWhenAsked) {
     EXPECT_EQ(px[i], x[i] + zone[i] * 1e6);
     EXPECT_EQ(py[i], y[i]);
   }
+  // Gauss-Krueger eastings carry their zone anyway.
+  const Handle gaussKrueger = create("G:3", "E:1");
+  const Handle gaussKruegerPrefixed = create("G:3", "E:1", &options);
+  double gx[2], gpx[2], gy[2];
+  ASSERT_EQ(nuvex_transform(gaussKrueger.get(), 2, lon, lat, nullptr, gx, gy, nullptr, nullptr,
+                            nullptr),
+            0);
+  ASSERT_EQ(nuvex_transform(gaussKruegerPrefixed.get(), 2, lon, lat, nullptr, gpx, gy, nullptr,
+                            nullptr, nullptr),
+            0);
+  EXPECT_EQ(gpx[0], gx[0]);
+  EXPECT_EQ(gpx[1], gx[1]);
   // Back: the prefixed easting names its zone; a zone that contradicts it is no input.
   const Handle back = create("E:3", "G:3");
   const std::int32_t zones[3] = {0, 32, 31};
