@@ -241,9 +241,9 @@ TEST(CInterface, UtmEastingsCarryTheirZoneWhenAsked) {
   const Handle gaussKrueger = create("G:3", "E:1");
   const Handle gaussKruegerPrefixed = create("G:3", "E:1", &options);
   double gx[2], gpx[2], gy[2];
-  ASSERT_EQ(nuvex_transform(gaussKrueger.get(), 2, lon, lat, nullptr, gx, gy, nullptr, nullptr,
-                            nullptr),
-            0);
+  ASSERT_EQ(
+      nuvex_transform(gaussKrueger.get(), 2, lon, lat, nullptr, gx, gy, nullptr, nullptr, nullptr),
+      0);
   ASSERT_EQ(nuvex_transform(gaussKruegerPrefixed.get(), 2, lon, lat, nullptr, gpx, gy, nullptr,
                             nullptr, nullptr),
             0);
