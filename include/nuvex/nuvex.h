@@ -71,7 +71,10 @@ NUVEX_C_API void nuvex_options_init(nuvex_options* options);
 /* source/target as the converter writes them ("E:1", "G:3", and EPSG codes once they exist);
    options NULL: the defaults; error may be NULL. Returns NULL on failure, with error filled. A
    zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
-   zone and zone_prefix need a grid target. */
+   zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
+   it for its side: the output zone, or the zone of every input point (a UTM point's zone, if
+   given, must be it; a Gauss-Krueger easting's millions must name it); one of system 4 fixes the
+   zone width. Options that contradict a name are refused. */
 NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
                                                         const nuvex_options* options,
                                                         nuvex_error* error);

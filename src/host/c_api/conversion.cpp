@@ -50,20 +50,23 @@ NamedSystem parseName(const char* text, const char* role) {
   throw Failure(NUVEX_ERROR_ARGUMENT, message);
 }
 
-// The zone width: the option, or what a system's name fixes (they must agree), or 3 deg.
+// The zone width: the option, or what the name of a system 4 side fixes (they must agree), or
+// 3 deg.
 int resolveZoneWidth(int option, const NamedSystem& from, const NamedSystem& to, const char* source,
                      const char* target) {
   if (option != kDefaultZoneWidth && option != kThreeDegreeZones && option != kSixDegreeZones) {
     refuse("zone_width " + std::to_string(option) + " is not 3 or 6 (degrees)");
   }
   int width = option;
+  const char* fixedBy = "zone_width";
   for (const auto& [named, text] : {std::pair{&from, source}, std::pair{&to, target}}) {
-    if (!named->zoneWidth) continue;
+    if (named->system.system != kLastSystem || !named->zoneWidth) continue;
     if (width != kDefaultZoneWidth && width != *named->zoneWidth) {
-      refuse("zone_width " + std::to_string(width) + ": " + text + " has " +
+      refuse(std::string(fixedBy) + " " + std::to_string(width) + ": " + text + " has " +
              std::to_string(*named->zoneWidth) + " deg zones");
     }
     width = *named->zoneWidth;
+    fixedBy = text;
   }
   return width == kDefaultZoneWidth ? kThreeDegreeZones : width;
 }
@@ -119,6 +122,9 @@ Conversion resolveConversion(const char* source, const char* target, const nuvex
     refuse(std::string("zone_prefix: the target ") + target + " is geographic and has no easting");
   }
   conversion.zonePrefix = options.zone_prefix == 1 && !isGaussKrueger(to.system.system);
+  if (conversion.zonePrefix && to.zone) {
+    refuse(std::string("zone_prefix: eastings of ") + target + " carry no zone in their millions");
+  }
   if (from.system.type == CoordinateType::Grid) conversion.sourceZone = from.zone;
   resolveDatum(options, conversion);
   return conversion;

@@ -53,8 +53,8 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
     const int zone = zones != nullptr ? zones[i] : kZoneFromEasting;
     bool fits = true;
     if (c.sourceZone && utmSource) {
-      // Plain eastings of the named zone; a point's own zone, if any, must be that one.
-      fits = zone == kZoneFromEasting || zone == *c.sourceZone;
+      // Eastings of the named zone; a point's own zone, if given, must be that one.
+      fits = zones == nullptr || zone == *c.sourceZone;
       fixedZones[i] = *c.sourceZone;
     } else if (c.sourceZone) {
       fits = std::trunc(x / kZoneMultiplier) == *c.sourceZone;
