@@ -7,6 +7,10 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
+# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against.
+for pkg in libproj-dev proj-bin proj-data; do
+  have "$pkg" || needed+=("$pkg")
+done
 # The Python package: Debian's interpreter (/usr/bin/python3) and its modules; pyproj for the
 # speed comparison in bench/.
 for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask python3-distributed \

@@ -42,4 +42,8 @@ std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const 
                              const int* zone, double* xOut, double* yOut, int* zoneOut,
                              int* status);
 
+// Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
+// scalar path so far (lanes near an edge or outside what the series serve).
+std::size_t scalarLanesOfBlocksForTesting();
+
 }  // namespace nuvex::engine

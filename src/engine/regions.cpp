@@ -1,6 +1,7 @@
 // The regions of validity of the datum shifts: two coarse masks of 20' x 12' cells.
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/region_grid.h"
 #include "nuvex/engine.h"
@@ -71,6 +72,22 @@ int inside(const RegionMask<Rows>& mask, double latitude, double longitude) {
   return run.first != 0 && column >= run.first && column <= run.last ? 1 : 0;
 }
 
+// One word of bits per mask row (bit c: column c + 1 is inside).
+template <std::size_t Rows>
+constexpr std::array<std::uint32_t, Rows> rowBitsOf(const RegionMask<Rows>& mask) {
+  std::array<std::uint32_t, Rows> bits{};
+  for (std::size_t r = 0; r < Rows; ++r) {
+    const ColumnRun& run = mask.rows[r];
+    if (run.first == 0) continue;
+    for (int column = run.first; column <= run.last; ++column) bits[r] |= 1u << (column - 1);
+  }
+  return bits;
+}
+
+static_assert(kRegionA.columns <= 32 && kRegionB.columns <= 32, "a mask row must fit one word");
+constexpr auto kRegionARowBits = rowBitsOf(kRegionA);
+constexpr auto kRegionBRowBits = rowBitsOf(kRegionB);
+
 constexpr int kInsideRegionBCode = 2;
 constexpr int kOutsideRegionCode = -1;
 
@@ -90,4 +107,21 @@ int REGBCODE(const double& latitude, const double& longitude, int& regionCode) {
   return result;
 }
 
+namespace engine {
+
+const RegionBits& regionBitsA() {
+  static constexpr RegionBits bits{kRegionA.westEdge, kRegionA.southEdge, kRegionA.columns,
+                                   static_cast<int>(kRegionARowBits.size()),
+                                   kRegionARowBits.data()};
+  return bits;
+}
+
+const RegionBits& regionBitsB() {
+  static constexpr RegionBits bits{kRegionB.westEdge, kRegionB.southEdge, kRegionB.columns,
+                                   static_cast<int>(kRegionBRowBits.size()),
+                                   kRegionBRowBits.data()};
+  return bits;
+}
+
+}  // namespace engine
 }  // namespace nuvex

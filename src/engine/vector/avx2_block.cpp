@@ -2,16 +2,21 @@
 // chain, zone choice, projection), with SLEEF's vector sine and cosine and the same tables the
 // scalar routines read. Compiled with AVX2 and FMA; run only where the processor has both.
 //
+// The lanes of a block may take different routes of the datum chain; each lane gets its own (see
+// "Routes, lane by lane"), and a lane without a path is marked here as the scalar path marks it.
 // The vector series round differently from the scalar ones (by far less than a micrometre), so a
 // lane whose discrete decisions (region cell, zone) could tip on that difference is handed to the
-// scalar path, as are lanes without a path and lanes outside the range the series serve.
+// scalar path, as are non-finite lanes and lanes outside the range the series serve.
 #include <immintrin.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "engine/batch.h"
+#include "engine/datum_chain.h"
 #include "engine/geodetic_tables.h"
 #include "engine/linear_shifts.h"
 #include "engine/polynomial_shifts.h"
@@ -112,6 +117,12 @@ VECTOR_CODE
 Vec select(Vec condition, Vec ifTrue, Vec ifFalse) {
   return {_mm256_blendv_pd(ifFalse.lo, ifTrue.lo, condition.lo),
           _mm256_blendv_pd(ifFalse.hi, ifTrue.hi, condition.hi)};
+}
+
+// Lanes where both conditions hold.
+VECTOR_CODE
+Vec both(Vec a, Vec b) {
+  return {_mm256_and_pd(a.lo, b.lo), _mm256_and_pd(a.hi, b.hi)};
 }
 
 VECTOR_CODE
@@ -374,22 +385,28 @@ struct Shift {
   Vec latitude, longitude;
 };
 
+// The complete polynomial in POLTERMS order, in Horner form: for each power j of y (highest first)
+// the polynomial in x of the terms x^i y^j, then those in y. It needs no products of powers, and
+// rounds within a few units of the terms' size (arc seconds): far below the paths' tolerance.
 VECTOR_CODE
-Vec weightedSum(const PolyVector& coefficients, const Vec (&terms)[kPolyTermCount]) {
+Vec hornerSum(const PolyVector& coefficients, Vec x, Vec y) {
   Vec sum = splat(0.0);
-  for (int k = 1; k <= kPolyTermCount; ++k) sum = sum + splat(coefficients[k]) * terms[k - 1];
+  for (int j = kPolyDegree - 1; j >= 0; --j) {
+    // 1-based index of the term y^j: after the kPolyDegree - k terms of every lower power k.
+    const int first = 1 + j * kPolyDegree - j * (j - 1) / 2;
+    const int highest = kPolyDegree - 1 - j;  // of x beside y^j
+    Vec inX = splat(coefficients[first + highest]);
+    for (int i = highest - 1; i >= 0; --i) inX = inX * x + splat(coefficients[first + i]);
+    sum = sum * y + inX;
+  }
   const Vec negligible = compare<_CMP_LT_OQ>(absolute(sum), splat(kNegligibleSum));
   return select(negligible, splat(0.0), sum);
 }
 
 VECTOR_CODE
 Shift shift12(Vec x, Vec y) {
-  const Vec x2 = x * x, x3 = x2 * x, x4 = x3 * x;
-  const Vec y2 = y * y, y3 = y2 * y, y4 = y3 * y;
-  const Vec terms[kPolyTermCount] = {splat(1.0), x,  x2,     x3,      x4, y,      x * y, x2 * y,
-                                     x3 * y,     y2, x * y2, x2 * y2, y3, x * y3, y4};
-  return {splat(0.0) - weightedSum(kShift12Latitude, terms),
-          splat(0.0) - weightedSum(kShift12Longitude, terms)};
+  return {splat(0.0) - hornerSum(kShift12Latitude, x, y),
+          splat(0.0) - hornerSum(kShift12Longitude, x, y)};
 }
 
 // base^0 .. base^9 (a plain array: std::array would drop the vector type's attributes).
@@ -405,14 +422,21 @@ PowerVector powersOf(Vec base) {
   return p;
 }
 
-template <std::size_t Count>
-VECTOR_CODE Vec sparseSum(const std::array<SparseTerm, Count>& terms, const PowerVector& u,
-                          const PowerVector& v) {
+// The sum in the table's order, unfolded at compile time: every power is a register, not a
+// lookup.
+template <const auto& Terms, std::size_t... Index>
+VECTOR_CODE Vec sparseSum(const PowerVector& u, const PowerVector& v,
+                          std::index_sequence<Index...>) {
   Vec sum = splat(0.0);
-  for (const SparseTerm& term : terms) {
-    sum = sum + splat(term.coefficient) * u.power[term.uPower] * v.power[term.vPower];
-  }
+  ((sum = sum + splat(Terms[Index].coefficient) * u.power[Terms[Index].uPower] *
+                    v.power[Terms[Index].vPower]),
+   ...);
   return sum;
+}
+
+template <const auto& Terms>
+VECTOR_CODE Vec sparseSum(const PowerVector& u, const PowerVector& v) {
+  return sparseSum<Terms>(u, v, std::make_index_sequence<Terms.size()>());
 }
 
 VECTOR_CODE
@@ -420,7 +444,7 @@ Shift shift23(Vec latitude, Vec longitude) {
   const PowerVector u = powersOf((latitude - splat(kShift23OriginLatitude)) * splat(kShift23Scale));
   const PowerVector v =
       powersOf((longitude - splat(kShift23OriginLongitude)) * splat(kShift23Scale));
-  return {sparseSum(kShift23Latitude, u, v), sparseSum(kShift23Longitude, u, v)};
+  return {sparseSum<kShift23Latitude>(u, v), sparseSum<kShift23Longitude>(u, v)};
 }
 
 VECTOR_CODE
@@ -466,21 +490,122 @@ Mask nearRegionEdge(const Geographic& point) {
          nearWholeNumber((point.latitude - splat(kRegionBSouthEdge)) * rows);
 }
 
-// Chooses the route of the first lane still on the vector path and moves the point along it;
-// returns the lanes that take another route or none (they go to the scalar path).
+// ---- Routes, lane by lane ----------------------------------------------------------------------
+//
+// The lanes of a block may take different routes (a register is rarely sorted). Each route that
+// some lane takes is run on the whole block, and every lane keeps the result of its own route:
+// a route is a handful of polynomial or linear terms, far cheaper than a lane on the scalar path.
+// A route is a list of steps, so a new step kind is served here as soon as evaluateStep knows it,
+// and more routes per pair need nothing but the chooser: routesOfLanes mirrors routeOfPoint, and
+// routes chosen by another rule get a chooser of their own that fills BlockRoutes the same way.
+
+// The lanes of a block whose bits are set in lanes, as a selector for select().
+VECTOR_CODE
+Vec laneSelector(Mask lanes) {
+  const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(lanes));
+  const __m256i lo = _mm256_setr_epi64x(1, 2, 4, 8), hi = _mm256_setr_epi64x(16, 32, 64, 128);
+  return {_mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, lo), lo)),
+          _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, hi), hi))};
+}
+
+VECTOR_CODE
+__m256i wholeNumbers(Vec v) {
+  return _mm256_set_m128i(_mm256_cvttpd_epi32(v.hi), _mm256_cvttpd_epi32(v.lo));
+}
+
+// The lanes inside a region mask: the cell index exactly as the scalar lookup forms it (offset
+// truncated in double, checked in double before any conversion), then the cell's bit.
+VECTOR_CODE
+Mask insideRegion(const RegionBits& region, const Geographic& point) {
+  const Vec column =
+      truncated(splat(kColumnsPerDegree) * (point.longitude - splat(region.westEdge)));
+  const Vec row = truncated(splat(kRowsPerDegree) * (point.latitude - splat(region.southEdge)));
+  const Vec zero = splat(0.0);
+  const Vec onGrid = both(
+      both(compare<_CMP_GE_OQ>(column, zero), compare<_CMP_LT_OQ>(column, splat(region.columns))),
+      both(compare<_CMP_GE_OQ>(row, zero), compare<_CMP_LT_OQ>(row, splat(region.rows))));
+  const Mask cellLanes = maskOf(onGrid);
+  if (cellLanes == 0) return 0;
+  // Lanes off the grid read row 0, column 0: the gather stays within the table.
+  const __m256i rows = wholeNumbers(select(onGrid, row, zero));
+  const __m256i columns = wholeNumbers(select(onGrid, column, zero));
+  const __m256i words =
+      _mm256_i32gather_epi32(reinterpret_cast<const int*>(region.rowBits), rows, sizeof(int));
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i bit = _mm256_and_si256(_mm256_srlv_epi32(words, columns), one);
+  const auto inside =
+      static_cast<Mask>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(bit, one))));
+  return inside & cellLanes;
+}
+
+inline constexpr std::size_t kMaxBlockRoutes = kVectorLanes;
+
+// The routes the lanes of a block take: route[i] for the lanes of lanes[i], none for the lanes
+// without a path.
+struct BlockRoutes {
+  std::size_t count = 0;
+  std::array<const Route*, kMaxBlockRoutes> route{};
+  std::array<Mask, kMaxBlockRoutes> lanes{};
+  Mask none = 0;
+
+  void add(const Route* r, Mask laneBits) {
+    if (laneBits == 0) return;
+    if (r == nullptr) {
+      none |= laneBits;
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (route[i] == r) {
+        lanes[i] |= laneBits;
+        return;
+      }
+    }
+    route[count] = r;
+    lanes[count] = laneBits;
+    ++count;
+  }
+};
+
+// routeOfPoint for the given lanes: region A first, then B, then what lies outside both.
+VECTOR_CODE
+BlockRoutes routesOfLanes(const ChainPlan& plan, const Geographic& point, Mask lanes) {
+  BlockRoutes routes;
+  if (plan.pair == nullptr) {
+    routes.none = lanes;
+    return routes;
+  }
+  const Mask inA = insideRegion(regionBitsA(), point) & lanes;
+  const Mask inB = insideRegion(regionBitsB(), point) & lanes & ~inA;
+  routes.add(&plan.pair->regionA, inA);
+  routes.add(&plan.pair->regionB, inB);
+  routes.add(plan.routeAOutsideRegions ? &plan.pair->regionA : nullptr, lanes & ~(inA | inB));
+  return routes;
+}
+
+// Moves every lane along its own route. Lanes outside all groups keep garbage and must not be
+// served.
+VECTOR_CODE
+void shiftByRoutes(const ChainPlan& plan, const BlockRoutes& routes, Geographic& point) {
+  if (routes.count == 1) {
+    shiftAlong(plan, *routes.route[0], point);
+    return;
+  }
+  const Geographic start = point;
+  for (std::size_t i = 0; i < routes.count; ++i) {
+    Geographic moved = start;
+    shiftAlong(plan, *routes.route[i], moved);
+    const Vec mine = laneSelector(routes.lanes[i]);
+    point.latitude = select(mine, moved.latitude, point.latitude);
+    point.longitude = select(mine, moved.longitude, point.longitude);
+  }
+}
+
+// Moves every lane along its own route; returns the lanes without a path (left where they are).
 VECTOR_CODE
 Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
-  const LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
-  const Route* blockRoute = nullptr;
-  Mask otherLanes = 0;
-  for (std::size_t k = 0; k < kVectorLanes; ++k) {
-    if ((vectorLanes & (1u << k)) == 0) continue;
-    const Route* route = routeOfPoint(plan, latitude[k], longitude[k]);
-    if (blockRoute == nullptr) blockRoute = route;
-    if (route == nullptr || route != blockRoute) otherLanes |= 1u << k;
-  }
-  if (blockRoute != nullptr) shiftAlong(plan, *blockRoute, point);
-  return otherLanes;
+  const BlockRoutes routes = routesOfLanes(plan, point, vectorLanes);
+  if (routes.count != 0) shiftByRoutes(plan, routes, point);
+  return routes.none;
 }
 
 struct Block {
@@ -488,9 +613,13 @@ struct Block {
   std::array<int, kVectorLanes> zone;
 };
 
+thread_local std::size_t scalarLanes = 0;  // for scalarLanesOfBlocksForTesting
+
 // Redoes the given lanes on the scalar path (from the inputs as they were before any store).
 std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, unsigned which,
                                 double* xOut, double* yOut, int* zoneOut, int* status) {
+  if (which == 0) return 0;
+  scalarLanes += static_cast<std::size_t>(__builtin_popcount(which));
   std::size_t converted = 0;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
@@ -513,8 +642,8 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
   Block in;
-  store(in.x.data(), xIn);
-  store(in.y.data(), yIn);
+  in.x = lanes(xIn);
+  in.y = lanes(yIn);
   for (std::size_t k = 0; k < kVectorLanes; ++k) in.zone[k] = zone != nullptr ? zone[k] : 0;
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
@@ -544,8 +673,10 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     vectorLanes = withinMagnitude(xIn, kMaxLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
 
+  Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (!plan.chain.sameSystem && vectorLanes != 0) {
-    vectorLanes &= ~shiftDatum(plan.chain, point, vectorLanes);
+    noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
+    vectorLanes &= ~noPathLanes;
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
@@ -570,18 +701,35 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   }
 
   std::size_t converted = 0;
-  if (vectorLanes != 0) {
+  const Mask servedLanes = vectorLanes | noPathLanes;
+  if (servedLanes != 0) {
+    if (noPathLanes != 0) {
+      const Vec noPath = laneSelector(noPathLanes);
+      const Vec nan = splat(std::numeric_limits<double>::quiet_NaN());
+      xResult = select(noPath, nan, xResult);
+      yResult = select(noPath, nan, yResult);
+      zoneResult = select(noPath, splat(0.0), zoneResult);
+    }
     store(xOut, xResult);
     store(yOut, yResult);
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
-    if (status != nullptr) std::fill_n(status, kVectorLanes, kPointDone);
+    if (status != nullptr) {
+      std::fill_n(status, kVectorLanes, kPointDone);
+      for (Mask lanes = noPathLanes; lanes != 0; lanes &= lanes - 1) {
+        status[__builtin_ctz(lanes)] = kPointNoPath;
+      }
+    }
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
   }
   return converted +
-         convertOnScalarPath(plan, in, kAllLanes & ~vectorLanes, xOut, yOut, zoneOut, status);
+         convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut, zoneOut, status);
 }
 
 }  // namespace
+
+std::size_t scalarLanesOfBlocksForTesting() {
+  return scalarLanes;
+}
 
 bool avx2BlockSupported() {
   static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");

@@ -1,0 +1,175 @@
+// The vector path's blocks of eight against the scalar path: points in the random order of a
+// register, whose lanes take every route of the datum chain within one block, stay on the vector
+// path and get the scalar path's status, zone and coordinates; points whose unprojection falls on
+// a mask edge keep the scalar path's decision.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "engine/batch.h"
+#include "nuvex/engine.h"
+#include "nuvex/transform.h"
+#include "support/case_file.h"
+
+namespace nuvex {
+namespace {
+
+using engine::KernelPath;
+using CT = CoordinateType;
+
+constexpr double kMetreTolerance = 1e-6;
+constexpr double kDegreeTolerance = 1e-11;
+constexpr std::size_t kLanes = engine::kVectorLanes;
+
+struct Points {
+  std::vector<double> x, y;
+  std::vector<int> zone;
+};
+
+struct Batch {
+  std::vector<double> x, y;
+  std::vector<int> zone, status;
+};
+
+Batch run(const Transformer& t, KernelPath path, const Points& in) {
+  engine::setKernelPathForTesting(path);
+  const std::size_t n = in.x.size();
+  Batch out{std::vector<double>(n), std::vector<double>(n), std::vector<int>(n, -99),
+            std::vector<int>(n, -99)};
+  t.transform(n, in.x.data(), in.y.data(), in.zone.empty() ? nullptr : in.zone.data(), out.x.data(),
+              out.y.data(), out.zone.data(), out.status.data());
+  engine::setKernelPathForTesting(engine::fastestKernelPath());
+  return out;
+}
+
+// Lanes the vector blocks of one conversion hand to the scalar path.
+std::size_t scalarLanesOf(const Transformer& t, const Points& in, Batch& out) {
+  const std::size_t before = engine::scalarLanesOfBlocksForTesting();
+  out = run(t, KernelPath::Avx2, in);
+  return engine::scalarLanesOfBlocksForTesting() - before;
+}
+
+void expectSameResults(const Transformer& t, const Batch& scalar, const Batch& vector) {
+  const double tolerance = t.target().type == CT::Grid ? kMetreTolerance : kDegreeTolerance;
+  for (std::size_t i = 0; i < scalar.x.size(); ++i) {
+    ASSERT_EQ(vector.status[i], scalar.status[i]) << "point " << i;
+    ASSERT_EQ(vector.zone[i], scalar.zone[i]) << "point " << i;
+    if (scalar.status[i] != kPointConverted) {
+      ASSERT_TRUE(std::isnan(vector.x[i]) && std::isnan(vector.y[i])) << "point " << i;
+      continue;
+    }
+    ASSERT_NEAR(vector.x[i], scalar.x[i], tolerance) << "point " << i;
+    ASSERT_NEAR(vector.y[i], scalar.y[i], tolerance) << "point " << i;
+  }
+}
+
+// Uniform over both regions and a margin around them (some points without a path), in the order
+// they were drawn: a fixed linear congruential sequence.
+Points randomGeographic(std::size_t count) {
+  std::uint64_t state = 20261207;
+  auto uniform = [&state](double low, double high) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return low + (high - low) * static_cast<double>(state >> 11) / 9007199254740992.0;
+  };
+  Points p;
+  for (std::size_t i = 0; i < count; ++i) {
+    p.x.push_back(uniform(3.5, 16.5));
+    p.y.push_back(uniform(46.0, 56.0));
+  }
+  return p;
+}
+
+// The same points as grid points of the system (zones from the longitude, in the zone array).
+Points gridOf(const Points& geographic, int system, int width) {
+  const Transformer t({CT::Geographic, system}, {CT::Grid, system}, {width, true, 0});
+  Points grid{std::vector<double>(geographic.x.size()), std::vector<double>(geographic.x.size()),
+              std::vector<int>(geographic.x.size())};
+  t.transform(geographic.x.size(), geographic.x.data(), geographic.y.data(), nullptr, grid.x.data(),
+              grid.y.data(), grid.zone.data(), nullptr);
+  return grid;
+}
+
+// How many blocks have lanes in more than one of: region A, region B only, neither.
+std::size_t mixedBlocks(const Points& geographic) {
+  std::size_t mixed = 0;
+  for (std::size_t first = 0; first + kLanes <= geographic.x.size(); first += kLanes) {
+    std::set<int> kinds;
+    for (std::size_t i = first; i < first + kLanes; ++i) {
+      const double lat = geographic.y[i], lon = geographic.x[i];
+      kinds.insert(INREGA(lat, lon) != 0 ? 1 : INREGB(lat, lon) != 0 ? 2 : 0);
+    }
+    if (kinds.size() > 1) ++mixed;
+  }
+  return mixed;
+}
+
+TEST(VectorBlocks, RandomOrderOverEveryRouteStaysOnTheVectorPathAndAgreesWithScalar) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  const Points geographic = randomGeographic(2003);  // blocks of eight and a scalar tail
+  ASSERT_GT(mixedBlocks(geographic), 200u);
+  for (int from = 1; from <= 4; ++from) {
+    for (int to = 1; to <= 4; ++to) {
+      for (int width : from == 4 || to == 4 ? std::vector<int>{3, 6} : std::vector<int>{3}) {
+        const Points grid = gridOf(geographic, from, width);
+        for (CT fromType : {CT::Geographic, CT::Grid}) {
+          for (CT toType : {CT::Geographic, CT::Grid}) {
+            SCOPED_TRACE(::testing::Message()
+                         << (fromType == CT::Grid ? "E:" : "G:") << from << " -> "
+                         << (toType == CT::Grid ? "E:" : "G:") << to << " width " << width);
+            const Transformer t({fromType, from}, {toType, to}, {width, true, 0});
+            const Points& in = fromType == CT::Grid ? grid : geographic;
+            const Batch scalar = run(t, KernelPath::Scalar, in);
+            Batch vector;
+            EXPECT_EQ(scalarLanesOf(t, in, vector), 0u);
+            expectSameResults(t, scalar, vector);
+          }
+        }
+      }
+    }
+  }
+}
+
+// Gauss-Krueger points (system 1, zone 3) a few last-digit steps either side of every edge of a
+// mask row's first and last cells, converted to UTM: the lanes whose unprojection could fall on
+// the other side of the edge than the scalar path's must take the scalar path's route.
+TEST(VectorBlocks, PointsOnAMaskEdgeTakeTheScalarPathsRoute) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  constexpr double kHalfColumn = 1.0 / 6.0, kHalfRow = 1.0 / 10.0;  // deg
+  constexpr int kSteps = 48;  // last-digit steps of the easting or northing either side
+  Points edges;
+  std::vector<bool> acrossLongitude;
+  for (const auto& c : testing::readCases("engine_region_edges.txt")) {
+    const double latitude = c.number(3), longitude = c.number(4);
+    edges.x.insert(edges.x.end(),
+                   {longitude - kHalfColumn, longitude + kHalfColumn, longitude, longitude});
+    edges.y.insert(edges.y.end(), {latitude, latitude, latitude - kHalfRow, latitude + kHalfRow});
+    acrossLongitude.insert(acrossLongitude.end(), {true, true, false, false});
+  }
+  const Transformer toGrid({CT::Geographic, 1}, {CT::Grid, 1}, {3, false, 3});
+  const Points onEdge = [&] {
+    Points grid{std::vector<double>(edges.x.size()), std::vector<double>(edges.x.size()), {}};
+    toGrid.transform(edges.x.size(), edges.x.data(), edges.y.data(), nullptr, grid.x.data(),
+                     grid.y.data(), nullptr, nullptr);
+    return grid;
+  }();
+  Points in;
+  for (std::size_t e = 0; e < onEdge.x.size(); ++e) {
+    double x = onEdge.x[e], y = onEdge.y[e];
+    double& moved = acrossLongitude[e] ? x : y;
+    for (int step = 0; step < kSteps; ++step) moved = std::nextafter(moved, -HUGE_VAL);
+    for (int step = 0; step <= 2 * kSteps; ++step, moved = std::nextafter(moved, HUGE_VAL)) {
+      in.x.push_back(x);
+      in.y.push_back(y);
+    }
+  }
+  const Transformer t({CT::Grid, 1}, {CT::Grid, 3}, {3, false, 32});
+  Batch vector;
+  EXPECT_GT(scalarLanesOf(t, in, vector), 0u);  // the guard sends lanes on the edge away
+  expectSameResults(t, run(t, KernelPath::Scalar, in), vector);
+}
+
+}  // namespace
+}  // namespace nuvex
