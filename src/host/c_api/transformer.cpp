@@ -28,6 +28,7 @@ namespace {
 constexpr std::size_t kChunkPoints = 1024;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr const char* kNoOfficialDatum = "official datum mode is not available in this build";
 
 struct Arrays {
   const double* x;
@@ -85,9 +86,7 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
 
 using nuvex::c_api::Failure;
 using nuvex::c_api::guarded;
-
-static constexpr const char* kNoOfficialDatum =
-    "official datum mode is not available in this build";
+using nuvex::c_api::kNoOfficialDatum;
 using nuvex::c_api::requirePointer;
 
 nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
