@@ -7,14 +7,17 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done
-# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against.
+# PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against, and
+# the EPSG definitions the EPSG reference cases are generated from (tests/generators).
 for pkg in libproj-dev proj-bin proj-data; do
   have "$pkg" || needed+=("$pkg")
 done
 # The Python package: Debian's interpreter (/usr/bin/python3) and its modules; pyproj for the
-# speed comparison in bench/.
+# speed comparison in bench/ and the tests of the GeoPandas helper; venv, setuptools, wheel and
+# build for installing it with pip and making wheels (offline, no build isolation).
 for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask python3-distributed \
-  python3-pytest python3-pyproj; do
+  python3-pytest python3-pyproj python3-geopandas python3-shapely python3-venv python3-setuptools \
+  python3-wheel python3-build python3-pip; do
   have "$pkg" || needed+=("$pkg")
 done
 # mono-devel (mcs, mono): the .NET demo of the C interface (examples/dotnet), run by the tests.

@@ -191,10 +191,15 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
   } else {
     out.append(line.substr(0, row.contentOffset));
   }
+  // The first and second value as they are written (latitude first when asked).
+  const bool swapped = !gridOutput && style_.latitudeFirst;
+  const std::array<double, 2> values{swapped ? point.y : point.x, swapped ? point.x : point.y};
+  const std::array<Axis, 2> axes{swapped ? Axis::Latitude : Axis::Longitude,
+                                 swapped ? Axis::Longitude : Axis::Latitude};
   if (style_.placement != Placement::InPlace) {
-    appendValue(out, point.x, Axis::Longitude, row.separator, mark);
+    appendValue(out, values[0], axes[0], row.separator, mark);
     out.append(separator);
-    appendValue(out, point.y, Axis::Latitude, row.separator, mark);
+    appendValue(out, values[1], axes[1], row.separator, mark);
     if (gridOutput) appendZone(out.append(separator), point.zone);
     if (style_.placement == Placement::Leading && row.extras.end > row.extras.begin) {
       out.append(separator).append(row.extras.in(content));
@@ -223,8 +228,8 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
     if (r.which == 2) {
       appendZone(out, point.zone);
     } else {
-      appendValue(out, r.which == 0 ? point.x : point.y,
-                  r.which == 0 ? Axis::Longitude : Axis::Latitude, row.separator, mark);
+      const auto which = static_cast<std::size_t>(r.which);
+      appendValue(out, values[which], axes[which], row.separator, mark);
     }
     at = r.span.end;
   }

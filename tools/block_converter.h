@@ -45,6 +45,7 @@ struct OutputStyle {
   OutputPrecision precision;
   std::optional<int> dmsDecimals;  // geographic output in degrees, minutes and seconds
   Placement placement = Placement::Leading;
+  bool latitudeFirst = false;  // geographic output as latitude, longitude
 };
 
 // One input as the blocks of it see it.

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdarg>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -47,7 +49,15 @@ constexpr int kUsageError = 2;
 
 constexpr const char* kStandardInputName = "-";
 constexpr const char* kStandardInputLabel = "<stdin>";
-constexpr int kMostDecimals = 15;  // beyond this a double has no digits left to show
+constexpr int kMostDecimals = 15;               // beyond this a double has no digits left to show
+constexpr std::size_t kListLineCapacity = 160;  // one line of `nuvex list`; names are shorter
+
+const char* const kListNotes = R"(
+Coordinates stay x/y for every code: longitude latitude, easting northing (--axis lat-lon reads
+and writes geographic columns latitude first). A projected code is one zone: Gauss-Krueger
+eastings carry it in their millions, as the EPSG false eastings do. ETRS89 is converted as WGS84
+(system 3); this is exact only in the official datum mode. UTM south (327xx) is not supported.
+)";
 
 // ---- Host callbacks: what the library reports goes to standard error ------------------------
 
@@ -127,12 +137,19 @@ Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
 Systems: 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International 1924 / UTM,
          3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width).
+EPSG codes: --from, --to and -s also take EPSG:n (nuvex list shows them), e.g. EPSG:31467 (DHDN /
+3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone 32N, converted as WGS84). A
+projected code is one zone: a point of another zone, or a --zone or --from-zone that contradicts
+it, is refused. Coordinates stay x/y (longitude latitude, easting northing) whatever EPSG's axis
+order; --axis lat-lon reads and writes geographic columns latitude first.
 
 Examples:
   echo "10 50" | nuvex from-ll --system 3          -> 571666.448 5539109.815 32
   nuvex to-ll --system 1 points.txt                 (3571686.387 5540758.788 -> lon lat)
   nuvex from-ll --system 4 --zone-width 6 -p 2 geo.csv
   nuvex convert --from E:1 --to E:3 --zone 32 gk.txt > utm.txt
+  nuvex convert --from EPSG:31467 --to EPSG:25832 gk.txt      (-> ETRS89 / UTM 32N)
+  nuvex to-ll -s EPSG:31467 --axis lat-lon gk.txt             (-> latitude longitude)
   nuvex to-ll -s 1 --columns easting,northing survey.csv       (header, id first)
   nuvex to-ll -s 1 --columns 3,4 register.txt                  (coordinates in columns 3, 4)
   nuvex to-ll -s 1 --columns 2,3 --append --header pts.csv     (adds x_out,y_out at the end)
@@ -144,10 +161,11 @@ Examples:
   nuvex demo)";
 
 struct Options {
-  int system = kWgs84System;
+  std::string system;  // -s: 1 to 4, or a projected EPSG code
   std::optional<int> zone;
   std::optional<int> fromZone;
   int zoneWidth = kThreeDegreeZones;
+  std::vector<CLI::Option*> zoneWidthOptions;  // to tell a given --zone-width from the default
   bool zonePrefix = false;
   std::string from;
   std::string to;
@@ -163,7 +181,10 @@ struct Options {
   std::vector<CLI::Option*> dmsFlags;
   unsigned threads = 0;  // 0: every core
   bool quiet = false;
+  std::string axis = kLongitudeFirst;  // order of geographic columns
 
+  static constexpr const char* kLongitudeFirst = "lon-lat";
+  static constexpr const char* kLatitudeFirst = "lat-lon";
   static constexpr int kNoDms = -1;
 };
 
@@ -267,10 +288,15 @@ void addLayoutOptions(CLI::App& command, Options& options) {
 
 void addInputOptions(CLI::App& command, Options& options) {
   addPrecisionOption(command, options);
+  options.zoneWidthOptions.push_back(
+      command
+          .add_option("--zone-width", options.zoneWidth,
+                      "Zone width of system 4 in degrees: 3 or 6 (default 3, or the EPSG code's)")
+          ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones})));
   command
-      .add_option("--zone-width", options.zoneWidth,
-                  "Zone width of system 4 in degrees: 3 or 6 (default 3)")
-      ->check(CLI::IsMember({kThreeDegreeZones, kSixDegreeZones}));
+      .add_option("--axis", options.axis,
+                  "Order of geographic columns, in and out: lon-lat (default) or lat-lon")
+      ->check(CLI::IsMember({Options::kLongitudeFirst, Options::kLatitudeFirst}));
   addLayoutOptions(command, options);
   command
       .add_option("--threads", options.threads,
@@ -305,18 +331,54 @@ void addDmsOption(CLI::App& command, Options& options) {
               "")));
 }
 
+// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone).
+NamedSystem parseGridSystem(const std::string& text) {
+  if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+      })) {
+    const std::optional<CoordinateSystem> system = parseCoordinateSystem("E:" + text);
+    if (!system) {
+      throw std::invalid_argument("systems are 1 to 4, or a projected EPSG code, e.g. EPSG:31467");
+    }
+    return {*system, std::nullopt, std::nullopt, 0};
+  }
+  NamedSystem named = parseSystemName(text, "system");
+  if (named.system.type != CoordinateType::Grid) {
+    throw std::invalid_argument(text +
+                                " is geographic: to-ll and from-ll take a grid (convert "
+                                "takes any system)");
+  }
+  return named;
+}
+
 CLI::Option* addSystemOption(CLI::App& command, Options& options) {
-  return command.add_option("-s,--system", options.system, "Coordinate system 1 to 4")
+  return command
+      .add_option("-s,--system", options.system,
+                  "Grid: system 1 to 4, or a projected EPSG code, e.g. EPSG:31467")
       ->required()
-      ->check(CLI::Range(kFirstSystem, kLastSystem));
+      ->type_name("SYS")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            try {
+              parseGridSystem(text);
+              return std::string();
+            } catch (const std::invalid_argument& error) {
+              return std::string(error.what());
+            }
+          },
+          ""));
 }
 
 CLI::Validator endpointValidator() {
   return CLI::Validator(
       [](std::string& text) {
-        return parseCoordinateSystem(text) ? std::string()
-                                           : "expected TYPE:SYSTEM with TYPE E (grid) or G "
-                                             "(geographic) and SYSTEM 1 to 4, e.g. E:1";
+        if (parseCoordinateSystem(text)) return std::string();
+        try {
+          parseSystemName(text, "system");
+          return std::string();
+        } catch (const std::invalid_argument& error) {
+          return std::string(error.what());
+        }
       },
       "");
 }
@@ -356,6 +418,87 @@ std::optional<std::string> checkZonePrefix(const ConversionSettings& settings) {
     return "--zone-prefix: the output is geographic and has no easting";
   }
   return std::nullopt;
+}
+
+// ---- What EPSG codes fix ------------------------------------------------------------------------
+
+// One side of a conversion as the command line names it.
+struct NamedSide {
+  NamedSystem named;
+  std::string text;  // as given, for messages
+};
+
+bool zoneWidthGiven(const Options& options) {
+  return std::any_of(options.zoneWidthOptions.begin(), options.zoneWidthOptions.end(),
+                     [](const CLI::Option* option) { return option->count() > 0; });
+}
+
+// The zone width system 4 is converted with: the one an EPSG code of system 4 fixes, else
+// --zone-width. Nothing when the two sides or --zone-width disagree (the message says why).
+std::optional<int> fixedZoneWidth(const NamedSide& from, const NamedSide& to,
+                                  const Options& options, std::string& problem) {
+  std::optional<int> width;
+  std::string fixedBy;
+  for (const NamedSide* side : {&from, &to}) {
+    const std::optional<int>& named = side->named.zoneWidth;
+    if (side->named.system.system != kLastSystem || !named) continue;
+    if (width && *width != *named) {
+      problem = fixedBy + " has " + std::to_string(*width) + " deg zones and " + side->text + " " +
+                std::to_string(*named) + " deg zones: convert through G:4 in two steps";
+      return std::nullopt;
+    }
+    width = named;
+    fixedBy = side->text;
+  }
+  if (!width) return options.zoneWidth;
+  if (zoneWidthGiven(options) && options.zoneWidth != *width) {
+    problem = "--zone-width " + std::to_string(options.zoneWidth) + ": " + fixedBy + " has " +
+              std::to_string(*width) + " deg zones";
+    return std::nullopt;
+  }
+  return width;
+}
+
+// Applies the zones and zone width the EPSG codes of the two sides fix; a usage error when an
+// option contradicts them. inputZoneOption names the option that gives the input zone.
+void applyNamedSides(const NamedSide& from, const NamedSide& to, const Options& options,
+                     const char* inputZoneOption, ConversionSettings& settings,
+                     InputColumns& columns) {
+  std::string problem;
+  const std::optional<int> width = fixedZoneWidth(from, to, options, problem);
+  if (!width) throw CLI::ValidationError(problem);
+  settings.zoneWidth = *width;
+  if (const std::optional<int> zone = from.named.zone) {
+    if (columns.fixedZone && *columns.fixedZone != *zone) {
+      throw CLI::ValidationError(std::string(inputZoneOption) + " " +
+                                 std::to_string(*columns.fixedZone) + ": " + from.text +
+                                 " is zone " + std::to_string(*zone));
+    }
+    columns.namedZone = zone;
+    if (!isGaussKrueger(columns.system)) columns.fixedZone = zone;
+  }
+  if (const std::optional<int> zone = to.named.zone) {
+    if (settings.targetZone && *settings.targetZone != *zone) {
+      throw CLI::ValidationError("--zone " + std::to_string(*settings.targetZone) + ": " + to.text +
+                                 " is zone " + std::to_string(*zone));
+    }
+    if (settings.zonePrefix && !isGaussKrueger(settings.to.system)) {
+      throw CLI::ValidationError("--zone-prefix: eastings of " + to.text +
+                                 " carry no zone in their millions");
+    }
+    settings.targetZone = zone;
+  }
+}
+
+// --axis lat-lon: the geographic sides' columns are latitude first.
+void applyAxisOrder(const Options& options, const ConversionSettings& settings,
+                    InputColumns& columns) {
+  if (options.axis != Options::kLatitudeFirst) return;
+  if (settings.from.type != CoordinateType::Geographic &&
+      settings.to.type != CoordinateType::Geographic) {
+    throw CLI::ValidationError("--axis: neither side is geographic");
+  }
+  columns.latitudeFirst = settings.from.type == CoordinateType::Geographic;
 }
 
 OutputPrecision outputPrecision(const std::string& text) {
@@ -407,8 +550,10 @@ LineLayout baseLayout(const InputColumns& columns, const Options& options,
   return layout;
 }
 
-OutputStyle outputStyle(const Options& options) {
+OutputStyle outputStyle(const ConversionSettings& settings, const Options& options) {
   OutputStyle style;
+  style.latitudeFirst =
+      options.axis == Options::kLatitudeFirst && settings.to.type == CoordinateType::Geographic;
   style.precision = outputPrecision(options.precision);
   if (options.dms != Options::kNoDms) style.dmsDecimals = options.dms;
   style.placement = options.append             ? Placement::Appended
@@ -419,7 +564,7 @@ OutputStyle outputStyle(const Options& options) {
 
 HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
                               const std::optional<ColumnSelection>& selection) {
-  HeaderSettings header{selection, outputStyle(options).placement, {}};
+  HeaderSettings header{selection, outputStyle(settings, options).placement, {}};
   if (!options.outNames.empty()) {
     header.outputNames = splitNames(options.outNames);
   } else {
@@ -474,7 +619,7 @@ int runConversion(const ConversionSettings& settings, const InputColumns& column
     throw CLI::ValidationError(*problem);
   }
   const LineLayout layout = baseLayout(columns, options, selection);
-  const BlockConverter converter(settings, outputStyle(options));
+  const BlockConverter converter(settings, outputStyle(settings, options));
   ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
   BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
   const HeaderSettings headerOptions = headerSettings(settings, options, selection);
@@ -499,33 +644,54 @@ int runConversion(const ConversionSettings& settings, const InputColumns& column
 }
 
 int runToLL(const Options& options) {
-  const InputColumns columns{CoordinateType::Grid, options.system, options.zone};
+  const NamedSide grid{parseGridSystem(options.system), options.system};
+  const NamedSide wgs84{{{CoordinateType::Geographic, kWgs84System}, {}, {}, 0}, "G:3"};
+  InputColumns columns{CoordinateType::Grid, grid.named.system.system, options.zone};
   if (auto problem = checkInputZone(columns, "--zone")) throw CLI::ValidationError(*problem);
-  ConversionSettings settings{{CoordinateType::Grid, options.system},
-                              {CoordinateType::Geographic, kWgs84System},
-                              options.zoneWidth,
-                              std::nullopt,
-                              false};
+  ConversionSettings settings{grid.named.system, wgs84.named.system, options.zoneWidth,
+                              std::nullopt, false};
+  applyNamedSides(grid, wgs84, options, "--zone", settings, columns);
+  applyAxisOrder(options, settings, columns);
   return runConversion(settings, columns, options);
 }
 
 int runFromLL(const Options& options) {
-  const InputColumns columns{CoordinateType::Geographic, kWgs84System, std::nullopt};
-  ConversionSettings settings{{CoordinateType::Geographic, kWgs84System},
-                              {CoordinateType::Grid, options.system},
-                              options.zoneWidth,
-                              options.zone,
-                              options.zonePrefix};
+  const NamedSide wgs84{{{CoordinateType::Geographic, kWgs84System}, {}, {}, 0}, "G:3"};
+  const NamedSide grid{parseGridSystem(options.system), options.system};
+  InputColumns columns{CoordinateType::Geographic, kWgs84System, std::nullopt};
+  ConversionSettings settings{wgs84.named.system, grid.named.system, options.zoneWidth,
+                              options.zone, options.zonePrefix};
+  applyNamedSides(wgs84, grid, options, "--zone", settings, columns);
+  applyAxisOrder(options, settings, columns);
   return runConversion(settings, columns, options);
 }
 
 int runConvert(const Options& options) {
-  const CoordinateSystem from = *parseCoordinateSystem(options.from);
-  const CoordinateSystem to = *parseCoordinateSystem(options.to);
-  const InputColumns columns{from.type, from.system, options.fromZone};
+  const NamedSide from{parseSystemName(options.from, "source"), options.from};
+  const NamedSide to{parseSystemName(options.to, "target"), options.to};
+  InputColumns columns{from.named.system.type, from.named.system.system, options.fromZone};
   if (auto problem = checkInputZone(columns, "--from-zone")) throw CLI::ValidationError(*problem);
-  ConversionSettings settings{from, to, options.zoneWidth, options.zone, options.zonePrefix};
+  ConversionSettings settings{from.named.system, to.named.system, options.zoneWidth, options.zone,
+                              options.zonePrefix};
+  applyNamedSides(from, to, options, "--from-zone", settings, columns);
+  applyAxisOrder(options, settings, columns);
   return runConversion(settings, columns, options);
+}
+
+// The EPSG codes the converter takes, one per line.
+int runList() {
+  std::cout << "EPSG   system zone width name\n";
+  for (const EpsgCode& row : epsgCodes()) {
+    const bool grid = row.system.type == CoordinateType::Grid;
+    char line[kListLineCapacity];
+    std::snprintf(line, sizeof line, "%-6d %-6s %4s %5s %s\n", row.code,
+                  formatCoordinateSystem(row.system).c_str(),
+                  grid ? std::to_string(row.zone).c_str() : "-",
+                  grid ? std::to_string(row.zoneWidth).c_str() : "-", row.name.c_str());
+    std::cout << line;
+  }
+  std::cout << kListNotes;
+  return kSuccess;
 }
 
 int runDemo(const Options& options) {
@@ -566,13 +732,15 @@ int main(int argc, char** argv) {
 
   CLI::App* convert =
       app.add_subcommand("convert", "Any type and system to any other, e.g. --from E:1 --to G:3");
-  convert->add_option("--from", options.from, "Input TYPE:SYSTEM, TYPE E (grid) or G (geographic)")
+  convert
+      ->add_option("--from", options.from,
+                   "Input TYPE:SYSTEM (TYPE E grid, G geographic) or EPSG code, e.g. EPSG:31467")
       ->required()
-      ->type_name("TYPE:SYS")
+      ->type_name("SYSTEM")
       ->check(endpointValidator());
-  convert->add_option("--to", options.to, "Output TYPE:SYSTEM")
+  convert->add_option("--to", options.to, "Output TYPE:SYSTEM or EPSG code, e.g. EPSG:25832")
       ->required()
-      ->type_name("TYPE:SYS")
+      ->type_name("SYSTEM")
       ->check(endpointValidator());
   convert->add_option("-z,--zone", options.zone,
                       "Zone of grid output instead of the zone of each point's longitude");
@@ -582,6 +750,8 @@ int main(int argc, char** argv) {
                     "Write the zone into the millions of UTM output eastings");
   addInputOptions(*convert, options);
   addDmsOption(*convert, options);
+
+  CLI::App* list = app.add_subcommand("list", "The EPSG codes --from, --to and -s take");
 
   CLI::App* demo =
       app.add_subcommand("demo", "Sample points in Germany on every system, as a table");
@@ -596,6 +766,7 @@ int main(int argc, char** argv) {
     if (toLL->parsed()) return runToLL(options);
     if (fromLL->parsed()) return runFromLL(options);
     if (convert->parsed()) return runConvert(options);
+    if (list->parsed()) return runList();
     return runDemo(options);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);

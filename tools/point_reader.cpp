@@ -101,6 +101,16 @@ bool utmZoneFitsEasting(int zone, double easting, std::string_view eastingField,
   return false;
 }
 
+// A projected EPSG code is one zone: a point of another zone would be a point the code does not
+// name, so it is refused rather than converted in its own zone.
+bool zoneIsNamedZone(const InputColumns& columns, int zone) {
+  return !columns.namedZone || zone == *columns.namedZone;
+}
+
+std::string notTheNamedZone(const InputColumns& columns) {
+  return "not zone " + std::to_string(*columns.namedZone) + " of the input's EPSG code";
+}
+
 struct ColumnNames {
   std::string_view x;
   std::string_view y;
@@ -127,8 +137,9 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   const InputColumns& columns = layout.columns;
   const ColumnNames names = columnNames(columns);
   const bool geographic = columns.type == CoordinateType::Geographic;
-  const CoordinateField xField{names.x, text.x, geographic, Axis::Longitude};
-  const CoordinateField yField{names.y, text.y, geographic, Axis::Latitude};
+  const bool swapped = geographic && columns.latitudeFirst;
+  const CoordinateField xField{names.x, swapped ? text.y : text.x, geographic, Axis::Longitude};
+  const CoordinateField yField{names.y, swapped ? text.x : text.y, geographic, Axis::Latitude};
   const std::optional<double> x = readCoordinate(xField, layout.decimalMark, line.problem);
   if (!x) return false;
   const std::optional<double> y = readCoordinate(yField, layout.decimalMark, line.problem);
@@ -143,10 +154,20 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
       !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem)) {
     return false;
   }
-  if (isGaussKrueger(columns.system)) return true;
+  if (isGaussKrueger(columns.system)) {
+    const int carried = static_cast<int>(std::trunc(*x / kZoneMultiplier));
+    if (zoneIsNamedZone(columns, carried)) return true;
+    line.problem = "easting " + quoted(text.x) + " is in zone " + std::to_string(carried) + ", " +
+                   notTheNamedZone(columns);
+    return false;
+  }
   std::optional<int> zone = columns.fixedZone;
-  if (!zone) zone = readZone(text.zone, line.problem);
+  if (!zone || (columns.namedZone && !text.zone.empty())) zone = readZone(text.zone, line.problem);
   if (!zone) return false;
+  if (!zoneIsNamedZone(columns, *zone)) {
+    line.problem = "zone " + quoted(text.zone) + " is " + notTheNamedZone(columns);
+    return false;
+  }
   line.point.zone = *zone;
   return utmZoneFitsEasting(*zone, *x, text.x, line.problem);
 }
@@ -182,7 +203,9 @@ bool readLeadingColumns(std::string_view content, const LineLayout& layout, Line
 bool readChosenColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
                        ParsedLine& line) {
   const ColumnIndices& picked = *layout.picked;
-  const bool zoneWanted = readsZoneColumn(layout.columns);
+  const bool zoneWanted =
+      readsZoneColumn(layout.columns) ||
+      (picked.zone && layout.columns.namedZone && !isGaussKrueger(layout.columns.system));
   if (zoneWanted && !picked.zone) {  // the command line refuses this; a caller may not
     line.problem = "no zone column chosen for UTM grid input";
     return false;

@@ -33,6 +33,10 @@ struct InputColumns {
   CoordinateType type;
   int system;                    // the input's system code, 1 to 4
   std::optional<int> fixedZone;  // zone of every UTM grid point, given on the command line
+  // The zone a projected EPSG code of the input is: every point must be in it (Gauss-Krueger
+  // eastings by their millions, a chosen zone column by its value).
+  std::optional<int> namedZone{};
+  bool latitudeFirst = false;  // geographic columns are latitude, longitude
 };
 
 // Where the coordinates are in a line and how the line is written.

@@ -10,9 +10,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nuvex {
 
@@ -105,8 +108,36 @@ std::string formatCoordinateSystem(CoordinateSystem system);
 // The engine's type code for a type: "E" or "G".
 const char* engineTypeCode(CoordinateType type);
 
-// A coordinate system as a user names it: "E:1"/"G:3", or an EPSG code ("EPSG:31467"), which may
-// also fix the zone of its grid and the zone width of system 4.
+// ---- EPSG codes --------------------------------------------------------------------------------
+// The EPSG coordinate reference systems that are one of the four systems: a geographic CRS on the
+// system's ellipsoid, or a projected CRS that is one zone of the system's grid with the same
+// central meridian, scale and false easting (Gauss-Krueger CRSs write the zone in the millions of
+// their false easting, as the engine does). Coordinates stay x/y for every code (longitude,
+// latitude; easting, northing), whatever axis order EPSG gives the CRS.
+//
+// ETRS89 (4258, UTM 25828-25838) is mapped to system 3: its ellipsoid GRS 1980 differs from WGS84
+// by 0.1 mm in the polar radius, and its datum from WGS84 by well under a metre in Europe. The
+// mapping is exact only in the official datum mode, which treats ETRS89 as that datum; elsewhere
+// ETRS89 coordinates are converted as WGS84 ones.
+// UTM south zones (327xx, 258xx south of the equator) are not supported: the grids have no false
+// northing.
+struct EpsgCode {
+  int code;
+  std::string name;         // EPSG's name of the CRS
+  CoordinateSystem system;  // Geographic for a geographic CRS, Grid for a projected one
+  int zone;                 // projected: the zone the CRS is; geographic: 0
+  int zoneWidth;            // degrees, 3 or 6 (projected); geographic: 0
+};
+// Every supported code, ascending by code.
+std::span<const EpsgCode> epsgCodes();
+// The row of a code; null when the code is not supported.
+const EpsgCode* findEpsgCode(int code);
+// Up to `count` supported codes nearest to `code` by number, nearest first.
+std::vector<int> nearestEpsgCodes(int code, std::size_t count);
+
+// A coordinate system as a user names it: "E:1"/"G:3", or an EPSG code ("EPSG:31467", the prefix
+// in any letter case), which for a projected CRS also fixes the zone of its grid and the zone
+// width.
 struct NamedSystem {
   CoordinateSystem system;
   std::optional<int> zone;       // a projected EPSG code's zone; none: chosen per point

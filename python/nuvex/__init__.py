@@ -21,7 +21,8 @@ with status -1 and NaN coordinates while the rest are converted.
     (571666.448, 5539109.815, 32, 0)
 
 Contents: Transformer, to_ll, from_ll (the library's two entry points over arrays), deg2dms,
-dms2deg, and nuvex.dataframe for pandas and Dask DataFrames (imported on use).
+dms2deg; nuvex.dataframe for pandas and Dask DataFrames, nuvex.shapely and nuvex.geopandas for
+geometries and GeoDataFrames (each imported on use).
 """
 
 from ._nuvex import (

@@ -40,8 +40,8 @@ def _output_names(df, out, zone_out, status_out):
 
 
 def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_out"),
-              zone_out="zone_out", status_out="status", zone_width=3, target_zone=None,
-              zone_prefix=False, threads=1):
+              zone_out="zone_out", status_out="status", zone_width=None, target_zone=None,
+              zone_prefix=False, threads=0):
     """Converts two columns of a pandas DataFrame; returns a new DataFrame with four more columns.
 
     x, y -- names of the input columns: easting and northing (metres) or longitude and latitude
@@ -56,7 +56,7 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
     zone_width, target_zone, zone_prefix -- as zone_width, zone and zone_prefix of
         nuvex.Transformer: 3 or 6 deg zones of system 4, one output zone for every row (None:
         from each row's longitude), zone in the millions of UTM output eastings.
-    threads -- threads sharing a large frame (0: one per core).
+    threads -- most threads sharing a large frame (0, the default: one per core).
 
     The input frame is not changed; the result keeps its index and columns. Raises KeyError for
     a missing column, ValueError for output names already in the frame, TypeError for
@@ -77,11 +77,13 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
 def transform_dask(ddf, x="x", y="y", **options):
     """Converts two columns of a Dask DataFrame, partition by partition; returns a Dask DataFrame.
 
-    Takes the arguments of nuvex.dataframe.transform (source and target are required). The
+    Takes the arguments of nuvex.dataframe.transform (source and target are required; threads
+    defaults to 1 here, as the scheduler converts partitions in parallel). The
     arguments are checked at once against the frame's metadata, which also gives the result's
     column types (float64 x and y, int32 zone and status); the conversion itself runs where the
     scheduler runs the partitions, e.g. on the workers of a dask.distributed cluster, which must
     be able to import nuvex.
     """
+    options.setdefault("threads", 1)  # the scheduler runs partitions in parallel already
     meta = transform(ddf._meta, x, y, **options)
     return ddf.map_partitions(transform, x, y, meta=meta, **options)

@@ -1,6 +1,7 @@
 #include "array_conversion.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -63,11 +64,66 @@ std::string systemText(const CoordinateSystem& system) {
   return formatCoordinateSystem(system);
 }
 
+namespace {
+
+std::string nameOf(const NamedSystem& named) {
+  return named.epsgCode != 0 ? "EPSG:" + std::to_string(named.epsgCode)
+                             : formatCoordinateSystem(named.system);
+}
+
+// The zone width of system 4 that an EPSG code on either side fixes.
+std::optional<int> namedZoneWidth(const NamedSystem& from, const NamedSystem& to) {
+  std::optional<int> width;
+  for (const NamedSystem* side : {&from, &to}) {
+    if (side->system.system != kLastSystem || !side->zoneWidth) continue;
+    if (width && *width != *side->zoneWidth) {
+      throw std::invalid_argument(nameOf(from) + " and " + nameOf(to) +
+                                  " have zones of different widths: convert through 'G:4' in "
+                                  "two steps");
+    }
+    width = side->zoneWidth;
+  }
+  return width;
+}
+
+}  // namespace
+
+ConversionSettings namedSettings(const std::string& source, const std::string& target,
+                                 std::optional<int> zoneWidth, std::optional<int> zone,
+                                 bool zonePrefix) {
+  const NamedSystem from = parseSystemName(source, "source");
+  const NamedSystem to = parseSystemName(target, "target");
+  ConversionSettings settings{from.system,  to.system,  zoneWidth.value_or(kThreeDegreeZones),
+                              zone,         zonePrefix, from.zone,
+                              nameOf(from), nameOf(to)};
+  if (const std::optional<int> width = namedZoneWidth(from, to)) {
+    if (zoneWidth && *zoneWidth != *width) {
+      throw std::invalid_argument("zone_width " + std::to_string(*zoneWidth) + ": " +
+                                  nameOf(to.zoneWidth == width ? to : from) + " has " +
+                                  std::to_string(*width) + " deg zones");
+    }
+    settings.zoneWidth = *width;
+  }
+  if (to.zone) {
+    if (zone && *zone != *to.zone) {
+      throw std::invalid_argument("zone " + std::to_string(*zone) + ": the target " + nameOf(to) +
+                                  " is zone " + std::to_string(*to.zone));
+    }
+    if (zonePrefix && isUtm(to.system.system)) {
+      throw std::invalid_argument("zone_prefix: eastings of " + nameOf(to) +
+                                  " carry no zone in their millions");
+    }
+    settings.targetZone = to.zone;
+  }
+  return settings;
+}
+
 ArrayConverter::ArrayConverter(const ConversionSettings& settings)
     : settings_(checked(settings)),
       transformer_(
           settings.from, settings.to,
           {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)}),
+      utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
                  isUtm(settings.to.system)) {}
 
@@ -112,6 +168,11 @@ void ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
 void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
                                   std::size_t end) const noexcept {
   const int* zone = points.zone != nullptr ? points.zone + begin : nullptr;
+  std::array<int, kChunkPoints> namedZones;  // the source's EPSG zone for every point
+  if (zone == nullptr && utmInput_ && settings_.sourceZone) {
+    namedZones.fill(*settings_.sourceZone);
+    zone = namedZones.data();
+  }
   transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
                          points.yOut + begin, points.zoneOut + begin, points.status + begin);
   markUnacceptable(points, begin, end);
@@ -123,14 +184,23 @@ void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
   }
 }
 
+// A projected EPSG source is one zone: a UTM point's zone, a Gauss-Krueger easting's millions.
+bool ArrayConverter::inSourceZone(int zone, double easting) const noexcept {
+  if (utmInput_) return zone == *settings_.sourceZone;
+  return std::trunc(easting / kZoneMultiplier) == *settings_.sourceZone;
+}
+
 // Marks the points the engine converted although they are no valid input, or whose results are
 // not finite, as not converted.
 void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
                                       std::size_t end) const noexcept {
   for (std::size_t i = begin; i < end; ++i) {
-    const int zone = points.zone != nullptr ? points.zone[i] : kZoneFromEasting;
-    if (!finiteResult(points, i) ||
-        !isAcceptableInput(settings_.from, points.x[i], points.y[i], zone)) {
+    const int zone =
+        points.zone != nullptr ? points.zone[i] : settings_.sourceZone.value_or(kZoneFromEasting);
+    bool acceptable =
+        finiteResult(points, i) && isAcceptableInput(settings_.from, points.x[i], points.y[i], zone);
+    if (settings_.sourceZone && acceptable) acceptable = inSourceZone(zone, points.x[i]);
+    if (!acceptable) {
       points.xOut[i] = kNotANumber;
       points.yOut[i] = kNotANumber;
       points.zoneOut[i] = 0;

@@ -19,6 +19,9 @@ struct ConversionSettings {
   int zoneWidth = kThreeDegreeZones;  // deg: 3 or 6 (6 only changes system 4)
   std::optional<int> targetZone{};    // zone of grid output; from the longitude if absent
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
+  // The zone a projected EPSG code of the source is: every input point must lie in it.
+  std::optional<int> sourceZone{};
+  std::string sourceName{}, targetName{};  // "E:1", "EPSG:31467": as the systems were named
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
@@ -37,6 +40,12 @@ struct PointArrays {
 
 // Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
 CoordinateSystem parseSystem(const std::string& text, const char* role);
+// The settings of systems named "E:1"/"G:3" or by EPSG codes: a projected code fixes the zone of
+// its side and, for system 4, the zone width. Throws std::invalid_argument for an unknown name,
+// or a zone width, zone or zone prefix that contradicts a code.
+ConversionSettings namedSettings(const std::string& source, const std::string& target,
+                                 std::optional<int> zoneWidth, std::optional<int> zone,
+                                 bool zonePrefix);
 // "E:1" or "G:3".
 std::string systemText(const CoordinateSystem& endpoint);
 
@@ -62,11 +71,13 @@ class ArrayConverter {
  private:
   void convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
   void convertChunk(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  bool inSourceZone(int zone, double easting) const noexcept;
   void markUnacceptable(const PointArrays& points, std::size_t begin,
                         std::size_t end) const noexcept;
 
   ConversionSettings settings_;
   Transformer transformer_;
+  bool utmInput_;   // UTM eastings in: their zones are checked
   bool utmPrefix_;  // UTM eastings out, with the zone in their millions
 };
 

@@ -6,6 +6,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -16,6 +17,7 @@
 
 #include "array_conversion.h"
 #include "nuvex/engine.h"
+#include "output_arrays.h"
 
 namespace py = pybind11;
 
@@ -92,10 +94,104 @@ py::object result(const py::array& array, bool scalar) {
   return scalar ? py::object(array[py::tuple()]) : py::object(array);
 }
 
+// The bytes an array's elements occupy (contiguous arrays: exactly its memory).
+struct ByteRange {
+  const char* begin;
+  const char* end;
+  bool overlaps(const ByteRange& other) const { return begin < other.end && other.begin < end; }
+};
+
+ByteRange bytesOf(const py::array& array) {
+  const auto* begin = static_cast<const char*>(array.data());
+  return {begin, begin + array.nbytes()};
+}
+
+// The caller's result arrays: (x, y, zone, status), float64, float64, int32, int32, each
+// C-contiguous, writeable and of the points' shape, none sharing memory with another or with
+// the input the conversion reads.
+struct ResultArrays {
+  py::array_t<double> x;
+  py::array_t<double> y;
+  py::array_t<int> zone;
+  py::array_t<int> status;
+};
+
+template <typename T>
+py::array_t<T> resultArray(const py::tuple& arrays, std::size_t index, const char* name,
+                           const Shape& shape) {
+  const std::string role = "out[" + std::to_string(index) + "] (" + name + ")";
+  const py::object value = arrays[index];
+  if (!py::isinstance<py::array>(value)) {
+    throw py::type_error(role + " must be a numpy array, not " +
+                         std::string(py::str(py::type::of(value).attr("__name__"))));
+  }
+  const auto array = py::reinterpret_borrow<py::array>(value);
+  if (!array.dtype().is(py::dtype::of<T>())) {
+    throw py::type_error(role + " must have dtype " + std::string(py::str(py::dtype::of<T>())) +
+                         ", not " + std::string(py::str(array.dtype())));
+  }
+  if (shapeOf(array) != shape) {
+    throw py::value_error(role + " has shape " + shapeText(array) + ", not the points' shape " +
+                          std::string(py::str(py::tuple(py::cast(shape)))));
+  }
+  if ((array.flags() & py::array::c_style) == 0) {
+    throw py::value_error(role + " must be C-contiguous");
+  }
+  if (!array.writeable()) throw py::value_error(role + " is read-only");
+  return py::reinterpret_borrow<py::array_t<T>>(array);
+}
+
+ResultArrays callerResults(const py::object& out, const Shape& shape,
+                           const std::vector<ByteRange>& inputs) {
+  if (!py::isinstance<py::tuple>(out) || py::len(out) != 4) {
+    throw py::type_error("out must be a tuple of four arrays (x, y, zone, status)");
+  }
+  const auto arrays = py::reinterpret_borrow<py::tuple>(out);
+  ResultArrays results{
+      resultArray<double>(arrays, 0, "x", shape), resultArray<double>(arrays, 1, "y", shape),
+      resultArray<int>(arrays, 2, "zone", shape), resultArray<int>(arrays, 3, "status", shape)};
+  const std::array<ByteRange, 4> written = {bytesOf(results.x), bytesOf(results.y),
+                                            bytesOf(results.zone), bytesOf(results.status)};
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    for (std::size_t j = i + 1; j < written.size(); ++j) {
+      if (written[i].overlaps(written[j])) {
+        throw py::value_error("out[" + std::to_string(i) + "] and out[" + std::to_string(j) +
+                              "] share memory");
+      }
+    }
+    for (const ByteRange& input : inputs) {
+      if (written[i].overlaps(input)) {
+        throw py::value_error("out[" + std::to_string(i) +
+                              "] shares memory with the input; give separate result arrays");
+      }
+    }
+  }
+  return results;
+}
+
+// Input zones as int32 values: the caller's own array when it is one per point already.
+struct InputZones {
+  IntArray array;
+  const int* data = nullptr;
+};
+
+InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
+  if (py::isinstance<IntArray>(zone)) {
+    auto array = py::reinterpret_borrow<IntArray>(zone);
+    if ((array.flags() & py::array::c_style) != 0 && shapeOf(array) == shapeOf(points)) {
+      return {array, array.data()};
+    }
+  }
+  const std::vector<int> values = inputZones(zone, points);
+  IntArray array = emptyArray<int>(shapeOf(points));
+  std::copy(values.begin(), values.end(), array.mutable_data());
+  return {array, array.data()};
+}
+
 // ---- Conversion --------------------------------------------------------------------------------
 
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                        const py::object& zone, int threads) {
+                        const py::object& zone, int threads, const py::object& out) {
   const unsigned workers = threadCount(threads);
   const DoubleArray xs = numericArray(x, "x");
   const DoubleArray ys = numericArray(y, "y");
@@ -103,37 +199,40 @@ py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, co
     throw py::value_error("x and y must have the same shape, not " + shapeText(xs) + " and " +
                           shapeText(ys));
   }
-  std::vector<int> zones;
+  InputZones zones;
   if (!zone.is_none()) {
     converter.requireInputZones();
-    zones = inputZones(zone, xs);
+    zones = zonesFor(zone, xs);
   }
   const Shape shape = shapeOf(xs);
-  py::array_t<double> xOut(shape);
-  py::array_t<double> yOut(shape);
-  IntArray zoneOut(shape);
-  IntArray status(shape);
+  std::vector<ByteRange> inputs = {bytesOf(xs), bytesOf(ys)};
+  if (zones.data != nullptr) inputs.push_back(bytesOf(zones.array));
+  const bool given = !out.is_none();
+  ResultArrays results = given ? callerResults(out, shape, inputs)
+                               : ResultArrays{emptyArray<double>(shape), emptyArray<double>(shape),
+                                              emptyArray<int>(shape), emptyArray<int>(shape)};
   const PointArrays arrays{static_cast<std::size_t>(xs.size()),
                            xs.data(),
                            ys.data(),
-                           zone.is_none() ? nullptr : zones.data(),
-                           xOut.mutable_data(),
-                           yOut.mutable_data(),
-                           zoneOut.mutable_data(),
-                           status.mutable_data()};
+                           zones.data,
+                           results.x.mutable_data(),
+                           results.y.mutable_data(),
+                           results.zone.mutable_data(),
+                           results.status.mutable_data()};
   {
     py::gil_scoped_release released;
     converter.convert(arrays, workers);
   }
+  if (given) return py::reinterpret_borrow<py::tuple>(out);
   const bool scalar = xs.ndim() == 0;
-  return py::make_tuple(result(xOut, scalar), result(yOut, scalar), result(zoneOut, scalar),
-                        result(status, scalar));
+  return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
+                        result(results.zone, scalar), result(results.status, scalar));
 }
 
-ArrayConverter makeConverter(const std::string& source, const std::string& target, int zoneWidth,
-                             std::optional<int> zone, bool zonePrefix) {
-  return ArrayConverter(
-      {parseSystem(source, "source"), parseSystem(target, "target"), zoneWidth, zone, zonePrefix});
+ArrayConverter makeConverter(const std::string& source, const std::string& target,
+                             std::optional<int> zoneWidth, std::optional<int> zone,
+                             bool zonePrefix) {
+  return ArrayConverter(namedSettings(source, target, zoneWidth, zone, zonePrefix));
 }
 
 std::string systemNumber(int system) {
@@ -144,23 +243,23 @@ std::string systemNumber(int system) {
 }
 
 py::tuple toLL(const py::object& easting, const py::object& northing, int system,
-               const py::object& zone, int threads) {
+               const py::object& zone, int threads, const py::object& out) {
   const ArrayConverter converter = makeConverter("E:" + systemNumber(system), kGeographicWgs84,
                                                  kThreeDegreeZones, std::nullopt, false);
-  return convertArrays(converter, easting, northing, zone, threads);
+  return convertArrays(converter, easting, northing, zone, threads, out);
 }
 
 py::tuple fromLL(const py::object& longitude, const py::object& latitude, int system,
-                 std::optional<int> zone, bool zonePrefix, int zoneWidth, int threads) {
+                 std::optional<int> zone, bool zonePrefix, int zoneWidth, int threads,
+                 const py::object& out) {
   const ArrayConverter converter =
       makeConverter(kGeographicWgs84, "E:" + systemNumber(system), zoneWidth, zone, zonePrefix);
-  return convertArrays(converter, longitude, latitude, py::none(), threads);
+  return convertArrays(converter, longitude, latitude, py::none(), threads, out);
 }
 
 std::string describe(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
-  std::string text = "Transformer('" + systemText(settings.from) + "', '" +
-                     systemText(settings.to) +
+  std::string text = "Transformer('" + settings.sourceName + "', '" + settings.targetName +
                      "', zone_width=" + std::to_string(settings.zoneWidth) + ", zone=";
   text += settings.targetZone ? std::to_string(*settings.targetZone) : "None";
   if (settings.zonePrefix) text += ", zone_prefix=True";
@@ -169,7 +268,7 @@ std::string describe(const ArrayConverter& converter) {
 
 py::tuple pickledState(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
-  return py::make_tuple(systemText(settings.from), systemText(settings.to), settings.zoneWidth,
+  return py::make_tuple(settings.sourceName, settings.targetName, settings.zoneWidth,
                         settings.targetZone, settings.zonePrefix);
 }
 
@@ -229,26 +328,32 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
 
 constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
 
-Transformer(source, target, zone_width=3, zone=None, zone_prefix=False)
+Transformer(source, target, zone_width=None, zone=None, zone_prefix=False)
 
 source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
     coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
     latitude in decimal degrees); SYSTEM 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International
     1924 / UTM, 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg. Examples: "E:1",
-    "G:3".
-zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6.
-zone -- zone of grid output for every point; None: each point's zone follows from its longitude.
+    "G:3". Or an EPSG code of one of them (`nuvex list` prints them), e.g. "EPSG:31467" (DHDN /
+    3-degree Gauss-Kruger zone 3), "EPSG:25832" (ETRS89 / UTM zone 32N, converted as WGS84): a
+    projected code is one zone (and zone width); input points of another zone get status -1.
+    Coordinates stay x/y (longitude, latitude; easting, northing) whatever EPSG's axis order.
+zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6; None: 3, or the
+    zone width of an EPSG code.
+zone -- zone of grid output for every point; None: each point's zone follows from its longitude
+    (or is the zone of a projected EPSG target).
     Gauss-Krueger zones are numbered by central meridian / 3 (0 to 119), 6 deg zones 1 to 60.
 zone_prefix -- UTM output eastings (systems 2, 3) carry the zone in their millions, as
     Gauss-Krueger eastings always do (zone 32: 32571666.448 m).
 
-Raises ValueError for an unknown system text, a zone width other than 3 or 6, or a zone the
-target grid does not have. A Transformer is immutable, may be shared between threads and can be
+Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
+zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
+zone prefix that contradicts an EPSG code. A Transformer is immutable, may be shared between threads and can be
 pickled (e.g. sent to Dask workers).)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
-transform(x, y, zone=None, threads=1) -> (x, y, zone, status)
+transform(x, y, zone=None, threads=0, *, out=None) -> (x, y, zone, status)
 
 x, y -- easting and northing (metres) or longitude and latitude (decimal degrees), as the source
     is grid or geographic: anything array-like of the same shape (lists, numpy arrays of any
@@ -257,8 +362,14 @@ x, y -- easting and northing (metres) or longitude and latitude (decimal degrees
 zone -- zones of UTM input points (systems 2, 3): one for every point or one per point; None
     means 0, i.e. every easting carries its zone in its millions. Not accepted for geographic
     input or Gauss-Krueger eastings.
-threads -- number of threads that share large arrays; 0: one per core. The GIL is released
-    while converting.
+threads -- most threads that share the points; 0 (the default): one per core. Each thread
+    takes at least 16384 points, so small arrays stay on the calling thread. The results are
+    bitwise the same for any number of threads. The GIL is released while converting.
+out -- a tuple of four arrays (x, y, zone, status) the results are written into instead of new
+    arrays: dtypes float64, float64, int32, int32, C-contiguous, writeable, of the input's shape,
+    sharing no memory with each other or with x, y and zone as the conversion reads them (an
+    input that is converted to float64 first is a copy and may share memory with out). The
+    same tuple is returned. Reusing arrays saves allocating and first touching new memory.
 
 Returns four numpy arrays of the input's shape (numpy scalars for scalar input): x and y
 (float64, metres or degrees as the target is grid or geographic), zone (int32: the output zone
@@ -269,31 +380,33 @@ beyond 1e9 m, or whose UTM zone does not fit its easting has status -1, NaN coor
 zone 0; the other points are converted all the same.
 
 Raises ValueError for arrays of different shapes, a zone array of another shape, zones that are
-not whole numbers, zones where the source takes none, threads < 0; TypeError for input that is
-not numeric (strings, booleans, complex numbers, objects).)";
+not whole numbers, zones where the source takes none, threads < 0, out arrays of another shape,
+not C-contiguous, read-only or sharing memory; TypeError for input that is not numeric
+(strings, booleans, complex numbers, objects) and out arrays of another dtype.)";
 
 constexpr const char* kToLLDoc = R"(Grid points of a system to WGS84 longitude and latitude.
 
-to_ll(easting, northing, system, zone=None, threads=1) -> (longitude, latitude, zone, status)
+to_ll(easting, northing, system, zone=None, threads=0, *, out=None)
+    -> (longitude, latitude, zone, status)
 
 As the library's entry point NuvexConvertToLL, over arrays: easting and northing in metres on
 the grid of system 1 to 4 (see Transformer), zone as in Transformer.transform (UTM systems 2 and
 3 only). Returns longitude and latitude in decimal degrees on WGS84 (system 3), the zone the
-input was read in, and the status (0 converted, -1 not converted: NaN coordinates). Raises
-ValueError for a system other than 1 to 4.)";
+input was read in, and the status (0 converted, -1 not converted: NaN coordinates). threads and
+out as in Transformer.transform. Raises ValueError for a system other than 1 to 4.)";
 
 constexpr const char* kFromLLDoc = R"(WGS84 longitude and latitude to the grid of a system.
 
-from_ll(longitude, latitude, system, zone=None, zone_prefix=False, zone_width=3, threads=1)
-    -> (easting, northing, zone, status)
+from_ll(longitude, latitude, system, zone=None, zone_prefix=False, zone_width=3, threads=0, *,
+        out=None) -> (easting, northing, zone, status)
 
 As the library's entry point NuvexConvertFromLL, over arrays: longitude and latitude in decimal
 degrees on WGS84 to easting and northing in metres on the grid of system 1 to 4. zone: one
 output zone for every point; None: each point's zone follows from its longitude. zone_prefix:
 UTM eastings (systems 2, 3) carry the zone in their millions. zone_width: 3 or 6 deg zones for
 system 4. Returns the zone of each point and the status (0 converted, -1 not converted: NaN
-coordinates). Raises ValueError for a system other than 1 to 4, a zone width other than 3 or 6
-or a zone the grid does not have.)";
+coordinates). threads and out as in Transformer.transform. Raises ValueError for a system
+other than 1 to 4, a zone width other than 3 or 6 or a zone the grid does not have.)";
 
 constexpr const char* kDeg2DmsDoc = R"(Decimal degrees to degrees, minutes and seconds.
 
@@ -331,16 +444,17 @@ PYBIND11_MODULE(_nuvex, module) {
 
   py::class_<ArrayConverter>(module, "Transformer", kTransformerDoc)
       .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
-           py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("zone") = py::none(),
+           py::arg("zone_width") = py::none(), py::arg("zone") = py::none(),
            py::arg("zone_prefix") = false)
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
-           py::arg("zone") = py::none(), py::arg("threads") = 1)
+           py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
+           py::arg("out") = py::none())
       .def_property_readonly(
-          "source", [](const ArrayConverter& c) { return systemText(c.settings().from); },
-          "The source system, e.g. 'E:1'.")
+          "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
+          "The source system, e.g. 'E:1' or 'EPSG:31467'.")
       .def_property_readonly(
-          "target", [](const ArrayConverter& c) { return systemText(c.settings().to); },
-          "The target system, e.g. 'G:3'.")
+          "target", [](const ArrayConverter& c) { return c.settings().targetName; },
+          "The target system, e.g. 'G:3' or 'EPSG:25832'.")
       .def_property_readonly(
           "zone_width", [](const ArrayConverter& c) { return c.settings().zoneWidth; },
           "Width of the zones of system 4 in degrees (3 or 6).")
@@ -354,10 +468,12 @@ PYBIND11_MODULE(_nuvex, module) {
       .def(py::pickle(&pickledState, &fromPickledState));
 
   module.def("to_ll", &toLL, kToLLDoc, py::arg("easting"), py::arg("northing"), py::arg("system"),
-             py::arg("zone") = py::none(), py::arg("threads") = 1);
+             py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
+             py::arg("out") = py::none());
   module.def("from_ll", &fromLL, kFromLLDoc, py::arg("longitude"), py::arg("latitude"),
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
-             py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 1);
+             py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 0,
+             py::kw_only(), py::arg("out") = py::none());
   module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = 0);
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));

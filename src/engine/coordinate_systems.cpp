@@ -1,6 +1,9 @@
 // The vocabulary of coordinate systems: names, zones and coordinate ranges (nuvex/systems.h).
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include "nuvex/systems.h"
 
@@ -75,13 +78,64 @@ const char* engineTypeCode(CoordinateType type) {
   return type == CoordinateType::Grid ? "E" : "G";
 }
 
+namespace {
+
+constexpr std::string_view kEpsgPrefix = "EPSG:";
+constexpr std::size_t kMostEpsgDigits = 9;     // EPSG codes are far shorter; more is a typo
+constexpr std::size_t kNearestCodesNamed = 3;  // how many supported codes a refusal names
+
+bool startsWithEpsg(std::string_view text) {
+  if (text.size() < kEpsgPrefix.size()) return false;
+  for (std::size_t i = 0; i < kEpsgPrefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) != kEpsgPrefix[i]) return false;
+  }
+  return true;
+}
+
+std::string quotedName(std::string_view role, std::string_view text) {
+  return std::string(role) + " '" + std::string(text) + "'";
+}
+
+NamedSystem namedByEpsgCode(std::string_view text, std::string_view role) {
+  const std::string_view digits = text.substr(kEpsgPrefix.size());
+  const bool allDigits =
+      !digits.empty() && digits.size() <= kMostEpsgDigits &&
+      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!allDigits) {
+    throw std::invalid_argument(quotedName(role, text) +
+                                " is not an EPSG code: write EPSG:n with a number n, e.g. "
+                                "'EPSG:31467'");
+  }
+  const int code = std::stoi(std::string(digits));
+  const EpsgCode* row = findEpsgCode(code);
+  if (row == nullptr) {
+    std::string message = quotedName(role, text) + " is not a supported EPSG code; nearest: ";
+    const std::vector<int> nearest = nearestEpsgCodes(code, kNearestCodesNamed);
+    for (std::size_t i = 0; i < nearest.size(); ++i) {
+      if (i > 0) message += ", ";
+      message += std::to_string(nearest[i]) + " (" + findEpsgCode(nearest[i])->name + ")";
+    }
+    throw std::invalid_argument(message);
+  }
+  NamedSystem named{row->system, std::nullopt, std::nullopt, row->code};
+  if (row->system.type == CoordinateType::Grid) {
+    named.zone = row->zone;
+    named.zoneWidth = row->zoneWidth;
+  }
+  return named;
+}
+
+}  // namespace
+
 NamedSystem parseSystemName(std::string_view text, std::string_view role) {
   if (const std::optional<CoordinateSystem> parsed = parseCoordinateSystem(text)) {
     return {*parsed, std::nullopt, std::nullopt, 0};
   }
-  throw std::invalid_argument(std::string(role) + " '" + std::string(text) +
-                              "' is not a coordinate system: write TYPE:SYSTEM with TYPE E "
-                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3'");
+  if (startsWithEpsg(text)) return namedByEpsgCode(text, role);
+  throw std::invalid_argument(quotedName(role, text) +
+                              " is not a coordinate system: write TYPE:SYSTEM with TYPE E "
+                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', "
+                              "or an EPSG code, e.g. 'EPSG:31467'");
 }
 
 bool withinCoordinateRange(CoordinateType type, double x, double y) {

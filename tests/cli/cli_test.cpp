@@ -362,6 +362,44 @@ TEST_F(Cli, ThreadsAndBlocksKeepEveryLineInPlace) {
   EXPECT_TRUE(piped.out == one.out && piped.status == one.status);
 }
 
+// An EPSG code names a system (and a zone): converting by codes gives what converting by the
+// systems and zones gives, datum shifts included.
+TEST_F(Cli, EpsgCodesConvertAsTheSystemsTheyName) {
+  const std::string gk = "3571686.387 5540758.788 a\n3587394.998803 5672271.091181 b\n";
+  const std::string geo = "10 50 a\n13.405 52.52 b\n";
+  const struct {
+    std::string byCode, bySystem, input;
+  } pairs[] = {
+      {"convert --from EPSG:31467 --to EPSG:25832", "convert --from E:1 --to E:3 --zone 32", gk},
+      {"convert --from EPSG:31467 --to EPSG:4326", "convert --from E:1 --to G:3", gk},
+      {"convert --from EPSG:4326 --to EPSG:31468", "convert --from G:3 --to E:1 --zone 4", geo},
+      {"convert --from EPSG:4258 --to EPSG:2398", "convert --from G:3 --to E:4 --zone 4", geo},
+      {"convert --from EPSG:4230 --to EPSG:5664",
+       "convert --from G:2 --to E:4 --zone 2 "
+       "--zone-width 6",
+       geo},
+  };
+  for (const auto& pair : pairs) {
+    SCOPED_TRACE(pair.byCode);
+    const CliResult byCode = runCli(pair.byCode, pair.input);
+    const CliResult bySystem = runCli(pair.bySystem, pair.input);
+    EXPECT_EQ(byCode.status + bySystem.status, 0) << byCode.err << bySystem.err;
+    EXPECT_EQ(byCode.out, bySystem.out);
+  }
+}
+
+TEST_F(Cli, ListPrintsEveryCodeWithItsSystemAndZone) {
+  const CliResult list = runCli("list");
+  EXPECT_EQ(list.status, 0);
+  EXPECT_TRUE(
+      contains(list.out, "\n31467  E:1       3     3 DHDN / 3-degree Gauss-Kruger zone 3\n"));
+  EXPECT_TRUE(contains(list.out, "\n4326   G:3       -     - WGS 84\n"));
+  EXPECT_TRUE(contains(list.out, "official datum mode"));
+  for (const TestCase& c : readCases("epsg_codes.txt")) {
+    EXPECT_TRUE(contains(list.out, "\n" + c.fields.at(0) + " ")) << c.fields[0];
+  }
+}
+
 // Every option --help shows for a command is in the manual page, and the reverse.
 TEST_F(Cli, ManualPageNamesTheOptionsOfHelp) {
   const std::string manual = readWholeFile(NUVEX_TEST_DATA_DIR "/../../tools/nuvex.1");
@@ -369,7 +407,7 @@ TEST_F(Cli, ManualPageNamesTheOptionsOfHelp) {
   const std::regex helpOption("--[a-z][a-z-]+");
   const std::regex manualOption(R"(\\-\\-([a-z]+(\\-[a-z]+)*))");  // roff writes - as \-
   std::set<std::string> inHelp, inManual;
-  for (const char* command : {"", "to-ll", "from-ll", "convert", "demo"}) {
+  for (const char* command : {"", "to-ll", "from-ll", "convert", "list", "demo"}) {
     const std::string help = runCli(std::string(command) + " --help").out;
     for (std::sregex_iterator m(help.begin(), help.end(), helpOption), end; m != end; ++m) {
       inHelp.insert(m->str());

@@ -29,7 +29,8 @@ TEST(SystemNames, RefusalSaysWhatIsAccepted) {
   } catch (const std::invalid_argument& error) {
     EXPECT_STREQ(error.what(),
                  "source 'E:9' is not a coordinate system: write TYPE:SYSTEM with TYPE E (grid) "
-                 "or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3'");
+                 "or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', or an EPSG code, "
+                 "e.g. 'EPSG:31467'");
   }
   const NamedSystem named = parseSystemName("E:4", "target");
   EXPECT_EQ(named.system.type, CoordinateType::Grid);

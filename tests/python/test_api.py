@@ -150,16 +150,91 @@ def test_input_zones_one_for_all_or_one_per_point():
     assert per_point[3].tolist() == [0, 0]
 
 
+def sentinel_results(shape):
+    """out= arrays filled with values no conversion gives, so that a point left out shows."""
+    return (np.full(shape, -7.5), np.full(shape, -7.5), np.full(shape, -7, np.int32),
+            np.full(shape, -7, np.int32))
+
+
 def test_threads_and_concurrent_calls_give_the_serial_result(gauss_krueger):
     rng = np.random.default_rng(7)
     lon, lat = rng.uniform(5, 15.5, 100_003), rng.uniform(47, 55.5, 100_003)
-    serial = gauss_krueger.transform(lon, lat)
+    serial = gauss_krueger.transform(lon, lat, threads=1)
     outcomes = [gauss_krueger.transform(lon, lat, threads=threads) for threads in (2, 3, 0)]
+    outcomes += [gauss_krueger.transform(lon, lat), gauss_krueger.transform(
+        lon, lat, threads=5, out=sentinel_results(lon.shape))]
     with ThreadPoolExecutor(4) as pool:
         outcomes += list(pool.map(lambda _: gauss_krueger.transform(lon, lat), range(4)))
     for outcome in outcomes:
         for got, want in zip(outcome, serial):
             np.testing.assert_array_equal(got, want)
+
+
+def test_results_written_into_given_arrays(gauss_krueger):
+    lon, lat = LONGITUDES.reshape(4, 6), LATITUDES.reshape(4, 6)
+    out = sentinel_results((4, 6))
+    returned = gauss_krueger.transform(lon, lat, out=out)
+    assert returned is out
+    for got, want in zip(out, gauss_krueger.transform(lon, lat)):
+        np.testing.assert_array_equal(got, want)
+    zone_out = sentinel_results(())
+    assert nuvex.from_ll(10.0, 50.0, 3, out=zone_out) is zone_out and zone_out[2] == 32
+    utm = nuvex.Transformer("E:3", "G:3")
+    zones = np.full(2, 32, np.int32)  # taken as it is, without a copy
+    results = utm.transform([571666.448, 500000.0], [5539109.815, 5538630.703], zones,
+                            out=sentinel_results(2))
+    np.testing.assert_allclose(results[0], [10.0, 9.0], atol=1e-8)
+
+
+def test_large_results_stay_right_when_their_memory_is_reused(gauss_krueger):
+    rng = np.random.default_rng(11)
+    for count in (300_000, 200_001, 300_000, 150_000):  # megabytes, kept and reused
+        lon, lat = rng.uniform(5, 15.5, count), rng.uniform(47, 55.5, count)
+        fresh = gauss_krueger.transform(lon, lat)
+        into = gauss_krueger.transform(lon, lat, out=sentinel_results(count))
+        for got, want in zip(fresh, into):
+            np.testing.assert_array_equal(got, want)
+        del fresh
+
+
+def out_with(index, replacement, shape=(3,)):
+    arrays = list(sentinel_results(shape))
+    arrays[index] = replacement(arrays)
+    return tuple(arrays)
+
+
+@pytest.mark.parametrize("out,error,message", [
+    ([np.empty(3)] * 4, TypeError, "tuple of four arrays"),
+    (sentinel_results(3)[:3], TypeError, "tuple of four arrays"),
+    (out_with(0, lambda a: [0.0, 0.0, 0.0]), TypeError, r"out\[0\] \(x\) must be a numpy array"),
+    (out_with(1, lambda a: np.empty(3, np.float32)), TypeError, "out.1. .y. must have dtype"),
+    (out_with(2, lambda a: np.empty(3, np.int64)), TypeError, "out.2. .zone. must have dtype"),
+    (out_with(3, lambda a: np.empty(4, np.int32)), ValueError, r"shape \(4,\), not"),
+    (out_with(0, lambda a: np.empty(6)[::2]), ValueError, "C-contiguous"),
+    (out_with(1, lambda a: a[0]), ValueError, r"out\[0\] and out\[1\] share memory"),
+    (out_with(3, lambda a: a[2]), ValueError, "share memory"),
+])
+def test_bad_out_arrays_are_refused(gauss_krueger, out, error, message):
+    with pytest.raises(error, match=message):
+        gauss_krueger.transform([10.0, 11.0, 12.0], [50.0, 50.0, 50.0], out=out)
+
+
+def test_out_may_not_overwrite_the_input_it_reads(gauss_krueger):
+    lon, lat = np.array([10.0, 11.0]), np.array([50.0, 50.0])
+    read_only = np.empty(2)
+    read_only.setflags(write=False)
+    with pytest.raises(ValueError, match="read-only"):
+        gauss_krueger.transform(lon, lat, out=(read_only,) + sentinel_results(2)[1:])
+    with pytest.raises(ValueError, match="shares memory with the input"):
+        gauss_krueger.transform(lon, lat, out=(lon,) + sentinel_results(2)[1:])
+    zones = np.array([32, 32], np.int32)
+    with pytest.raises(ValueError, match=r"out\[3\] shares memory with the input"):
+        nuvex.Transformer("E:3", "G:3").transform([5e5, 5e5], [5e6, 5e6], zones,
+                                                  out=sentinel_results(2)[:3] + (zones,))
+    converted = lon.astype(np.float32)  # read as a float64 copy: its memory is free to use
+    x = np.empty(2)
+    nuvex.Transformer("G:3", "G:3").transform(converted, lat, out=(x,) + sentinel_results(2)[1:])
+    np.testing.assert_array_equal(x, converted.astype(np.float64))
 
 
 def test_other_python_threads_run_while_converting(gauss_krueger):

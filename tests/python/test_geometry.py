@@ -1,0 +1,147 @@
+# nuvex.geopandas and nuvex.shapely against GeoDataFrame.to_crs (PROJ) where both take the same
+# datum path (a projection on one ellipsoid), on a small frame of real places; geometry structure
+# kept part for part; points without a path refused or emptied.
+import numpy as np
+import pytest
+
+gpd = pytest.importorskip("geopandas")
+pyproj = pytest.importorskip("pyproj")
+shapely_geometry = pytest.importorskip("shapely.geometry")
+from shapely.geometry import (GeometryCollection, LineString, MultiLineString, MultiPoint,  # noqa: E402
+                              MultiPolygon, Point, Polygon)
+
+import nuvex.geopandas  # noqa: E402
+import nuvex.shapely  # noqa: E402
+
+MILLIMETRE = 1e-3
+DEGREES = 1e-9  # about 0.1 mm
+
+
+def ring(lon, lat, radius, count=9, clockwise=False):
+    angles = np.linspace(0, 2 * np.pi, count)
+    points = np.c_[lon + radius * np.cos(angles), lat + 0.6 * radius * np.sin(angles)]
+    return points[::-1] if clockwise else points
+
+
+def places(crs="EPSG:4326"):
+    """Around Lake Constance, the Harz, Hesse and Franconia (lon, lat in degrees)."""
+    lake = Polygon(ring(9.35, 47.62, 0.25), [ring(9.18, 47.70, 0.02, clockwise=True),
+                                               ring(9.55, 47.56, 0.03, clockwise=True)])
+    islands = MultiPolygon([Polygon(ring(8.6, 50.1, 0.05)),
+                            Polygon(ring(8.8, 50.2, 0.04), [ring(8.8, 50.2, 0.01, clockwise=True)])])
+    road = LineString([(9.48, 51.31), (9.70, 51.45), (9.93, 51.54)])  # Kassel to Goettingen
+    rivers = MultiLineString([[(10.9, 49.9), (10.6, 49.8)], [(9.9, 49.8), (9.8, 50.0)]])
+    return gpd.GeoDataFrame(
+        {"name": ["Frankfurt", "lake", "islands", "road", "rivers", "towns", "mixed", "nothing",
+                  "missing"],
+         "geometry": [Point(8.682, 50.111), lake, islands, road, rivers,
+                      MultiPoint([(9.99, 48.40), (10.89, 48.37)]),
+                      GeometryCollection([Point(9.2, 49.1), LineString([(9.3, 49.2), (9.4, 49.3)])]),
+                      Polygon(), None]},
+        index=[f"p{i}" for i in range(9)], crs=crs)
+
+
+def coordinate_arrays(geom):
+    """The coordinate arrays of every part and ring, in order."""
+    if geom is None or geom.is_empty:
+        return []
+    if geom.geom_type == "Polygon":
+        return [np.asarray(geom.exterior.coords)] + [np.asarray(r.coords) for r in geom.interiors]
+    if hasattr(geom, "geoms"):
+        return [a for part in geom.geoms for a in coordinate_arrays(part)]
+    return [np.asarray(geom.coords)]
+
+
+def assert_same_geometries(got, want, tolerance):
+    assert len(got) == len(want)
+    for (label, g), w in zip(got.items(), want):
+        assert (g is None) == (w is None), label
+        if g is None:
+            continue
+        assert g.geom_type == w.geom_type and g.is_empty == w.is_empty, label
+        got_parts, want_parts = coordinate_arrays(g), coordinate_arrays(w)
+        assert [len(p) for p in got_parts] == [len(p) for p in want_parts], label
+        for p, q in zip(got_parts, want_parts):
+            np.testing.assert_allclose(p, q, rtol=0, atol=tolerance, err_msg=label)
+
+
+@pytest.mark.parametrize("source,target,tolerance,shift", [
+    ("EPSG:4326", "EPSG:32632", MILLIMETRE, (0, 0)),    # WGS84 / UTM 32
+    ("EPSG:32632", "EPSG:4326", DEGREES, (0, 0)),
+    ("EPSG:4314", "EPSG:31467", MILLIMETRE, (0, 0)),    # DHDN / Gauss-Krueger zone 3
+    ("EPSG:4326", "EPSG:32633", MILLIMETRE, (5, 0)),    # one zone east
+    ("EPSG:4326", "EPSG:32632", MILLIMETRE, (1.2, 0)),  # partly beyond the zone: the code fixes it
+])
+def test_to_crs_agrees_with_geopandas(source, target, tolerance, shift):
+    frame = places()
+    frame["geometry"] = frame.geometry.translate(*shift)
+    frame = frame.set_crs(source if source.startswith("EPSG:43") else "EPSG:4326",
+                          allow_override=True)
+    if source == "EPSG:32632":
+        frame = frame.to_crs(source)
+    expected = frame.to_crs(target)
+    converted = nuvex.geopandas.to_crs(frame, target)
+    assert converted.crs == expected.crs
+    assert converted.index.equals(frame.index) and converted.name.tolist() == frame.name.tolist()
+    assert_same_geometries(converted.geometry, expected.geometry, tolerance)
+
+
+def test_the_input_is_left_alone_and_a_geoseries_converts_alike():
+    frame = places()
+    before = frame.geometry.to_wkb()
+    converted = nuvex.geopandas.to_crs(frame, 32632)
+    assert frame.geometry.to_wkb().equals(before) and frame.crs == "EPSG:4326"
+    series = nuvex.geopandas.to_crs(frame.geometry, "EPSG:32632", threads=1)
+    assert isinstance(series, gpd.GeoSeries) and series.crs == "EPSG:32632"
+    assert_same_geometries(series, converted.geometry, 0)
+
+
+def test_one_geometry_converts_as_in_the_frame():
+    frame = places()
+    whole = nuvex.geopandas.to_crs(frame, "EPSG:31467", source="EPSG:4314")
+    for geom, expected in zip(frame.geometry, whole.geometry):
+        if geom is not None:
+            one = nuvex.shapely.transform(geom, "EPSG:4314", "EPSG:31467")
+            # The engine's vector path may round the last bit otherwise for other neighbours.
+            assert_same_geometries(gpd.GeoSeries([one]), [expected], 1e-6)
+
+
+def test_a_point_without_a_path_names_its_row_or_empties_its_geometry():
+    # Through the datum shifts (WGS84 to ED50), which cover Germany only; Paris is outside.
+    frame = places().iloc[:4]
+    frame = gpd.GeoDataFrame({"name": [*frame.name, "Paris"],
+                              "geometry": [*frame.geometry, LineString([(9.0, 50.0), (2.35, 48.86)])]},
+                             index=[*frame.index, "paris"], crs=frame.crs)
+    with pytest.raises(ValueError, match=r"row 'paris': its LineString has a point without a "
+                                         r"path from EPSG:4326 to EPSG:23032 \(2.35, 48.86\)"):
+        nuvex.geopandas.to_crs(frame, "EPSG:23032")
+    emptied = nuvex.geopandas.to_crs(frame, "EPSG:23032", errors="empty")
+    assert emptied.geometry["paris"].geom_type == "LineString" and emptied.geometry["paris"].is_empty
+    assert not emptied.geometry.iloc[:4].is_empty.any()
+    with pytest.raises(ValueError, match="the geometry: its Point"):
+        nuvex.shapely.transform(Point(10.0, 95.0), "G:3", "E:3")
+    assert nuvex.shapely.transform(Point(10.0, 95.0), "G:3", "E:3", errors="empty").is_empty
+
+
+def test_nuvex_names_and_refusals():
+    frame = places(crs=None)
+    with pytest.raises(ValueError, match="source CRS is not set"):
+        nuvex.geopandas.to_crs(frame, "EPSG:32632")
+    grid = nuvex.geopandas.to_crs(frame, "E:3", source="G:3")  # zones from each longitude
+    assert grid.crs is None
+    assert nuvex.geopandas.to_crs(places(), "E:3").crs is None  # not the frame's old one
+    assert nuvex.geopandas.to_crs(places(), "epsg:31467").crs == "EPSG:31467"
+    with pytest.raises(ValueError, match="EPSG:99999"):
+        nuvex.geopandas.to_crs(frame, "EPSG:99999", source="G:3")
+    with pytest.raises(ValueError, match="errors must be one of"):
+        nuvex.shapely.transform(Point(10, 50), "G:3", "E:3", errors="ignore")
+    with pytest.raises(ValueError, match="no EPSG code"):
+        nuvex.geopandas.to_crs(frame, "E:3", source=pyproj.CRS("+proj=tmerc +lon_0=11 +ellps=GRS80"))
+
+
+def test_heights_are_carried_over():
+    line = LineString([(10.0, 50.0, 120.5), (10.1, 50.1, 130.25)])
+    converted = nuvex.shapely.transform(line, "EPSG:4326", "EPSG:32632")
+    np.testing.assert_array_equal(np.asarray(converted.coords)[:, 2], [120.5, 130.25])
+    np.testing.assert_allclose(np.asarray(converted.coords)[0, :2], [571666.448, 5539109.815],
+                               atol=MILLIMETRE)
