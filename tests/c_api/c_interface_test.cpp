@@ -263,6 +263,49 @@ TEST(CInterface, UtmEastingsCarryTheirZoneWhenAsked) {
   EXPECT_TRUE(std::isnan(bx[2]));
 }
 
+TEST(CInterface, EpsgCodesFixTheirZones) {
+  nuvex_options zone32;
+  nuvex_options_init(&zone32);
+  zone32.zone = 32;
+  // The output zone of a projected code, also beyond the zone's meridians.
+  const double lon[2] = {10.0, 15.0}, lat[2] = {50.0, 50.0};
+  double x[2], y[2], ex[2], ey[2];
+  std::int32_t zone[2], epsgZone[2];
+  ASSERT_EQ(nuvex_transform(create("G:3", "E:3", &zone32).get(), 2, lon, lat, nullptr, x, y, zone,
+                            nullptr, nullptr),
+            0);
+  ASSERT_EQ(nuvex_transform(create("EPSG:4326", "EPSG:32632").get(), 2, lon, lat, nullptr, ex, ey,
+                            epsgZone, nullptr, nullptr),
+            0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ex[i], x[i]);
+    EXPECT_EQ(ey[i], y[i]);
+    EXPECT_EQ(epsgZone[i], 32);
+  }
+  // The input zone of a projected code: UTM points are of that zone (a given zone must be it),
+  // Gauss-Krueger eastings must carry it.
+  const std::int32_t zones[2] = {32, 33};
+  double bx[2], by[2];
+  std::int32_t status[2];
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, zones, bx, by, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_NEAR(bx[0], 10.0, 1e-9);
+  EXPECT_EQ(status[1], kPointWithoutPath);
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, nullptr, bx, by, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[1], kPointConverted);
+  EXPECT_NEAR(bx[1], 15.0, 1e-5);  // 6 deg from the central meridian: the series drift
+  const double eastings[2] = {3500000.0, 4500000.0}, northings[2] = {5540000.0, 5540000.0};
+  ASSERT_EQ(nuvex_transform(create("EPSG:31467", "G:3").get(), 2, eastings, northings, nullptr, bx,
+                            by, nullptr, status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_EQ(status[1], kPointWithoutPath);
+}
+
 TEST(CInterface, ReportsItsVersion) {
   EXPECT_STREQ(nuvex_version(), NUVEX_VERSION_TEXT);
 }

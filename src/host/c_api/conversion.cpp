@@ -36,8 +36,9 @@ nuvex_options readOptions(const nuvex_options* given) {
 
 NamedSystem parseName(const char* text, const char* role) {
   if (text == nullptr) {
-    throw Failure(NUVEX_ERROR_SYSTEM,
-                  std::string(role) + " is NULL: name a coordinate system, e.g. 'E:1' or 'G:3'");
+    throw Failure(NUVEX_ERROR_SYSTEM, std::string(role) +
+                                          " is NULL: name a coordinate system, e.g. 'E:1' or "
+                                          "'G:3', or an EPSG code, e.g. 'EPSG:31467'");
   }
   try {
     return parseSystemName(text, role);
@@ -58,12 +59,16 @@ int resolveZoneWidth(int option, const NamedSystem& from, const NamedSystem& to,
     refuse("zone_width " + std::to_string(option) + " is not 3 or 6 (degrees)");
   }
   int width = option;
-  const char* fixedBy = "zone_width";
+  const char* fixedBy = nullptr;  // the name that fixed the width so far
   for (const auto& [named, text] : {std::pair{&from, source}, std::pair{&to, target}}) {
     if (named->system.system != kLastSystem || !named->zoneWidth) continue;
+    const std::string widthText = std::to_string(*named->zoneWidth) + " deg zones";
+    if (fixedBy != nullptr && width != *named->zoneWidth) {
+      refuse(std::string(fixedBy) + " has " + std::to_string(width) + " deg zones and " + text +
+             " " + widthText + ": convert through G:4 in two steps");
+    }
     if (width != kDefaultZoneWidth && width != *named->zoneWidth) {
-      refuse(std::string(fixedBy) + " " + std::to_string(width) + ": " + text + " has " +
-             std::to_string(*named->zoneWidth) + " deg zones");
+      refuse("zone_width " + std::to_string(width) + ": " + text + " has " + widthText);
     }
     width = *named->zoneWidth;
     fixedBy = text;
