@@ -68,7 +68,7 @@ typedef struct nuvex_options {
  */
 NUVEX_C_API void nuvex_options_init(nuvex_options* options);
 
-/* source/target as the converter writes them ("E:1", "G:3", and EPSG codes once they exist);
+/* source/target as the converter writes them ("E:1", "G:3", or EPSG codes such as "EPSG:31467");
    options NULL: the defaults; error may be NULL. Returns NULL on failure, with error filled. A
    zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
    zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
