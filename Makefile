@@ -19,7 +19,7 @@ test: setup
 	ctest --preset dev -j $(JOBS)
 
 # Nuvex64.dll, nuvex.exe and the test suite for 64-bit Windows, cross-built; tests run under Wine.
-.PHONY: setup-windows windows test-windows
+.PHONY: setup-windows windows test-windows bench-windows
 setup-windows: setup
 	@scripts/setup-windows.sh
 
@@ -29,6 +29,13 @@ windows: setup-windows
 
 test-windows: windows
 	ctest --preset windows -j $(JOBS)
+
+# The Windows batch path under Wine against the Linux one on the same points, and their ratio.
+bench-windows: windows
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target batch_rate
+	@bench/windows_vs_linux.sh build/release/bench/batch_rate build/windows/bin/batch_rate.exe \
+	  build/windows/wineprefix
 
 test-asan: setup
 	cmake --preset asan >/dev/null

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "batch_points.h"
 #include "engine/batch.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
@@ -30,38 +31,11 @@ using nuvex::engine::KernelPath;
 
 constexpr std::size_t kPoints = 100000;            // per batch of the single-thread benchmarks
 constexpr std::size_t kThreadedPoints = 10000000;  // per batch of the threaded benchmark
-constexpr int kUtmZone = 32;                       // central meridian 9 deg E
-
-// A lattice over zone 32 and Gauss-Krueger zone 3 in Germany (lon 7.6..10.4, lat 47.5..54.9).
-struct Geographic {
-  std::vector<double> longitude, latitude;
-};
-
-Geographic lattice(std::size_t count) {
-  Geographic g;
-  constexpr std::size_t kColumns = 500;
-  const std::size_t rows = (count + kColumns - 1) / kColumns;
-  for (std::size_t i = 0; i < count; ++i) {
-    g.longitude.push_back(7.6 + 2.8 * static_cast<double>(i % kColumns) / kColumns);
-    g.latitude.push_back(47.5 + 7.4 * static_cast<double>(i / kColumns) / rows);
-  }
-  return g;
-}
-
-struct Grid {
-  std::vector<double> easting, northing;
-  std::vector<int> zone;
-};
-
-Grid gridOf(const Geographic& g, int system, int zone) {
-  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, system},
-                      {3, false, zone});
-  Grid grid{std::vector<double>(g.longitude.size()), std::vector<double>(g.longitude.size()),
-            std::vector<int>(g.longitude.size())};
-  t.transform(g.longitude.size(), g.longitude.data(), g.latitude.data(), nullptr,
-              grid.easting.data(), grid.northing.data(), grid.zone.data(), nullptr);
-  return grid;
-}
+using nuvex::bench::kUtmZone;
+using Geographic = nuvex::bench::GeographicPoints;
+using Grid = nuvex::bench::GridPoints;
+using nuvex::bench::gridOf;
+using nuvex::bench::lattice;
 
 const Geographic& points() {
   static const Geographic g = lattice(kPoints);

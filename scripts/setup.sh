@@ -3,7 +3,8 @@
 set -euo pipefail
 needed=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-# libsleef-dev: vector sine/cosine for the engine's AVX2 path (without it the build is scalar only).
+# libsleef-dev: vector sine/cosine for the engine's AVX2 path (without it the build takes Highway's
+# headers where they are installed, as the Windows build does, else it is scalar only).
 for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
   have "$pkg" || needed+=("$pkg")
 done

@@ -10,7 +10,7 @@ namespace nuvex::engine {
 
 enum class KernelPath { Scalar, Avx2 };
 
-// Whether the path was built in and this processor runs it (AVX2 needs AVX2 and FMA).
+// Whether the path was built in and this processor runs it (AVX2 needs AVX2, FMA, BMI1 and BMI2).
 bool kernelPathAvailable(KernelPath path);
 // AVX2 where available, else scalar. Chosen once per process.
 KernelPath fastestKernelPath();

@@ -259,44 +259,71 @@ INSTANTIATE_TEST_SUITE_P(Kernel, TransformerPath,
                          });
 
 // The vector path against the scalar reference, point by point, over a dense cloud around and
-// beyond both regions (every lane position, mixed routes within a block, points without path).
+// beyond both regions (every lane position, mixed routes within a block, points without path), in
+// both directions of the projection and through the datum chain.
 TEST(Transformer, VectorPathMatchesScalarPathPointByPoint) {
   if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
-  std::vector<double> lon, lat;
+  std::vector<Geographic> cloud;
   std::uint64_t state = 12345;  // fixed linear congruential sequence
   auto uniform = [&state](double low, double high) {
     state = state * 6364136223846793005u + 1442695040888963407u;
     return low + (high - low) * static_cast<double>(state >> 11) / 9007199254740992.0;
   };
-  for (int i = 0; i < 4003; ++i) {
-    lon.push_back(uniform(2.0, 18.0));
-    lat.push_back(uniform(45.0, 57.0));
+  for (int i = 0; i < 4003; ++i) cloud.push_back({uniform(2.0, 18.0), uniform(45.0, 57.0)});
+  std::vector<double> lon, lat;
+  for (const Geographic& p : cloud) {
+    lon.push_back(p.longitude);
+    lat.push_back(p.latitude);
   }
+  using CT = CoordinateType;
   struct Conversion {
     CoordinateSystem from, to;
   };
-  using CT = CoordinateType;
-  for (const Conversion& c : {Conversion{{CT::Geographic, 3}, {CT::Grid, 3}},
-                              Conversion{{CT::Geographic, 3}, {CT::Grid, 1}},
-                              Conversion{{CT::Geographic, 4}, {CT::Geographic, 2}},
-                              Conversion{{CT::Geographic, 1}, {CT::Grid, 2}}}) {
+  for (const Conversion& c :
+       {Conversion{{CT::Geographic, 3}, {CT::Grid, 3}},
+        Conversion{{CT::Geographic, 3}, {CT::Grid, 1}},
+        Conversion{{CT::Geographic, 4}, {CT::Geographic, 2}},
+        Conversion{{CT::Geographic, 1}, {CT::Grid, 2}},
+        Conversion{{CT::Grid, 3}, {CT::Geographic, 3}}, Conversion{{CT::Grid, 1}, {CT::Grid, 3}},
+        Conversion{{CT::Grid, 2}, {CT::Grid, 4}}}) {
+    SCOPED_TRACE(::testing::Message() << c.from.system << " -> " << c.to.system);
     const Transformer t(c.from, c.to, {6, true, 0});
+    const bool gridIn = c.from.type == CT::Grid;
+    const GridPoints grid =
+        gridIn ? gridOf(cloud, c.from.system, 6, ZoneInput::PlainWithZone) : GridPoints{};
+    const std::vector<double>& x = gridIn ? grid.easting : lon;
+    const std::vector<double>& y = gridIn ? grid.northing : lat;
+    const int* zone = gridIn ? grid.zone.data() : nullptr;
     std::vector<Batch> results;
     for (KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
       engine::setKernelPathForTesting(path);
-      results.push_back(run(t, lon, lat, nullptr));
+      results.push_back(run(t, x, y, zone));
     }
     engine::setKernelPathForTesting(engine::fastestKernelPath());
-    const bool gridOut = c.to.type == CT::Grid;
-    for (std::size_t i = 0; i < lon.size(); ++i) {
+    const double tolerance = c.to.type == CT::Grid ? kMetreTolerance : kDegreeTolerance;
+    for (std::size_t i = 0; i < x.size(); ++i) {
       ASSERT_EQ(results[1].status[i], results[0].status[i]) << i;
       ASSERT_EQ(results[1].zone[i], results[0].zone[i]) << i;
       if (results[0].status[i] != kPointConverted) continue;
-      const double tolerance = gridOut ? kMetreTolerance : kDegreeTolerance;
       ASSERT_NEAR(results[1].x[i], results[0].x[i], tolerance) << i;
       ASSERT_NEAR(results[1].y[i], results[0].y[i], tolerance) << i;
     }
   }
+}
+
+// A build that carries the vector path takes it wherever the processor runs it; the Windows build
+// must carry it (its test run under Wine is where that path is checked for Windows).
+TEST(Transformer, VectorPathIsBuiltInAndTakenWhereTheProcessorHasIt) {
+  EXPECT_TRUE(NUVEX_VECTOR_PATH_BUILT || !NUVEX_TEST_ON_WINDOWS) << "Windows build without it";
+  if (!NUVEX_VECTOR_PATH_BUILT) GTEST_SKIP() << "built without the vector path";
+#if defined(__x86_64__)
+  const bool processorHasIt = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                              __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+#else
+  const bool processorHasIt = false;
+#endif
+  EXPECT_EQ(engine::kernelPathAvailable(KernelPath::Avx2), processorHasIt);
+  EXPECT_EQ(engine::fastestKernelPath(), processorHasIt ? KernelPath::Avx2 : KernelPath::Scalar);
 }
 
 template <typename Call>

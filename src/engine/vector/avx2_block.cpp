@@ -1,6 +1,7 @@
 // The AVX2 block: eight points at once through the stages of convertPoint (unprojection, datum
-// chain, zone choice, projection), with SLEEF's vector sine and cosine and the same tables the
-// scalar routines read. Compiled with AVX2 and FMA; run only where the processor has both.
+// chain, zone choice, projection), with Highway's vector sine and cosine and the same tables the
+// scalar routines read. Compiled with AVX2 and FMA; run only where the processor has them (and
+// BMI1 and BMI2, which the sine and cosine are built with).
 //
 // The lanes of a block may take different routes of the datum chain; each lane gets its own (see
 // "Routes, lane by lane"), and a lane without a path is marked here as the scalar path marks it.
@@ -152,8 +153,8 @@ struct SinCos {
 
 VECTOR_CODE
 SinCos sinCos(Vec angle) {
-  const SinCos4 lo = sinCos4(angle.lo), hi = sinCos4(angle.hi);
-  return {{lo.sin, hi.sin}, {lo.cos, hi.cos}};
+  const SinCos8 result = sinCos8(angle.lo, angle.hi);
+  return {{result.sinLo, result.sinHi}, {result.cosLo, result.cosHi}};
 }
 
 // Lanes where |v| <= limit; false for NaN.
@@ -732,7 +733,8 @@ std::size_t scalarLanesOfBlocksForTesting() {
 }
 
 bool avx2BlockSupported() {
-  static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                                __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   return supported;
 }
 

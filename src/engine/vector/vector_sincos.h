@@ -1,18 +1,20 @@
-// The one vector routine taken from outside: sine and cosine of four angles at once.
+// The one vector routine taken from outside: sine and cosine of eight angles at once, from SLEEF
+// (vector_sincos_sleef.cpp) or Highway (vector_sincos_highway.cpp), whichever the build found.
 #pragma once
 
 #include <immintrin.h>
 
 namespace nuvex::engine {
 
-struct SinCos4 {
-  __m256d sin;
-  __m256d cos;
+// Eight lanes as two AVX2 registers of four, the layout of the AVX2 block.
+struct SinCos8 {
+  __m256d sinLo, sinHi;
+  __m256d cosLo, cosHi;
 };
 
-// Sine and cosine of four angles (rad), to within 3.5 units in the last place (SLEEF's u35
-// variant: a few 1e-16 relative, far below a micrometre on the ground). Only for processors with
-// AVX2 and FMA.
-__attribute__((target("avx2,fma"))) SinCos4 sinCos4(__m256d angle);
+// Sine and cosine of eight angles (rad), to within 3.5 units in the last place (SLEEF's u35
+// variant; Highway's bound is 3 for |angle| < 39000): a few 1e-16 relative, far below a
+// micrometre on the ground. Only for processors with AVX2, FMA, BMI1 and BMI2.
+__attribute__((target("avx2,fma"))) SinCos8 sinCos8(__m256d lo, __m256d hi);
 
 }  // namespace nuvex::engine
