@@ -1,7 +1,7 @@
 include(CMakePackageConfigHelpers)
 
 install(DIRECTORY include/nuvex DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS nuvex nuvex_static EXPORT nuvexTargets
+install(TARGETS nuvex nuvex_c nuvex_static EXPORT nuvexTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

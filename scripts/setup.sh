@@ -23,6 +23,8 @@ for pkg in python3-dev pybind11-dev python3-numpy python3-pandas python3-dask py
   python3-wheel python3-build python3-pip; do
   have "$pkg" || needed+=("$pkg")
 done
+# mono-devel (mcs, mono): the .NET demo of the C interface (examples/dotnet), run by the tests.
+have mono-devel || needed+=(mono-devel)
 if [ ${#needed[@]} -gt 0 ]; then
   echo "setup: installing ${needed[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"

@@ -166,6 +166,10 @@ inline bool withinCoordinateRange(CoordinateType type, double x, double y) {
 // The rule for a UTM input zone: 0 takes the zone from a prefixed easting; a given zone
 // (1..60) must agree with a prefix the easting carries.
 bool utmZoneFitsEasting(int zone, double easting);
+// Whether a point is input its source can hold: within the range of its type and, for UTM
+// eastings, with a zone (0: from the easting's millions) that fits the easting. Every interface
+// marks the points it refuses as having no path.
+bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone);
 
 // ---- What the grids can hold, and where their projection is exact -----------------------------
 

@@ -47,11 +47,10 @@ const ConversionSettings& checked(const ConversionSettings& settings) {
   return settings;
 }
 
-// Input within its system's range and finite results (the engine gives NaN for points it cannot
-// convert). Non-short-circuit: the checks of a point cost one predictable branch.
-bool acceptableResult(CoordinateType inputType, const PointArrays& points, std::size_t i) {
-  return withinCoordinateRange(inputType, points.x[i], points.y[i]) &
-         (std::fabs(points.xOut[i]) <= kLargestFinite) &
+// Finite results (the engine gives NaN for points it cannot convert). Non-short-circuit: the
+// checks of a point cost one predictable branch.
+bool finiteResult(const PointArrays& points, std::size_t i) {
+  return (std::fabs(points.xOut[i]) <= kLargestFinite) &
          (std::fabs(points.yOut[i]) <= kLargestFinite);
 }
 
@@ -196,12 +195,11 @@ bool ArrayConverter::inSourceZone(int zone, double easting) const noexcept {
 // not finite, as not converted.
 void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
                                       std::size_t end) const noexcept {
-  const CoordinateType inputType = settings_.from.type;
   for (std::size_t i = begin; i < end; ++i) {
-    bool acceptable = acceptableResult(inputType, points, i);
     const int zone =
         points.zone != nullptr ? points.zone[i] : settings_.sourceZone.value_or(kZoneFromEasting);
-    if (utmInput_ && acceptable) acceptable = utmZoneFitsEasting(zone, points.x[i]);
+    bool acceptable =
+        finiteResult(points, i) && isAcceptableInput(settings_.from, points.x[i], points.y[i], zone);
     if (settings_.sourceZone && acceptable) acceptable = inSourceZone(zone, points.x[i]);
     if (!acceptable) {
       points.xOut[i] = kNotANumber;

@@ -276,4 +276,10 @@ bool withinProjectionBand(int system, double easting, double northing) {
   return unprefixedWithinBand(system, unprefixedEasting(system, zone, easting), northing);
 }
 
+bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone) {
+  if (!withinCoordinateRange(from.type, x, y)) return false;
+  return from.type != CoordinateType::Grid || isGaussKrueger(from.system) ||
+         utmZoneFitsEasting(zone, x);
+}
+
 }  // namespace nuvex

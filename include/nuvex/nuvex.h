@@ -1,0 +1,117 @@
+/* nuvex C interface: the batch transformation engine behind a stable C ABI (C99), for programs in
+ * C and for every language that binds to C (.NET P/Invoke, Delphi, R, Rust, Go, Julia, ...).
+ * Library: libnuvex_c.so on Linux, nuvex_c.dll with its import library nuvex_c.lib on Windows;
+ * CMake target nuvex::nuvex_c.
+ *
+ * Systems (codes 1..4): 1 Bessel 1841 / Gauss-Krueger 3 deg zones, 2 International 1924 / UTM,
+ * 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg zones, named "E:n" (grid: easting
+ * and northing in metres) or "G:n" (geographic: longitude and latitude in decimal degrees).
+ * Gauss-Krueger eastings carry their zone in their millions.
+ *
+ * Every call returns an error code (0: none) and fills the caller's nuvex_error, when given, with
+ * the code and a message. Nothing the library allocates is freed by the caller except through
+ * nuvex_transformer_destroy; no C++ exception leaves the library. */
+#ifndef NUVEX_NUVEX_H
+#define NUVEX_NUVEX_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(NUVEX_C_BUILDING)
+#define NUVEX_C_API __declspec(dllexport)
+#else
+#define NUVEX_C_API __declspec(dllimport)
+#endif
+#else
+#define NUVEX_C_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Error codes of nuvex_error.code and of the calls' results. */
+enum nuvex_error_code {
+  NUVEX_OK = 0,
+  NUVEX_ERROR_ARGUMENT = 1,     /* a NULL handle or array, an option out of its range */
+  NUVEX_ERROR_SYSTEM = 2,       /* a NULL source or target, or one that names no system */
+  NUVEX_ERROR_OPTIONS_SIZE = 3, /* options.size smaller than the first version of the struct */
+  NUVEX_ERROR_UNAVAILABLE = 4,  /* a mode this build does not have */
+  NUVEX_ERROR_OUT_OF_MEMORY = 5,
+  NUVEX_ERROR_INTERNAL = 6 /* an unexpected failure; the message says what */
+};
+
+/* Status of one point after nuvex_transform. */
+enum nuvex_point_status {
+  NUVEX_POINT_CONVERTED = 0,
+  NUVEX_POINT_WITHOUT_PATH = -1 /* no transformation path or no valid input: outputs NaN, zone 0 */
+};
+
+typedef struct nuvex_transformer nuvex_transformer; /* opaque */
+typedef struct nuvex_error {
+  int code;          /* 0: no error */
+  char message[256]; /* zero-terminated; cut at 255 bytes */
+} nuvex_error;
+
+typedef struct nuvex_options {
+  size_t size;    /* sizeof(nuvex_options) as the caller knows it: the struct may grow */
+  int zone_width; /* 3 or 6 (deg; 6 only changes system 4); 0: 3, or what source/target fix */
+  int zone;       /* 0: each point's zone from its longitude; otherwise this zone for every point */
+  int zone_prefix;  /* 1: UTM eastings carry the zone in their millions */
+  int datum;        /* 0 polynomial (default), 1 official, once it exists */
+  const char* grid; /* official only: an NTv2 file; NULL: the built-in grid */
+} nuvex_options;
+
+/* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,
+   the polynomial datum shifts) and its size. A zero-filled struct with its size set means the same.
+ */
+NUVEX_C_API void nuvex_options_init(nuvex_options* options);
+
+/* source/target as the converter writes them ("E:1", "G:3", or EPSG codes such as "EPSG:31467");
+   options NULL: the defaults; error may be NULL. Returns NULL on failure, with error filled. A
+   zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
+   zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
+   it for its side: the output zone, or the zone of every input point (a UTM point's zone, if
+   given, must be it; a Gauss-Krueger easting's millions must name it); one of system 4 fixes the
+   zone width. Options that contradict a name are refused. */
+NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
+                                                        const nuvex_options* options,
+                                                        nuvex_error* error);
+
+/* The batch call, safe from any number of threads on one transformer. x/y: easting/northing (m)
+   or longitude/latitude (deg); zone: zones of UTM input eastings (0: from the easting's
+   millions), NULL for 0 everywhere. x_out/y_out may be x/y themselves. zone, zone_out and status
+   may be NULL. status[i]: 0 converted, -1 no path (outputs NaN, zone_out 0); a point outside its
+   coordinates' range (lon -180..180, lat -90..90 deg, grid within 1e9 m), with a UTM zone that does
+   not fit its easting, or not finite has no path. Returns 0, or an error code with error filled
+   (a NULL handle, a NULL array with count > 0), writing no output. */
+NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const double* x,
+                                const double* y, const int32_t* zone, double* x_out, double* y_out,
+                                int32_t* zone_out, int32_t* status, nuvex_error* error);
+
+NUVEX_C_API void nuvex_transformer_destroy(nuvex_transformer* t); /* NULL: nothing */
+
+/* "0.1.0": the library's version. */
+NUVEX_C_API const char* nuvex_version(void);
+
+/* Splits an angle (deg) as the converter writes it in degrees, minutes and seconds: *sign is -1
+   or 1 for the whole angle (1 for an angle that shows as zero), *degrees, *minutes (0..59) and
+   *seconds (0 <= s < 60) are those of its magnitude. decimals (0..10) is the number of decimals
+   the caller shows of the seconds: seconds that would show as 60 carry into the minutes and
+   degrees. Returns 0, or an error code (a NULL output, an angle that is not finite or beyond
+   +-1e6 deg, decimals outside 0..10) writing nothing. */
+NUVEX_C_API int nuvex_deg2dms(double angle, int decimals, int32_t* sign, int32_t* degrees,
+                              int32_t* minutes, double* seconds, nuvex_error* error);
+
+/* Joins degrees (0..1e6), minutes (0..59) and seconds (0 <= s < 60) into decimal degrees; sign < 0
+   makes the whole angle negative (-1, 30, 0 is -1.5 deg). Returns 0, or an error code (a NULL
+   output, a part out of its range) writing nothing. */
+NUVEX_C_API int nuvex_dms2deg(int32_t sign, int32_t degrees, int32_t minutes, double seconds,
+                              double* angle, nuvex_error* error);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NUVEX_NUVEX_H */

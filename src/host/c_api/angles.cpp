@@ -1,0 +1,91 @@
+// Degrees, minutes and seconds in the C interface, with the converter's conventions: the sign
+// belongs to the whole angle, the parts are those of its magnitude, and seconds that would show
+// as 60 at the caller's decimals are carried (the engine's DEG2DMS).
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "host/c_api/boundary.h"
+#include "nuvex/engine.h"
+#include "nuvex/nuvex.h"
+
+namespace nuvex::c_api {
+namespace {
+
+constexpr double kSecondsPerDegree = 3600.0;
+constexpr double kSexagesimalBase = 60.0;  // minutes per degree, seconds per minute
+// Degrees: larger values are no angle (as the converter reads them).
+constexpr double kLargestDegrees = 1.0e6;
+constexpr int kMostDecimals = 10;  // decimals of the seconds
+
+// Whether the seconds show as zero at that many decimals.
+bool showsAsZero(double seconds, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
+  return std::string(text).find_first_not_of("0.") == std::string::npos;
+}
+
+}  // namespace
+}  // namespace nuvex::c_api
+
+using nuvex::c_api::Failure;
+
+int nuvex_deg2dms(double angle, int decimals, std::int32_t* sign, std::int32_t* degrees,
+                  std::int32_t* minutes, double* seconds, nuvex_error* error) {
+  using namespace nuvex::c_api;
+  return guarded(error, [&] {
+    requirePointer(sign, "sign");
+    requirePointer(degrees, "degrees");
+    requirePointer(minutes, "minutes");
+    requirePointer(seconds, "seconds");
+    if (!std::isfinite(angle)) throw Failure(NUVEX_ERROR_ARGUMENT, "angle is not a finite number");
+    if (std::fabs(angle) > kLargestDegrees) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "angle " + std::to_string(angle) + " deg is beyond +-1e6 deg");
+    }
+    if (decimals < 0 || decimals > kMostDecimals) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "decimals " + std::to_string(decimals) + " is not 0 to 10");
+    }
+    double magnitude = std::fabs(angle);
+    int splitDecimals = decimals;
+    if (decimals < 1) {
+      // DEG2DMS carries only from one decimal on: whole seconds are rounded first, so that the
+      // split of the rounded angle cannot show 60 seconds.
+      magnitude = std::round(magnitude * kSecondsPerDegree) / kSecondsPerDegree;
+      splitDecimals = 1;
+    }
+    int d = 0;
+    int m = 0;
+    double s = 0.0;
+    nuvex::DEG2DMS(magnitude, d, m, s, splitDecimals);
+    const bool zero = d == 0 && m == 0 && showsAsZero(s, decimals);
+    *sign = angle < 0.0 && !zero ? -1 : 1;
+    *degrees = d;
+    *minutes = m;
+    *seconds = s;
+  });
+}
+
+int nuvex_dms2deg(std::int32_t sign, std::int32_t degrees, std::int32_t minutes, double seconds,
+                  double* angle, nuvex_error* error) {
+  using namespace nuvex::c_api;
+  return guarded(error, [&] {
+    requirePointer(angle, "angle");
+    if (degrees < 0 || degrees > kLargestDegrees) {
+      throw Failure(NUVEX_ERROR_ARGUMENT, "degrees " + std::to_string(degrees) +
+                                              " are not 0 to 1000000 (the sign is apart)");
+    }
+    if (minutes < 0 || minutes >= kSexagesimalBase) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "minutes " + std::to_string(minutes) + " are not 0 to 59");
+    }
+    if (!(seconds >= 0.0 && seconds < kSexagesimalBase)) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "seconds " + std::to_string(seconds) + " are not 0 to below 60");
+    }
+    const double magnitude = nuvex::DMS2DEG(degrees, minutes, seconds);
+    *angle = sign < 0 ? -magnitude : magnitude;
+  });
+}

@@ -1,0 +1,144 @@
+#include "host/c_api/conversion.h"
+
+#include <cstddef>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "host/c_api/boundary.h"
+
+namespace nuvex::c_api {
+namespace {
+
+// Bytes of the first version of nuvex_options, which ends with `grid`. Later versions only
+// append fields; a caller's smaller struct is no version at all.
+constexpr std::size_t kFirstOptionsSize = offsetof(nuvex_options, grid) + sizeof(const char*);
+
+constexpr int kDefaultZoneWidth = 0;  // option value asking for the default, 3 deg zones
+constexpr int kPolynomialDatum = 0;
+constexpr int kOfficialDatum = 1;
+
+// The caller's options as far as this version knows them, or the defaults.
+nuvex_options readOptions(const nuvex_options* given) {
+  nuvex_options options;
+  nuvex_options_init(&options);
+  if (given == nullptr) return options;
+  if (given->size < kFirstOptionsSize) {
+    throw Failure(NUVEX_ERROR_OPTIONS_SIZE,
+                  "options.size " + std::to_string(given->size) +
+                      " is smaller than the first version of nuvex_options (" +
+                      std::to_string(kFirstOptionsSize) +
+                      " bytes): set it to sizeof(nuvex_options)");
+  }
+  std::memcpy(&options, given, kFirstOptionsSize);
+  return options;
+}
+
+NamedSystem parseName(const char* text, const char* role) {
+  if (text == nullptr) {
+    throw Failure(NUVEX_ERROR_SYSTEM, std::string(role) +
+                                          " is NULL: name a coordinate system, e.g. 'E:1' or "
+                                          "'G:3', or an EPSG code, e.g. 'EPSG:31467'");
+  }
+  try {
+    return parseSystemName(text, role);
+  } catch (const std::invalid_argument& unknown) {
+    throw Failure(NUVEX_ERROR_SYSTEM, unknown.what());
+  }
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+  throw Failure(NUVEX_ERROR_ARGUMENT, message);
+}
+
+// The zone width: the option, or what the name of a system 4 side fixes (they must agree), or
+// 3 deg.
+int resolveZoneWidth(int option, const NamedSystem& from, const NamedSystem& to, const char* source,
+                     const char* target) {
+  if (option != kDefaultZoneWidth && option != kThreeDegreeZones && option != kSixDegreeZones) {
+    refuse("zone_width " + std::to_string(option) + " is not 3 or 6 (degrees)");
+  }
+  int width = option;
+  const char* fixedBy = nullptr;  // the name that fixed the width so far
+  for (const auto& [named, text] : {std::pair{&from, source}, std::pair{&to, target}}) {
+    if (named->system.system != kLastSystem || !named->zoneWidth) continue;
+    const std::string widthText = std::to_string(*named->zoneWidth) + " deg zones";
+    if (fixedBy != nullptr && width != *named->zoneWidth) {
+      refuse(std::string(fixedBy) + " has " + std::to_string(width) + " deg zones and " + text +
+             " " + widthText + ": convert through G:4 in two steps");
+    }
+    if (width != kDefaultZoneWidth && width != *named->zoneWidth) {
+      refuse("zone_width " + std::to_string(width) + ": " + text + " has " + widthText);
+    }
+    width = *named->zoneWidth;
+    fixedBy = text;
+  }
+  return width == kDefaultZoneWidth ? kThreeDegreeZones : width;
+}
+
+// The output zone: the option, or what the target's name fixes (the two must agree).
+ZoneChoice resolveZones(int zoneOption, int width, const NamedSystem& to, const char* target) {
+  int zone = zoneOption;
+  if (to.zone) {
+    if (zone != 0 && zone != *to.zone) {
+      refuse("zone " + std::to_string(zone) + ": " + target + " is zone " +
+             std::to_string(*to.zone));
+    }
+    zone = *to.zone;
+  }
+  if (zone == 0) return {width, true, 0};
+  if (to.system.type != CoordinateType::Grid) {
+    refuse("zone " + std::to_string(zone) + ": the target " + target +
+           " is geographic and has no zone");
+  }
+  const ZoneRange range = outputZoneRange(to.system.system, width);
+  if (!range.contains(zone)) {
+    refuse("zone " + std::to_string(zone) + ": zones of " + systemTitle(to.system.system, width) +
+           " are " + std::to_string(range.lowest) + " to " + std::to_string(range.highest));
+  }
+  return {width, false, zone};
+}
+
+// The datum shifts: 0 polynomial, 1 official (with an NTv2 file, or NULL: the built-in grid).
+void resolveDatum(const nuvex_options& options, Conversion& conversion) {
+  if (options.datum != kPolynomialDatum && options.datum != kOfficialDatum) {
+    refuse("datum " + std::to_string(options.datum) + " is not 0 (polynomial) or 1 (official)");
+  }
+  if (options.datum == kPolynomialDatum && options.grid != nullptr) {
+    refuse("grid: an NTv2 file is read only with datum 1 (official)");
+  }
+  conversion.officialDatum = options.datum == kOfficialDatum;
+  if (options.grid != nullptr) conversion.grid = options.grid;
+}
+
+}  // namespace
+
+Conversion resolveConversion(const char* source, const char* target, const nuvex_options* given) {
+  const NamedSystem from = parseName(source, "source");
+  const NamedSystem to = parseName(target, "target");
+  const nuvex_options options = readOptions(given);
+  Conversion conversion{from.system, to.system, {}, std::nullopt, false, false, {}};
+  const int width = resolveZoneWidth(options.zone_width, from, to, source, target);
+  conversion.zones = resolveZones(options.zone, width, to, target);
+  if (options.zone_prefix != 0 && options.zone_prefix != 1) {
+    refuse("zone_prefix " + std::to_string(options.zone_prefix) + " is not 0 or 1");
+  }
+  if (options.zone_prefix == 1 && to.system.type != CoordinateType::Grid) {
+    refuse(std::string("zone_prefix: the target ") + target + " is geographic and has no easting");
+  }
+  conversion.zonePrefix = options.zone_prefix == 1 && !isGaussKrueger(to.system.system);
+  if (conversion.zonePrefix && to.zone) {
+    refuse(std::string("zone_prefix: eastings of ") + target + " carry no zone in their millions");
+  }
+  if (from.system.type == CoordinateType::Grid) conversion.sourceZone = from.zone;
+  resolveDatum(options, conversion);
+  return conversion;
+}
+
+}  // namespace nuvex::c_api
+
+void nuvex_options_init(nuvex_options* options) {
+  if (options == nullptr) return;
+  *options = nuvex_options{};
+  options->size = sizeof(nuvex_options);
+}

@@ -1,0 +1,29 @@
+// What a C transformer converts: the systems named by source and target with the caller's
+// options, checked and resolved with the library's rules for zones.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "nuvex/nuvex.h"
+#include "nuvex/systems.h"
+#include "nuvex/transform.h"
+
+namespace nuvex::c_api {
+
+struct Conversion {
+  CoordinateSystem from;
+  CoordinateSystem to;
+  ZoneChoice zones;
+  std::optional<int> sourceZone;  // the source's name fixes the zone of every input point
+  bool zonePrefix = false;        // UTM output eastings carry the zone in their millions
+  bool officialDatum = false;     // the official datum shifts instead of the polynomial ones
+  std::string grid;               // official only: an NTv2 file; empty: the built-in grid
+};
+
+// Throws Failure: NUVEX_ERROR_SYSTEM for a null or unknown system name, NUVEX_ERROR_OPTIONS_SIZE
+// for options smaller than their first version, NUVEX_ERROR_ARGUMENT for an option out of range
+// or against the systems.
+Conversion resolveConversion(const char* source, const char* target, const nuvex_options* options);
+
+}  // namespace nuvex::c_api

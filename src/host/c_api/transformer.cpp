@@ -1,0 +1,130 @@
+// Transformers of the C interface: the batch engine with the library's per-point input checks,
+// the zone a source name fixes, and the zone prefix of UTM output eastings.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+
+#include "host/c_api/boundary.h"
+#include "host/c_api/conversion.h"
+#include "nuvex/nuvex.h"
+#include "nuvex/transform.h"
+
+// The engine's zone and status arrays are int; the C interface's are int32_t.
+static_assert(std::is_same_v<std::int32_t, int>);
+
+struct nuvex_transformer {
+  nuvex::c_api::Conversion conversion;
+  nuvex::Transformer transformer;
+};
+
+namespace nuvex::c_api {
+namespace {
+
+// Points checked and converted at once, in buffers on the stack. A multiple of the engine's
+// vector block, so that every point's result is the one a single call of the engine gives.
+constexpr std::size_t kChunkPoints = 1024;
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+struct Arrays {
+  const double* x;
+  const double* y;
+  const std::int32_t* zone;
+  double* xOut;
+  double* yOut;
+  std::int32_t* zoneOut;
+  std::int32_t* status;
+};
+
+// Converts points [begin, begin + count), count <= kChunkPoints. The input is judged before the
+// engine runs, because the outputs may be the inputs.
+void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin,
+                  std::size_t count) {
+  const Conversion& c = t.conversion;
+  std::array<bool, kChunkPoints> acceptable;
+  std::array<std::int32_t, kChunkPoints> fixedZones, zoneOut, status;
+  const std::int32_t* zones = a.zone != nullptr ? a.zone + begin : nullptr;
+  const bool utmSource = c.from.type == CoordinateType::Grid && !isGaussKrueger(c.from.system);
+  for (std::size_t i = 0; i < count; ++i) {
+    const double x = a.x[begin + i];
+    const int zone = zones != nullptr ? zones[i] : kZoneFromEasting;
+    bool fits = true;
+    if (c.sourceZone && utmSource) {
+      // Eastings of the named zone; a point's own zone, if given, must be that one.
+      fits = zones == nullptr || zone == *c.sourceZone;
+      fixedZones[i] = *c.sourceZone;
+    } else if (c.sourceZone) {
+      fits = std::trunc(x / kZoneMultiplier) == *c.sourceZone;
+    }
+    const int checkedZone = c.sourceZone && utmSource ? *c.sourceZone : zone;
+    acceptable[i] = fits && isAcceptableInput(c.from, x, a.y[begin + i], checkedZone);
+  }
+  if (c.sourceZone && utmSource) zones = fixedZones.data();
+  std::int32_t* zoneOutOf = a.zoneOut != nullptr ? a.zoneOut + begin : zoneOut.data();
+  std::int32_t* statusOf = a.status != nullptr ? a.status + begin : status.data();
+  double* xOut = a.xOut + begin;
+  double* yOut = a.yOut + begin;
+  t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf, statusOf);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!acceptable[i] || !std::isfinite(xOut[i]) || !std::isfinite(yOut[i])) {
+      xOut[i] = kNotANumber;
+      yOut[i] = kNotANumber;
+      zoneOutOf[i] = 0;
+      statusOf[i] = kPointWithoutPath;
+    } else if (c.zonePrefix && statusOf[i] == kPointConverted) {
+      xOut[i] += zoneOutOf[i] * kZoneMultiplier;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nuvex::c_api
+
+using nuvex::c_api::Failure;
+using nuvex::c_api::guarded;
+using nuvex::c_api::requirePointer;
+
+nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
+                                            const nuvex_options* options, nuvex_error* error) {
+  nuvex_transformer* made = nullptr;
+  guarded(error, [&] {
+    const nuvex::c_api::Conversion conversion =
+        nuvex::c_api::resolveConversion(source, target, options);
+    const nuvex::DatumChoice datum{
+        conversion.officialDatum ? nuvex::DatumShift::Official : nuvex::DatumShift::Polynomial,
+        conversion.grid};
+    made = new nuvex_transformer{
+        conversion, nuvex::Transformer(conversion.from, conversion.to, conversion.zones, datum)};
+  });
+  return made;
+}
+
+int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double* x, const double* y,
+                    const std::int32_t* zone, double* x_out, double* y_out, std::int32_t* zone_out,
+                    std::int32_t* status, nuvex_error* error) {
+  return guarded(error, [&] {
+    requirePointer(t, "transformer");
+    if (count == 0) return;
+    const std::string withCount = " with count " + std::to_string(count);
+    for (const auto& [pointer, name] : {std::pair<const void*, const char*>{x, "x"},
+                                        {y, "y"},
+                                        {x_out, "x_out"},
+                                        {y_out, "y_out"}}) {
+      if (pointer == nullptr) {
+        throw Failure(NUVEX_ERROR_ARGUMENT, std::string(name) + " is NULL" + withCount);
+      }
+    }
+    const nuvex::c_api::Arrays arrays{x, y, zone, x_out, y_out, zone_out, status};
+    for (std::size_t begin = 0; begin < count; begin += nuvex::c_api::kChunkPoints) {
+      nuvex::c_api::convertChunk(*t, arrays, begin,
+                                 std::min(nuvex::c_api::kChunkPoints, count - begin));
+    }
+  });
+}
+
+void nuvex_transformer_destroy(nuvex_transformer* t) {
+  delete t;
+}

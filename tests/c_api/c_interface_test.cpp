@@ -1,0 +1,390 @@
+// The C interface as C callers see it: refusals with their codes and messages, every point's
+// status written, results as the C++ Transformer gives them (with the zone prefix and the input
+// checks the other interfaces apply), and the angle conversions of the converter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "nuvex/nuvex.h"
+#include "nuvex/transform.h"
+#include "support/case_file.h"
+
+namespace nuvex {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr std::int32_t kUnwritten = 99;  // status and zone before the call
+
+struct Destroy {
+  void operator()(nuvex_transformer* t) const { nuvex_transformer_destroy(t); }
+};
+using Handle = std::unique_ptr<nuvex_transformer, Destroy>;
+
+Handle create(const char* source, const char* target, const nuvex_options* options = nullptr) {
+  nuvex_error error{};
+  Handle t(nuvex_transformer_create(source, target, options, &error));
+  EXPECT_NE(t, nullptr) << error.message;
+  EXPECT_EQ(error.code, NUVEX_OK);
+  return t;
+}
+
+// Options of a case: key=value fields over the defaults.
+nuvex_options caseOptions(const std::string& text, std::string& grid) {
+  nuvex_options options;
+  nuvex_options_init(&options);
+  std::istringstream fields(text == "-" ? "" : text);
+  for (std::string field; fields >> field;) {
+    const std::string key = field.substr(0, field.find('='));
+    const std::string value = field.substr(field.find('=') + 1);
+    if (key == "grid") {
+      grid = value;
+      options.grid = grid.c_str();
+      continue;
+    }
+    const int number = std::stoi(value);
+    if (key == "size") options.size = static_cast<std::size_t>(number);
+    if (key == "zone_width") options.zone_width = number;
+    if (key == "zone") options.zone = number;
+    if (key == "zone_prefix") options.zone_prefix = number;
+    if (key == "datum") options.datum = number;
+  }
+  return options;
+}
+
+TEST(CInterface, RefusesEachBadTransformerWithItsCodeAndMessage) {
+  for (const auto& c : testing::readCases("c_api_refusals.txt")) {
+    SCOPED_TRACE(c.where());
+    const std::string& source = c.fields.at(0);
+    const std::string& target = c.fields.at(1);
+    std::string grid;
+    const nuvex_options options = caseOptions(c.fields.at(2), grid);
+    nuvex_error error{};
+    nuvex_transformer* t =
+        nuvex_transformer_create(source == "<NULL>" ? nullptr : source.c_str(),
+                                 target == "<NULL>" ? nullptr : target.c_str(),
+                                 c.fields.at(2) == "-" ? nullptr : &options, &error);
+    EXPECT_EQ(t, nullptr);
+    nuvex_transformer_destroy(t);
+    EXPECT_EQ(error.code, c.integer(3));
+    EXPECT_STREQ(error.message, c.fields.at(4).c_str());
+    // Without an error record the refusal is the same NULL.
+    EXPECT_EQ(nuvex_transformer_create(source == "<NULL>" ? nullptr : source.c_str(),
+                                       target == "<NULL>" ? nullptr : target.c_str(),
+                                       c.fields.at(2) == "-" ? nullptr : &options, nullptr),
+              nullptr);
+  }
+}
+
+TEST(CInterface, OptionsOfALaterVersionAreReadAsFarAsKnown) {
+  struct LaterOptions {
+    nuvex_options first;
+    double added;  // a field of a later version
+  } later{};
+  later.first.size = sizeof later;
+  later.first.zone = 33;
+  later.added = 1.0;
+  const Handle t = create("G:3", "E:3", &later.first);
+  const double lon = 10.0, lat = 50.0;
+  double x = 0, y = 0;
+  std::int32_t zone = 0;
+  ASSERT_EQ(nuvex_transform(t.get(), 1, &lon, &lat, nullptr, &x, &y, &zone, nullptr, nullptr), 0);
+  EXPECT_EQ(zone, 33);
+}
+
+TEST(CInterface, MessagesLongerThanTheRecordAreCut) {
+  const std::string longName(1000, 'E');
+  nuvex_error error{};
+  EXPECT_EQ(nuvex_transformer_create(longName.c_str(), "G:3", nullptr, &error), nullptr);
+  EXPECT_EQ(error.code, NUVEX_ERROR_SYSTEM);
+  EXPECT_EQ(std::strlen(error.message), sizeof error.message - 1);
+}
+
+TEST(CInterface, RefusesANullHandleOrArrayWithoutWritingOutput) {
+  const Handle t = create("G:3", "E:3");
+  const double x[2] = {10.0, 11.0}, y[2] = {50.0, 51.0};
+  double xOut[2] = {7, 7}, yOut[2] = {7, 7};
+  std::int32_t status[2] = {kUnwritten, kUnwritten};
+  struct Call {
+    const nuvex_transformer* t;
+    const double *x, *y;
+    double *xOut, *yOut;
+    const char* message;
+  };
+  for (const Call& call : {Call{nullptr, x, y, xOut, yOut, "transformer is NULL"},
+                           Call{t.get(), nullptr, y, xOut, yOut, "x is NULL with count 2"},
+                           Call{t.get(), x, nullptr, xOut, yOut, "y is NULL with count 2"},
+                           Call{t.get(), x, y, nullptr, yOut, "x_out is NULL with count 2"},
+                           Call{t.get(), x, y, xOut, nullptr, "y_out is NULL with count 2"}}) {
+    nuvex_error error{};
+    EXPECT_EQ(nuvex_transform(call.t, 2, call.x, call.y, nullptr, call.xOut, call.yOut, nullptr,
+                              status, &error),
+              NUVEX_ERROR_ARGUMENT);
+    EXPECT_EQ(error.code, NUVEX_ERROR_ARGUMENT);
+    EXPECT_STREQ(error.message, call.message);
+    EXPECT_EQ(nuvex_transform(call.t, 2, call.x, call.y, nullptr, call.xOut, call.yOut, nullptr,
+                              status, nullptr),
+              NUVEX_ERROR_ARGUMENT);
+  }
+  EXPECT_EQ(xOut[0], 7.0);
+  EXPECT_EQ(status[1], kUnwritten);
+  // No points: nothing to read or write, and the error record is cleared.
+  nuvex_error error{NUVEX_ERROR_INTERNAL, "stale"};
+  EXPECT_EQ(nuvex_transform(t.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, &error),
+            0);
+  EXPECT_EQ(error.code, NUVEX_OK);
+  EXPECT_STREQ(error.message, "");
+}
+
+// Points on both sides of the regions' edges, outside every region, outside the coordinates'
+// range and not finite; more than one chunk of the library's work.
+struct Lattice {
+  std::vector<double> x, y;
+};
+Lattice geographicLattice() {
+  Lattice p;
+  for (int i = 0; i < 2500; ++i) {
+    p.x.push_back(-2.0 + 20.0 * (i % 50) / 49.0);
+    p.y.push_back(44.0 + 14.0 * (i / 50) / 49.0);
+  }
+  for (const auto& [x, y] : {std::pair{10.0, 90.5}, {181.0, 50.0}, {kNaN, 50.0}, {10.0, -kNaN}}) {
+    p.x.push_back(x);
+    p.y.push_back(y);
+  }
+  return p;
+}
+
+TEST(CInterface, ConvertsAsTheTransformerAndWritesEveryStatus) {
+  const Lattice p = geographicLattice();
+  const std::size_t n = p.x.size();
+  for (const auto& [source, target] :
+       {std::pair{"G:3", "E:1"}, {"G:3", "E:3"}, {"G:2", "G:3"}, {"G:3", "E:4"}}) {
+    SCOPED_TRACE(std::string(source) + " -> " + target);
+    const Handle t = create(source, target);
+    std::vector<double> x(n), y(n);
+    std::vector<std::int32_t> zone(n, kUnwritten), status(n, kUnwritten);
+    ASSERT_EQ(nuvex_transform(t.get(), n, p.x.data(), p.y.data(), nullptr, x.data(), y.data(),
+                              zone.data(), status.data(), nullptr),
+              0);
+    const Transformer reference(*parseCoordinateSystem(source), *parseCoordinateSystem(target));
+    std::vector<double> rx(n), ry(n);
+    std::vector<int> rzone(n), rstatus(n);
+    reference.transform(n, p.x.data(), p.y.data(), nullptr, rx.data(), ry.data(), rzone.data(),
+                        rstatus.data());
+    int withoutPath = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      SCOPED_TRACE(i);
+      const bool valid = withinCoordinateRange(CoordinateType::Geographic, p.x[i], p.y[i]);
+      ASSERT_EQ(status[i], valid ? rstatus[i] : kPointWithoutPath);
+      if (status[i] != kPointConverted) {
+        ++withoutPath;
+        ASSERT_TRUE(std::isnan(x[i]) && std::isnan(y[i]));
+        ASSERT_EQ(zone[i], 0);
+        continue;
+      }
+      ASSERT_EQ(x[i], rx[i]);  // the same engine: the same bits
+      ASSERT_EQ(y[i], ry[i]);
+      ASSERT_EQ(zone[i], rzone[i]);
+    }
+    EXPECT_GE(withoutPath, 4);
+  }
+}
+
+TEST(CInterface, ConvertsInPlaceAndWithoutOptionalArrays) {
+  const Lattice p = geographicLattice();
+  const std::size_t n = p.x.size();
+  const Handle t = create("G:3", "E:1");
+  std::vector<double> x(n), y(n);
+  std::vector<std::int32_t> status(n);
+  ASSERT_EQ(nuvex_transform(t.get(), n, p.x.data(), p.y.data(), nullptr, x.data(), y.data(),
+                            nullptr, status.data(), nullptr),
+            0);
+  std::vector<double> inPlaceX = p.x, inPlaceY = p.y;
+  ASSERT_EQ(nuvex_transform(t.get(), n, inPlaceX.data(), inPlaceY.data(), nullptr, inPlaceX.data(),
+                            inPlaceY.data(), nullptr, nullptr, nullptr),
+            0);
+  for (std::size_t i = 0; i < n; ++i) {
+    SCOPED_TRACE(i);
+    if (status[i] != kPointConverted) {
+      ASSERT_TRUE(std::isnan(inPlaceX[i]));
+      continue;
+    }
+    ASSERT_EQ(inPlaceX[i], x[i]);
+    ASSERT_EQ(inPlaceY[i], y[i]);
+  }
+}
+
+TEST(CInterface, UtmEastingsCarryTheirZoneWhenAsked) {
+  nuvex_options options;
+  nuvex_options_init(&options);
+  options.zone_prefix = 1;
+  const Handle prefixed = create("G:3", "E:3", &options);
+  const Handle plain = create("G:3", "E:3");
+  const double lon[2] = {10.0, 12.5}, lat[2] = {50.0, 50.0};
+  double x[2], y[2], px[2], py[2];
+  std::int32_t zone[2];
+  ASSERT_EQ(nuvex_transform(plain.get(), 2, lon, lat, nullptr, x, y, zone, nullptr, nullptr), 0);
+  ASSERT_EQ(
+      nuvex_transform(prefixed.get(), 2, lon, lat, nullptr, px, py, nullptr, nullptr, nullptr), 0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(px[i], x[i] + zone[i] * 1e6);
+    EXPECT_EQ(py[i], y[i]);
+  }
+  // Gauss-Krueger eastings carry their zone anyway.
+  const Handle gaussKrueger = create("G:3", "E:1");
+  const Handle gaussKruegerPrefixed = create("G:3", "E:1", &options);
+  double gx[2], gpx[2], gy[2];
+  ASSERT_EQ(
+      nuvex_transform(gaussKrueger.get(), 2, lon, lat, nullptr, gx, gy, nullptr, nullptr, nullptr),
+      0);
+  ASSERT_EQ(nuvex_transform(gaussKruegerPrefixed.get(), 2, lon, lat, nullptr, gpx, gy, nullptr,
+                            nullptr, nullptr),
+            0);
+  EXPECT_EQ(gpx[0], gx[0]);
+  EXPECT_EQ(gpx[1], gx[1]);
+  // Back: the prefixed easting names its zone; a zone that contradicts it is no input.
+  const Handle back = create("E:3", "G:3");
+  const std::int32_t zones[3] = {0, 32, 31};
+  const double e[3] = {px[0], px[0], px[0]}, n[3] = {py[0], py[0], py[0]};
+  double bx[3], by[3];
+  std::int32_t status[3];
+  ASSERT_EQ(nuvex_transform(back.get(), 3, e, n, zones, bx, by, nullptr, status, nullptr), 0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_NEAR(bx[0], 10.0, 1e-9);
+  EXPECT_EQ(status[1], kPointConverted);
+  EXPECT_EQ(status[2], kPointWithoutPath);
+  EXPECT_TRUE(std::isnan(bx[2]));
+}
+
+TEST(CInterface, EpsgCodesFixTheirZones) {
+  nuvex_options zone32;
+  nuvex_options_init(&zone32);
+  zone32.zone = 32;
+  // The output zone of a projected code, also beyond the zone's meridians.
+  const double lon[2] = {10.0, 12.5}, lat[2] = {50.0, 50.0};
+  double x[2], y[2], ex[2], ey[2];
+  std::int32_t zone[2], epsgZone[2];
+  ASSERT_EQ(nuvex_transform(create("G:3", "E:3", &zone32).get(), 2, lon, lat, nullptr, x, y, zone,
+                            nullptr, nullptr),
+            0);
+  ASSERT_EQ(nuvex_transform(create("EPSG:4326", "EPSG:32632").get(), 2, lon, lat, nullptr, ex, ey,
+                            epsgZone, nullptr, nullptr),
+            0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ex[i], x[i]);
+    EXPECT_EQ(ey[i], y[i]);
+    EXPECT_EQ(epsgZone[i], 32);
+  }
+  // The input zone of a projected code: UTM points are of that zone (a given zone must be it),
+  // Gauss-Krueger eastings must carry it.
+  const std::int32_t zones[2] = {32, 33};
+  double bx[2], by[2];
+  std::int32_t status[2];
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, zones, bx, by, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_NEAR(bx[0], 10.0, 1e-9);
+  EXPECT_EQ(status[1], kPointWithoutPath);
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, nullptr, bx, by, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[1], kPointConverted);
+  EXPECT_NEAR(bx[1], 12.5, 5e-8);  // 3.5 deg out: forward and inverse series differ by 2 mm
+  const double eastings[2] = {3500000.0, 4500000.0}, northings[2] = {5540000.0, 5540000.0};
+  ASSERT_EQ(nuvex_transform(create("EPSG:31467", "G:3").get(), 2, eastings, northings, nullptr, bx,
+                            by, nullptr, status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_EQ(status[1], kPointWithoutPath);
+}
+
+// datum 1 takes the official transformations; the point is PROJ 9.1.1's (cct -d 9
+// +proj=hgridshift +grids=BETA2007.gsb, and the EPSG:1775 pipeline of projinfo -k operation
+// EPSG:1775 -o PROJ), as in cli_conversions.txt.
+TEST(CInterface, OfficialDatumIsTheOfficialTransformation) {
+  nuvex_options official;
+  nuvex_options_init(&official);
+  official.datum = 1;
+  const struct {
+    const char* source;
+    double lon, lat, expectedLon, expectedLat;
+  } cases[] = {{"G:1", 10.0, 50.0, 9.998811456, 49.998857303},
+               {"EPSG:4178", 13.0, 52.0, 12.998155081, 51.999600076}};
+  for (const auto& c : cases) {
+    double lon = 0.0, lat = 0.0;
+    std::int32_t status = kUnwritten;
+    ASSERT_EQ(nuvex_transform(create(c.source, "EPSG:4258", &official).get(), 1, &c.lon, &c.lat,
+                              nullptr, &lon, &lat, nullptr, &status, nullptr),
+              0);
+    EXPECT_EQ(status, kPointConverted) << c.source;
+    EXPECT_NEAR(lon, c.expectedLon, 1e-9) << c.source;
+    EXPECT_NEAR(lat, c.expectedLat, 1e-9) << c.source;
+  }
+}
+
+TEST(CInterface, ReportsItsVersion) {
+  EXPECT_STREQ(nuvex_version(), NUVEX_VERSION_TEXT);
+}
+
+TEST(CInterface, SplitsAndJoinsAnglesAsTheConverterWritesThem) {
+  for (const auto& c : testing::readCases("c_api_angles.txt")) {
+    SCOPED_TRACE(c.where());
+    nuvex_error error{};
+    if (c.fields.at(0) == "deg2dms") {
+      std::int32_t sign = 0, degrees = 0, minutes = 0;
+      double seconds = -1.0;
+      ASSERT_EQ(
+          nuvex_deg2dms(c.number(1), c.integer(2), &sign, &degrees, &minutes, &seconds, &error), 0)
+          << error.message;
+      EXPECT_EQ(sign, c.integer(3));
+      EXPECT_EQ(degrees, c.integer(4));
+      EXPECT_EQ(minutes, c.integer(5));
+      EXPECT_NEAR(seconds, c.number(6), 1e-7);
+    } else {
+      double angle = kNaN;
+      ASSERT_EQ(
+          nuvex_dms2deg(c.integer(1), c.integer(2), c.integer(3), c.number(4), &angle, &error), 0)
+          << error.message;
+      EXPECT_NEAR(angle, c.number(5), 1e-12);
+    }
+  }
+}
+
+TEST(CInterface, RefusesAnglesItCannotSplitOrJoin) {
+  std::int32_t sign = 0, degrees = 0, minutes = 0;
+  double seconds = 0.0, angle = 7.0;
+  nuvex_error error{};
+  EXPECT_EQ(nuvex_deg2dms(kNaN, 2, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "angle is not a finite number");
+  EXPECT_EQ(nuvex_deg2dms(-2e6, 2, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "angle -2000000.000000 deg is beyond +-1e6 deg");
+  EXPECT_EQ(nuvex_deg2dms(10.0, 11, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "decimals 11 is not 0 to 10");
+  EXPECT_EQ(nuvex_deg2dms(10.0, -1, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(nuvex_deg2dms(10.0, 2, &sign, &degrees, nullptr, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "minutes is NULL");
+  EXPECT_EQ(nuvex_dms2deg(1, 10, 60, 0.0, &angle, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "minutes 60 are not 0 to 59");
+  EXPECT_EQ(nuvex_dms2deg(1, 10, 0, 60.0, &angle, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(nuvex_dms2deg(1, 10, 0, kNaN, &angle, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(nuvex_dms2deg(1, -1, 0, 0.0, &angle, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "degrees -1 are not 0 to 1000000 (the sign is apart)");
+  EXPECT_EQ(nuvex_dms2deg(1, 10, 0, 0.0, nullptr, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(angle, 7.0);
+}
+
+}  // namespace
+}  // namespace nuvex

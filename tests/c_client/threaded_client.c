@@ -1,0 +1,139 @@
+/* A C client of the C interface, as a C program binds to libnuvex_c.so or nuvex_c.dll: it
+ * converts a lattice of points from four threads on shared transformers, checks the refusals of
+ * bad calls, and writes every conversion to a binary file that compare_with_engine checks against
+ * the C++ engine. Usage: threaded_client <results file> */
+#include <math.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "nuvex/nuvex.h"
+
+#define THREADS 4
+#define SIDE 150 /* points per lattice side, over both regions of the datum shifts and beyond */
+#define POINTS (SIDE * SIDE)
+#define SYSTEM_NAME_BYTES 8
+
+struct conversion {
+  char source[SYSTEM_NAME_BYTES];
+  char target[SYSTEM_NAME_BYTES];
+};
+
+static const struct conversion conversions[] = {
+    {"G:3", "E:1"}, {"G:3", "E:4"}, {"G:2", "G:3"}, {"G:3", "E:3"}};
+
+struct share {
+  const nuvex_transformer* transformer;
+  size_t first, count;
+  const double *x, *y;
+  double *x_out, *y_out;
+  int32_t *zone_out, *status;
+  int result;
+};
+
+static void* convert_share(void* argument) {
+  struct share* s = (struct share*)argument;
+  nuvex_error error;
+  s->result = nuvex_transform(s->transformer, s->count, s->x + s->first, s->y + s->first, NULL,
+                              s->x_out + s->first, s->y_out + s->first, s->zone_out + s->first,
+                              s->status + s->first, &error);
+  if (s->result != 0) fprintf(stderr, "nuvex_transform: %s\n", error.message);
+  return NULL;
+}
+
+/* A refusal with the expected code; 1 when it is not. */
+static int expect_code(const char* what, int code, const nuvex_error* error, int expected) {
+  if (code == expected && error->code == expected && error->message[0] != '\0') return 0;
+  fprintf(stderr, "%s: code %d (%d), \"%s\" instead of code %d\n", what, code, error->code,
+          error->message, expected);
+  return 1;
+}
+
+static int check_refusals(void) {
+  int failures = 0;
+  nuvex_error error;
+  nuvex_options small;
+  nuvex_transformer* t = nuvex_transformer_create(NULL, "G:3", NULL, &error);
+  failures +=
+      t != NULL || expect_code("null source", NUVEX_ERROR_SYSTEM, &error, NUVEX_ERROR_SYSTEM);
+  t = nuvex_transformer_create("E:1", "G:9", NULL, &error);
+  failures +=
+      t != NULL || expect_code("unknown target", NUVEX_ERROR_SYSTEM, &error, NUVEX_ERROR_SYSTEM);
+  nuvex_options_init(&small);
+  small.size = sizeof(small) - 1;
+  t = nuvex_transformer_create("E:1", "G:3", &small, &error);
+  failures += t != NULL || expect_code("small options", NUVEX_ERROR_OPTIONS_SIZE, &error,
+                                       NUVEX_ERROR_OPTIONS_SIZE);
+  failures += expect_code(
+      "null handle", nuvex_transform(NULL, 1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &error),
+      &error, NUVEX_ERROR_ARGUMENT);
+  return failures;
+}
+
+int main(int argc, char** argv) {
+  static double x[POINTS], y[POINTS], x_out[POINTS], y_out[POINTS];
+  static int32_t zone_out[POINTS], status[POINTS];
+  size_t i, c;
+  int failures = check_refusals();
+  FILE* out;
+  if (argc != 2) {
+    fprintf(stderr, "usage: threaded_client <results file>\n");
+    return 2;
+  }
+  out = fopen(argv[1], "wb");
+  if (out == NULL) {
+    perror(argv[1]);
+    return 2;
+  }
+  for (i = 0; i < POINTS; ++i) {
+    x[i] = 2.0 + 16.0 * (double)(i % SIDE) / (SIDE - 1);
+    y[i] = 44.0 + 14.0 * (double)(i / SIDE) / (SIDE - 1);
+  }
+  for (c = 0; c < sizeof conversions / sizeof conversions[0]; ++c) {
+    nuvex_error error;
+    pthread_t threads[THREADS];
+    struct share shares[THREADS];
+    uint64_t count = POINTS;
+    int w;
+    nuvex_transformer* t =
+        nuvex_transformer_create(conversions[c].source, conversions[c].target, NULL, &error);
+    if (t == NULL) {
+      fprintf(stderr, "%s -> %s: %s\n", conversions[c].source, conversions[c].target,
+              error.message);
+      return 1;
+    }
+    for (w = 0; w < THREADS; ++w) {
+      struct share s;
+      s.transformer = t;
+      s.first = (size_t)POINTS * (size_t)w / THREADS;
+      s.count = (size_t)POINTS * (size_t)(w + 1) / THREADS - s.first;
+      s.x = x;
+      s.y = y;
+      s.x_out = x_out;
+      s.y_out = y_out;
+      s.zone_out = zone_out;
+      s.status = status;
+      s.result = -1;
+      shares[w] = s;
+      if (pthread_create(&threads[w], NULL, convert_share, &shares[w]) != 0) return 1;
+    }
+    for (w = 0; w < THREADS; ++w) {
+      pthread_join(threads[w], NULL);
+      failures += shares[w].result != 0;
+    }
+    nuvex_transformer_destroy(t);
+    fwrite(&conversions[c], sizeof conversions[c], 1, out);
+    fwrite(&count, sizeof count, 1, out);
+    fwrite(x, sizeof x[0], POINTS, out);
+    fwrite(y, sizeof y[0], POINTS, out);
+    fwrite(x_out, sizeof x_out[0], POINTS, out);
+    fwrite(y_out, sizeof y_out[0], POINTS, out);
+    fwrite(zone_out, sizeof zone_out[0], POINTS, out);
+    fwrite(status, sizeof status[0], POINTS, out);
+  }
+  if (fclose(out) != 0) return 2;
+  printf("nuvex %s: %d points in %d conversions from %d threads, %d failures\n", nuvex_version(),
+         POINTS, (int)(sizeof conversions / sizeof conversions[0]), THREADS, failures);
+  return failures == 0 ? 0 : 1;
+}
