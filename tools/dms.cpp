@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "number_text.h"
+#include "nuvex/angles.h"
 #include "nuvex/engine.h"
 
 namespace nuvex::cli {
@@ -15,7 +16,6 @@ enum class Part { Degrees, Minutes, Seconds };
 constexpr int kPartCount = 3;
 
 constexpr double kSexagesimalBase = 60.0;  // minutes per degree, seconds per minute
-constexpr double kSecondsPerDegree = 3600.0;
 // Larger degree values are no angle; they stay far below the range of an int.
 constexpr double kLargestDegreeValue = 1.0e6;
 
@@ -268,23 +268,11 @@ DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark) {
 }
 
 void appendDms(std::string& out, double angle, Axis axis, int decimals, char decimalMark) {
-  double magnitude = std::fabs(angle);
-  int splitDecimals = decimals;
-  if (decimals < 1) {
-    // DEG2DMS carries only from one decimal on: whole seconds are rounded first, so that the
-    // split of the rounded angle cannot show 60 seconds.
-    magnitude = std::round(magnitude * kSecondsPerDegree) / kSecondsPerDegree;
-    splitDecimals = 1;
-  }
-  int degrees = 0;
-  int minutes = 0;
-  double seconds = 0.0;
-  DEG2DMS(magnitude, degrees, minutes, seconds, splitDecimals);
+  const AngleParts parts = splitAngle(angle, decimals);
+  const int degrees = parts.degrees, minutes = parts.minutes;
+  const bool negative = parts.negative;
   std::string secondsText;
-  appendSeconds(secondsText, seconds, decimals, decimalMark);
-  const bool zero =
-      degrees == 0 && minutes == 0 && secondsText.find_first_not_of("0.,") == std::string::npos;
-  const bool negative = angle < 0.0 && !zero;
+  appendSeconds(secondsText, parts.seconds, decimals, decimalMark);
   std::array<char, 16> degreeText{};
   const auto result =
       std::to_chars(degreeText.data(), degreeText.data() + degreeText.size(), degrees);

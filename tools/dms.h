@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "nuvex/angles.h"
+
 namespace nuvex::cli {
 
 enum class Axis { Longitude, Latitude };
@@ -41,7 +43,7 @@ DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark);
 
 // Decimals of the seconds written by default.
 inline constexpr int kDefaultDmsDecimals = 5;  // 1e-5" ~ 0.3 mm, as 1e-8 deg ~ 1 mm
-inline constexpr int kMostDmsDecimals = 10;
+inline constexpr int kMostDmsDecimals = kMostSecondDecimals;
 
 // Appends the angle (deg) as 50°30'15.25000"N (degrees, minutes and seconds of two digits, the
 // hemisphere letter of the axis).

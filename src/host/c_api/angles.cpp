@@ -1,9 +1,10 @@
 // Degrees, minutes and seconds in the C interface, with the converter's conventions: the sign
 // belongs to the whole angle, the parts are those of its magnitude, and seconds that would show
 // as 60 at the caller's decimals are carried (the engine's DEG2DMS).
+#include "nuvex/angles.h"
+
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "host/c_api/boundary.h"
@@ -13,18 +14,9 @@
 namespace nuvex::c_api {
 namespace {
 
-constexpr double kSecondsPerDegree = 3600.0;
 constexpr double kSexagesimalBase = 60.0;  // minutes per degree, seconds per minute
 // Degrees: larger values are no angle (as the converter reads them).
 constexpr double kLargestDegrees = 1.0e6;
-constexpr int kMostDecimals = 10;  // decimals of the seconds
-
-// Whether the seconds show as zero at that many decimals.
-bool showsAsZero(double seconds, int decimals) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
-  return std::string(text).find_first_not_of("0.") == std::string::npos;
-}
 
 }  // namespace
 }  // namespace nuvex::c_api
@@ -44,27 +36,15 @@ int nuvex_deg2dms(double angle, int decimals, std::int32_t* sign, std::int32_t* 
       throw Failure(NUVEX_ERROR_ARGUMENT,
                     "angle " + std::to_string(angle) + " deg is beyond +-1e6 deg");
     }
-    if (decimals < 0 || decimals > kMostDecimals) {
+    if (decimals < 0 || decimals > nuvex::kMostSecondDecimals) {
       throw Failure(NUVEX_ERROR_ARGUMENT,
                     "decimals " + std::to_string(decimals) + " is not 0 to 10");
     }
-    double magnitude = std::fabs(angle);
-    int splitDecimals = decimals;
-    if (decimals < 1) {
-      // DEG2DMS carries only from one decimal on: whole seconds are rounded first, so that the
-      // split of the rounded angle cannot show 60 seconds.
-      magnitude = std::round(magnitude * kSecondsPerDegree) / kSecondsPerDegree;
-      splitDecimals = 1;
-    }
-    int d = 0;
-    int m = 0;
-    double s = 0.0;
-    nuvex::DEG2DMS(magnitude, d, m, s, splitDecimals);
-    const bool zero = d == 0 && m == 0 && showsAsZero(s, decimals);
-    *sign = angle < 0.0 && !zero ? -1 : 1;
-    *degrees = d;
-    *minutes = m;
-    *seconds = s;
+    const nuvex::AngleParts parts = nuvex::splitAngle(angle, decimals);
+    *sign = parts.negative ? -1 : 1;
+    *degrees = parts.degrees;
+    *minutes = parts.minutes;
+    *seconds = parts.seconds;
   });
 }
 
