@@ -21,7 +21,6 @@ constexpr std::size_t kShareAlignment = 64;
 constexpr std::size_t kChunkPoints = 4096;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
-constexpr double kLargestFinite = std::numeric_limits<double>::max();
 
 bool isUtm(int system) {
   return !isGaussKrueger(system);
@@ -45,13 +44,6 @@ const ConversionSettings& checked(const ConversionSettings& settings) {
         std::to_string(range.lowest) + " to " + std::to_string(range.highest));
   }
   return settings;
-}
-
-// Finite results (the engine gives NaN for points it cannot convert). Non-short-circuit: the
-// checks of a point cost one predictable branch.
-bool finiteResult(const PointArrays& points, std::size_t i) {
-  return (std::fabs(points.xOut[i]) <= kLargestFinite) &
-         (std::fabs(points.yOut[i]) <= kLargestFinite);
 }
 
 }  // namespace
@@ -198,8 +190,9 @@ void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t beg
   for (std::size_t i = begin; i < end; ++i) {
     const int zone =
         points.zone != nullptr ? points.zone[i] : settings_.sourceZone.value_or(kZoneFromEasting);
-    bool acceptable =
-        finiteResult(points, i) && isAcceptableInput(settings_.from, points.x[i], points.y[i], zone);
+    // Non-finite and impossible results the Transformer has marked already; the zones the
+    // interfaces take beside the coordinates are checked here.
+    bool acceptable = isAcceptableInput(settings_.from, points.x[i], points.y[i], zone);
     if (settings_.sourceZone && acceptable) acceptable = inSourceZone(zone, points.x[i]);
     if (!acceptable) {
       points.xOut[i] = kNotANumber;
