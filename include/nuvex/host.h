@@ -10,8 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <stdexcept>
-#include <string>
 
 // Host callback slots. Texts handed to the slots that take a format are finished texts: the
 // library passes them as the argument of a "%s" format so that a percent sign reaches the host
@@ -48,18 +46,25 @@ static_assert(offsetof(DLLCallbacks, report) == 80);
 // Thrown to abort a calculation: by the runtime when the user gives up a file that cannot be
 // opened, and by any fatal report whose host reportFailure returns instead of ending the
 // calculation. Nothing in the library catches it. what() is the text the library reported (the
-// runtime's error line, the engine's stop line), so that a program that dies of it says why.
+// runtime's error line, the engine's stop line), so that a program that dies of it says why. The
+// text is kept in the object itself (cut at kReasonCapacity - 1 characters): copies cannot throw,
+// and the header needs nothing beyond <exception>, as a host of any compiler includes it.
 class CCalcAbortException : public std::exception {
  public:
-  CCalcAbortException() : CCalcAbortException("calculation aborted") {}
-  explicit CCalcAbortException(const std::string& reason) : reason_(reason) {}
-  CCalcAbortException(const CCalcAbortException&) = default;
-  CCalcAbortException& operator=(const CCalcAbortException&) = default;
-  ~CCalcAbortException() override = default;
-  const char* what() const noexcept override { return reason_.what(); }
+  static constexpr std::size_t kReasonCapacity = 512;
+
+  CCalcAbortException() noexcept : CCalcAbortException("calculation aborted") {}
+  explicit CCalcAbortException(const char* reason) noexcept {
+    std::size_t length = 0;
+    for (; reason != nullptr && reason[length] != '\0' && length + 1 < kReasonCapacity; ++length) {
+      reason_[length] = reason[length];
+    }
+    reason_[length] = '\0';
+  }
+  const char* what() const noexcept override { return reason_; }
 
  private:
-  std::runtime_error reason_;  // its copies share the text and cannot throw
+  char reason_[kReasonCapacity];
 };
 
 // ---- The three exported entry points (C++ linkage, global namespace) -------------------------

@@ -86,8 +86,9 @@ void f_check_alloc(void** pointers, uint32_t count, const char* routine) {
     DllExit(kRuntimeExitCode, kRuntimeSourceFile, kMemoryErrorLine);
   }
   if (anyMissing) {
-    throw CCalcAbortException(std::string("MEM ERROR: unable to allocate space in ") +
-                              textOrEmpty(routine) + "()");
+    const std::string reason =
+        std::string("MEM ERROR: unable to allocate space in ") + textOrEmpty(routine) + "()";
+    throw CCalcAbortException(reason.c_str());
   }
 }
 

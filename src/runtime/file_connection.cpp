@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "nuvex/host.h"
 #include "nuvex/runtime/diagnostics.h"
@@ -237,8 +238,9 @@ int open_unit(int unit, const char* file, const char* status, const char* form, 
     if (retry < kSilentRetries) {
       nuvex::platform::pause(kRetryPauseMs);
     } else if (!askToRetry(file, retry)) {
-      throw CCalcAbortException(std::string("file ") + printableName(file) +
-                                " could not be opened, and the user gave up");
+      const std::string reason =
+          std::string("file ") + printableName(file) + " could not be opened, and the user gave up";
+      throw CCalcAbortException(reason.c_str());
     }
     result = open_unit_once(unit, file, status, form, access, recl);
   }
