@@ -471,6 +471,8 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
                                   : readLeadingColumns(trimBlanks(text), layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
+  // Angles in parts may be tried in more than one grouping: only a failed line keeps a reason.
+  if (read) line.problem.clear();
   if (!read && line.separator != kSemicolonSeparator &&
       text.find(kSemicolonSeparator) != std::string_view::npos) {
     line.problem += " (semicolon-separated? add --delimiter ';')";
