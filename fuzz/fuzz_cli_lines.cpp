@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     BlockPipeline pipeline(converter, 1, output, diagnostics, progress);
     const auto context = std::make_shared<const InputContext>(InputContext{"fuzz", layout, {}});
-    HeaderSettings headerSettings{ColumnSelection{{{0, "x"}, {0, "y"}}}, style.placement, {}};
+    HeaderSettings headerSettings{ColumnSelection{{{0, "x"}, {0, "y"}}}, style.placement, {}, {}};
     const HeaderReader header = [&](std::string_view line, std::size_t lineNumber) {
       return readHeader(line, lineNumber, *context, headerSettings);
     };
