@@ -3,9 +3,9 @@
 // past the bytes.
 #include "engine/ntv2_grid.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -69,28 +69,10 @@ class ByteReader {
   }
 
   std::int32_t int32(std::size_t offset) const {
-    std::uint32_t bits = 0;
-    copy(offset, &bits, sizeof bits);
-    std::int32_t value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return value<std::int32_t, std::uint32_t>(offset);
   }
-
-  double float64(std::size_t offset) const {
-    std::uint64_t bits = 0;
-    copy(offset, &bits, sizeof bits);
-    double value = 0.0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-
-  float float32(std::size_t offset) const {
-    std::uint32_t bits = 0;
-    copy(offset, &bits, sizeof bits);
-    float value = 0.0f;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
+  double float64(std::size_t offset) const { return value<double, std::uint64_t>(offset); }
+  float float32(std::size_t offset) const { return value<float, std::uint32_t>(offset); }
 
   [[noreturn]] void fail(const std::string& what) const {
     throw std::invalid_argument("NTv2 grid " + origin_ + ": " + what);
@@ -110,6 +92,15 @@ class ByteReader {
       value |= static_cast<Word>(bytes_[source]) << (8 * i);
     }
     *word = value;
+  }
+
+  // The number of type T whose bits, of the same size, are stored at offset.
+  template <typename T, typename Word>
+  T value(std::size_t offset) const {
+    static_assert(sizeof(T) == sizeof(Word));
+    Word bits = 0;
+    copy(offset, &bits, sizeof bits);
+    return std::bit_cast<T>(bits);
   }
 
   const unsigned char* bytes_;
