@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "engine/batch.h"
 #include "nuvex/transform.h"
 #include "rate_reporter.h"
@@ -22,6 +23,7 @@ using nuvex::CoordinateType;
 using nuvex::DatumChoice;
 using nuvex::DatumShift;
 using nuvex::Transformer;
+using nuvex::bench::choosePath;
 using nuvex::engine::KernelPath;
 
 constexpr std::size_t kPoints = 100000;
@@ -62,16 +64,6 @@ const Points& gaussKrueger() {
 const Points& krassowsky() {
   static const Points g = lattice(10.0, 15.0, 50.3, 54.6);
   return g;
-}
-
-bool choosePath(benchmark::State& state) {
-  const auto path = static_cast<KernelPath>(state.range(0));
-  if (!nuvex::engine::kernelPathAvailable(path)) {
-    state.SkipWithError("kernel path not available on this processor or build");
-    return false;
-  }
-  nuvex::engine::setKernelPathForTesting(path);
-  return true;
 }
 
 void runBatch(benchmark::State& state, const Transformer& t, const Points& in) {
@@ -137,18 +129,9 @@ void runProj(benchmark::State& state, const char* definition, const std::vector<
   PJ* op = proj_create(context, definition);
   if (op == nullptr) {
     state.SkipWithError("PROJ could not create the pipeline (is proj-data installed?)");
-    proj_context_destroy(context);
-    return;
+  } else {
+    nuvex::bench::timeProjArray(state, op, input);
   }
-  std::vector<PJ_COORD> work(input.size());
-  for (auto _ : state) {
-    state.PauseTiming();
-    work = input;
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(proj_trans_array(op, PJ_FWD, work.size(), work.data()));
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
   proj_destroy(op);
   proj_context_destroy(context);
 }

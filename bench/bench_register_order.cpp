@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "engine/batch.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
@@ -119,13 +120,9 @@ BENCHMARK(BM_Grid1ToGrid3)
 #if defined(NUVEX_HAVE_PROJ)
 // EPSG:31467 -> EPSG:32632 with the operation PROJ chooses, easting before northing.
 void BM_Proj31467To32632(benchmark::State& state) {
-  PJ_CONTEXT* context = proj_context_create();
-  PJ* raw = proj_create_crs_to_crs(context, "EPSG:31467", "EPSG:32632", nullptr);
-  PJ* op = raw != nullptr ? proj_normalize_for_visualization(context, raw) : nullptr;
-  proj_destroy(raw);
-  if (op == nullptr) {
+  const nuvex::bench::ProjOperation op("EPSG:31467", "EPSG:32632");
+  if (op.get() == nullptr) {
     state.SkipWithError("PROJ could not create EPSG:31467 -> EPSG:32632");
-    proj_context_destroy(context);
     return;
   }
   const Grid& grid = pointsIn(state.range(0));
@@ -133,21 +130,8 @@ void BM_Proj31467To32632(benchmark::State& state) {
   for (std::size_t i = 0; i < kPoints; ++i) {
     input[i] = proj_coord(grid.easting[i], grid.northing[i], 0, 0);
   }
-  std::vector<PJ_COORD> work(kPoints);
-  for (auto _ : state) {
-    state.PauseTiming();
-    work = input;
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(proj_trans_array(op, PJ_FWD, work.size(), work.data()));
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
-  PJ* used = proj_trans_get_last_used_operation(op);
-  const PJ_PROJ_INFO info = proj_pj_info(used != nullptr ? used : op);
-  state.SetLabel(info.description != nullptr ? info.description : "?");
-  proj_destroy(used);
-  proj_destroy(op);
-  proj_context_destroy(context);
+  nuvex::bench::timeProjArray(state, op.get(), input);
+  state.SetLabel(op.lastUsed().first);
 }
 BENCHMARK(BM_Proj31467To32632)->Arg(kRandom)->Arg(kSorted);
 #endif

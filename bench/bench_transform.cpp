@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch_points.h"
+#include "bench_support.h"
 #include "engine/batch.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
@@ -34,22 +35,13 @@ constexpr std::size_t kThreadedPoints = 10000000;  // per batch of the threaded 
 using nuvex::bench::kUtmZone;
 using Geographic = nuvex::bench::GeographicPoints;
 using Grid = nuvex::bench::GridPoints;
+using nuvex::bench::choosePath;
 using nuvex::bench::gridOf;
 using nuvex::bench::lattice;
 
 const Geographic& points() {
   static const Geographic g = lattice(kPoints);
   return g;
-}
-
-bool choosePath(benchmark::State& state) {
-  const auto path = static_cast<KernelPath>(state.range(0));
-  if (!nuvex::engine::kernelPathAvailable(path)) {
-    state.SkipWithError("kernel path not available on this processor or build");
-    return false;
-  }
-  nuvex::engine::setKernelPathForTesting(path);
-  return true;
 }
 
 void runBatch(benchmark::State& state, const Transformer& t, const double* x, const double* y,
@@ -174,13 +166,9 @@ BENCHMARK(BM_ProjUtmInverse);
 
 // DHDN / Gauss-Krueger zone 3 to WGS 84 / UTM zone 32 with the operation PROJ chooses.
 void BM_ProjGrid31467To32632(benchmark::State& state) {
-  PJ_CONTEXT* context = proj_context_create();
-  PJ* raw = proj_create_crs_to_crs(context, "EPSG:31467", "EPSG:32632", nullptr);
-  PJ* op = raw != nullptr ? proj_normalize_for_visualization(context, raw) : nullptr;
-  proj_destroy(raw);
-  if (op == nullptr) {
+  const nuvex::bench::ProjOperation op("EPSG:31467", "EPSG:32632");
+  if (op.get() == nullptr) {
     state.SkipWithError("PROJ could not create EPSG:31467 -> EPSG:32632");
-    proj_context_destroy(context);
     return;
   }
   static const Grid grid = gridOf(points(), 1, 3);
@@ -188,28 +176,15 @@ void BM_ProjGrid31467To32632(benchmark::State& state) {
   for (std::size_t i = 0; i < kPoints; ++i) {
     input[i] = proj_coord(grid.easting[i], grid.northing[i], 0, 0);
   }
-  std::vector<PJ_COORD> work(kPoints);
-  for (auto _ : state) {
-    state.PauseTiming();
-    work = input;
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(proj_trans_array(op, PJ_FWD, work.size(), work.data()));
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
-  PJ* used = proj_trans_get_last_used_operation(op);
-  const PJ* shown = used != nullptr ? used : op;
-  const PJ_PROJ_INFO info = proj_pj_info(const_cast<PJ*>(shown));
-  state.SetLabel(info.description != nullptr ? info.description : "?");
+  nuvex::bench::timeProjArray(state, op.get(), input);
+  const auto [description, definition] = op.lastUsed();
+  state.SetLabel(description);
   static bool printed = false;
   if (!printed) {
-    std::printf("PROJ operation for EPSG:31467 -> EPSG:32632: %s\n  %s\n", info.description,
-                info.definition != nullptr ? info.definition : "");
+    std::printf("PROJ operation for EPSG:31467 -> EPSG:32632: %s\n  %s\n", description.c_str(),
+                definition.c_str());
     printed = true;
   }
-  proj_destroy(used);
-  proj_destroy(op);
-  proj_context_destroy(context);
 }
 BENCHMARK(BM_ProjGrid31467To32632);
 #endif
