@@ -644,8 +644,6 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
   pipeline.process(file, context, header, error ? 0 : size);
 }
 
-constexpr int kInternational1924System = 2;  // no official datum transformation
-
 // The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system
 // 2 has no official transformation; a grid file that cannot be read).
 nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings) {
@@ -654,10 +652,8 @@ nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings&
     if (!options.grid.empty()) throw CLI::ValidationError("--grid needs --datum official");
     return {};
   }
-  const int from = settings.from.system, to = settings.to.system;
-  if (from != to && (from == kInternational1924System || to == kInternational1924System)) {
-    throw CLI::ValidationError(
-        "--datum official: system 2 (International 1924) has no official datum transformation");
+  if (const auto problem = officialDatumProblem(settings.from.system, settings.to.system)) {
+    throw CLI::ValidationError("--datum official: " + *problem);
   }
   nuvex::DatumChoice datum{nuvex::DatumShift::Official, options.grid};
   try {

@@ -65,13 +65,14 @@ struct SystemDescription {
   const char* grid;
   bool gaussKrueger;  // the easting carries the zone in its millions
   ZoneScheme zones;
+  bool officialDatum;  // the official datum transformations join it to the other systems
 };
 
 inline constexpr std::array<SystemDescription, 4> kSystems = {{
-    {1, "Bessel 1841", "Gauss-Krueger", true, ZoneScheme::ThreeDegrees},
-    {2, "International 1924", "UTM", false, ZoneScheme::SixDegrees},
-    {3, "WGS84", "UTM", false, ZoneScheme::SixDegrees},
-    {4, "Krassowsky 1940", "Gauss-Krueger", true, ZoneScheme::ByZoneWidth},
+    {1, "Bessel 1841", "Gauss-Krueger", true, ZoneScheme::ThreeDegrees, true},
+    {2, "International 1924", "UTM", false, ZoneScheme::SixDegrees, false},
+    {3, "WGS84", "UTM", false, ZoneScheme::SixDegrees, true},
+    {4, "Krassowsky 1940", "Gauss-Krueger", true, ZoneScheme::ByZoneWidth, true},
 }};
 
 // Inclusive range of zone numbers.
@@ -100,6 +101,10 @@ bool hasThreeDegreeZones(int system, int zoneWidth);
 ZoneRange outputZoneRange(int system, int zoneWidth);
 // "Bessel 1841 / Gauss-Krueger 3 deg" (the zone width only for Gauss-Krueger grids).
 std::string systemTitle(int system, int zoneWidth);
+// Why the official datum transformations cannot convert between two systems, e.g. "system 2
+// (International 1924) has no official datum transformation"; nothing when they can (always
+// within one system).
+std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem);
 
 // Reads "E:1" or "G:3" (either case); nothing when the text is not of that form.
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text);

@@ -51,6 +51,18 @@ std::string systemTitle(int system, int zoneWidth) {
   return title;
 }
 
+std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem) {
+  if (fromSystem == toSystem) return std::nullopt;
+  for (const int system : {fromSystem, toSystem}) {
+    const SystemDescription& description = describeSystem(system);
+    if (!description.officialDatum) {
+      return "system " + std::to_string(system) + " (" + description.ellipsoid +
+             ") has no official datum transformation";
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text) {
   constexpr std::size_t kNameLength = 3;  // type letter, colon, system digit
   if (text.size() != kNameLength || text[1] != ':') return std::nullopt;

@@ -39,8 +39,6 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
           zones.given, gridInput, gridOutput,  engine::planChain(from.system, to.system, gridSide)};
 }
 
-constexpr int kInternational1924 = 2;
-
 std::shared_ptr<const engine::OfficialDatum> officialDatumOf(CoordinateSystem from,
                                                              CoordinateSystem to,
                                                              const DatumChoice& datum) {
@@ -54,11 +52,9 @@ std::shared_ptr<const engine::OfficialDatum> officialDatumOf(CoordinateSystem fr
   if (datum.method != DatumShift::Official) {
     throw std::invalid_argument("nuvex::Transformer: unknown datum shift method");
   }
-  if (from.system != to.system &&
-      (from.system == kInternational1924 || to.system == kInternational1924)) {
-    throw std::invalid_argument(
-        "nuvex::Transformer: system 2 (International 1924) has no official datum "
-        "transformation; use the polynomial datum shift");
+  if (const auto problem = officialDatumProblem(from.system, to.system)) {
+    throw std::invalid_argument("nuvex::Transformer: " + *problem +
+                                "; use the polynomial datum shift");
   }
   return std::make_shared<const engine::OfficialDatum>(from.system, to.system, datum.grid);
 }

@@ -49,6 +49,18 @@ TEST(SystemZones, RangesFollowTheZoneWidth) {
   EXPECT_THROW(describeSystem(5), std::out_of_range);
 }
 
+// The official transformations join systems 1, 3 and 4; system 2 only to itself.
+TEST(SystemDatums, OnlyInternational1924LacksAnOfficialPath) {
+  for (int from = kFirstSystem; from <= kLastSystem; ++from) {
+    for (int to = kFirstSystem; to <= kLastSystem; ++to) {
+      const bool lacking = from != to && (from == 2 || to == 2);
+      EXPECT_EQ(officialDatumProblem(from, to).has_value(), lacking) << from << " " << to;
+    }
+  }
+  EXPECT_EQ(officialDatumProblem(3, 2).value_or(""),
+            "system 2 (International 1924) has no official datum transformation");
+}
+
 TEST(InputChecks, BoundsAreInclusiveAndNaNIsOutside) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(withinCoordinateRange(CoordinateType::Geographic, 180.0, 90.0));
