@@ -1,6 +1,6 @@
 // Angles in degrees, minutes and seconds as every interface of the library writes them: the parts
-// are those of the angle's magnitude, the sign belongs to the whole angle, and seconds rounded to
-// the decimals asked for carry into the minutes and degrees (never 60 seconds or 60 minutes).
+// are those of the angle's magnitude, the sign belongs to the whole angle, and seconds that would
+// show as 60 at the decimals asked for carry into the minutes and degrees.
 #pragma once
 
 namespace nuvex {
@@ -11,7 +11,7 @@ struct AngleParts {
   bool negative;  // the angle is below zero and does not round to zero
   int degrees;
   int minutes;
-  double seconds;  // rounded to the decimals asked for
+  double seconds;  // to be shown with the decimals asked for: below 60 when shown, not rounded
 };
 
 // Splits angle (deg, finite, |angle| well within the int range) with its seconds rounded to

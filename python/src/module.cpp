@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "array_conversion.h"
+#include "nuvex/angles.h"
 #include "nuvex/engine.h"
 #include "output_arrays.h"
 
@@ -330,32 +331,26 @@ ArrayConverter fromPickledState(const py::tuple& state) {
 
 // ---- Angles ------------------------------------------------------------------------------------
 
-// Whole seconds' decimals beyond which a double has no digits left for an angle of degrees.
-constexpr int kMostSecondDecimals = 9;
 constexpr double kSecondsPerDegree = 3600.0;
 constexpr double kSecondsPerMinute = 60.0;
 
-// The parts of |angle|: seconds rounded to `decimals` decimals and carried into the minutes and
-// degrees (none: not rounded). The sign goes on the first part that is not zero, as the converter
-// writes and reads angles: the sign belongs to the whole angle.
+// The parts of the angle as the library splits it, with the seconds rounded to `decimals`
+// decimals (none: as the split leaves them). The sign goes on the first part that is not zero, as
+// the converter writes and reads angles: the sign belongs to the whole angle.
 void splitAngle(double angle, std::optional<int> decimals, int& degrees, int& minutes,
                 double& seconds) {
-  const double magnitude = std::fabs(angle);
-  double total = magnitude * kSecondsPerDegree;
-  double unit = 1.0;
+  const nuvex::AngleParts parts =
+      nuvex::splitAngle(angle, decimals.value_or(nuvex::kMostSecondDecimals));
+  degrees = parts.degrees;
+  minutes = parts.minutes;
+  seconds = parts.seconds;
   if (decimals) {
-    unit = std::pow(10.0, -*decimals);
-    total = std::round(total / unit) * unit;
+    const double scale = std::pow(10.0, *decimals);
+    seconds = std::round(seconds * scale) / scale;
   }
-  const double wholeDegrees = std::floor(total / kSecondsPerDegree + 1e-12);
-  double rest = std::max(0.0, total - wholeDegrees * kSecondsPerDegree);
-  const double wholeMinutes = std::floor(rest / kSecondsPerMinute + 1e-12);
-  rest = std::max(0.0, rest - wholeMinutes * kSecondsPerMinute);
-  if (decimals) rest = std::round(rest / unit) * unit;
-  degrees = static_cast<int>(wholeDegrees);
-  minutes = static_cast<int>(wholeMinutes);
-  seconds = rest;
-  if (angle >= 0.0) return;
+  // Unrounded seconds show every digit: any angle below zero keeps its sign.
+  const bool negative = decimals ? parts.negative : angle < 0.0;
+  if (!negative) return;
   if (degrees != 0) {
     degrees = -degrees;
   } else if (minutes != 0) {
@@ -366,9 +361,10 @@ void splitAngle(double angle, std::optional<int> decimals, int& degrees, int& mi
 }
 
 py::tuple deg2dms(const py::object& angle, std::optional<int> decimals) {
-  if (decimals && (*decimals < 0 || *decimals > kMostSecondDecimals)) {
-    throw py::value_error("decimals must be None or 0 to " + std::to_string(kMostSecondDecimals) +
-                          ", not " + std::to_string(*decimals));
+  if (decimals && (*decimals < 0 || *decimals > nuvex::kMostSecondDecimals)) {
+    throw py::value_error("decimals must be None or 0 to " +
+                          std::to_string(nuvex::kMostSecondDecimals) + ", not " +
+                          std::to_string(*decimals));
   }
   const DoubleArray angles = numericArray(angle, "angle");
   const Shape shape = shapeOf(angles);
@@ -517,13 +513,13 @@ constexpr const char* kDeg2DmsDoc = R"(Decimal degrees to degrees, minutes and s
 deg2dms(angle, decimals=None) -> (degrees, minutes, seconds)
 
 angle -- decimal degrees, array-like. decimals -- the number of decimals the seconds will be
-shown with (0 to 9): the seconds are rounded to them, and seconds that round up to 60 carry into
+shown with (0 to 10): the seconds are rounded to them, and seconds that round up to 60 carry into
 the minutes and degrees (10.9999999 with decimals=2 gives 11, 0, 0.0), so that dms2deg of the
 parts gives the angle within half a unit of the last decimal. None: the seconds are not rounded.
 The sign belongs to the whole angle, as the converter writes it: it goes on the first part that
 is not zero (-7.25 gives -7, 15, 0.0; -0.5 gives 0, -30, 0.0). Returns int32 degrees and minutes
 and float64 seconds; an angle that is not finite or beyond +-2147483647 deg gives 0, 0 and NaN
-seconds. Raises ValueError for decimals outside 0 to 9.)";
+seconds. Raises ValueError for decimals outside 0 to 10.)";
 
 constexpr const char* kDms2DegDoc = R"(Degrees, minutes and seconds to decimal degrees.
 

@@ -381,6 +381,10 @@ def test_deg2dms_rounds_carries_and_signs_the_whole_angle():
     assert degrees.shape == (8, 1) and degrees.dtype == np.int32 and seconds.dtype == np.float64
     # Without decimals the seconds are not rounded.
     assert nuvex.deg2dms(50.99999999)[2] == pytest.approx(59.999964, abs=1e-6)
+    # ... so a tiny negative angle keeps its sign, which at ten decimals is rounded away.
+    assert nuvex.deg2dms(-1e-15)[2] < 0 and nuvex.deg2dms(-1e-15, 10)[2] == 0
+    with pytest.raises(ValueError, match="0 to 10, not 11"):
+        nuvex.deg2dms(1.0, 11)
 
 
 def test_dms2deg_signs_the_whole_angle_as_the_converter_reads_it():
