@@ -166,10 +166,10 @@ TEST(Projection, SeriesStayWithinMillimetresInsideTheBandAndLoseMetresFarBeyond)
       EXPECT_LE(inverse, 0.003);
     }
     if (offset == 15.0) {
-      EXPECT_GE(forward, latitude >= 70.0 ? 0.2 : 1.0);
+      EXPECT_GE(forward, latitude >= 60.0 ? 0.2 : 1.0);
     }
     // The band's test on the exact grid coordinates of UTM points, at its edge: inside at 3.95
-    // deg, outside at 4.05 deg, at every latitude.
+    // deg, outside at 4.05 deg, at every latitude (60.5 deg: just beyond the band's quick answer).
     if (system == 3 && (offset <= 3.95 || offset >= 4.05)) {
       EXPECT_EQ(withinProjectionBand(3, c.number(3), c.number(4)), offset <= 3.95);
     }

@@ -7,7 +7,7 @@
 set -eu
 points=$(mktemp)
 trap 'rm -f "$points"' EXIT
-for lat in 0 30 50 70; do
+for lat in 0 30 50 60.5 70; do
   for offset in 1 2 3 3.5 3.95 4 4.05 5 6 8 15; do
     echo "$(echo "9 + $offset" | bc) $lat 0 0"
   done
