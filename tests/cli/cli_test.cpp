@@ -128,6 +128,13 @@ TEST_F(Cli, DemoPrintsATableForEverySystemAndNoArgumentsTheUsage) {
         "2 International 1924 / UTM", "3 WGS84 / UTM", "4 Krassowsky 1940 / Gauss-Krueger 6 deg"}) {
     EXPECT_TRUE(contains(demo.out, text)) << text;
   }
+  // Every sample has a converted row for each of the five grids.
+  std::size_t rows = 0;
+  for (std::size_t at = demo.out.find(" mm\n"); at != std::string::npos;
+       at = demo.out.find(" mm\n", at + 1)) {
+    ++rows;
+  }
+  EXPECT_EQ(rows, 7U * 5U) << demo.out;
   // The reference point on system 3: the worked values of the projection.
   const std::size_t reference = demo.out.find("Reference point");
   ASSERT_NE(reference, std::string::npos);
