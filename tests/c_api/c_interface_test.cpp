@@ -382,6 +382,9 @@ TEST(CInterface, RefusesAnglesItCannotSplitOrJoin) {
   EXPECT_EQ(nuvex_dms2deg(1, 10, 0, kNaN, &angle, &error), NUVEX_ERROR_ARGUMENT);
   EXPECT_EQ(nuvex_dms2deg(1, -1, 0, 0.0, &angle, &error), NUVEX_ERROR_ARGUMENT);
   EXPECT_STREQ(error.message, "degrees -1 are not 0 to 1000000 (the sign is apart)");
+  EXPECT_EQ(nuvex_dms2deg(1, 1000001, 0, 0.0, &angle, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(nuvex_deg2dms(1000000.01, 2, &sign, &degrees, &minutes, &seconds, &error),
+            NUVEX_ERROR_ARGUMENT);
   EXPECT_EQ(nuvex_dms2deg(1, 10, 0, 0.0, nullptr, &error), NUVEX_ERROR_ARGUMENT);
   EXPECT_EQ(angle, 7.0);
 }
