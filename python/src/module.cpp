@@ -87,7 +87,10 @@ unsigned threadCount(int threads) {
                           std::to_string(threads));
   }
   if (threads > 0) return static_cast<unsigned>(threads);
-  return std::max(std::thread::hardware_concurrency(), 1U);
+  // Asked once: the count is read from the system each time, which would cost a small call
+  // more than its conversion.
+  static const unsigned cores = std::max(std::thread::hardware_concurrency(), 1U);
+  return cores;
 }
 
 // A result for 0-d input is a numpy scalar, as numpy's own functions give.
