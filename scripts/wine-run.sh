@@ -14,29 +14,37 @@ mkdir -p "$prefix"
 
 # A server left to itself exits three seconds after its last program; a program starting in that
 # moment loses its connection ("wine client error ... Connection reset by peer"). One that stays a
-# minute outlives every gap between tests. When a server already runs this start just fails.
-keep_server() { "$wineserver" -p60 >/dev/null 2>&1 || true; }
+# minute outlives every gap between tests. When a server already runs, this start just fails.
+server_started=false
+start_server() {
+  if "$wineserver" -p60 >/dev/null 2>&1; then server_started=true; else server_started=false; fi
+}
+# The prefix's own processes (services, devices) live as long as the server and keep the standard
+# streams they were started with: they get none of a test's, whose reader would wait on them.
+boot_prefix() { "$wine" wineboot >/dev/null 2>&1 </dev/null || true; }
 
-keep_server
+start_server
 if [ ! -f "$prefix/.ready" ]; then
   # First use: create the prefix once, also when several tests start together.
   flock "$prefix/.lock" bash -c \
-    '[ -f "$WINEPREFIX/.ready" ] || { "$1" wineboot --init >/dev/null 2>&1 && touch "$WINEPREFIX/.ready"; }' \
+    '[ -f "$WINEPREFIX/.ready" ] || { "$1" wineboot --init >/dev/null 2>&1 </dev/null && touch "$WINEPREFIX/.ready"; }' \
     _ "$wine" || { echo "wine-run: cannot create the Wine prefix $prefix with $wine" >&2; exit 1; }
+elif $server_started; then
+  boot_prefix
 fi
 
 # A program whose server connection was dropped was stopped by Wine, not by its own doing: run it
-# once more. Any other failure is the program's own and stands.
+# once more. Any other failure is the program's own and stands. Standard error goes through a
+# file, which nothing can hold open against its reader, and is passed on after the program.
 errors=$(mktemp)
 trap 'rm -f "$errors"' EXIT
 for attempt in 1 2; do
-  # Standard output goes straight on; standard error also into a copy to look at.
-  set +e
-  { "$wine" "$@" 2>&1 1>&3 3>&- | tee "$errors" >&2; } 3>&1
-  status=${PIPESTATUS[0]}
-  set -e
+  status=0
+  "$wine" "$@" 2>"$errors" || status=$?
+  cat "$errors" >&2
   grep -q '^wine client error' "$errors" || exit "$status"
   echo "wine-run: the Wine server dropped $1 (attempt $attempt)" >&2
-  keep_server
+  start_server
+  if $server_started; then boot_prefix; fi
 done
 exit "$status"
