@@ -14,7 +14,7 @@ struct AngleParts {
   double seconds;  // to be shown with the decimals asked for: below 60 when shown, not rounded
 };
 
-// Splits angle (deg, finite, |angle| well within the int range) with its seconds rounded to
+// Splits angle (deg, finite, |angle| well within the int range) for showing its seconds with
 // `decimals` (0 to kMostSecondDecimals) decimals.
 AngleParts splitAngle(double angle, int decimals);
 
