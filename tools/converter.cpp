@@ -28,7 +28,7 @@ const char* describeFailure(PointStatus status) {
     case PointStatus::Converted:
       return "converted";
     case PointStatus::NoPath:
-      return "no transformation path for this point";
+      return describeRangeProblem(RangeProblem::NoPath);
     case PointStatus::Aborted:
       return "the engine aborted the calculation for this point";
     case PointStatus::NotFinite:
