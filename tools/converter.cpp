@@ -28,7 +28,7 @@ const char* describeFailure(PointStatus status) {
     case PointStatus::Converted:
       return "converted";
     case PointStatus::NoPath:
-      return describeRangeProblem(RangeProblem::NoPath);
+      return describeRangeProblem(RangeProblem::OutsidePolynomialArea);
     case PointStatus::Aborted:
       return "the engine aborted the calculation for this point";
     case PointStatus::NotFinite:
@@ -65,9 +65,11 @@ BatchConverter::BatchConverter(const ConversionSettings& settings, std::ostream*
 // (the datum shift moves it by seconds); other input in the grid point the conversion gave.
 bool BatchConverter::farFromForcedZone(const PointColumns& points, std::size_t i) const {
   if (settings_.from.type == CoordinateType::Geographic) {
-    return std::fabs(points.x[i] - *forcedZoneMeridian_) > kProjectionBandDegrees;
+    return std::fabs(points.x[i] - *forcedZoneMeridian_) >
+           zoneWidthDegrees(settings_.to.system, transformer_.zones().width);
   }
-  return !withinProjectionBand(settings_.to.system, points.xOut[i], points.yOut[i]);
+  return fartherThanZoneWidth(settings_.to.system, transformer_.zones().width, points.xOut[i],
+                              points.yOut[i]);
 }
 
 void BatchConverter::convert(PointColumns& points) const {
@@ -117,11 +119,10 @@ void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   }
   if (forcedZoneMeridian_ && farFromForcedZone(points, i) && warnings_ != nullptr &&
       !warned_.exchange(true)) {
-    *warnings_ << "nuvex: warning: zone " + std::to_string(*settings_.targetZone) +
-                      " lies more than " +
-                      std::to_string(static_cast<int>(kProjectionBandDegrees)) +
-                      " deg of longitude from some points; they are converted, but the projection "
-                      "loses accuracy there (millimetres at 4 deg, metres at 15 deg)\n";
+    *warnings_ << "nuvex: warning: " +
+                      describeFarForcedZone(*settings_.targetZone, settings_.to.system,
+                                            transformer_.zones().width) +
+                      "\n";
   }
   if (settings_.to.type == CoordinateType::Grid && settings_.zonePrefix &&
       !isGaussKrueger(settings_.to.system)) {

@@ -178,29 +178,40 @@ bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone);
 
 // ---- What the grids can hold, and where their projection is exact -----------------------------
 
-// Degrees of longitude from a zone's central meridian within which the engine's transverse
+// Degrees of longitude from a zone's central meridian within which the engine's own transverse
 // Mercator series stay within a few millimetres of the exact projection. Measured against the
 // extended transverse Mercator (tests/data/engine_projection_band.txt, from PROJ's cct): at
 // 50 deg N the series are off by 0.5 mm at 3 deg, about 2.4 mm at 4 deg, 11 mm at 5 deg and
-// 2.7 m at 15 deg; on the equator by 2 mm at 3 deg and 9 mm at 4 deg. Grid input farther from
-// its zone's central meridian is refused; a point projected into a zone forced on it from farther
-// away is converted, and the interfaces warn.
+// 2.7 m at 15 deg; on the equator by 2 mm at 3 deg and 9 mm at 4 deg. The polynomial mode projects
+// with them within this band, exactly as the host entry points do; beyond it, and everywhere in
+// the official mode, the batch path projects with Krueger's series in the third flattening (order
+// n^6), which stay within 0.1 mm of the exact projection up to kExactProjectionLimit.
 inline constexpr double kProjectionBandDegrees = 4.0;
 
-// Why a point is no point of its system, or its result none of the target's.
+// Why a point is no point of its system, has no transformation path, or its result is none of
+// the target's. One vocabulary for every interface: the converter's messages, Python's
+// Transformer.explain and the C interface's reason codes (nuvex_reason in nuvex/nuvex.h, same
+// numbers) all read it.
 enum class RangeProblem {
-  None,
-  OutsideCoordinates,  // beyond -180..180 / -90..90 deg or 1e9 m, or not finite
-  NoSuchZone,          // the zone its easting or zone column names is none of the system's
-  BeyondPole,          // a northing longer than the meridian from the equator to the pole
-  BeyondBand,          // more than kProjectionBandDegrees from its zone's central meridian
-  NoPath,              // no transformation path (outside the regions of the datum shifts)
-  NoZoneOfTarget,      // its zone in the target grid would be none of the target's
-  ImpossibleResult,    // the result would be no point: not finite or beyond 90 deg latitude
+  None = 0,
+  NotFinite = 1,              // a coordinate is NaN or infinite
+  OutsideCoordinates = 2,     // beyond -180..180 / -90..90 deg or 1e9 m
+  NoSuchZone = 3,             // the zone its easting or zone column names is none of the system's
+  BeyondPole = 4,             // a northing longer than the meridian from the equator to the pole
+  BeyondProjectionLimit = 5,  // farther from its zone's central meridian than the projection is
+                              // exact to 0.1 mm
+  OutsideGrid = 6,            // official mode: outside the NTv2 grid of the datum shift
+  OutsideOfficialArea = 7,    // official mode: outside EPSG:1775's area of use
+  OutsidePolynomialArea = 8,  // polynomial mode: outside the area of the shift polynomials
+  NoZoneOfTarget = 9,         // its zone in the target grid would be none of the target's
+  ImpossibleResult = 10,      // the result would be no point: not finite or beyond 90 deg latitude
 };
-// A short reason for messages, e.g. "more than 4 deg of longitude from its zone's central
-// meridian"; "" for None.
+inline constexpr int kRangeProblemCount = 11;
+// A short reason for messages, e.g. "outside the area of the polynomial datum shifts (5 deg E to
+// 15 deg 20' E, 47 deg N to 55 deg 12' N)"; "" for None.
 const char* describeRangeProblem(RangeProblem problem);
+// A stable identifier of the reason for programs, e.g. "outside_polynomial_area"; "" for None.
+const char* rangeProblemName(RangeProblem problem);
 
 // A grid point as input: zone as Transformer takes it (UTM: 0 takes it from the easting's
 // millions; Gauss-Krueger eastings always carry it).
@@ -225,7 +236,18 @@ inline constexpr double kBandTolerance = 0.2;  // deg
 bool utmBandFitsNorthing(int system, char band, double northing);
 
 // Whether a grid point of the system (easting with or without the zone prefix) lies within
-// kProjectionBandDegrees of its zone's central meridian.
+// kProjectionBandDegrees of its zone's central meridian, where the polynomial mode unprojects it
+// with the engine's own series.
 bool withinProjectionBand(int system, double easting, double northing);
+// Whether a grid point of the system (easting with or without the zone prefix) lies farther from
+// its zone's central meridian than one zone width (3 deg for 3 deg zones, 6 deg otherwise). Points
+// there are converted exactly, but a zone forced on them is most likely a mistake: the interfaces
+// warn.
+bool fartherThanZoneWidth(int system, int zoneWidth, double easting, double northing);
+// Degrees: the width of the system's zones under the zone width code (3 or 6).
+double zoneWidthDegrees(int system, int zoneWidth);
+// The interfaces' warning for such points, e.g. "zone 32 lies more than 6 deg of longitude from
+// some points; they are converted exactly, but check that the zone is the one meant".
+std::string describeFarForcedZone(int zone, int system, int zoneWidth);
 
 }  // namespace nuvex

@@ -72,7 +72,7 @@ class Transformer {
   // when it has no transformation path, or when its result would be no point of the target
   // (checkOutput: not finite, beyond 90 deg latitude, a zone the target grid does not have). A
   // zone forced by ZoneChoice::given is used however far the point lies from it (the interfaces
-  // warn; see withinProjectionBand). A geographic output within one system is the input itself.
+  // warn; see fartherThanZoneWidth). A geographic output within one system is the input itself.
   // Returns the number of points converted. Throws std::invalid_argument when count is not 0 and x,
   // y, xOut or yOut is null. Safe to call from any number of threads at once on the same object.
   std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,

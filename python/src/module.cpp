@@ -201,12 +201,10 @@ void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) 
   if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
   for (std::size_t i = 0; i < points.count; ++i) {
     if (points.status[i] == kPointConverted &&
-        !withinProjectionBand(settings.to.system, points.xOut[i], points.yOut[i])) {
+        fartherThanZoneWidth(settings.to.system, settings.zoneWidth, points.xOut[i],
+                             points.yOut[i])) {
       const std::string message =
-          "zone " + std::to_string(*settings.targetZone) + " lies more than " +
-          std::to_string(static_cast<int>(kProjectionBandDegrees)) +
-          " deg of longitude from some points; they are converted, but the projection loses "
-          "accuracy there (millimetres at 4 deg, metres at 15 deg)";
+          describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
       if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
       return;
     }

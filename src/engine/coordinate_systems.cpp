@@ -3,10 +3,12 @@
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "engine/geodetic_tables.h"
 #include "engine/integer_conversion.h"
+#include "engine/projection_rules.h"
 #include "nuvex/systems.h"
 
 namespace nuvex {
@@ -174,17 +176,17 @@ double unprefixedEasting(int system, int zone, double easting) {
   return easting >= kSmallestPrefixedUtmEasting ? easting - zone * kZoneMultiplier : easting;
 }
 
-// Whether an unprefixed easting lies within the band: the band's half width along the parallel
-// of the point, k0 N cos(phi) times the band, with phi estimated from the northing as if it were
-// all meridian arc (within 0.05 deg of the footpoint latitude inside the band, which moves the
-// band's edge by less than 0.01 deg).
-bool unprefixedWithinBand(int system, double easting, double northing) {
+// Whether an unprefixed easting lies within `degrees` of longitude of its zone's central meridian:
+// the half width along the parallel of the point, k0 N cos(phi) times the degrees, with phi
+// estimated from the northing as if it were all meridian arc (within 0.05 deg of the footpoint
+// latitude within 4 deg of the meridian, which moves the edge by less than 0.01 deg).
+bool unprefixedWithinDegrees(int system, double easting, double northing, double degrees) {
   const engine::GeodeticRow& row = engine::geodeticRow(system);
   // Most points lie well inside: up to 60 deg of latitude the band is at least half as wide as
   // on the equator, which answers them without the cosine.
   constexpr double kQuickLatitude = 60.0;  // deg; cos 60 deg = 1/2
-  const double quickHalfWidth = 0.5 * row.scaleFactor * row.semiMajorAxis *
-                                (kProjectionBandDegrees / engine::kDegreesPerRadian);
+  const double quickHalfWidth =
+      0.5 * row.scaleFactor * row.semiMajorAxis * (degrees / engine::kDegreesPerRadian);
   if (std::fabs(northing) <= row.scaleFactor * row.arc[0] * kQuickLatitude &&
       std::fabs(easting - engine::kFalseEasting) <= quickHalfWidth) {
     return true;
@@ -194,9 +196,12 @@ bool unprefixedWithinBand(int system, double easting, double northing) {
   const double cosPhi = std::cos(latitude / engine::kDegreesPerRadian);
   const double e2 = row.secondEccentricity * row.secondEccentricity;
   const double n = row.semiMajorAxis * std::sqrt((1.0 + e2) / (1.0 + e2 * cosPhi * cosPhi));
-  const double halfWidth =
-      row.scaleFactor * n * cosPhi * (kProjectionBandDegrees / engine::kDegreesPerRadian);
+  const double halfWidth = row.scaleFactor * n * cosPhi * (degrees / engine::kDegreesPerRadian);
   return std::fabs(easting - engine::kFalseEasting) <= halfWidth;
+}
+
+bool unprefixedWithinBand(int system, double easting, double northing) {
+  return unprefixedWithinDegrees(system, easting, northing, kProjectionBandDegrees);
 }
 
 }  // namespace
@@ -205,6 +210,8 @@ const char* describeRangeProblem(RangeProblem problem) {
   switch (problem) {
     case RangeProblem::None:
       return "";
+    case RangeProblem::NotFinite:
+      return "a coordinate is not a finite number";
     case RangeProblem::OutsideCoordinates:
       return "outside the range of coordinates (longitude -180 to 180 deg, latitude -90 to 90 "
              "deg, grid coordinates within 1e9 m)";
@@ -213,11 +220,15 @@ const char* describeRangeProblem(RangeProblem problem) {
              "60 in 6 deg zones)";
     case RangeProblem::BeyondPole:
       return "northing beyond the pole";
-    case RangeProblem::BeyondBand:
-      return "more than 4 deg of longitude from its zone's central meridian, where the "
-             "projection is no longer exact";
-    case RangeProblem::NoPath:
-      return "no transformation path for this point";
+    case RangeProblem::BeyondProjectionLimit:
+      return "too far from its zone's central meridian for the projection to be exact to 0.1 mm";
+    case RangeProblem::OutsideGrid:
+      return "outside the NTv2 grid of the official datum shift";
+    case RangeProblem::OutsideOfficialArea:
+      return "outside the area of use of EPSG:1775 (50.2 to 54.74 deg N, 9.92 to 15.04 deg E)";
+    case RangeProblem::OutsidePolynomialArea:
+      return "outside the area of the polynomial datum shifts (5 deg E to 15 deg 20' E, 47 deg N "
+             "to 55 deg 12' N, Germany and its borders)";
     case RangeProblem::NoZoneOfTarget:
       return "its zone would be none of the target grid's zones";
     case RangeProblem::ImpossibleResult:
@@ -226,7 +237,36 @@ const char* describeRangeProblem(RangeProblem problem) {
   return "";
 }
 
+const char* rangeProblemName(RangeProblem problem) {
+  switch (problem) {
+    case RangeProblem::None:
+      return "";
+    case RangeProblem::NotFinite:
+      return "not_finite";
+    case RangeProblem::OutsideCoordinates:
+      return "outside_coordinates";
+    case RangeProblem::NoSuchZone:
+      return "no_such_zone";
+    case RangeProblem::BeyondPole:
+      return "beyond_pole";
+    case RangeProblem::BeyondProjectionLimit:
+      return "beyond_projection_limit";
+    case RangeProblem::OutsideGrid:
+      return "outside_grid";
+    case RangeProblem::OutsideOfficialArea:
+      return "outside_official_area";
+    case RangeProblem::OutsidePolynomialArea:
+      return "outside_polynomial_area";
+    case RangeProblem::NoZoneOfTarget:
+      return "no_zone_of_target";
+    case RangeProblem::ImpossibleResult:
+      return "impossible_result";
+  }
+  return "";
+}
+
 RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting, double northing) {
+  if (!isFinitePair(easting, northing)) return RangeProblem::NotFinite;
   if (!withinCoordinateRange(CoordinateType::Grid, easting, northing)) {
     return RangeProblem::OutsideCoordinates;
   }
@@ -244,7 +284,7 @@ RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting,
     return RangeProblem::BeyondPole;
   }
   if (!unprefixedWithinBand(system, unprefixedEasting(system, gridZone, easting), northing)) {
-    return RangeProblem::BeyondBand;
+    return RangeProblem::BeyondProjectionLimit;
   }
   return RangeProblem::None;
 }
@@ -252,6 +292,7 @@ RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting,
 RangeProblem checkInput(CoordinateSystem source, int zoneWidth, int zone, double x, double y) {
   if (source.type == CoordinateType::Grid)
     return checkGridInput(source.system, zoneWidth, zone, x, y);
+  if (!isFinitePair(x, y)) return RangeProblem::NotFinite;
   return withinCoordinateRange(CoordinateType::Geographic, x, y) ? RangeProblem::None
                                                                  : RangeProblem::OutsideCoordinates;
 }
@@ -286,6 +327,24 @@ bool withinProjectionBand(int system, double easting, double northing) {
   if (!isKnownSystemCode(system) || !isFinitePair(easting, northing)) return false;
   const int zone = engine::truncateToInt(easting / kZoneMultiplier);
   return unprefixedWithinBand(system, unprefixedEasting(system, zone, easting), northing);
+}
+
+double zoneWidthDegrees(int system, int zoneWidth) {
+  return hasThreeDegreeZones(system, zoneWidth) ? engine::kThreeDegreeZone : engine::kSixDegreeZone;
+}
+
+bool fartherThanZoneWidth(int system, int zoneWidth, double easting, double northing) {
+  if (!isKnownSystemCode(system) || !isFinitePair(easting, northing)) return false;
+  const int zone = engine::truncateToInt(easting / kZoneMultiplier);
+  return !unprefixedWithinDegrees(system, unprefixedEasting(system, zone, easting), northing,
+                                  zoneWidthDegrees(system, zoneWidth));
+}
+
+std::string describeFarForcedZone(int zone, int system, int zoneWidth) {
+  return "zone " + std::to_string(zone) + " lies more than " +
+         std::to_string(static_cast<int>(zoneWidthDegrees(system, zoneWidth))) +
+         " deg of longitude from some points; they are converted exactly, but check that the "
+         "zone is the one meant";
 }
 
 bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone) {

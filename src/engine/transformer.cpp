@@ -140,7 +140,11 @@ RangeProblem Transformer::explain(double x, double y, int zone) const {
   plan.official = official_.get();
   engine::convertPoints(plan, engine::KernelPath::Scalar, 1, &x, &y, &zone, &xOut, &yOut, &zoneOut,
                         &status);
-  if (status != kPointConverted) return RangeProblem::NoPath;
+  if (status != kPointConverted) {
+    if (official_ == nullptr) return RangeProblem::OutsidePolynomialArea;
+    return from_.system == 4 || to_.system == 4 ? RangeProblem::OutsideOfficialArea
+                                                : RangeProblem::OutsideGrid;
+  }
   return checkOutput(to_, zones_.width, xOut, yOut, zoneOut);
 }
 

@@ -177,7 +177,10 @@ TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
     const std::string row = expectedRow(longitude, latitude, text);
     EXPECT_TRUE(!far || row.starts_with("*error*")) << text;
     addLine(text, row,
-            row.starts_with("*error*") ? ": no transformation path for this point\n" : "");
+            row.starts_with("*error*")
+                ? ": outside the area of the polynomial datum shifts (5 deg E to 15 deg 20' E, 47 "
+                  "deg N to 55 deg 12' N, Germany and its borders)\n"
+                : "");
     if (index % 97 == 0) addLine("# comment", "# comment", "");
     if (index % 131 == 0) {
       addLine("bad line", "*error* bad line", ": longitude \"bad\" is not a number\n");
@@ -197,7 +200,9 @@ TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
   const CliResult none = runCli("convert --from G:2 --to G:3", input);
   EXPECT_EQ(none.status, kDataError);
   EXPECT_EQ(none.out, expected);
-  EXPECT_EQ(firstLine(none.err), "nuvex: <stdin>:1: no transformation path for this point");
+  EXPECT_EQ(firstLine(none.err),
+            "nuvex: <stdin>:1: outside the area of the polynomial datum shifts (5 deg E to 15 deg "
+            "20' E, 47 deg N to 55 deg 12' N, Germany and its borders)");
 }
 
 // Numbers within the tolerance, everything between them (separators, extra columns) exactly.
@@ -404,7 +409,9 @@ TEST_F(Cli, ThreadsAndBlocksKeepEveryLineInPlace) {
       messages += where + "longitude \"bad\" is not a number\n";
     } else if (i % 7919 == 0) {
       std::snprintf(line, sizeof line, "30 10 far%d\n", i);
-      messages += where + "no transformation path for this point\n";
+      messages += where +
+                  "outside the area of the polynomial datum shifts (5 deg E to 15 deg 20' E, 47 "
+                  "deg N to 55 deg 12' N, Germany and its borders)\n";
     } else {
       std::snprintf(line, sizeof line, "%.6f %.6f p%d\n", 9.0 + (i % 200) * 0.01,
                     50.0 + (i % 100) * 0.01, i);
@@ -467,9 +474,8 @@ TEST_F(Cli, AZoneForcedFarFromThePointsIsWarnedOfOnce) {
   EXPECT_EQ(far.status, 0) << far.err;
   EXPECT_EQ(std::count(far.out.begin(), far.out.end(), '\n'), 4);
   EXPECT_EQ(far.err,
-            "nuvex: warning: zone 32 lies more than 4 deg of longitude from some points; they "
-            "are converted, but the projection loses accuracy there (millimetres at 4 deg, "
-            "metres at 15 deg)\n");
+            "nuvex: warning: zone 32 lies more than 6 deg of longitude from some points; they "
+            "are converted exactly, but check that the zone is the one meant\n");
   const CliResult near = runCli("from-ll -s 3 --zone 32", "12.9 50\n5.1 50\n");
   EXPECT_EQ(near.status + near.err.size(), 0u) << near.err;
 }

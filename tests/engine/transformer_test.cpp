@@ -112,7 +112,7 @@ void expectTrguResult(const Transformer& t, std::size_t i, double x, double y, i
   if (result == 0 && batch.status[i] == kPointWithoutPath) {
     // TRGU projects anything; the batch refuses what is no point of the systems, and says why.
     const RangeProblem why = t.explain(x, y, zone);
-    EXPECT_TRUE(why != RangeProblem::None && why != RangeProblem::NoPath);
+    EXPECT_TRUE(why != RangeProblem::None && why != RangeProblem::OutsidePolynomialArea);
     EXPECT_TRUE(std::isnan(batch.x[i]) && std::isnan(batch.y[i]));
     return;
   }
@@ -404,8 +404,11 @@ RangeProblem problemNamed(const std::string& name) {
                                       {"OutsideCoordinates", P::OutsideCoordinates},
                                       {"NoSuchZone", P::NoSuchZone},
                                       {"BeyondPole", P::BeyondPole},
-                                      {"BeyondBand", P::BeyondBand},
-                                      {"NoPath", P::NoPath},
+                                      {"BeyondProjectionLimit", P::BeyondProjectionLimit},
+                                      {"OutsidePolynomialArea", P::OutsidePolynomialArea},
+                                      {"NotFinite", P::NotFinite},
+                                      {"OutsideGrid", P::OutsideGrid},
+                                      {"OutsideOfficialArea", P::OutsideOfficialArea},
                                       {"NoZoneOfTarget", P::NoZoneOfTarget},
                                       {"ImpossibleResult", P::ImpossibleResult}}) {
     if (name == text) return problem;
