@@ -68,8 +68,8 @@ bool BatchConverter::farFromForcedZone(const PointColumns& points, std::size_t i
     return std::fabs(points.x[i] - *forcedZoneMeridian_) >
            zoneWidthDegrees(settings_.to.system, transformer_.zones().width);
   }
-  return fartherThanZoneWidth(settings_.to.system, transformer_.zones().width, points.xOut[i],
-                              points.yOut[i]);
+  return fartherThanZoneWidth(settings_.to.system, transformer_.zones().width, points.zoneOut[i],
+                              points.xOut[i], points.yOut[i]);
 }
 
 void BatchConverter::convert(PointColumns& points) const {

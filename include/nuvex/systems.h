@@ -185,8 +185,15 @@ bool isAcceptableInput(CoordinateSystem from, double x, double y, int zone);
 // 2.7 m at 15 deg; on the equator by 2 mm at 3 deg and 9 mm at 4 deg. The polynomial mode projects
 // with them within this band, exactly as the host entry points do; beyond it, and everywhere in
 // the official mode, the batch path projects with Krueger's series in the third flattening (order
-// n^6), which stay within 0.1 mm of the exact projection up to kExactProjectionLimit.
+// n^6), which stay within 0.1 mm of the exact projection up to kProjectionLimitMetres.
 inline constexpr double kProjectionBandDegrees = 4.0;
+// Metres of easting from the central meridian, before the scale factor (|easting - 500000| / k0):
+// how far Krueger's series stay within 0.1 mm of the exact projection, measured against
+// GeographicLib's exact transverse Mercator (TransverseMercatorProj -t): the first point off by
+// more lies 9262 km out (64.5 deg of longitude on the equator); within 4500 km they agree to 10 nm.
+// Grid input farther out, and points that would be projected farther out (or 90 deg of longitude
+// or more from the central meridian), are refused.
+inline constexpr double kProjectionLimitMetres = 9000000.0;
 
 // Why a point is no point of its system, has no transformation path, or its result is none of
 // the target's. One vocabulary for every interface: the converter's messages, Python's
@@ -239,11 +246,12 @@ bool utmBandFitsNorthing(int system, char band, double northing);
 // kProjectionBandDegrees of its zone's central meridian, where the polynomial mode unprojects it
 // with the engine's own series.
 bool withinProjectionBand(int system, double easting, double northing);
-// Whether a grid point of the system (easting with or without the zone prefix) lies farther from
-// its zone's central meridian than one zone width (3 deg for 3 deg zones, 6 deg otherwise). Points
-// there are converted exactly, but a zone forced on them is most likely a mistake: the interfaces
-// warn.
-bool fartherThanZoneWidth(int system, int zoneWidth, double easting, double northing);
+// Whether a grid point of the system in the given zone (its easting with or without the zone
+// prefix: a Gauss-Krueger easting far west of its meridian has millions of the zone before)
+// lies farther from the zone's central meridian than one zone width (3 deg for 3 deg zones, 6
+// deg otherwise). Points there are converted exactly, but a zone forced on them is most likely a
+// mistake: the interfaces warn.
+bool fartherThanZoneWidth(int system, int zoneWidth, int zone, double easting, double northing);
 // Degrees: the width of the system's zones under the zone width code (3 or 6).
 double zoneWidthDegrees(int system, int zoneWidth);
 // The interfaces' warning for such points, e.g. "zone 32 lies more than 6 deg of longitude from

@@ -201,8 +201,8 @@ void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) 
   if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
   for (std::size_t i = 0; i < points.count; ++i) {
     if (points.status[i] == kPointConverted &&
-        fartherThanZoneWidth(settings.to.system, settings.zoneWidth, points.xOut[i],
-                             points.yOut[i])) {
+        fartherThanZoneWidth(settings.to.system, settings.zoneWidth, points.zoneOut[i],
+                             points.xOut[i], points.yOut[i])) {
       const std::string message =
           describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
       if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();

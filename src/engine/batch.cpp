@@ -37,17 +37,6 @@ void setKernelPathForTesting(KernelPath path) {
   chosenPath().store(path, std::memory_order_relaxed);
 }
 
-int convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
-                      PointResult& result) {
-  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-  if (std::isfinite(x) && std::isfinite(y) &&
-      convertPoint(plan, x, y, zone, result) == kPointDone) {
-    return kPointDone;
-  }
-  result = {kNaN, kNaN, 0};
-  return kPointNoPath;
-}
-
 std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size_t count,
                           const double* x, const double* y, const int* zone, double* xOut,
                           double* yOut, int* zoneOut, int* status) {
@@ -63,7 +52,7 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   for (; i < count; ++i) {
     PointResult result{};
     const int pointStatus =
-        convertBatchPoint(plan, x[i], y[i], zone != nullptr ? zone[i] : 0, result);
+        statusOf(convertBatchPoint(plan, x[i], y[i], zone != nullptr ? zone[i] : 0, result));
     xOut[i] = result.x;
     yOut[i] = result.y;
     if (zoneOut != nullptr) zoneOut[i] = result.zone;

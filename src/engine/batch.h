@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/point_conversion.h"
+#include "nuvex/systems.h"
 
 namespace nuvex::engine {
 
@@ -25,10 +26,21 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
                           const double* x, const double* y, const int* zone, double* xOut,
                           double* yOut, int* zoneOut, int* status);
 
-// One point of a batch on the scalar path: non-finite coordinates have no path; a point without
-// a path gets NaN coordinates and zone 0. Returns kPointDone or kPointNoPath.
-int convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
-                      PointResult& result);
+// One point of a batch on the scalar path, the reference of every path: checks its input against
+// what the source can hold, converts it (series and datum shift as the plan says, each within its
+// area) and checks the result against what the target can hold. Returns RangeProblem::None with
+// the result, or why the point is marked, with NaN coordinates and zone 0 (checked_point.cpp).
+RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
+                               PointResult& result);
+
+// Status of a point as transform reports it.
+inline int statusOf(RangeProblem problem) {
+  return problem == RangeProblem::None ? kPointDone : kPointNoPath;
+}
+
+// Whether a geographic point (deg) of the source system lies in the area of the polynomial datum
+// shifts, where the chain may look for a route (region_grid.h has its edges).
+bool insidePolynomialArea(double latitude, double longitude);
 
 // ---- The vector path (built only with the vector library; see CMake) --------------------------
 

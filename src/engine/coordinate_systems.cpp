@@ -283,7 +283,8 @@ RangeProblem checkGridInput(int system, int zoneWidth, int zone, double easting,
   if (std::fabs(northing) > row.scaleFactor * row.arc[0] * kQuarterCircle) {
     return RangeProblem::BeyondPole;
   }
-  if (!unprefixedWithinBand(system, unprefixedEasting(system, gridZone, easting), northing)) {
+  if (std::fabs(unprefixedEasting(system, gridZone, easting) - engine::kFalseEasting) >
+      row.scaleFactor * kProjectionLimitMetres) {
     return RangeProblem::BeyondProjectionLimit;
   }
   return RangeProblem::None;
@@ -333,10 +334,11 @@ double zoneWidthDegrees(int system, int zoneWidth) {
   return hasThreeDegreeZones(system, zoneWidth) ? engine::kThreeDegreeZone : engine::kSixDegreeZone;
 }
 
-bool fartherThanZoneWidth(int system, int zoneWidth, double easting, double northing) {
+bool fartherThanZoneWidth(int system, int zoneWidth, int zone, double easting, double northing) {
   if (!isKnownSystemCode(system) || !isFinitePair(easting, northing)) return false;
-  const int zone = engine::truncateToInt(easting / kZoneMultiplier);
-  return !unprefixedWithinDegrees(system, unprefixedEasting(system, zone, easting), northing,
+  const bool prefixed = isGaussKrueger(system) || easting >= kSmallestPrefixedUtmEasting;
+  const double unprefixed = prefixed ? easting - zone * kZoneMultiplier : easting;
+  return !unprefixedWithinDegrees(system, unprefixed, northing,
                                   zoneWidthDegrees(system, zoneWidth));
 }
 

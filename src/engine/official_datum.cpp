@@ -125,20 +125,20 @@ bool OfficialDatum::endsInPulkovoArea(double latitude, double longitude) const {
          inPulkovo83Area(latitude, longitude);
 }
 
-int OfficialDatum::shift(double& latitude, double& longitude) const {
-  if (stepCount_ == 0) return kPointDone;
+RangeProblem OfficialDatum::shift(double& latitude, double& longitude) const {
+  if (stepCount_ == 0) return RangeProblem::None;
   // The area of use is checked in degrees as given (an edge point stays on its edge).
-  if (!startsInPulkovoArea(latitude, longitude)) return kPointNoPath;
+  if (!startsInPulkovoArea(latitude, longitude)) return RangeProblem::OutsideOfficialArea;
   Radians point{longitude * kRadiansPerDegree, latitude * kRadiansPerDegree};
   for (int i = 0; i < stepCount_; ++i) {
-    if (!apply(steps_[static_cast<std::size_t>(i)], point)) return kPointNoPath;
+    if (!apply(steps_[static_cast<std::size_t>(i)], point)) return RangeProblem::OutsideGrid;
   }
   const double newLongitude = point.longitude * kDegreesPerRadianExact;
   const double newLatitude = point.latitude * kDegreesPerRadianExact;
-  if (!endsInPulkovoArea(newLatitude, newLongitude)) return kPointNoPath;
+  if (!endsInPulkovoArea(newLatitude, newLongitude)) return RangeProblem::OutsideOfficialArea;
   longitude = newLongitude;
   latitude = newLatitude;
-  return kPointDone;
+  return RangeProblem::None;
 }
 
 }  // namespace nuvex::engine

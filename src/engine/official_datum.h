@@ -9,6 +9,7 @@
 
 #include "engine/ntv2_grid.h"
 #include "engine/official_parameters.h"
+#include "nuvex/systems.h"
 
 namespace nuvex::engine {
 
@@ -42,9 +43,9 @@ class OfficialDatum {
   // for the built-in BeTA2007. Throws std::invalid_argument for a grid file that cannot serve.
   OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile);
 
-  // Moves a geographic point (deg) from the source system to the target; 0, or -1 (point
-  // untouched) outside the grid or the area of use.
-  int shift(double& latitude, double& longitude) const;
+  // Moves a geographic point (deg) from the source system to the target; RangeProblem::None, or
+  // with the point untouched OutsideGrid or OutsideOfficialArea.
+  RangeProblem shift(double& latitude, double& longitude) const;
 
   int stepCount() const { return stepCount_; }
   OfficialStep step(int index) const { return steps_[static_cast<std::size_t>(index)]; }

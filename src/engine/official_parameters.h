@@ -2,20 +2,13 @@
 // through and EPSG:1775 ("Pulkovo 1942(83) to ETRS89 (2)") with its area of use.
 #pragma once
 
+#include "engine/ellipsoids.h"
+
 namespace nuvex::engine {
 
-// An ellipsoid by its defining constants. The semi-major axes of systems 1 and 4 are the
-// geodetic rows' own (geodetic_tables.h); the flattenings are the defining ones.
-struct Ellipsoid {
-  double semiMajorAxis;      // m
-  double inverseFlattening;  // 1/f
-};
-
-inline constexpr double kKrassowskyInverseFlattening = 298.3;
-// GRS80, the ellipsoid of ETRS89, onto which EPSG:1775 is defined. System 3's grid keeps the
-// engine's WGS84 row: the two ellipsoids differ by 0.1 mm in the semi-minor axis, which moves a
-// UTM coordinate in Germany by at most 0.2 mm.
-inline constexpr Ellipsoid kGrs80{6378137.0, 298.257222101};
+// The Krassowsky flattening (the semi-major axis is the geodetic row's own, which equals the
+// defining one) and GRS80, onto which EPSG:1775 is defined: ellipsoids.h.
+inline constexpr double kKrassowskyInverseFlattening = kKrassowsky1940.inverseFlattening;
 
 // A seven-parameter transformation in the Position Vector convention, applied to geocentric
 // coordinates: X' = T + (1 + s) R X with the rotations taken as small angles.

@@ -14,9 +14,11 @@ int convertPoint(const ConversionPlan& plan, double& x, double y, int& zone,
   if (plan.unprojects) {
     GRID2GEO(zone, x, y, longitude, latitude, plan.fromSystem, plan.zoneWidth);
   }
-  const int shifted = plan.official != nullptr ? plan.official->shift(latitude, longitude)
-                                               : shiftDatum(plan.chain, latitude, longitude);
-  if (shifted != 0) return kPointNoPath;
+  if (plan.official != nullptr) {
+    if (plan.official->shift(latitude, longitude) != RangeProblem::None) return kPointNoPath;
+  } else if (shiftDatum(plan.chain, latitude, longitude) != 0) {
+    return kPointNoPath;
+  }
   if (!plan.projects) {
     output.x = longitude;
     output.y = latitude;

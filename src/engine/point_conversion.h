@@ -7,6 +7,14 @@
 namespace nuvex::engine {
 
 class OfficialDatum;
+struct KruegerSeries;
+
+// How grid points are projected and unprojected.
+enum class ProjectionSeries {
+  Engine,  // the engine's own series everywhere (TRGU, the host entry points)
+  Banded,  // the engine's series within kProjectionBandDegrees, Krueger's beyond (polynomial mode)
+  Exact,   // Krueger's series everywhere (official mode)
+};
 
 inline constexpr int kPointDone = 0;
 inline constexpr int kPointNoPath = -1;
@@ -23,6 +31,10 @@ struct ConversionPlan {
   ChainPlan chain;
   // Not null: the official datum transformations take the chain's place (Transformer only).
   const OfficialDatum* official = nullptr;
+  // The batch path's (Transformer's) choices; TRGU keeps the defaults.
+  ProjectionSeries series = ProjectionSeries::Engine;
+  const KruegerSeries* sourceSeries = nullptr;  // the source grid's ellipsoid (not Engine)
+  const KruegerSeries* targetSeries = nullptr;  // the target grid's ellipsoid (not Engine)
 };
 
 // Where a converted point goes: easting, northing (m) and zone of a grid output, or longitude,

@@ -14,6 +14,7 @@
 namespace nuvex {
 namespace {
 
+using engine::centralMeridianOfZone;
 using engine::EvenMultipleSines;
 using engine::GeodeticRow;
 using engine::isGaussKrueger;
@@ -26,7 +27,6 @@ using engine::kInverseFactorial4;
 using engine::kInverseFactorial5;
 using engine::kInverseFactorial6;
 using engine::kKrassowskySystem;
-using engine::kRoundingHalf;
 using engine::kSixDegreeZone;
 using engine::kSmallestPrefixedUtmEasting;
 using engine::kThreeDegreeZone;
@@ -34,6 +34,7 @@ using engine::kUtmCentralMeridianOffset;
 using engine::kUtmZoneOffset;
 using engine::kZoneMultiplier;
 using engine::usesThreeDegreeZones;
+using engine::zonePrefixOfCentralMeridian;
 
 // The fatal report of the projection: the lines the engine writes to standard output (the stop
 // line and a blank line), then the host's failure report from the driver's source position.
@@ -56,12 +57,6 @@ const GeodeticRow& rowOrFatal(int system) {
   return engine::geodeticRow(system);
 }
 
-double centralMeridianOfZone(int system, int zoneWidth, int zone) {
-  if (usesThreeDegreeZones(system, zoneWidth)) return kThreeDegreeZone * zone;
-  if (system == kKrassowskySystem) return (zone - 1.0) * kSixDegreeZone + kThreeDegreeZone;
-  return zone * kSixDegreeZone - kUtmCentralMeridianOffset;
-}
-
 int zoneOfLongitude(int system, int zoneWidth, double longitude) {
   if (usesThreeDegreeZones(system, zoneWidth)) {
     return engine::truncateToInt((longitude + kHalfThreeDegreeZone) / kThreeDegreeZone);
@@ -75,15 +70,6 @@ double meridianArc(const GeodeticRow& row, double phi, const EvenMultipleSines& 
   const double* c = row.arc;
   return phi * c[0] * kDegreesPerRadian - c[1] * s.sin2 + c[2] * s.sin4 - c[3] * s.sin6 +
          c[4] * s.sin8 - c[5] * s.sin10;
-}
-
-// Zone number carried in a Gauss-Krueger easting, recomputed from the central meridian (deg):
-// rounded half away from zero. Kept in double so that any central meridian is safe.
-double zonePrefixOfCentralMeridian(int system, int zoneWidth, double centralMeridian) {
-  const double q = usesThreeDegreeZones(system, zoneWidth)
-                       ? centralMeridian / kThreeDegreeZone
-                       : (centralMeridian - kThreeDegreeZone) / kSixDegreeZone + 1.0;
-  return std::trunc(q < 0.0 ? q - kRoundingHalf : q + kRoundingHalf);
 }
 
 // Derived quantities at a latitude: cos, tan, eta^2 and the prime vertical radius N.

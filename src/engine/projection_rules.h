@@ -2,6 +2,8 @@
 // routines and by the vector path alike.
 #pragma once
 
+#include <cmath>
+
 namespace nuvex::engine {
 
 inline constexpr int kBesselSystem = 1;
@@ -31,6 +33,32 @@ inline bool isGaussKrueger(int system) {
 inline bool usesThreeDegreeZones(int system, int zoneWidth) {
   return system == kBesselSystem ||
          (system == kKrassowskySystem && zoneWidth == kThreeDegreeZoneWidth);
+}
+
+// Central meridian (deg) of a zone.
+inline double centralMeridianOfZone(int system, int zoneWidth, int zone) {
+  if (usesThreeDegreeZones(system, zoneWidth)) return kThreeDegreeZone * zone;
+  if (system == kKrassowskySystem) return (zone - 1.0) * kSixDegreeZone + kThreeDegreeZone;
+  return zone * kSixDegreeZone - kUtmCentralMeridianOffset;
+}
+
+// Zone number carried in a Gauss-Krueger easting, recomputed from the central meridian (deg):
+// rounded half away from zero. Kept in double so that any central meridian is safe.
+inline double zonePrefixOfCentralMeridian(int system, int zoneWidth, double centralMeridian) {
+  const double q = usesThreeDegreeZones(system, zoneWidth)
+                       ? centralMeridian / kThreeDegreeZone
+                       : (centralMeridian - kThreeDegreeZone) / kSixDegreeZone + 1.0;
+  return std::trunc(q < 0.0 ? q - kRoundingHalf : q + kRoundingHalf);
+}
+
+// The western edge (deg) of the longitudes a grid's zones number from the longitude: -180 for
+// UTM zones 1..60, 0 for 6 deg Gauss-Krueger zones 1..60, -1.5 for 3 deg zones 0..119. A
+// longitude is taken into [edge, edge + 360) before its zone is chosen, so that 180 and -180
+// fall into the same zone.
+inline double westernEdgeOfZones(int system, int zoneWidth) {
+  if (usesThreeDegreeZones(system, zoneWidth)) return -kHalfThreeDegreeZone;
+  if (system == kKrassowskySystem) return 0.0;
+  return -kUtmCentralMeridianOffset + kThreeDegreeZone;
 }
 
 }  // namespace nuvex::engine

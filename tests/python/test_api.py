@@ -283,9 +283,9 @@ def test_bad_points_are_marked_and_the_rest_converted(source, x, y, zone):
 
 
 @pytest.mark.parametrize("source,target,rows,converted", [
-    # 180 deg falls in zone 61, which UTM does not have: the input is taken, the result refused.
+    # 180 and -180 deg are one meridian: both fall into zone 1.
     ("G:3", "E:3", [(180.0, 50.0), (-180.0, 50.0), (10.0, 90.0), (10.0, -90.0)],
-     [False, True, True, True]),
+     [True, True, True, True]),
     # Grid coordinates of 1e9 m are input, but in no zone of the system (or beyond the pole).
     ("E:1", "G:1", [(1e9, 5540758.788), (-1e9, 5540758.788), (3571686.387, 1e9),
                     (3571686.387, -1e9)], [False, False, False, False]),
@@ -350,8 +350,9 @@ def test_points_outside_their_system_are_marked_not_converted():
     assert list(status) == [-1, 0] and zone[0] == 0 and np.isnan(x[0]) and np.isnan(y[0])
     lon, lat, _, status = nuvex.to_ll([3571686.387, 3571686.387], [55407587.88, 5540758.788], 1)
     assert list(status) == [-1, 0] and np.isnan(lat[0])
-    e, n, zone, status = nuvex.from_ll([180.0, -10.0, 10.0], [50.0, 50.0, 50.0], 3)
-    assert list(status) == [-1, 0, 0]
+    e, n, zone, status = nuvex.from_ll([180.0, -180.0, 10.0], [50.0, 50.0, 50.0], 3)
+    assert list(status) == [0, 0, 0] and list(zone) == [1, 1, 32] and e[0] == e[1]
+    # Into Gauss-Krueger the datum is shifted: only within the polynomials' area.
     e, n, zone, status = nuvex.from_ll([-10.0, 10.0], [50.0, 50.0], 1)
     assert list(status) == [-1, 0]
 

@@ -18,14 +18,16 @@
 
 #include "engine/batch.h"
 #include "engine/datum_chain.h"
+#include "engine/exact_projection.h"
 #include "engine/geodetic_tables.h"
 #include "engine/linear_shifts.h"
 #include "engine/polynomial_shifts.h"
 #include "engine/projection_rules.h"
 #include "engine/region_grid.h"
 #include "engine/vector/official_lanes.h"
-#include "engine/vector/vector_sincos.h"
+#include "engine/vector/vector_math.h"
 #include "nuvex/engine.h"
+#include "nuvex/systems.h"
 
 namespace nuvex::engine {
 namespace {
@@ -68,6 +70,10 @@ constexpr double kMaxMeridianDistance = 30.0;  // deg, forward
 constexpr double kMaxReducedEasting = 0.5;     // (easting - false easting) / N, inverse
 constexpr double kDecisionMargin = 1e-9;       // cells or zones from an edge
 constexpr Mask kAllLanes = (1u << kVectorLanes) - 1;
+constexpr double kQuarterCircle = 90.0;      // deg: the pole's latitude
+constexpr double kQuickBandLatitude = 60.0;  // deg: as far as the band's quick answer reaches
+constexpr double kBandMargin = 1e-9;         // deg from the band's edge: the scalar path decides
+constexpr double kBandEdgeMetres = 1e-6;     // m of easting from the band's edge, likewise
 
 VECTOR_CODE
 Vec splat(double value) {
@@ -380,6 +386,151 @@ Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing, M
   return g;
 }
 
+// ---- The exact projection: Krueger's series (exact_projection.h), lane by lane ----------------
+
+VECTOR_CODE
+Vec atanOf(Vec v) {
+  const Vector8 r = atan8(v.lo, v.hi);
+  return {r.lo, r.hi};
+}
+
+VECTOR_CODE
+Vec expOf(Vec v) {
+  const Vector8 r = exp8(v.lo, v.hi);
+  return {r.lo, r.hi};
+}
+
+VECTOR_CODE
+Vec log1pOf(Vec v) {
+  const Vector8 r = log1p8(v.lo, v.hi);
+  return {r.lo, r.hi};
+}
+
+VECTOR_CODE
+Vec copySign(Vec magnitude, Vec sign) {
+  const __m256d bit = _mm256_set1_pd(-0.0);
+  return {_mm256_or_pd(_mm256_andnot_pd(bit, magnitude.lo), _mm256_and_pd(bit, sign.lo)),
+          _mm256_or_pd(_mm256_andnot_pd(bit, magnitude.hi), _mm256_and_pd(bit, sign.hi))};
+}
+
+// sinh(e atanh(e x)), as conformalStep computes it.
+VECTOR_CODE
+Vec conformalStepOf(const KruegerSeries& series, Vec x) {
+  const Vec e2 = splat(series.eccentricitySquared);
+  const Vec z = e2 * x * x;
+  Vec sum = splat(1.0 / (2 * kAtanhTerms - 1));
+  for (int k = kAtanhTerms - 2; k >= 0; --k) sum = sum * z + splat(1.0 / (2 * k + 1));
+  const Vec u = e2 * x * sum, u2 = u * u, one = splat(1.0);
+  return u * (one + u2 * splat(1.0 / 6.0) *
+                        (one + u2 * splat(1.0 / 20.0) * (one + u2 * splat(1.0 / 42.0))));
+}
+
+struct ComplexLanes {
+  Vec real, imaginary;
+};
+
+// Clenshaw's sum of c_j sin(2 j zeta), as clenshawSines in exact_projection.cpp.
+VECTOR_CODE
+ComplexLanes clenshawSines(const std::array<double, kKruegerOrder>& c, Vec sin2Xi, Vec cos2Xi,
+                           Vec sinh2Eta, Vec cosh2Eta) {
+  const Vec ar = splat(2.0) * cos2Xi * cosh2Eta, ai = splat(-2.0) * sin2Xi * sinh2Eta;
+  Vec y1r = splat(0.0), y1i = splat(0.0), y2r = splat(0.0), y2i = splat(0.0);
+  for (int j = kKruegerOrder - 1; j >= 0; --j) {
+    const Vec yr = ar * y1r - ai * y1i - y2r + splat(c[static_cast<std::size_t>(j)]);
+    const Vec yi = ar * y1i + ai * y1r - y2i;
+    y2r = y1r;
+    y2i = y1i;
+    y1r = yr;
+    y1i = yi;
+  }
+  const Vec sr = sin2Xi * cosh2Eta, si = cos2Xi * sinh2Eta;
+  return {y1r * sr - y1i * si, y1r * si + y1i * sr};
+}
+
+constexpr double kPi = 3.141592653589793238;
+constexpr double kRadiansPerDegreeExact = kPi / 180.0;
+constexpr double kDegreesPerRadianExact = 180.0 / kPi;
+
+// Lanes within kMaxMeridianDistance of the meridian and below kMaxLatitude, where the cosines
+// the quotients divide by stay well away from zero.
+VECTOR_CODE
+Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude, Vec latitude) {
+  const KruegerSeries& series = *plan.targetSeries;
+  const Vec perDegree = splat(kRadiansPerDegreeExact), one = splat(1.0);
+  const SinCos phi = sinCos(latitude * perDegree);
+  const SinCos lambda = sinCos((longitude - centralMeridian) * perDegree);
+  const Vec sigma = conformalStepOf(series, phi.sin);
+  const Vec t = phi.sin * squareRoot(one + sigma * sigma) - sigma;
+  const Vec c = phi.cos * lambda.cos;
+  const Vec r = squareRoot(t * t + c * c);
+  const Vec xiPrime = atanOf(t / c);
+  const Vec q = phi.cos * lambda.sin / r;  // sinh(eta')
+  const Vec coshEta = squareRoot(one + q * q);
+  const Vec magnitude = absolute(q);
+  const Vec etaPrime = copySign(log1pOf(magnitude + magnitude * magnitude / (one + coshEta)), q);
+  const Vec sinXi = t / r, cosXi = c / r;
+  const ComplexLanes sum =
+      clenshawSines(series.alpha, splat(2.0) * sinXi * cosXi, (cosXi - sinXi) * (cosXi + sinXi),
+                    splat(2.0) * q * coshEta, one + splat(2.0) * q * q);
+  const GeodeticRow& row = geodeticRow(plan.toSystem);
+  const Vec scale = splat(row.scaleFactor * series.rectifyingRadius);
+  Grid grid{scale * (etaPrime + sum.imaginary) + splat(kFalseEasting),
+            scale * (xiPrime + sum.real)};
+  if (isGaussKrueger(plan.toSystem)) {
+    grid.easting = zonePrefixOfCentralMeridian(plan.toSystem, plan.zoneWidth, centralMeridian) *
+                       splat(kZoneMultiplier) +
+                   grid.easting;
+  }
+  return grid;
+}
+
+// tan(latitude) of the tangent of a conformal latitude: Newton's method from 1 - e^2, three
+// steps (quadratic from an error of e^2: far below a nanometre).
+VECTOR_CODE
+Vec geodeticTangentOf(const KruegerSeries& series, Vec conformal) {
+  constexpr int kSteps = 3;
+  const Vec e2m = splat(series.oneMinusEccentricitySquared), one = splat(1.0);
+  Vec tau = conformal / e2m;
+  for (int i = 0; i < kSteps; ++i) {
+    const Vec root = squareRoot(one + tau * tau);
+    const Vec sigma = conformalStepOf(series, tau / root);
+    const Vec trial = tau * squareRoot(one + sigma * sigma) - sigma * root;
+    tau = tau + (conformal - trial) * (one + e2m * tau * tau) /
+                    (e2m * root * squareRoot(one + trial * trial));
+  }
+  return tau;
+}
+
+// For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
+// and short of the pole.
+VECTOR_CODE
+Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec easting,
+                        Vec northing) {
+  const KruegerSeries& series = *plan.sourceSeries;
+  const GeodeticRow& row = geodeticRow(plan.fromSystem);
+  const Vec perScaledRadius = splat(1.0 / (row.scaleFactor * series.rectifyingRadius));
+  const Vec xi = northing * perScaledRadius;
+  const Vec eta = (easting - splat(kFalseEasting)) * perScaledRadius;
+  const SinCos ofXi = sinCos(xi);
+  const Vec growth = expOf(eta), decay = splat(1.0) / growth, half = splat(0.5);
+  const Vec sinhEta = half * (growth - decay), coshEta = half * (growth + decay);
+  const ComplexLanes sum = clenshawSines(
+      series.beta, splat(2.0) * ofXi.sin * ofXi.cos, (ofXi.cos - ofXi.sin) * (ofXi.cos + ofXi.sin),
+      splat(2.0) * sinhEta * coshEta, coshEta * coshEta + sinhEta * sinhEta);
+  // xi' and eta' differ from xi and eta by the sums (|d| < 0.003): their functions follow from
+  // those of xi and eta by the sums' Taylor series.
+  const SinCos ofXiPrime = sinCosOfSum(ofXi, splat(0.0) - sum.real);
+  const Vec d = sum.imaginary, d2 = d * d, one = splat(1.0);
+  const Vec sinhD = d * (one + d2 * splat(1.0 / 6.0) * (one + d2 * splat(1.0 / 20.0)));
+  const Vec coshD = one + d2 * splat(0.5) * (one + d2 * splat(1.0 / 12.0));
+  const Vec sinhEtaPrime = sinhEta * coshD - coshEta * sinhD;
+  const Vec r = squareRoot(sinhEtaPrime * sinhEtaPrime + ofXiPrime.cos * ofXiPrime.cos);
+  const Vec tau = geodeticTangentOf(series, ofXiPrime.sin / r);
+  const Vec perRadian = splat(kDegreesPerRadianExact);
+  return {centralMeridian + atanOf(sinhEtaPrime / ofXiPrime.cos) * perRadian,
+          atanOf(tau) * perRadian};
+}
+
 // ---- Datum shifts (arc seconds)
 // ------------------------------------------------------------------
 
@@ -602,10 +753,22 @@ void shiftByRoutes(const ChainPlan& plan, const BlockRoutes& routes, Geographic&
   }
 }
 
-// Moves every lane along its own route; returns the lanes without a path (left where they are).
+// The lanes inside the polynomial shifts' area, edges included (the scalar test's comparisons).
+VECTOR_CODE
+Mask insidePolynomialArea(const Geographic& point) {
+  return maskOf(both(both(compare<_CMP_GE_OQ>(point.longitude, splat(kPolynomialAreaWest)),
+                          compare<_CMP_LE_OQ>(point.longitude, splat(kPolynomialAreaEast))),
+                     both(compare<_CMP_GE_OQ>(point.latitude, splat(kPolynomialAreaSouth)),
+                          compare<_CMP_LE_OQ>(point.latitude, splat(kPolynomialAreaNorth)))));
+}
+
+// Moves every lane along its own route; returns the lanes without a path (left where they are):
+// outside the area, or between the masks where no Gauss-Krueger grid side allows route A.
 VECTOR_CODE
 Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
-  const BlockRoutes routes = routesOfLanes(plan, point, vectorLanes);
+  const Mask inside = insidePolynomialArea(point) & vectorLanes;
+  BlockRoutes routes = routesOfLanes(plan, point, inside);
+  routes.none |= vectorLanes & ~inside;
   if (routes.count != 0) shiftByRoutes(plan, routes, point);
   return routes.none;
 }
@@ -618,6 +781,64 @@ Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, Mask vectorL
   const Mask served = shiftOfficialLanes(datum, latitude.data(), longitude.data(), vectorLanes);
   point = {load(longitude.data()), load(latitude.data())};
   return vectorLanes & ~served;
+}
+
+// Lanes whose grid input the source can hold as checkGridInput decides it (zone, pole); the
+// others are the scalar path's to decide.
+VECTOR_CODE
+Mask servedGridInput(const ConversionPlan& plan, Vec xIn, Vec yIn, Vec zoneIn, Vec millions) {
+  const GeodeticRow& row = geodeticRow(plan.fromSystem);
+  Mask lanes = withinMagnitude(yIn, row.scaleFactor * row.arc[0] * kQuarterCircle);
+  Vec zone = millions;
+  if (isGaussKrueger(plan.fromSystem)) {
+    const ZoneRange zones = outputZoneRange(plan.fromSystem, plan.zoneWidth);
+    lanes &= maskOf(both(compare<_CMP_GE_OQ>(zone, splat(zones.lowest)),
+                         compare<_CMP_LE_OQ>(zone, splat(zones.highest))));
+  } else {
+    const Vec prefixed = compare<_CMP_GE_OQ>(xIn, splat(kSmallestPrefixedUtmEasting));
+    const Vec fromEasting = compare<_CMP_EQ_OQ>(zoneIn, splat(0.0));
+    // A zone column must agree with a prefix; without one the easting must carry it.
+    const Vec always = compare<_CMP_TRUE_UQ>(zoneIn, zoneIn);
+    const Vec agrees = select(prefixed, compare<_CMP_EQ_OQ>(millions, zoneIn), always);
+    zone = select(fromEasting, millions, zoneIn);
+    lanes &= maskOf(select(fromEasting, prefixed, agrees)) &
+             maskOf(both(compare<_CMP_GE_OQ>(zone, splat(kSixDegreeZoneRange.lowest)),
+                         compare<_CMP_LE_OQ>(zone, splat(kSixDegreeZoneRange.highest))));
+  }
+  return lanes;
+}
+
+// The lanes of grid input (easting reduced to its zone) within the engine's band, as
+// withinProjectionBand decides: its quick answer first, then the width at the latitude the
+// northing suggests. Lanes too near the edge for the vector cosine to decide are `undecided`.
+VECTOR_CODE
+Mask withinBandOfGridInput(int system, Vec easting, Vec northing, Mask& undecided) {
+  const GeodeticRow& row = geodeticRow(system);
+  const Vec offset = absolute(easting - splat(kFalseEasting));
+  const double quickHalfWidth =
+      0.5 * row.scaleFactor * row.semiMajorAxis * (kProjectionBandDegrees / kDegreesPerRadian);
+  const Mask quick = withinMagnitude(northing, row.scaleFactor * row.arc[0] * kQuickBandLatitude) &
+                     maskOf(compare<_CMP_LE_OQ>(offset, splat(quickHalfWidth)));
+  undecided = 0;
+  if (quick == kAllLanes) return quick;
+  const Vec latitude = splat(0.0) + absolute(northing) * splat(1.0 / (row.scaleFactor * row.arc[0]));
+  const Vec capped = select(compare<_CMP_LT_OQ>(latitude, splat(kQuarterCircle)), latitude,
+                            splat(kQuarterCircle));
+  const Vec cosPhi = sinCos(capped * splat(1.0 / kDegreesPerRadian)).cos;
+  const double e2 = row.secondEccentricity * row.secondEccentricity;
+  const Vec n = splat(row.semiMajorAxis) *
+                squareRoot(splat(1.0 + e2) / (splat(1.0) + splat(e2) * cosPhi * cosPhi));
+  const Vec halfWidth =
+      splat(row.scaleFactor) * n * cosPhi * splat(kProjectionBandDegrees / kDegreesPerRadian);
+  undecided = ~quick & withinMagnitude(offset - halfWidth, kBandEdgeMetres);
+  return quick | (maskOf(compare<_CMP_LE_OQ>(offset, halfWidth)) & ~undecided);
+}
+
+// Blends two results lane by lane: `lanes` take a.
+VECTOR_CODE
+Geographic blend(Mask lanes, const Geographic& a, const Geographic& b) {
+  const Vec mine = laneSelector(lanes);
+  return {select(mine, a.longitude, b.longitude), select(mine, a.latitude, b.latitude)};
 }
 
 struct Block {
@@ -636,7 +857,8 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
     PointResult result{};
-    const int pointStatus = convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result);
+    const int pointStatus =
+        statusOf(convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
     xOut[k] = result.x;
     yOut[k] = result.y;
     if (zoneOut != nullptr) zoneOut[k] = result.zone;
@@ -674,15 +896,35 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       const Vec prefixed = compare<_CMP_GE_OQ>(easting, splat(kSmallestPrefixedUtmEasting));
       easting = select(prefixed, easting - zoneUsed * splat(kZoneMultiplier), easting);
     }
-    point =
-        inverse(plan.fromSystem, centralMeridianOfZone(plan.fromSystem, plan.zoneWidth, zoneUsed),
-                easting, yIn, vectorLanes);
+    vectorLanes &= servedGridInput(plan, xIn, yIn, zoneIn, millions);
+    const Vec centralMeridian = centralMeridianOfZone(plan.fromSystem, plan.zoneWidth, zoneUsed);
+    Mask withinBand = plan.series == ProjectionSeries::Exact ? 0 : kAllLanes;
+    if (plan.series == ProjectionSeries::Banded) {
+      Mask undecided = 0;
+      withinBand = withinBandOfGridInput(plan.fromSystem, easting, yIn, undecided);
+      vectorLanes &= ~undecided;
+    }
+    if ((vectorLanes & ~withinBand) == 0) {
+      point = inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes);
+    } else {
+      const GeodeticRow& row = geodeticRow(plan.fromSystem);
+      const Mask exactLanes = vectorLanes & ~withinBand;
+      vectorLanes &= ~exactLanes |
+                     withinMagnitude(easting - splat(kFalseEasting),
+                                     kMaxReducedEasting * row.scaleFactor * row.semiMajorAxis);
+      const Geographic exact = exactInverse(plan, centralMeridian, easting, yIn);
+      point = (vectorLanes & withinBand) == 0
+                  ? exact
+                  : blend(withinBand,
+                          inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes),
+                          exact);
+    }
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
     if (!plan.chain.sameSystem && plan.official == nullptr) vectorLanes &= ~nearRegionEdge(point);
     computedLongitude = true;
   } else {
-    vectorLanes = withinMagnitude(xIn, kMaxLongitude) & withinMagnitude(yIn, kMaxLatitude);
+    vectorLanes = withinMagnitude(xIn, kHighestLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
@@ -706,10 +948,37 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       const Vec unrounded = zoneBeforeTruncation(plan.toSystem, plan.zoneWidth, point.longitude);
       outputZone = truncated(unrounded);
       if (computedLongitude) vectorLanes &= ~nearWholeNumber(unrounded);
+      // Longitudes outside the circle the zones number from are the scalar path's to bring in.
+      const double edge = westernEdgeOfZones(plan.toSystem, plan.zoneWidth);
+      vectorLanes &= maskOf(both(compare<_CMP_GE_OQ>(point.longitude, splat(edge)),
+                                 compare<_CMP_LT_OQ>(point.longitude, splat(edge + 360.0))));
     }
-    const Grid grid = forward(plan.toSystem, plan.zoneWidth,
-                              centralMeridianOfZone(plan.toSystem, plan.zoneWidth, outputZone),
-                              point.longitude, point.latitude, vectorLanes);
+    const ZoneRange zones = outputZoneRange(plan.toSystem, plan.zoneWidth);
+    vectorLanes &= maskOf(both(compare<_CMP_GE_OQ>(outputZone, splat(zones.lowest)),
+                               compare<_CMP_LE_OQ>(outputZone, splat(zones.highest))));
+    const Vec centralMeridian = centralMeridianOfZone(plan.toSystem, plan.zoneWidth, outputZone);
+    Mask withinBand = plan.series == ProjectionSeries::Exact ? 0 : kAllLanes;
+    if (plan.series == ProjectionSeries::Banded) {
+      const Vec offset = absolute(point.longitude - centralMeridian);
+      withinBand = maskOf(compare<_CMP_LE_OQ>(offset, splat(kProjectionBandDegrees)));
+      vectorLanes &= ~withinMagnitude(offset - splat(kProjectionBandDegrees), kBandMargin);
+    }
+    Grid grid{};
+    if ((vectorLanes & ~withinBand) == 0) {
+      grid = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
+                     point.latitude, vectorLanes);
+    } else {
+      vectorLanes &=
+          withinMagnitude(point.longitude - centralMeridian, kMaxMeridianDistance);
+      grid = exactForward(plan, centralMeridian, point.longitude, point.latitude);
+      if ((vectorLanes & withinBand) != 0) {
+        const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian,
+                                    point.longitude, point.latitude, vectorLanes);
+        const Vec mine = laneSelector(withinBand);
+        grid = {select(mine, engine.easting, grid.easting),
+                select(mine, engine.northing, grid.northing)};
+      }
+    }
     xResult = grid.easting;
     yResult = grid.northing;
     zoneResult = outputZone;
@@ -717,6 +986,8 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     zoneResult = splat(0.0);
   }
 
+  // Results that are no number are the scalar path's to explain.
+  vectorLanes &= withinMagnitude(xResult, kMaxEasting) & withinMagnitude(yResult, kMaxEasting);
   std::size_t converted = 0;
   const Mask servedLanes = vectorLanes | noPathLanes;
   if (servedLanes != 0) {

@@ -14,7 +14,7 @@
 #include <numbers>
 
 #include "engine/batch.h"
-#include "engine/vector/vector_sincos.h"
+#include "engine/vector/vector_math.h"
 
 namespace nuvex::engine {
 namespace {

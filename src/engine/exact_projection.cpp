@@ -1,0 +1,163 @@
+// Krueger's series to order n^6, forward and inverse, on the scalar path.
+#include "engine/exact_projection.h"
+
+#include <cmath>
+
+namespace nuvex::engine {
+
+KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
+  const double f = 1.0 / ellipsoid.inverseFlattening;
+  const double n = f / (2.0 - f);
+  const double n2 = n * n, n3 = n2 * n, n4 = n3 * n, n5 = n4 * n, n6 = n5 * n;
+  KruegerSeries s{};
+  s.eccentricitySquared = f * (2.0 - f);
+  s.oneMinusEccentricitySquared = 1.0 - s.eccentricitySquared;
+  s.rectifyingRadius =
+      ellipsoid.semiMajorAxis / (1.0 + n) * (1.0 + n2 / 4.0 + n4 / 64.0 + n6 / 256.0);
+  s.alpha = {n / 2.0 - 2.0 / 3.0 * n2 + 5.0 / 16.0 * n3 + 41.0 / 180.0 * n4 -
+                 127.0 / 288.0 * n5 + 7891.0 / 37800.0 * n6,
+             13.0 / 48.0 * n2 - 3.0 / 5.0 * n3 + 557.0 / 1440.0 * n4 + 281.0 / 630.0 * n5 -
+                 1983433.0 / 1935360.0 * n6,
+             61.0 / 240.0 * n3 - 103.0 / 140.0 * n4 + 15061.0 / 26880.0 * n5 +
+                 167603.0 / 181440.0 * n6,
+             49561.0 / 161280.0 * n4 - 179.0 / 168.0 * n5 + 6601661.0 / 7257600.0 * n6,
+             34729.0 / 80640.0 * n5 - 3418889.0 / 1995840.0 * n6,
+             212378941.0 / 319334400.0 * n6};
+  s.beta = {n / 2.0 - 2.0 / 3.0 * n2 + 37.0 / 96.0 * n3 - 1.0 / 360.0 * n4 - 81.0 / 512.0 * n5 +
+                96199.0 / 604800.0 * n6,
+            1.0 / 48.0 * n2 + 1.0 / 15.0 * n3 - 437.0 / 1440.0 * n4 + 46.0 / 105.0 * n5 -
+                1118711.0 / 3870720.0 * n6,
+            17.0 / 480.0 * n3 - 37.0 / 840.0 * n4 - 209.0 / 4480.0 * n5 + 5569.0 / 90720.0 * n6,
+            4397.0 / 161280.0 * n4 - 11.0 / 504.0 * n5 - 830251.0 / 7257600.0 * n6,
+            4583.0 / 161280.0 * n5 - 108847.0 / 3991680.0 * n6,
+            20648693.0 / 638668800.0 * n6};
+  return s;
+}
+
+const KruegerSeries& besselSeries() {
+  static const KruegerSeries series = kruegerSeriesOf(kBessel1841);
+  return series;
+}
+const KruegerSeries& international1924Series() {
+  static const KruegerSeries series = kruegerSeriesOf(kInternational1924);
+  return series;
+}
+const KruegerSeries& wgs84Series() {
+  static const KruegerSeries series = kruegerSeriesOf(kWgs84);
+  return series;
+}
+const KruegerSeries& krassowskySeries() {
+  static const KruegerSeries series = kruegerSeriesOf(kKrassowsky1940);
+  return series;
+}
+const KruegerSeries& grs80Series() {
+  static const KruegerSeries series = kruegerSeriesOf(kGrs80);
+  return series;
+}
+
+const KruegerSeries& kruegerSeriesOfSystem(int system, bool etrs89) {
+  switch (system) {
+    case 1:
+      return besselSeries();
+    case 2:
+      return international1924Series();
+    case 4:
+      return krassowskySeries();
+    default:
+      return etrs89 ? grs80Series() : wgs84Series();
+  }
+}
+
+double conformalStep(const KruegerSeries& series, double x) {
+  const double e2 = series.eccentricitySquared;
+  const double z = e2 * x * x;
+  double sum = 1.0 / (2 * kAtanhTerms - 1);
+  for (int k = kAtanhTerms - 2; k >= 0; --k) sum = sum * z + 1.0 / (2 * k + 1);
+  const double u = e2 * x * sum;  // e atanh(e x), |u| < 0.007
+  const double u2 = u * u;
+  return u * (1.0 + u2 / 6.0 * (1.0 + u2 / 20.0 * (1.0 + u2 / 42.0)));  // sinh u
+}
+
+namespace {
+
+// Sum of c_j sin(2 j zeta) over j = 1..6 for the complex zeta = xi + i eta, by Clenshaw's
+// recurrence, from sin, cos of 2 xi and sinh, cosh of 2 eta. Returns the real and imaginary parts.
+struct ComplexSum {
+  double real, imaginary;
+};
+
+ComplexSum clenshawSines(const std::array<double, kKruegerOrder>& c, double sin2Xi,
+                         double cos2Xi, double sinh2Eta, double cosh2Eta) {
+  // a = 2 cos(2 zeta) = 2 (cos 2xi cosh 2eta - i sin 2xi sinh 2eta)
+  const double ar = 2.0 * cos2Xi * cosh2Eta, ai = -2.0 * sin2Xi * sinh2Eta;
+  double y1r = 0.0, y1i = 0.0, y2r = 0.0, y2i = 0.0;
+  for (int j = kKruegerOrder - 1; j >= 0; --j) {
+    const double yr = ar * y1r - ai * y1i - y2r + c[static_cast<std::size_t>(j)];
+    const double yi = ar * y1i + ai * y1r - y2i;
+    y2r = y1r;
+    y2i = y1i;
+    y1r = yr;
+    y1i = yi;
+  }
+  // times sin(2 zeta) = sin 2xi cosh 2eta + i cos 2xi sinh 2eta
+  const double sr = sin2Xi * cosh2Eta, si = cos2Xi * sinh2Eta;
+  return {y1r * sr - y1i * si, y1r * si + y1i * sr};
+}
+
+// tan of the conformal latitude of tau = tan(latitude).
+double conformalTangent(const KruegerSeries& series, double tau) {
+  const double root = std::hypot(1.0, tau);
+  const double sigma = conformalStep(series, tau / root);
+  return tau * std::hypot(1.0, sigma) - sigma * root;
+}
+
+// tan(latitude) of the tangent of a conformal latitude, by Newton's method.
+double geodeticTangent(const KruegerSeries& series, double conformal) {
+  constexpr int kMaxIterations = 5;
+  constexpr double kTolerance = 1e-15;
+  const double e2m = series.oneMinusEccentricitySquared;
+  double tau = conformal / e2m;
+  for (int i = 0; i < kMaxIterations; ++i) {
+    const double trial = conformalTangent(series, tau);
+    const double step = (conformal - trial) * (1.0 + e2m * tau * tau) /
+                        (e2m * std::hypot(1.0, tau) * std::hypot(1.0, trial));
+    tau += step;
+    if (!(std::fabs(step) >= kTolerance * std::fmax(1.0, std::fabs(tau)))) break;
+  }
+  return tau;
+}
+
+}  // namespace
+
+PlaneOffsets kruegerForward(const KruegerSeries& series, double latitude, double longitude) {
+  const double sinPhi = std::sin(latitude), cosPhi = std::cos(latitude);
+  const double sinLambda = std::sin(longitude), cosLambda = std::cos(longitude);
+  // The conformal latitude's tangent times cos(latitude), so that the pole needs no division.
+  const double sigma = conformalStep(series, sinPhi);
+  const double t = sinPhi * std::hypot(1.0, sigma) - sigma;
+  const double c = cosPhi * cosLambda;
+  const double r = std::hypot(t, c);
+  const double xiPrime = std::atan2(t, c);
+  const double q = cosPhi * sinLambda / r;  // sinh(eta')
+  const double etaPrime = std::asinh(q);
+  const double sinXi = t / r, cosXi = c / r, coshEta = std::hypot(1.0, q);
+  const ComplexSum sum =
+      clenshawSines(series.alpha, 2.0 * sinXi * cosXi, (cosXi - sinXi) * (cosXi + sinXi),
+                    2.0 * q * coshEta, 1.0 + 2.0 * q * q);
+  return {series.rectifyingRadius * (xiPrime + sum.real),
+          series.rectifyingRadius * (etaPrime + sum.imaginary)};
+}
+
+GeodeticOffsets kruegerInverse(const KruegerSeries& series, PlaneOffsets plane) {
+  const double xi = plane.northing / series.rectifyingRadius;
+  const double eta = plane.easting / series.rectifyingRadius;
+  const ComplexSum sum = clenshawSines(series.beta, std::sin(2.0 * xi), std::cos(2.0 * xi),
+                                       std::sinh(2.0 * eta), std::cosh(2.0 * eta));
+  const double xiPrime = xi - sum.real, etaPrime = eta - sum.imaginary;
+  const double sinhEta = std::sinh(etaPrime), cosXi = std::cos(xiPrime);
+  const double r = std::hypot(sinhEta, cosXi);
+  const double tau = geodeticTangent(series, std::sin(xiPrime) / r);
+  return {std::atan(tau), std::atan2(sinhEta, cosXi)};
+}
+
+}  // namespace nuvex::engine
