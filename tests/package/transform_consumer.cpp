@@ -18,9 +18,16 @@ struct Run {
   std::vector<int> zone, status;
 };
 
+// Whether a WGS84 point lies in the polynomial datum shifts' area, beyond which the batch
+// refuses every conversion that needs a shift (TRGU extrapolates).
+bool inShiftArea(double lon, double lat) {
+  return lon >= 5.0 && lon <= 15.0 + 20.0 / 60.0 && lat >= 47.0 && lat <= 55.2;
+}
+
 // TRGU for point i alone; false when the batch differs from it.
 bool sameAsTrgu(const nuvex::Transformer& t, const char* to, double lon, double lat, const Run& r,
                 std::size_t i) {
+  if (!inShiftArea(lon, lat)) return r.status[i] == nuvex::kPointWithoutPath && std::isnan(r.x[i]);
   nuvex::GEO_XIN[1] = lon;
   nuvex::GEO_YIN[1] = lat;
   const int result = nuvex::TRGU("G", t.source().system, to, t.target().system, 3, 1, 1, 0);
