@@ -99,10 +99,10 @@ def fmt(v):
     return "none" if v is None else f"{v[0]:.12f}|{v[1]:.12f}"
 
 
-def write(name, command, lines):
+def write(name, command, lines, maker="make_cases.py"):
     with open(os.path.join(DATA, name), "w") as f:
         f.write(f"# Official datum cases made with PROJ 9.1.1 (Debian proj-bin) by\n"
-                f"# tests/generators/official_datum/make_cases.py:\n# {command}\n"
+                f"# tests/generators/official_datum/{maker}:\n# {command}\n"
                 "# grid|from|to|zone|x|y|x expected|y expected\n")
         for line in lines:
             f.write(line + "\n")
