@@ -81,11 +81,30 @@ void BM_BatchGrid1ToGrid3(benchmark::State& state) {
   runBatch(state, t, grid.easting.data(), grid.northing.data(), nullptr);
 }
 
+// The exact projection (Krueger's series): the official mode projects system 3 as ETRS89 on GRS80
+// with it everywhere, geographic to UTM zone 32 and back.
+void BM_BatchExactForward(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  const Transformer t({CoordinateType::Geographic, 3}, {CoordinateType::Grid, 3},
+                      {3, false, kUtmZone}, {nuvex::DatumShift::Official, ""});
+  runBatch(state, t, points().longitude.data(), points().latitude.data(), nullptr);
+}
+
+void BM_BatchExactInverse(benchmark::State& state) {
+  if (!choosePath(state)) return;
+  static const Grid grid = gridOf(points(), 3, kUtmZone);
+  const Transformer t({CoordinateType::Grid, 3}, {CoordinateType::Geographic, 3}, {},
+                      {nuvex::DatumShift::Official, ""});
+  runBatch(state, t, grid.easting.data(), grid.northing.data(), grid.zone.data());
+}
+
 constexpr auto kScalar = static_cast<std::int64_t>(KernelPath::Scalar);
 constexpr auto kAvx2 = static_cast<std::int64_t>(KernelPath::Avx2);
 BENCHMARK(BM_BatchForward)->Arg(kScalar)->Arg(kAvx2);
 BENCHMARK(BM_BatchInverse)->Arg(kScalar)->Arg(kAvx2);
 BENCHMARK(BM_BatchGrid1ToGrid3)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_BatchExactForward)->Arg(kScalar)->Arg(kAvx2);
+BENCHMARK(BM_BatchExactInverse)->Arg(kScalar)->Arg(kAvx2);
 
 // CPU time of the calling thread (s).
 double threadCpuSeconds() {
@@ -128,9 +147,10 @@ BENCHMARK(BM_BatchThreads)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMill
 
 #if defined(NUVEX_HAVE_PROJ)
 // PROJ's exact UTM (zone 32) through proj_trans_array, radians in, metres out, and back.
-void projUtm(benchmark::State& state, PJ_DIRECTION direction) {
+void projUtm(benchmark::State& state, PJ_DIRECTION direction,
+             const char* definition = "+proj=utm +zone=32 +ellps=WGS84") {
   PJ_CONTEXT* context = proj_context_create();
-  PJ* utm = proj_create(context, "+proj=utm +zone=32 +ellps=WGS84");
+  PJ* utm = proj_create(context, definition);
   if (utm == nullptr) {
     state.SkipWithError("PROJ could not create the UTM projection");
     proj_context_destroy(context);
@@ -163,6 +183,17 @@ void BM_ProjUtmInverse(benchmark::State& state) {
 }
 BENCHMARK(BM_ProjUtmForward);
 BENCHMARK(BM_ProjUtmInverse);
+
+// PROJ's extended transverse Mercator on GRS80, as the official mode's zone 32.
+constexpr const char* kProjEtmerc = "+proj=etmerc +lon_0=9 +k=0.9996 +x_0=500000 +ellps=GRS80";
+void BM_ProjEtmercForward(benchmark::State& state) {
+  projUtm(state, PJ_FWD, kProjEtmerc);
+}
+void BM_ProjEtmercInverse(benchmark::State& state) {
+  projUtm(state, PJ_INV, kProjEtmerc);
+}
+BENCHMARK(BM_ProjEtmercForward);
+BENCHMARK(BM_ProjEtmercInverse);
 
 // DHDN / Gauss-Krueger zone 3 to WGS 84 / UTM zone 32 with the operation PROJ chooses.
 void BM_ProjGrid31467To32632(benchmark::State& state) {
@@ -199,8 +230,10 @@ void printSummary(const nuvex::bench::RateReporter& reporter) {
     std::printf("%-36s %8.2f ns/point of the workers' CPU time\n", name.c_str(), cpu);
   }
   const std::string avx2 = "/" + std::to_string(kAvx2);
-  reporter.printRatio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 15.0);
-  reporter.printRatio("BM_BatchInverse" + avx2, "BM_ProjUtmInverse", 10.0);
+  reporter.printRatio("BM_BatchForward" + avx2, "BM_ProjUtmForward", 16.0);
+  reporter.printRatio("BM_BatchInverse" + avx2, "BM_ProjUtmInverse", 13.0);
+  reporter.printRatio("BM_BatchExactForward" + avx2, "BM_ProjEtmercForward", 10.0);
+  reporter.printRatio("BM_BatchExactInverse" + avx2, "BM_ProjEtmercInverse", 10.0);
   reporter.printRatio("BM_BatchGrid1ToGrid3" + avx2, "BM_ProjGrid31467To32632", 8.0);
   reporter.printRatio("BM_BatchForward" + avx2, "BM_BatchForward/" + std::to_string(kScalar));
   reporter.printRatio("BM_BatchThreads/2/real_time", "BM_BatchThreads/1/real_time", 1.8);

@@ -21,18 +21,18 @@ inline constexpr int TRGU_MAXPT = 300;
 using PointArray = double[TRGU_MAXPT + 1];
 using ZoneArray = int[TRGU_MAXPT + 1];
 
-extern PointArray GRID_XIN;   // input easting (m); GRID2GEO removes a zone prefix in place
-extern PointArray GRID_YIN;   // input northing (m)
-extern ZoneArray GRID_ZONEIN; // input zone; GRID2GEO writes back the zone it used
-extern PointArray GEO_XIN;    // input longitude (deg)
-extern PointArray GEO_YIN;    // input latitude (deg)
-extern PointArray HGT_IN;     // input height, carried unchanged
-extern PointArray GRID_XOUT;  // output easting (m), zone in its millions for systems 1 and 4
-extern PointArray GRID_YOUT;  // output northing (m)
-extern ZoneArray GRID_ZONEOUT;// output zone, as chosen by ZONECM
-extern PointArray GEO_XOUT;   // output longitude (deg)
-extern PointArray GEO_YOUT;   // output latitude (deg)
-extern PointArray HGT_OUT;    // output height (= input height)
+extern PointArray GRID_XIN;     // input easting (m); GRID2GEO removes a zone prefix in place
+extern PointArray GRID_YIN;     // input northing (m)
+extern ZoneArray GRID_ZONEIN;   // input zone; GRID2GEO writes back the zone it used
+extern PointArray GEO_XIN;      // input longitude (deg)
+extern PointArray GEO_YIN;      // input latitude (deg)
+extern PointArray HGT_IN;       // input height, carried unchanged
+extern PointArray GRID_XOUT;    // output easting (m), zone in its millions for systems 1 and 4
+extern PointArray GRID_YOUT;    // output northing (m)
+extern ZoneArray GRID_ZONEOUT;  // output zone, as chosen by ZONECM
+extern PointArray GEO_XOUT;     // output longitude (deg)
+extern PointArray GEO_YOUT;     // output latitude (deg)
+extern PointArray HGT_OUT;      // output height (= input height)
 
 // Converts points 1..pointCount of the arrays from (fromType, fromSystem) to (toType, toSystem).
 // Types are "E" (grid) or "G" (geographic), compared with trailing blanks ignored. zoneWidth 3
@@ -64,7 +64,7 @@ double FOOTLAT(const double& northing, const int& system);
 
 // ---- Datum shifts (arc seconds) ---------------------------------------------------------------
 
-inline constexpr int POLY_CAPACITY = 100;  // room of term and coefficient vectors
+inline constexpr int POLY_CAPACITY = 100;                  // room of term and coefficient vectors
 using PolyVector = std::array<double, POLY_CAPACITY + 1>;  // 1-based, element 0 unused
 
 // Terms 1, x, x^2, ... of the complete bivariate polynomial of the module degree, in fixed order.
@@ -99,8 +99,7 @@ int DATUMCHAIN(double& latitude, double& longitude, const char* fromType, const 
 
 // Splits an angle (deg) into degrees, minutes and seconds; with decimals >= 1 seconds that would
 // show as 60 at that many decimals are carried into the minutes.
-void DEG2DMS(const double& angle, int& degrees, int& minutes, double& seconds,
-             const int& decimals);
+void DEG2DMS(const double& angle, int& degrees, int& minutes, double& seconds, const int& decimals);
 // Joins degrees, minutes and seconds into decimal degrees.
 double DMS2DEG(const int& degrees, const int& minutes, const double& seconds);
 

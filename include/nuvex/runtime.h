@@ -4,15 +4,15 @@
    module-level variables and serves one calculation thread at a time. */
 #pragma once
 
+#include "nuvex/runtime/binary.h"
 #include "nuvex/runtime/common.h"
 #include "nuvex/runtime/diagnostics.h"
-#include "nuvex/runtime/format_types.h"
-#include "nuvex/runtime/strings.h"
-#include "nuvex/runtime/units.h"
 #include "nuvex/runtime/format.h"
-#include "nuvex/runtime/statements.h"
+#include "nuvex/runtime/format_types.h"
 #include "nuvex/runtime/formatted_input.h"
 #include "nuvex/runtime/formatted_output.h"
-#include "nuvex/runtime/list_input.h"
-#include "nuvex/runtime/binary.h"
 #include "nuvex/runtime/intrinsics.h"
+#include "nuvex/runtime/list_input.h"
+#include "nuvex/runtime/statements.h"
+#include "nuvex/runtime/strings.h"
+#include "nuvex/runtime/units.h"

@@ -26,7 +26,7 @@ namespace {
 
 constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 constexpr double kDegreesPerRadianExact = 180.0 / std::numbers::pi;
-constexpr double kFullCircle = 360.0;  // deg
+constexpr double kFullCircle = 360.0;    // deg
 constexpr double kQuarterCircle = 90.0;  // deg
 
 struct Geographic {
@@ -96,8 +96,8 @@ RangeProblem project(const ConversionPlan& plan, Geographic point, PointResult& 
     return RangeProblem::None;
   }
   if (!(std::fabs(offset) < kQuarterCircle)) return RangeProblem::BeyondProjectionLimit;
-  const PlaneOffsets plane = kruegerForward(
-      *plan.targetSeries, point.latitude * kRadiansPerDegree, offset * kRadiansPerDegree);
+  const PlaneOffsets plane = kruegerForward(*plan.targetSeries, point.latitude * kRadiansPerDegree,
+                                            offset * kRadiansPerDegree);
   if (!(std::fabs(plane.easting) <= kProjectionLimitMetres)) {
     return RangeProblem::BeyondProjectionLimit;
   }
@@ -105,16 +105,16 @@ RangeProblem project(const ConversionPlan& plan, Geographic point, PointResult& 
   result.x = k0 * plane.easting + kFalseEasting;
   result.y = k0 * plane.northing;
   if (isGaussKrueger(system)) {
-    result.x += zonePrefixOfCentralMeridian(system, plan.zoneWidth, centralMeridian) *
-                kZoneMultiplier;
+    result.x +=
+        zonePrefixOfCentralMeridian(system, plan.zoneWidth, centralMeridian) * kZoneMultiplier;
   }
   return RangeProblem::None;
 }
 
 RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int zone,
                             PointResult& result) {
-  const CoordinateSystem source{
-      plan.unprojects ? CoordinateType::Grid : CoordinateType::Geographic, plan.fromSystem};
+  const CoordinateSystem source{plan.unprojects ? CoordinateType::Grid : CoordinateType::Geographic,
+                                plan.fromSystem};
   if (const RangeProblem input = checkInput(source, plan.zoneWidth, zone, x, y);
       input != RangeProblem::None) {
     return input;

@@ -14,15 +14,15 @@ KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
   s.oneMinusEccentricitySquared = 1.0 - s.eccentricitySquared;
   s.rectifyingRadius =
       ellipsoid.semiMajorAxis / (1.0 + n) * (1.0 + n2 / 4.0 + n4 / 64.0 + n6 / 256.0);
-  s.alpha = {n / 2.0 - 2.0 / 3.0 * n2 + 5.0 / 16.0 * n3 + 41.0 / 180.0 * n4 -
-                 127.0 / 288.0 * n5 + 7891.0 / 37800.0 * n6,
-             13.0 / 48.0 * n2 - 3.0 / 5.0 * n3 + 557.0 / 1440.0 * n4 + 281.0 / 630.0 * n5 -
-                 1983433.0 / 1935360.0 * n6,
-             61.0 / 240.0 * n3 - 103.0 / 140.0 * n4 + 15061.0 / 26880.0 * n5 +
-                 167603.0 / 181440.0 * n6,
-             49561.0 / 161280.0 * n4 - 179.0 / 168.0 * n5 + 6601661.0 / 7257600.0 * n6,
-             34729.0 / 80640.0 * n5 - 3418889.0 / 1995840.0 * n6,
-             212378941.0 / 319334400.0 * n6};
+  s.alpha = {
+      n / 2.0 - 2.0 / 3.0 * n2 + 5.0 / 16.0 * n3 + 41.0 / 180.0 * n4 - 127.0 / 288.0 * n5 +
+          7891.0 / 37800.0 * n6,
+      13.0 / 48.0 * n2 - 3.0 / 5.0 * n3 + 557.0 / 1440.0 * n4 + 281.0 / 630.0 * n5 -
+          1983433.0 / 1935360.0 * n6,
+      61.0 / 240.0 * n3 - 103.0 / 140.0 * n4 + 15061.0 / 26880.0 * n5 + 167603.0 / 181440.0 * n6,
+      49561.0 / 161280.0 * n4 - 179.0 / 168.0 * n5 + 6601661.0 / 7257600.0 * n6,
+      34729.0 / 80640.0 * n5 - 3418889.0 / 1995840.0 * n6,
+      212378941.0 / 319334400.0 * n6};
   s.beta = {n / 2.0 - 2.0 / 3.0 * n2 + 37.0 / 96.0 * n3 - 1.0 / 360.0 * n4 - 81.0 / 512.0 * n5 +
                 96199.0 / 604800.0 * n6,
             1.0 / 48.0 * n2 + 1.0 / 15.0 * n3 - 437.0 / 1440.0 * n4 + 46.0 / 105.0 * n5 -
@@ -31,6 +31,14 @@ KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
             4397.0 / 161280.0 * n4 - 11.0 / 504.0 * n5 - 830251.0 / 7257600.0 * n6,
             4583.0 / 161280.0 * n5 - 108847.0 / 3991680.0 * n6,
             20648693.0 / 638668800.0 * n6};
+  s.delta = {2.0 * n - 2.0 / 3.0 * n2 - 2.0 * n3 + 116.0 / 45.0 * n4 + 26.0 / 45.0 * n5 -
+                 2854.0 / 675.0 * n6,
+             7.0 / 3.0 * n2 - 8.0 / 5.0 * n3 - 227.0 / 45.0 * n4 + 2704.0 / 315.0 * n5 +
+                 2323.0 / 945.0 * n6,
+             56.0 / 15.0 * n3 - 136.0 / 35.0 * n4 - 1262.0 / 105.0 * n5 + 73814.0 / 2835.0 * n6,
+             4279.0 / 630.0 * n4 - 332.0 / 35.0 * n5 - 399572.0 / 14175.0 * n6,
+             4174.0 / 315.0 * n5 - 144838.0 / 6237.0 * n6,
+             601676.0 / 22275.0 * n6};
   return s;
 }
 
@@ -86,8 +94,8 @@ struct ComplexSum {
   double real, imaginary;
 };
 
-ComplexSum clenshawSines(const std::array<double, kKruegerOrder>& c, double sin2Xi,
-                         double cos2Xi, double sinh2Eta, double cosh2Eta) {
+ComplexSum clenshawSines(const std::array<double, kKruegerOrder>& c, double sin2Xi, double cos2Xi,
+                         double sinh2Eta, double cosh2Eta) {
   // a = 2 cos(2 zeta) = 2 (cos 2xi cosh 2eta - i sin 2xi sinh 2eta)
   const double ar = 2.0 * cos2Xi * cosh2Eta, ai = -2.0 * sin2Xi * sinh2Eta;
   double y1r = 0.0, y1i = 0.0, y2r = 0.0, y2i = 0.0;
@@ -104,27 +112,17 @@ ComplexSum clenshawSines(const std::array<double, kKruegerOrder>& c, double sin2
   return {y1r * sr - y1i * si, y1r * si + y1i * sr};
 }
 
-// tan of the conformal latitude of tau = tan(latitude).
-double conformalTangent(const KruegerSeries& series, double tau) {
-  const double root = std::hypot(1.0, tau);
-  const double sigma = conformalStep(series, tau / root);
-  return tau * std::hypot(1.0, sigma) - sigma * root;
-}
-
-// tan(latitude) of the tangent of a conformal latitude, by Newton's method.
-double geodeticTangent(const KruegerSeries& series, double conformal) {
-  constexpr int kMaxIterations = 5;
-  constexpr double kTolerance = 1e-15;
-  const double e2m = series.oneMinusEccentricitySquared;
-  double tau = conformal / e2m;
-  for (int i = 0; i < kMaxIterations; ++i) {
-    const double trial = conformalTangent(series, tau);
-    const double step = (conformal - trial) * (1.0 + e2m * tau * tau) /
-                        (e2m * std::hypot(1.0, tau) * std::hypot(1.0, trial));
-    tau += step;
-    if (!(std::fabs(step) >= kTolerance * std::fmax(1.0, std::fabs(tau)))) break;
+// Sum of c_j sin(2 j chi) over j = 1..6 by Clenshaw's recurrence, from sin and cos of 2 chi.
+double clenshawRealSines(const std::array<double, kKruegerOrder>& c, double sin2Chi,
+                         double cos2Chi) {
+  const double a = 2.0 * cos2Chi;
+  double y1 = 0.0, y2 = 0.0;
+  for (int j = kKruegerOrder - 1; j >= 0; --j) {
+    const double y = a * y1 - y2 + c[static_cast<std::size_t>(j)];
+    y2 = y1;
+    y1 = y;
   }
-  return tau;
+  return y1 * sin2Chi;
 }
 
 }  // namespace
@@ -155,9 +153,15 @@ GeodeticOffsets kruegerInverse(const KruegerSeries& series, PlaneOffsets plane) 
                                        std::sinh(2.0 * eta), std::cosh(2.0 * eta));
   const double xiPrime = xi - sum.real, etaPrime = eta - sum.imaginary;
   const double sinhEta = std::sinh(etaPrime), cosXi = std::cos(xiPrime);
-  const double r = std::hypot(sinhEta, cosXi);
-  const double tau = geodeticTangent(series, std::sin(xiPrime) / r);
-  return {std::atan(tau), std::atan2(sinhEta, cosXi)};
+  // The conformal latitude chi: sin chi = sin xi' / cosh eta', cos chi = hypot(sinh eta',
+  // cos xi') / cosh eta'; the geodetic latitude follows from it by the delta series.
+  const double r = std::hypot(sinhEta, cosXi), sinXi = std::sin(xiPrime);
+  const double coshEta = std::hypot(1.0, sinhEta);
+  const double sinChi = sinXi / coshEta, cosChi = r / coshEta;
+  const double chi = std::atan2(sinXi, r);
+  const double latitude = chi + clenshawRealSines(series.delta, 2.0 * sinChi * cosChi,
+                                                  (cosChi - sinChi) * (cosChi + sinChi));
+  return {latitude, std::atan2(sinhEta, cosXi)};
 }
 
 }  // namespace nuvex::engine

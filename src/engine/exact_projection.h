@@ -2,9 +2,10 @@
 // coefficients of Karney, "Transverse Mercator with an accuracy of a few nanometers", J. Geodesy
 // 85, 2011). Measured against the exact projection (GeographicLib's TransverseMercatorProj -t),
 // the series stay within 0.1 mm up to 9260 km of easting from the central meridian (64.5 deg of
-// longitude on the equator) and within 10 nm up to 4500 km; kProjectionLimitMetres (nuvex/systems.h) keeps the
-// accepted points inside that. The batch path projects with them beyond the engine's 4 deg
-// band, and everywhere in the official datum mode; TRGU and the host entry points never do.
+// longitude on the equator) and within 10 nm up to 4500 km; kProjectionLimitMetres
+// (nuvex/systems.h) keeps the accepted points inside that. The batch path projects with them beyond
+// the engine's 4 deg band, and everywhere in the official datum mode; TRGU and the host entry
+// points never do.
 #pragma once
 
 #include <array>
@@ -20,11 +21,12 @@ inline constexpr int kAtanhTerms = 8;
 
 // The series of one ellipsoid, derived from its defining constants.
 struct KruegerSeries {
-  double eccentricitySquared;          // e^2
-  double oneMinusEccentricitySquared;  // 1 - e^2
-  double rectifyingRadius;             // A (m): the meridian's length is 2 pi A
+  double eccentricitySquared;               // e^2
+  double oneMinusEccentricitySquared;       // 1 - e^2
+  double rectifyingRadius;                  // A (m): the meridian's length is 2 pi A
   std::array<double, kKruegerOrder> alpha;  // forward: geodetic to plane
   std::array<double, kKruegerOrder> beta;   // inverse
+  std::array<double, kKruegerOrder> delta;  // conformal to geodetic latitude
 };
 
 KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid);
@@ -58,7 +60,7 @@ struct GeodeticOffsets {
 GeodeticOffsets kruegerInverse(const KruegerSeries& series, PlaneOffsets plane);
 
 // sigma = sinh(e atanh(e x)) for |x| <= 1, by the series above: the step of the conformal
-// latitude that needs neither logarithm nor exponential (shared with the vector path).
+// latitude that needs neither logarithm nor exponential.
 double conformalStep(const KruegerSeries& series, double x);
 
 }  // namespace nuvex::engine

@@ -19,10 +19,10 @@ inline constexpr double kRegionBSouthEdge = 50.0;             // deg N
 // batch path refuses any point outside it whose conversion needs a shift; inside it the chain's
 // routes hold as they are (route A between the masks where the grid side is Gauss-Krueger). Its
 // edges lie on cell edges of mask A's grid.
-inline constexpr double kPolynomialAreaWest = 5.0;                   // deg E
-inline constexpr double kPolynomialAreaEast = 15.0 + 20.0 / 60.0;    // deg E (15 deg 20')
-inline constexpr double kPolynomialAreaSouth = 47.0;                 // deg N
-inline constexpr double kPolynomialAreaNorth = 55.0 + 12.0 / 60.0;   // deg N (55 deg 12')
+inline constexpr double kPolynomialAreaWest = 5.0;                  // deg E
+inline constexpr double kPolynomialAreaEast = 15.0 + 20.0 / 60.0;   // deg E (15 deg 20')
+inline constexpr double kPolynomialAreaSouth = 47.0;                // deg N
+inline constexpr double kPolynomialAreaNorth = 55.0 + 12.0 / 60.0;  // deg N (55 deg 12')
 
 // A mask's inside cells as one word of bits per row, for lookups of many points at once: bit c of
 // rowBits[r] is set when the cell with column offset c and row offset r (from the west and south

@@ -39,14 +39,9 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
   const bool gridInput = from.type == CoordinateType::Grid;
   const bool gridOutput = to.type == CoordinateType::Grid;
   const int gridSide = gridOutput ? to.system : gridInput ? from.system : engine::kNoGridSide;
-  engine::ConversionPlan plan{from.system,
-                              to.system,
-                              zones.width,
-                              zones.fromLongitude ? 1 : 0,
-                              zones.given,
-                              gridInput,
-                              gridOutput,
-                              engine::planChain(from.system, to.system, gridSide)};
+  engine::ConversionPlan plan{
+      from.system, to.system, zones.width, zones.fromLongitude ? 1 : 0,
+      zones.given, gridInput, gridOutput,  engine::planChain(from.system, to.system, gridSide)};
   plan.official = official;
   const bool etrs89 = official != nullptr;
   plan.series = etrs89 ? engine::ProjectionSeries::Exact : engine::ProjectionSeries::Banded;
@@ -104,8 +99,7 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
 
 RangeProblem Transformer::explain(double x, double y, int zone) const {
   engine::PointResult result{};
-  return engine::convertBatchPoint(planOf(from_, to_, zones_, official_.get()), x, y, zone,
-                                   result);
+  return engine::convertBatchPoint(planOf(from_, to_, zones_, official_.get()), x, y, zone, result);
 }
 
 }  // namespace nuvex

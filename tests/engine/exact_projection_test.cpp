@@ -1,6 +1,8 @@
 // The exact transverse Mercator (Krueger's series to n^6) against GeographicLib's exact
 // projection: the series themselves, and the batch path wherever it projects with them (beyond
 // the engine's band, and everywhere in the official mode), on each kernel path.
+#include "engine/exact_projection.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "engine/batch.h"
-#include "engine/exact_projection.h"
 #include "nuvex/transform.h"
 #include "support/case_file.h"
 
@@ -38,8 +39,13 @@ struct ExactCase {
 std::vector<ExactCase> exactCases() {
   std::vector<ExactCase> cases;
   for (const auto& c : testing::readCases("exact_projection.txt")) {
-    cases.push_back({c.fields.at(0), {c.number(1), c.number(2)}, c.number(3), c.number(4),
-                     c.number(5), c.number(6), c.number(7)});
+    cases.push_back({c.fields.at(0),
+                     {c.number(1), c.number(2)},
+                     c.number(3),
+                     c.number(4),
+                     c.number(5),
+                     c.number(6),
+                     c.number(7)});
   }
   return cases;
 }
@@ -52,8 +58,7 @@ TEST(ExactProjection, SeriesMatchTheExactProjectionBothWays) {
         series, c.latitude * kRadiansPerDegree, c.offset * kRadiansPerDegree);
     EXPECT_NEAR(c.k0 * plane.easting, c.x, toleranceOf(c.x));
     EXPECT_NEAR(c.k0 * plane.northing, c.y, toleranceOf(c.x));
-    const engine::GeodeticOffsets back =
-        engine::kruegerInverse(series, {c.y / c.k0, c.x / c.k0});
+    const engine::GeodeticOffsets back = engine::kruegerInverse(series, {c.y / c.k0, c.x / c.k0});
     EXPECT_NEAR(back.latitude / kRadiansPerDegree, c.latitude, kDegrees);
     EXPECT_NEAR(back.longitude / kRadiansPerDegree, c.offset, kDegrees);
   }
@@ -68,12 +73,18 @@ struct Route {
 
 bool routeOf(const ExactCase& c, Route& route) {
   const bool beyondBand = c.offset > kProjectionBandDegrees;
-  if (c.ellipsoid == "bessel1841") route = {1, DatumShift::Official};
-  else if (c.ellipsoid == "grs80") route = {3, DatumShift::Official};
-  else if (c.ellipsoid == "krassowsky1940") route = {4, DatumShift::Official};
-  else if (c.ellipsoid == "international1924" && beyondBand) route = {2, DatumShift::Polynomial};
-  else if (c.ellipsoid == "wgs84" && beyondBand) route = {3, DatumShift::Polynomial};
-  else return false;
+  if (c.ellipsoid == "bessel1841")
+    route = {1, DatumShift::Official};
+  else if (c.ellipsoid == "grs80")
+    route = {3, DatumShift::Official};
+  else if (c.ellipsoid == "krassowsky1940")
+    route = {4, DatumShift::Official};
+  else if (c.ellipsoid == "international1924" && beyondBand)
+    route = {2, DatumShift::Polynomial};
+  else if (c.ellipsoid == "wgs84" && beyondBand)
+    route = {3, DatumShift::Polynomial};
+  else
+    return false;
   return true;
 }
 
@@ -127,6 +138,54 @@ TEST_P(ExactPath, TransformerProjectsExactlyWhereItPromisesTo) {
     ++compared;
   }
   EXPECT_GT(compared, 60u);
+}
+
+// A whole-state zone (UTM 32 from 5 to 15 deg E, the band's edge inside) in both modes, both ways:
+// the vector path serves every lane, within and beyond the band, and agrees with the scalar path.
+TEST(ExactVectorPath, ServesWholeStateZonesAndAgreesWithTheScalarPath) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  constexpr std::size_t kPoints = 800;
+  std::vector<double> lon, lat;
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    lon.push_back(5.05 + 9.9 * static_cast<double>(i) / kPoints);
+    lat.push_back(47.5 + 7.0 * static_cast<double>((i * 37) % kPoints) / kPoints);
+  }
+  for (DatumShift datum : {DatumShift::Polynomial, DatumShift::Official}) {
+    SCOPED_TRACE(datum == DatumShift::Official ? "official" : "polynomial");
+    const Transformer forward({CoordinateType::Geographic, 3}, {CoordinateType::Grid, 3},
+                              {3, false, 32}, {datum, ""});
+    const Transformer inverse({CoordinateType::Grid, 3}, {CoordinateType::Geographic, 3},
+                              {3, true, 0}, {datum, ""});
+    std::vector<double> e(kPoints), n(kPoints), e1(kPoints), n1(kPoints);
+    std::vector<double> lon2(kPoints), lat2(kPoints), lon1(kPoints), lat1(kPoints);
+    std::vector<int> zone(kPoints), status(kPoints);
+    engine::setKernelPathForTesting(KernelPath::Scalar);
+    forward.transform(kPoints, lon.data(), lat.data(), nullptr, e1.data(), n1.data(), zone.data(),
+                      status.data());
+    inverse.transform(kPoints, e1.data(), n1.data(), zone.data(), lon1.data(), lat1.data(), nullptr,
+                      nullptr);
+    engine::setKernelPathForTesting(KernelPath::Avx2);
+    const std::size_t before = engine::scalarLanesOfBlocksForTesting();
+    forward.transform(kPoints, lon.data(), lat.data(), nullptr, e.data(), n.data(), zone.data(),
+                      status.data());
+    inverse.transform(kPoints, e1.data(), n1.data(), zone.data(), lon2.data(), lat2.data(), nullptr,
+                      status.data());
+    EXPECT_EQ(engine::scalarLanesOfBlocksForTesting() - before, 0u);
+    engine::setKernelPathForTesting(engine::fastestKernelPath());
+    for (std::size_t i = 0; i < kPoints; ++i) {
+      ASSERT_EQ(status[i], kPointConverted);
+      EXPECT_NEAR(e[i], e1[i], 1e-8);
+      EXPECT_NEAR(n[i], n1[i], 1e-8);
+      EXPECT_NEAR(lon2[i], lon1[i], 1e-13);
+      EXPECT_NEAR(lat2[i], lat1[i], 1e-13);
+      // Exact both ways: back where it came from (the engine's series within the band are not).
+      const bool exact = datum == DatumShift::Official || std::fabs(lon[i] - 9.0) > 4.01;
+      if (exact) {
+        EXPECT_NEAR(lon2[i], lon[i], 1e-11);
+        EXPECT_NEAR(lat2[i], lat[i], 1e-11);
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, ExactPath,

@@ -140,9 +140,9 @@ void expectTrguResult(const Transformer& t, std::size_t i, double x, double y, i
   ASSERT_EQ(batch.status[i], kPointConverted);
   const bool engineSeries =
       (!gridIn || clearlyWithinBand(t.source().system, GRID_ZONEIN[1], x, y)) &&
-      (!gridOut || (outputZoneRange(t.target().system, t.zones().width).contains(GRID_ZONEOUT[1]) &&
-                    clearlyWithinBand(t.target().system, GRID_ZONEOUT[1], GRID_XOUT[1],
-                                      GRID_YOUT[1])));
+      (!gridOut ||
+       (outputZoneRange(t.target().system, t.zones().width).contains(GRID_ZONEOUT[1]) &&
+        clearlyWithinBand(t.target().system, GRID_ZONEOUT[1], GRID_XOUT[1], GRID_YOUT[1])));
   if (!engineSeries) return;
   const double tolerance = gridOut ? kMetreTolerance : kDegreeTolerance;
   EXPECT_NEAR(batch.x[i], gridOut ? GRID_XOUT[1] : GEO_XOUT[1], tolerance);

@@ -459,16 +459,19 @@ Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude
   const Vec perDegree = splat(kRadiansPerDegreeExact), one = splat(1.0);
   const SinCos phi = sinCos(latitude * perDegree);
   const SinCos lambda = sinCos((longitude - centralMeridian) * perDegree);
-  const Vec sigma = conformalStepOf(series, phi.sin);
-  const Vec t = phi.sin * squareRoot(one + sigma * sigma) - sigma;
+  const Vec sigma = conformalStepOf(series, phi.sin), sigma2 = sigma * sigma;
+  // sqrt(1 + sigma^2) for |sigma| < 0.007 by its series: the next term is below 1e-19.
+  const Vec rootOfSigma =
+      one + sigma2 * splat(0.5) * (one - sigma2 * splat(0.25) * (one - sigma2 * splat(0.5)));
+  const Vec t = phi.sin * rootOfSigma - sigma;
   const Vec c = phi.cos * lambda.cos;
-  const Vec r = squareRoot(t * t + c * c);
+  const Vec inverseR = one / squareRoot(t * t + c * c);
   const Vec xiPrime = atanOf(t / c);
-  const Vec q = phi.cos * lambda.sin / r;  // sinh(eta')
+  const Vec q = phi.cos * lambda.sin * inverseR;  // sinh(eta')
   const Vec coshEta = squareRoot(one + q * q);
   const Vec magnitude = absolute(q);
   const Vec etaPrime = copySign(log1pOf(magnitude + magnitude * magnitude / (one + coshEta)), q);
-  const Vec sinXi = t / r, cosXi = c / r;
+  const Vec sinXi = t * inverseR, cosXi = c * inverseR;
   const ComplexLanes sum =
       clenshawSines(series.alpha, splat(2.0) * sinXi * cosXi, (cosXi - sinXi) * (cosXi + sinXi),
                     splat(2.0) * q * coshEta, one + splat(2.0) * q * q);
@@ -484,21 +487,17 @@ Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude
   return grid;
 }
 
-// tan(latitude) of the tangent of a conformal latitude: Newton's method from 1 - e^2, three
-// steps (quadratic from an error of e^2: far below a nanometre).
+// Sum of c_j sin(2 j chi) by Clenshaw's recurrence, as clenshawRealSines does.
 VECTOR_CODE
-Vec geodeticTangentOf(const KruegerSeries& series, Vec conformal) {
-  constexpr int kSteps = 3;
-  const Vec e2m = splat(series.oneMinusEccentricitySquared), one = splat(1.0);
-  Vec tau = conformal / e2m;
-  for (int i = 0; i < kSteps; ++i) {
-    const Vec root = squareRoot(one + tau * tau);
-    const Vec sigma = conformalStepOf(series, tau / root);
-    const Vec trial = tau * squareRoot(one + sigma * sigma) - sigma * root;
-    tau = tau + (conformal - trial) * (one + e2m * tau * tau) /
-                    (e2m * root * squareRoot(one + trial * trial));
+Vec clenshawRealSines(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, Vec cos2Chi) {
+  const Vec a = splat(2.0) * cos2Chi;
+  Vec y1 = splat(0.0), y2 = splat(0.0);
+  for (int j = kKruegerOrder - 1; j >= 0; --j) {
+    const Vec y = a * y1 - y2 + splat(c[static_cast<std::size_t>(j)]);
+    y2 = y1;
+    y1 = y;
   }
-  return tau;
+  return y1 * sin2Chi;
 }
 
 // For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
@@ -525,10 +524,13 @@ Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec eas
   const Vec coshD = one + d2 * splat(0.5) * (one + d2 * splat(1.0 / 12.0));
   const Vec sinhEtaPrime = sinhEta * coshD - coshEta * sinhD;
   const Vec r = squareRoot(sinhEtaPrime * sinhEtaPrime + ofXiPrime.cos * ofXiPrime.cos);
-  const Vec tau = geodeticTangentOf(series, ofXiPrime.sin / r);
+  const Vec inverseCoshEta = splat(1.0) / squareRoot(one + sinhEtaPrime * sinhEtaPrime);
+  const Vec sinChi = ofXiPrime.sin * inverseCoshEta, cosChi = r * inverseCoshEta;
+  const Vec chi = atanOf(ofXiPrime.sin / r);
+  const Vec latitude = chi + clenshawRealSines(series.delta, splat(2.0) * sinChi * cosChi,
+                                               (cosChi - sinChi) * (cosChi + sinChi));
   const Vec perRadian = splat(kDegreesPerRadianExact);
-  return {centralMeridian + atanOf(sinhEtaPrime / ofXiPrime.cos) * perRadian,
-          atanOf(tau) * perRadian};
+  return {centralMeridian + atanOf(sinhEtaPrime / ofXiPrime.cos) * perRadian, latitude * perRadian};
 }
 
 // ---- Datum shifts (arc seconds)
@@ -821,9 +823,10 @@ Mask withinBandOfGridInput(int system, Vec easting, Vec northing, Mask& undecide
                      maskOf(compare<_CMP_LE_OQ>(offset, splat(quickHalfWidth)));
   undecided = 0;
   if (quick == kAllLanes) return quick;
-  const Vec latitude = splat(0.0) + absolute(northing) * splat(1.0 / (row.scaleFactor * row.arc[0]));
-  const Vec capped = select(compare<_CMP_LT_OQ>(latitude, splat(kQuarterCircle)), latitude,
-                            splat(kQuarterCircle));
+  const Vec latitude =
+      splat(0.0) + absolute(northing) * splat(1.0 / (row.scaleFactor * row.arc[0]));
+  const Vec capped =
+      select(compare<_CMP_LT_OQ>(latitude, splat(kQuarterCircle)), latitude, splat(kQuarterCircle));
   const Vec cosPhi = sinCos(capped * splat(1.0 / kDegreesPerRadian)).cos;
   const double e2 = row.secondEccentricity * row.secondEccentricity;
   const Vec n = splat(row.semiMajorAxis) *
@@ -857,8 +860,7 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
     PointResult result{};
-    const int pointStatus =
-        statusOf(convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
+    const int pointStatus = statusOf(convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
     xOut[k] = result.x;
     yOut[k] = result.y;
     if (zoneOut != nullptr) zoneOut[k] = result.zone;
@@ -909,15 +911,15 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
     } else {
       const GeodeticRow& row = geodeticRow(plan.fromSystem);
       const Mask exactLanes = vectorLanes & ~withinBand;
-      vectorLanes &= ~exactLanes |
-                     withinMagnitude(easting - splat(kFalseEasting),
-                                     kMaxReducedEasting * row.scaleFactor * row.semiMajorAxis);
+      vectorLanes &=
+          ~exactLanes | withinMagnitude(easting - splat(kFalseEasting),
+                                        kMaxReducedEasting * row.scaleFactor * row.semiMajorAxis);
       const Geographic exact = exactInverse(plan, centralMeridian, easting, yIn);
-      point = (vectorLanes & withinBand) == 0
-                  ? exact
-                  : blend(withinBand,
-                          inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes),
-                          exact);
+      point =
+          (vectorLanes & withinBand) == 0
+              ? exact
+              : blend(withinBand,
+                      inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes), exact);
     }
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
@@ -968,12 +970,11 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       grid = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
                      point.latitude, vectorLanes);
     } else {
-      vectorLanes &=
-          withinMagnitude(point.longitude - centralMeridian, kMaxMeridianDistance);
+      vectorLanes &= withinMagnitude(point.longitude - centralMeridian, kMaxMeridianDistance);
       grid = exactForward(plan, centralMeridian, point.longitude, point.latitude);
       if ((vectorLanes & withinBand) != 0) {
-        const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian,
-                                    point.longitude, point.latitude, vectorLanes);
+        const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
+                                    point.latitude, vectorLanes);
         const Vec mine = laneSelector(withinBand);
         grid = {select(mine, engine.easting, grid.easting),
                 select(mine, engine.northing, grid.northing)};
