@@ -51,7 +51,7 @@ enum nuvex_point_status {
 typedef struct nuvex_transformer nuvex_transformer; /* opaque */
 typedef struct nuvex_error {
   int code;          /* 0: no error */
-  char message[256]; /* zero-terminated; cut at 255 bytes */
+  char message[256]; /* zero-terminated UTF-8; cut to at most 255 bytes, between characters */
 } nuvex_error;
 
 typedef struct nuvex_options {

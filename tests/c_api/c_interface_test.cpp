@@ -106,6 +106,62 @@ TEST(CInterface, MessagesLongerThanTheRecordAreCut) {
   EXPECT_EQ(std::strlen(error.message), sizeof error.message - 1);
 }
 
+// Length of the UTF-8 character that starts with byte, 0 for a byte that starts none.
+std::size_t characterLength(unsigned char byte) {
+  if (byte < 0x80) return 1;
+  if ((byte & 0xE0) == 0xC0) return 2;
+  if ((byte & 0xF0) == 0xE0) return 3;
+  if ((byte & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+// Whether text is whole UTF-8 characters.
+bool isWholeUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = characterLength(static_cast<unsigned char>(text[i]));
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// Regression: the cut fell at byte 255 wherever it was, also inside a character of a name the
+// message repeats (a system name, a grid file's), and left a broken one at its end.
+TEST(CInterface, LongMessagesAreCutBetweenCharacters) {
+  // 2, 3 and 4 byte characters (Ä, €, U+1D11E), shifted by 0 to 3 ASCII bytes so that the cut
+  // meets every byte of them.
+  for (const std::string character : {"\xC3\x84", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"}) {
+    for (std::size_t shift = 0; shift < 4; ++shift) {
+      std::string name(shift, 'x');
+      while (name.size() < 400) name += character;
+      const std::string grid = name + ".gsb";
+      nuvex_options official;
+      nuvex_options_init(&official);
+      official.datum = 1;
+      official.grid = grid.c_str();
+      for (const auto& [source, options] :
+           {std::pair<const char*, const nuvex_options*>{name.c_str(), nullptr},
+            {"G:1", &official}}) {
+        SCOPED_TRACE(std::to_string(character.size()) + "-byte characters after " +
+                     std::to_string(shift) + " ASCII bytes, " +
+                     (options == nullptr ? "source name" : "grid file"));
+        nuvex_error error{};
+        ASSERT_EQ(nuvex_transformer_create(source, "G:3", options, &error), nullptr);
+        const std::string message = error.message;
+        EXPECT_TRUE(isWholeUtf8(message)) << message;
+        // At most the bytes of one character are left off.
+        EXPECT_LE(message.size(), sizeof error.message - 1);
+        EXPECT_GT(message.size(), sizeof error.message - 1 - character.size());
+        // The name is in the message as it was given, cut or not.
+        EXPECT_NE(message.find(name.substr(0, 100)), std::string::npos) << message;
+      }
+    }
+  }
+}
+
 TEST(CInterface, RefusesANullHandleOrArrayWithoutWritingOutput) {
   const Handle t = create("G:3", "E:3");
   const double x[2] = {10.0, 11.0}, y[2] = {50.0, 51.0};
