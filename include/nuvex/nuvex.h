@@ -85,7 +85,8 @@ NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, cons
    may be NULL. status[i]: 0 converted, -1 no path (outputs NaN, zone_out 0); a point outside its
    coordinates' range (lon -180..180, lat -90..90 deg, grid within 1e9 m), with a UTM zone that does
    not fit its easting, or not finite has no path. Returns 0, or an error code with error filled
-   (a NULL handle, a NULL array with count > 0), writing no output. */
+   (a NULL handle, a NULL array with count > 0, a count of more doubles than an array can hold),
+   writing no output. */
 NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const double* x,
                                 const double* y, const int32_t* zone, double* x_out, double* y_out,
                                 int32_t* zone_out, int32_t* status, nuvex_error* error);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -190,6 +191,20 @@ TEST(CInterface, RefusesANullHandleOrArrayWithoutWritingOutput) {
   }
   EXPECT_EQ(xOut[0], 7.0);
   EXPECT_EQ(status[1], kUnwritten);
+  // Regression: a count of more doubles than memory holds (a negative count cast to size_t, a
+  // size in bytes whose product overflows) was taken as points, and the call read past the arrays.
+  for (const std::size_t count : {SIZE_MAX, SIZE_MAX / sizeof(double) + 1,
+                                  static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(double) + 1}) {
+    nuvex_error error{};
+    EXPECT_EQ(nuvex_transform(t.get(), count, x, y, nullptr, xOut, yOut, nullptr, status, &error),
+              NUVEX_ERROR_ARGUMENT);
+    EXPECT_EQ(error.message,
+              "count " + std::to_string(count) + " is more points than an array can hold");
+    EXPECT_EQ(nuvex_transform(t.get(), count, x, y, nullptr, xOut, yOut, nullptr, status, nullptr),
+              NUVEX_ERROR_ARGUMENT);
+  }
+  EXPECT_EQ(xOut[0], 7.0);
+  EXPECT_EQ(status[0], kUnwritten);
   // No points: nothing to read or write, and the error record is cleared.
   nuvex_error error{NUVEX_ERROR_INTERNAL, "stale"};
   EXPECT_EQ(nuvex_transform(t.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

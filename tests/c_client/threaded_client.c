@@ -4,6 +4,7 @@
  * the C++ engine. Usage: threaded_client <results file> */
 #include <math.h>
 #include <pthread.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -68,6 +69,19 @@ static int check_refusals(void) {
   failures += expect_code(
       "null handle", nuvex_transform(NULL, 1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &error),
       &error, NUVEX_ERROR_ARGUMENT);
+  t = nuvex_transformer_create("G:3", "E:3", NULL, &error);
+  if (t == NULL) return failures + 1;
+  {
+    /* A count of more doubles than memory holds is no count of points (SIZE_MAX: -1 cast). */
+    const double lon = 10.0, lat = 50.0;
+    double x = 0.0, y = 0.0;
+    failures +=
+        expect_code("count SIZE_MAX",
+                    nuvex_transform(t, SIZE_MAX, &lon, &lat, NULL, &x, &y, NULL, NULL, &error),
+                    &error, NUVEX_ERROR_ARGUMENT);
+    failures += x != 0.0;
+  }
+  nuvex_transformer_destroy(t);
   return failures;
 }
 

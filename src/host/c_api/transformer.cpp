@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -28,6 +29,12 @@ namespace {
 constexpr std::size_t kChunkPoints = 1024;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+// Doubles an array can hold at most: no object is larger than the largest pointer difference. A
+// larger count is a caller's error (a negative number cast to size_t, a byte count for a point
+// count), not points.
+constexpr std::size_t kMostPoints =
+    static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(double);
 
 struct Arrays {
   const double* x;
@@ -108,6 +115,10 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
   return guarded(error, [&] {
     requirePointer(t, "transformer");
     if (count == 0) return;
+    if (count > nuvex::c_api::kMostPoints) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "count " + std::to_string(count) + " is more points than an array can hold");
+    }
     const std::string withCount = " with count " + std::to_string(count);
     for (const auto& [pointer, name] : {std::pair<const void*, const char*>{x, "x"},
                                         {y, "y"},
