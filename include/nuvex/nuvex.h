@@ -73,8 +73,9 @@ NUVEX_C_API void nuvex_options_init(nuvex_options* options);
    zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
    zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
    it for its side: the output zone, or the zone of every input point (a UTM point's zone, if
-   given, must be it; a Gauss-Krueger easting's millions must name it); one of system 4 fixes the
-   zone width. Options that contradict a name are refused. */
+   given (not 0), must be it; a Gauss-Krueger easting's millions must name it); one of system 4
+   fixes the zone width (zone_width 0 takes it). Options that contradict a name are refused; so
+   are datum 1 with system 2 and a grid file that cannot be read. */
 NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
                                                         const nuvex_options* options,
                                                         nuvex_error* error);

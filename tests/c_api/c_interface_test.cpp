@@ -369,6 +369,16 @@ TEST(CInterface, EpsgCodesFixTheirZones) {
             0);
   EXPECT_EQ(status[1], kPointConverted);
   EXPECT_NEAR(bx[1], 12.5, 5e-8);  // 3.5 deg out: forward and inverse series differ by 2 mm
+  // Regression: zone 0 gives no zone (as a NULL array does), but a point with 0 was refused.
+  const std::int32_t noZones[2] = {0, 0};
+  double zx[2], zy[2];
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, noZones, zx, zy, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_EQ(status[1], kPointConverted);
+  EXPECT_EQ(zx[1], bx[1]);
+  EXPECT_EQ(zy[1], by[1]);
   const double eastings[2] = {3500000.0, 4500000.0}, northings[2] = {5540000.0, 5540000.0};
   ASSERT_EQ(nuvex_transform(create("EPSG:31467", "G:3").get(), 2, eastings, northings, nullptr, bx,
                             by, nullptr, status, nullptr),

@@ -30,12 +30,6 @@ constexpr std::size_t kChunkPoints = 1024;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
-// Doubles an array can hold at most: no object is larger than the largest pointer difference. A
-// larger count is a caller's error (a negative number cast to size_t, a byte count for a point
-// count), not points.
-constexpr std::size_t kMostPoints =
-    static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(double);
-
 struct Arrays {
   const double* x;
   const double* y;
@@ -46,6 +40,31 @@ struct Arrays {
   std::int32_t* status;
 };
 
+// Doubles an array can hold at most: no object is larger than the largest pointer difference. A
+// larger count is a caller's error (a negative number cast to size_t, a byte count for a point
+// count), not points.
+constexpr std::size_t kMostPoints =
+    static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(double);
+
+bool utmSource(const Conversion& c) {
+  return c.from.type == CoordinateType::Grid && !isGaussKrueger(c.from.system);
+}
+
+// Whether a point is of the zone the source's name fixes (every point is, when it fixes none): a
+// UTM point's own zone, when given (not 0), must be it; a Gauss-Krueger easting's millions must
+// name it. The engine checks the rest of the input.
+bool inNamedZone(const Conversion& c, double x, int zone) {
+  if (!c.sourceZone) return true;
+  if (utmSource(c)) return zone == kZoneFromEasting || zone == *c.sourceZone;
+  return std::trunc(x / kZoneMultiplier) == *c.sourceZone;
+}
+
+// The zone the engine takes for a point: the named zone for every UTM point of a name that fixes
+// one.
+int engineZone(const Conversion& c, int zone) {
+  return c.sourceZone && utmSource(c) ? *c.sourceZone : zone;
+}
+
 // Converts points [begin, begin + count), count <= kChunkPoints. The input is judged before the
 // engine runs, because the outputs may be the inputs.
 void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin,
@@ -54,34 +73,24 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   std::array<bool, kChunkPoints> acceptable;
   std::array<std::int32_t, kChunkPoints> fixedZones, zoneOut, status;
   const std::int32_t* zones = a.zone != nullptr ? a.zone + begin : nullptr;
-  const bool utmSource = c.from.type == CoordinateType::Grid && !isGaussKrueger(c.from.system);
   for (std::size_t i = 0; i < count; ++i) {
-    const double x = a.x[begin + i];
     const int zone = zones != nullptr ? zones[i] : kZoneFromEasting;
-    bool fits = true;
-    if (c.sourceZone && utmSource) {
-      // Eastings of the named zone; a point's own zone, if given, must be that one.
-      fits = zones == nullptr || zone == *c.sourceZone;
-      fixedZones[i] = *c.sourceZone;
-    } else if (c.sourceZone) {
-      fits = std::trunc(x / kZoneMultiplier) == *c.sourceZone;
-    }
-    const int checkedZone = c.sourceZone && utmSource ? *c.sourceZone : zone;
-    acceptable[i] = fits && isAcceptableInput(c.from, x, a.y[begin + i], checkedZone);
+    acceptable[i] = inNamedZone(c, a.x[begin + i], zone);
+    fixedZones[i] = engineZone(c, zone);
   }
-  if (c.sourceZone && utmSource) zones = fixedZones.data();
+  if (c.sourceZone && utmSource(c)) zones = fixedZones.data();
   std::int32_t* zoneOutOf = a.zoneOut != nullptr ? a.zoneOut + begin : zoneOut.data();
   std::int32_t* statusOf = a.status != nullptr ? a.status + begin : status.data();
   double* xOut = a.xOut + begin;
   double* yOut = a.yOut + begin;
   t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf, statusOf);
   for (std::size_t i = 0; i < count; ++i) {
-    if (!acceptable[i] || !std::isfinite(xOut[i]) || !std::isfinite(yOut[i])) {
+    if (!acceptable[i] || statusOf[i] != kPointConverted) {
       xOut[i] = kNotANumber;
       yOut[i] = kNotANumber;
       zoneOutOf[i] = 0;
       statusOf[i] = kPointWithoutPath;
-    } else if (c.zonePrefix && statusOf[i] == kPointConverted) {
+    } else if (c.zonePrefix) {
       xOut[i] += zoneOutOf[i] * kZoneMultiplier;
     }
   }
