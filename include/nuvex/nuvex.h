@@ -48,6 +48,22 @@ enum nuvex_point_status {
   NUVEX_POINT_WITHOUT_PATH = -1 /* no transformation path or no valid input: outputs NaN, zone 0 */
 };
 
+/* Why a point gets NUVEX_POINT_WITHOUT_PATH (nuvex_explain): the library's reasons, with the
+   library's numbers; nuvex_reason_text gives each one's text. Later versions may add reasons. */
+enum nuvex_reason {
+  NUVEX_REASON_NONE = 0,                    /* the point converts */
+  NUVEX_REASON_NOT_FINITE = 1,              /* a coordinate is NaN or infinite */
+  NUVEX_REASON_OUTSIDE_COORDINATES = 2,     /* beyond -180..180 / -90..90 deg or 1e9 m */
+  NUVEX_REASON_NO_SUCH_ZONE = 3,            /* its zone is none of the source's */
+  NUVEX_REASON_BEYOND_POLE = 4,             /* a northing longer than the meridian to the pole */
+  NUVEX_REASON_BEYOND_PROJECTION_LIMIT = 5, /* too far from its zone's central meridian */
+  NUVEX_REASON_OUTSIDE_GRID = 6,            /* datum 1: outside the NTv2 grid */
+  NUVEX_REASON_OUTSIDE_OFFICIAL_AREA = 7,   /* datum 1: outside EPSG:1775's area of use */
+  NUVEX_REASON_OUTSIDE_POLYNOMIAL_AREA = 8, /* datum 0: outside the shift polynomials' area */
+  NUVEX_REASON_NO_ZONE_OF_TARGET = 9,       /* its zone would be none of the target grid's */
+  NUVEX_REASON_IMPOSSIBLE_RESULT = 10       /* the result would be no point */
+};
+
 typedef struct nuvex_transformer nuvex_transformer; /* opaque */
 typedef struct nuvex_error {
   int code;          /* 0: no error */
@@ -85,12 +101,23 @@ NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, cons
    millions), NULL for 0 everywhere. x_out/y_out may be x/y themselves. zone, zone_out and status
    may be NULL. status[i]: 0 converted, -1 no path (outputs NaN, zone_out 0); a point outside its
    coordinates' range (lon -180..180, lat -90..90 deg, grid within 1e9 m), with a UTM zone that does
-   not fit its easting, or not finite has no path. Returns 0, or an error code with error filled
-   (a NULL handle, a NULL array with count > 0, a count of more doubles than an array can hold),
-   writing no output. */
+   not fit its easting, or not finite has no path; nuvex_explain says why. Returns 0, or an error
+   code with error filled (a NULL handle, a NULL array with count > 0, a count of more doubles than
+   an array can hold), writing no output. */
 NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const double* x,
                                 const double* y, const int32_t* zone, double* x_out, double* y_out,
                                 int32_t* zone_out, int32_t* status, nuvex_error* error);
+
+/* Why nuvex_transform marks the point (x, y, zone as it takes them) as without a path: fills
+   *reason with a nuvex_reason, NUVEX_REASON_NONE when the point converts. For messages: it
+   converts the point once more. Returns 0, or an error code (a NULL handle or reason) writing
+   nothing. */
+NUVEX_C_API int nuvex_explain(const nuvex_transformer* t, double x, double y, int32_t zone,
+                              int32_t* reason, nuvex_error* error);
+
+/* The library's text of a reason, e.g. "northing beyond the pole"; "" for NUVEX_REASON_NONE,
+   "unknown reason" for a number that is no reason. Static: never NULL, never freed. */
+NUVEX_C_API const char* nuvex_reason_text(int reason);
 
 NUVEX_C_API void nuvex_transformer_destroy(nuvex_transformer* t); /* NULL: nothing */
 

@@ -96,6 +96,19 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   }
 }
 
+// Why convertChunk marks the point, or None.
+RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, int zone) {
+  const Conversion& c = t.conversion;
+  if (!inNamedZone(c, x, zone)) {
+    // Coordinates that are no numbers or out of range say so before their zone does.
+    const RangeProblem input = checkInput(c.from, c.zones.width, zone, x, y);
+    const bool noCoordinates =
+        input == RangeProblem::NotFinite || input == RangeProblem::OutsideCoordinates;
+    return noCoordinates ? input : RangeProblem::NoSuchZone;
+  }
+  return t.transformer.explain(x, y, engineZone(c, zone));
+}
+
 }  // namespace
 }  // namespace nuvex::c_api
 
@@ -142,6 +155,15 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
       nuvex::c_api::convertChunk(*t, arrays, begin,
                                  std::min(nuvex::c_api::kChunkPoints, count - begin));
     }
+  });
+}
+
+int nuvex_explain(const nuvex_transformer* t, double x, double y, std::int32_t zone,
+                  std::int32_t* reason, nuvex_error* error) {
+  return guarded(error, [&] {
+    requirePointer(t, "transformer");
+    requirePointer(reason, "reason");
+    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, zone));
   });
 }
 
