@@ -37,7 +37,7 @@ enum nuvex_error_code {
   NUVEX_ERROR_ARGUMENT = 1,     /* a NULL handle or array, an option out of its range */
   NUVEX_ERROR_SYSTEM = 2,       /* a NULL source or target, or one that names no system */
   NUVEX_ERROR_OPTIONS_SIZE = 3, /* options.size smaller than the first version of the struct */
-  NUVEX_ERROR_UNAVAILABLE = 4,  /* a mode this build does not have */
+  NUVEX_ERROR_UNAVAILABLE = 4,  /* a mode a build does not have (this version has every mode) */
   NUVEX_ERROR_OUT_OF_MEMORY = 5,
   NUVEX_ERROR_INTERNAL = 6 /* an unexpected failure; the message says what */
 };
@@ -75,12 +75,15 @@ typedef struct nuvex_options {
   int zone_width; /* 3 or 6 (deg; 6 only changes system 4); 0: 3, or what source/target fix */
   int zone;       /* 0: each point's zone from its longitude; otherwise this zone for every point */
   int zone_prefix;  /* 1: UTM eastings carry the zone in their millions */
-  int datum;        /* 0 polynomial (default), 1 official, once it exists */
-  const char* grid; /* official only: an NTv2 file; NULL: the built-in grid */
+  int datum;        /* 0 polynomial (default, metre-level), 1 official (centimetre-level) */
+  const char* grid; /* datum 1 only: an NTv2 file for system 1; NULL: the built-in BeTA2007 */
 } nuvex_options;
 
 /* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,
    the polynomial datum shifts) and its size. A zero-filled struct with its size set means the same.
+   datum 1 takes the official transformations: the NTv2 grid BeTA2007 (built in; or `grid`) between
+   systems 1 and 3, EPSG:1775 between 4 and 3, both between 1 and 4; system 3 is taken as ETRS89.
+   System 2 has none: nuvex_transformer_create refuses it beside another system with datum 1.
  */
 NUVEX_C_API void nuvex_options_init(nuvex_options* options);
 
