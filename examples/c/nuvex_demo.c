@@ -1,5 +1,6 @@
 /* The C interface in a few lines: WGS84 longitude and latitude to Gauss-Krueger (Bessel 1841,
- * system 1) and back, a latitude in degrees, minutes and seconds, and a refused system name.
+ * system 1) and back, why a point has no path, a latitude in degrees, minutes and seconds, and a
+ * refused system name.
  * Build: see CMakeLists.txt beside it (find_package(nuvex), target nuvex::nuvex_c). */
 #include <stdio.h>
 
@@ -31,7 +32,9 @@ int main(void) {
   printf("nuvex %s\n", nuvex_version());
   for (i = 0; i < COUNT; ++i) {
     if (status[i] != NUVEX_POINT_CONVERTED) {
-      printf("%.4f %.4f: no transformation path\n", lon[i], lat[i]);
+      int32_t reason = NUVEX_REASON_NONE;
+      nuvex_explain(to_grid, lon[i], lat[i], 0, &reason, &error);
+      printf("%.4f %.4f: no transformation path: %s\n", lon[i], lat[i], nuvex_reason_text(reason));
       continue;
     }
     printf("%.4f %.4f -> E %.3f N %.3f zone %d -> %.9f %.9f\n", lon[i], lat[i], easting[i],

@@ -1,6 +1,8 @@
 // The .NET binding at work: a million WGS84 points to UTM and Gauss-Krueger in one call and from
-// four threads, checked against reference points and against each other, and the library's
-// refusals as exceptions. Usage: mono demo.exe [reference points file]
+// four threads, checked against reference points and against each other; EPSG codes (6 deg
+// Gauss-Krueger zones among them) and the official datum shifts against reference points; why a
+// point has no path; the library's refusals as exceptions.
+// Usage: mono demo.exe [UTM points file] [EPSG points file] [NTv2 grid file]
 using System;
 using System.Diagnostics;
 using System.Globalization;
@@ -80,6 +82,11 @@ static class Demo
             Check(withoutPath > 0 && withoutPath < n / 2, "points outside the regions marked");
         }
 
+        if (args.Length > 1) CheckEpsgPoints(args[1]);
+        CheckReasons();
+        if (args.Length > 2) CheckGridFile(args[2]);
+        CheckArrayBounds();
+
         int sign, degrees, minutes;
         double seconds;
         Transformer.Deg2Dms(-50.99999999, 2, out sign, out degrees, out minutes, out seconds);
@@ -100,6 +107,154 @@ static class Demo
         }
         Console.WriteLine(failures == 0 ? "all checks passed" : failures + " checks failed");
         return failures == 0 ? 0 : 1;
+    }
+
+    // "source target datum x y xOut yOut" lines, '#' comments: each with the transformer's
+    // defaults but the datum, so that an EPSG code of 6 deg zones takes its zone width.
+    static void CheckEpsgPoints(string path)
+    {
+        int checkedPoints = 0;
+        foreach (string line in File.ReadAllLines(path))
+        {
+            if (line.Length == 0 || line[0] == '#') continue;
+            string[] f = line.Split(' ');
+            Func<int, double> number = k => double.Parse(f[k], CultureInfo.InvariantCulture);
+            var datum = (Datum)Enum.Parse(typeof(Datum), f[2], true);
+            bool geographic = f[1] == "EPSG:4258" || f[1].StartsWith("G:");
+            double tolerance = geographic ? 1e-8 : MetreTolerance;  // 1e-8 deg: about 1 mm
+            var x = new double[1];
+            var y = new double[1];
+            var status = new int[1];
+            try
+            {
+                using (var t = new Transformer(f[0], f[1], datum: datum))
+                    t.Transform(new[] { number(3) }, new[] { number(4) }, null, x, y, null, status);
+                Check(status[0] == Transformer.PointConverted &&
+                      Math.Abs(x[0] - number(5)) <= tolerance &&
+                      Math.Abs(y[0] - number(6)) <= tolerance,
+                      string.Format(CultureInfo.InvariantCulture, "{0}: {1} {2}", line, x[0], y[0]));
+            }
+            catch (NuvexException e)
+            {
+                Check(false, line + ": " + e.Message);
+            }
+            ++checkedPoints;
+        }
+        Console.WriteLine("{0} points of EPSG codes and datums as PROJ gives them", checkedPoints);
+        // A zone width that contradicts the code is still refused.
+        try
+        {
+            new Transformer("EPSG:4178", "EPSG:3834", zoneWidth: 3).Dispose();
+            Check(false, "zone width 3 with EPSG:3834 refused");
+        }
+        catch (NuvexException e)
+        {
+            Check(e.Code == 1, "zone width 3 with EPSG:3834: code " + e.Code);
+        }
+    }
+
+    // The reason of a point that has no path, and none for one that converts.
+    static void CheckReasons()
+    {
+        using (var official = new Transformer("G:1", "G:3", datum: Datum.Official))
+        using (var acrossDatums = new Transformer("G:2", "E:3"))
+        {
+            // BeTA2007 covers Germany: 0 E 40 N is outside it (PROJ: "falls outside grid").
+            Reason outside = official.Explain(0.0, 40.0);
+            string text = Transformer.ReasonText(outside);
+            Console.WriteLine("0 E 40 N, G:1 -> G:3 official: {0} ({1})", outside, text);
+            Check(outside == Reason.OutsideGrid, "reason outside the grid");
+            Check(text.Length > 0 && text != Transformer.ReasonText((Reason)1000),
+                  "the library's text of the reason");
+            Check(official.Explain(10.0, 50.0) == Reason.None, "no reason where the point converts");
+            Check(acrossDatums.Explain(10.0, 95.0) == Reason.OutsideCoordinates, "latitude 95");
+            Check(acrossDatums.Explain(double.NaN, 50.0) == Reason.NotFinite, "NaN");
+            // Every point Transform marks has a reason, and only those.
+            var lon = new double[] { 0.5, 10.0, 30.0, -20.0 };
+            var lat = new double[] { 40.0, 50.0, 10.0, 60.0 };
+            var x = new double[lon.Length];
+            var y = new double[lon.Length];
+            var status = new int[lon.Length];
+            acrossDatums.Transform(lon, lat, null, x, y, null, status);
+            for (int i = 0; i < lon.Length; ++i)
+            {
+                Reason reason = acrossDatums.Explain(lon[i], lat[i]);
+                Check((reason == Reason.None) == (status[i] == Transformer.PointConverted),
+                      string.Format(CultureInfo.InvariantCulture, "reason of {0} {1}: {2}",
+                                    lon[i], lat[i], reason));
+            }
+        }
+        Check(Transformer.ReasonText(Reason.None) == "", "no text without a reason");
+        Check(Transformer.ReasonText((Reason)(-1)) == "unknown reason", "unknown reason");
+    }
+
+    // An NTv2 file given as the grid: the built-in grid's own file gives the built-in results; a
+    // file that cannot be read is refused with its name, also a long name of any letters.
+    static void CheckGridFile(string path)
+    {
+        var lon = new double[] { 10.0, 13.4 };
+        var lat = new double[] { 50.0, 52.5 };
+        var x = new double[2];
+        var y = new double[2];
+        var fx = new double[2];
+        var fy = new double[2];
+        using (var builtIn = new Transformer("G:1", "G:3", datum: Datum.Official))
+        using (var file = new Transformer("G:1", "G:3", datum: Datum.Official, grid: path))
+        {
+            builtIn.Transform(lon, lat, null, x, y, null, null);
+            file.Transform(lon, lat, null, fx, fy, null, null);
+        }
+        Check(x[0] == fx[0] && y[0] == fy[0] && x[1] == fx[1] && y[1] == fy[1],
+              "the grid file gives the built-in grid's results");
+        // Names longer than a message, of two-byte characters at either byte of the cut.
+        foreach (string start in new[] { "Gitter-", "Gitter-x" })
+        {
+            string name = start + new string('\u00c4', 300) + ".gsb";
+            try
+            {
+                new Transformer("G:1", "G:3", datum: Datum.Official, grid: name).Dispose();
+                Check(false, "a missing grid file refused");
+            }
+            catch (NuvexException e)
+            {
+                // The message is cut between characters: nothing undecodable at its end.
+                Check(e.Code == 1 && e.Message.Contains(start + "\u00c4\u00c4") &&
+                          e.Message.IndexOf('\ufffd') < 0 && e.Message.EndsWith("\u00c4"),
+                      "refusal of a missing grid file: " + e.Message);
+            }
+        }
+        try
+        {
+            new Transformer("G:2", "G:3", datum: Datum.Official).Dispose();
+            Check(false, "system 2 refused with the official datum");
+        }
+        catch (NuvexException e)
+        {
+            Check(e.Code == 1, "system 2 with the official datum: code " + e.Code);
+        }
+    }
+
+    // Offsets and counts that do not fit the arrays are refused before the library reads them,
+    // also when their sum is beyond int.
+    static void CheckArrayBounds()
+    {
+        var a = new double[4];
+        using (var utm = new Transformer("G:3", "E:3"))
+        {
+            foreach (var range in new[] { new[] { 1, int.MaxValue }, new[] { int.MaxValue, 2 },
+                                          new[] { 3, 2 }, new[] { -1, 1 }, new[] { 5, 0 } })
+            {
+                try
+                {
+                    utm.Transform(a, a, null, a, a, null, null, range[0], range[1]);
+                    Check(false, "offset " + range[0] + ", count " + range[1] + " refused");
+                }
+                catch (ArgumentOutOfRangeException)
+                {
+                }
+            }
+            utm.Transform(a, a, null, a, a, null, null, 4, 0);  // nothing at the end: fine
+        }
     }
 
     // "lon lat zone easting northing" lines, '#' comments.

@@ -12,6 +12,30 @@ namespace Nuvex
         public NuvexException(int code, string message) : base(message) { Code = code; }
     }
 
+    // How the datum is shifted between systems (nuvex_options.datum).
+    public enum Datum
+    {
+        Polynomial = 0,  // the engine's shift polynomials, metre-level
+        Official = 1     // NTv2 (BeTA2007 or a grid file) and EPSG:1775, centimetre-level
+    }
+
+    // Why a point has no path (enum nuvex_reason, the same numbers); Transformer.ReasonText gives
+    // the library's text. A later library may give numbers this enum does not name.
+    public enum Reason
+    {
+        None = 0,
+        NotFinite = 1,
+        OutsideCoordinates = 2,
+        NoSuchZone = 3,
+        BeyondPole = 4,
+        BeyondProjectionLimit = 5,
+        OutsideGrid = 6,
+        OutsideOfficialArea = 7,
+        OutsidePolynomialArea = 8,
+        NoZoneOfTarget = 9,
+        ImpossibleResult = 10
+    }
+
     // A conversion between two coordinate systems ("E:1", "G:3", ...): safe to use from any number
     // of threads at once. Grid coordinates are metres (Gauss-Krueger eastings carry their zone in
     // their millions), geographic ones decimal degrees.
@@ -23,18 +47,32 @@ namespace Nuvex
         IntPtr handle;
 
         // zone: 0 = each point's zone from its longitude, else this zone for every output point;
-        // zoneWidth 3 or 6 (deg, 6 only changes system 4); zonePrefix: UTM output eastings carry
-        // the zone in their millions.
-        public Transformer(string source, string target, int zone = 0, int zoneWidth = 3,
-                           bool zonePrefix = false)
+        // zoneWidth 3 or 6 (deg, 6 only changes system 4), 0 = what an EPSG code of system 4
+        // names, else 3; zonePrefix: UTM output eastings carry the zone in their millions;
+        // datum: the datum shift; grid: Official only, an NTv2 file for system 1 (null: the
+        // built-in BeTA2007).
+        public Transformer(string source, string target, int zone = 0, int zoneWidth = 0,
+                           bool zonePrefix = false, Datum datum = Datum.Polynomial,
+                           string grid = null)
         {
             var options = new Native.Options();
             Native.nuvex_options_init(ref options);
             options.ZoneWidth = zoneWidth;
             options.Zone = zone;
             options.ZonePrefix = zonePrefix ? 1 : 0;
+            options.Datum = (int)datum;
+            // The file name as the platform's C library opens names: UTF-8 on Linux, the ANSI
+            // code page on Windows.
+            options.Grid = grid == null ? IntPtr.Zero : Marshal.StringToHGlobalAnsi(grid);
             Native.Error error;
-            handle = Native.nuvex_transformer_create(source, target, ref options, out error);
+            try
+            {
+                handle = Native.nuvex_transformer_create(source, target, ref options, out error);
+            }
+            finally
+            {
+                if (options.Grid != IntPtr.Zero) Marshal.FreeHGlobal(options.Grid);
+            }
             if (handle == IntPtr.Zero) throw new NuvexException(error.Code, error.Message);
         }
 
@@ -51,7 +89,9 @@ namespace Nuvex
             }
             foreach (Array array in new Array[] { x, y, zone, xOut, yOut, zoneOut, status })
             {
-                if (array != null && (offset < 0 || count < 0 || array.Length < offset + count))
+                // offset + count may exceed int: compare what is left after the offset.
+                if (array != null && (offset < 0 || count < 0 || offset > array.Length ||
+                                      count > array.Length - offset))
                 {
                     throw new ArgumentOutOfRangeException("count", "arrays too short");
                 }
@@ -74,6 +114,26 @@ namespace Nuvex
                               int[] zoneOut, int[] status)
         {
             Transform(x, y, zone, xOut, yOut, zoneOut, status, 0, x == null ? 0 : x.Length);
+        }
+
+        // Why Transform gives the point (x, y, zone as Transform takes them) PointWithoutPath;
+        // Reason.None when it converts.
+        public Reason Explain(double x, double y, int zone = 0)
+        {
+            if (handle == IntPtr.Zero) throw new ObjectDisposedException("Transformer");
+            Native.Error error;
+            int reason;
+            if (Native.nuvex_explain(handle, x, y, zone, out reason, out error) != 0)
+            {
+                throw new NuvexException(error.Code, error.Message);
+            }
+            return (Reason)reason;
+        }
+
+        // The library's text of a reason, e.g. "northing beyond the pole"; "" for Reason.None.
+        public static string ReasonText(Reason reason)
+        {
+            return Marshal.PtrToStringAnsi(Native.nuvex_reason_text((int)reason));
         }
 
         public void Dispose()
@@ -143,6 +203,10 @@ namespace Nuvex
         public static extern int nuvex_transform(IntPtr t, UIntPtr count, double* x, double* y,
                                                  int* zone, double* xOut, double* yOut,
                                                  int* zoneOut, int* status, out Error error);
+        [DllImport(Library)]
+        public static extern int nuvex_explain(IntPtr t, double x, double y, int zone,
+                                               out int reason, out Error error);
+        [DllImport(Library)] public static extern IntPtr nuvex_reason_text(int reason);
         [DllImport(Library)] public static extern void nuvex_transformer_destroy(IntPtr t);
         [DllImport(Library)] public static extern IntPtr nuvex_version();
         [DllImport(Library)]

@@ -37,7 +37,7 @@ enum nuvex_error_code {
   NUVEX_ERROR_ARGUMENT = 1,     /* a NULL handle or array, an option out of its range */
   NUVEX_ERROR_SYSTEM = 2,       /* a NULL source or target, or one that names no system */
   NUVEX_ERROR_OPTIONS_SIZE = 3, /* options.size smaller than the first version of the struct */
-  NUVEX_ERROR_UNAVAILABLE = 4,  /* a mode this build does not have */
+  NUVEX_ERROR_UNAVAILABLE = 4,  /* a mode a build does not have (this version has every mode) */
   NUVEX_ERROR_OUT_OF_MEMORY = 5,
   NUVEX_ERROR_INTERNAL = 6 /* an unexpected failure; the message says what */
 };
@@ -48,10 +48,26 @@ enum nuvex_point_status {
   NUVEX_POINT_WITHOUT_PATH = -1 /* no transformation path or no valid input: outputs NaN, zone 0 */
 };
 
+/* Why a point gets NUVEX_POINT_WITHOUT_PATH (nuvex_explain): the library's reasons, with the
+   library's numbers; nuvex_reason_text gives each one's text. Later versions may add reasons. */
+enum nuvex_reason {
+  NUVEX_REASON_NONE = 0,                    /* the point converts */
+  NUVEX_REASON_NOT_FINITE = 1,              /* a coordinate is NaN or infinite */
+  NUVEX_REASON_OUTSIDE_COORDINATES = 2,     /* beyond -180..180 / -90..90 deg or 1e9 m */
+  NUVEX_REASON_NO_SUCH_ZONE = 3,            /* its zone is none of the source's */
+  NUVEX_REASON_BEYOND_POLE = 4,             /* a northing longer than the meridian to the pole */
+  NUVEX_REASON_BEYOND_PROJECTION_LIMIT = 5, /* too far from its zone's central meridian */
+  NUVEX_REASON_OUTSIDE_GRID = 6,            /* datum 1: outside the NTv2 grid */
+  NUVEX_REASON_OUTSIDE_OFFICIAL_AREA = 7,   /* datum 1: outside EPSG:1775's area of use */
+  NUVEX_REASON_OUTSIDE_POLYNOMIAL_AREA = 8, /* datum 0: outside the shift polynomials' area */
+  NUVEX_REASON_NO_ZONE_OF_TARGET = 9,       /* its zone would be none of the target grid's */
+  NUVEX_REASON_IMPOSSIBLE_RESULT = 10       /* the result would be no point */
+};
+
 typedef struct nuvex_transformer nuvex_transformer; /* opaque */
 typedef struct nuvex_error {
   int code;          /* 0: no error */
-  char message[256]; /* zero-terminated; cut at 255 bytes */
+  char message[256]; /* zero-terminated UTF-8; cut to at most 255 bytes, between characters */
 } nuvex_error;
 
 typedef struct nuvex_options {
@@ -59,12 +75,15 @@ typedef struct nuvex_options {
   int zone_width; /* 3 or 6 (deg; 6 only changes system 4); 0: 3, or what source/target fix */
   int zone;       /* 0: each point's zone from its longitude; otherwise this zone for every point */
   int zone_prefix;  /* 1: UTM eastings carry the zone in their millions */
-  int datum;        /* 0 polynomial (default), 1 official, once it exists */
-  const char* grid; /* official only: an NTv2 file; NULL: the built-in grid */
+  int datum;        /* 0 polynomial (default, metre-level), 1 official (centimetre-level) */
+  const char* grid; /* datum 1 only: an NTv2 file for system 1; NULL: the built-in BeTA2007 */
 } nuvex_options;
 
 /* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,
    the polynomial datum shifts) and its size. A zero-filled struct with its size set means the same.
+   datum 1 takes the official transformations: the NTv2 grid BeTA2007 (built in; or `grid`) between
+   systems 1 and 3, EPSG:1775 between 4 and 3, both between 1 and 4; system 3 is taken as ETRS89.
+   System 2 has none: nuvex_transformer_create refuses it beside another system with datum 1.
  */
 NUVEX_C_API void nuvex_options_init(nuvex_options* options);
 
@@ -73,8 +92,9 @@ NUVEX_C_API void nuvex_options_init(nuvex_options* options);
    zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
    zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
    it for its side: the output zone, or the zone of every input point (a UTM point's zone, if
-   given, must be it; a Gauss-Krueger easting's millions must name it); one of system 4 fixes the
-   zone width. Options that contradict a name are refused. */
+   given (not 0), must be it; a Gauss-Krueger easting's millions must name it); one of system 4
+   fixes the zone width (zone_width 0 takes it). Options that contradict a name are refused; so
+   are datum 1 with system 2 and a grid file that cannot be read. */
 NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
                                                         const nuvex_options* options,
                                                         nuvex_error* error);
@@ -84,11 +104,23 @@ NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, cons
    millions), NULL for 0 everywhere. x_out/y_out may be x/y themselves. zone, zone_out and status
    may be NULL. status[i]: 0 converted, -1 no path (outputs NaN, zone_out 0); a point outside its
    coordinates' range (lon -180..180, lat -90..90 deg, grid within 1e9 m), with a UTM zone that does
-   not fit its easting, or not finite has no path. Returns 0, or an error code with error filled
-   (a NULL handle, a NULL array with count > 0), writing no output. */
+   not fit its easting, or not finite has no path; nuvex_explain says why. Returns 0, or an error
+   code with error filled (a NULL handle, a NULL array with count > 0, a count of more doubles than
+   an array can hold), writing no output. */
 NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const double* x,
                                 const double* y, const int32_t* zone, double* x_out, double* y_out,
                                 int32_t* zone_out, int32_t* status, nuvex_error* error);
+
+/* Why nuvex_transform marks the point (x, y, zone as it takes them) as without a path: fills
+   *reason with a nuvex_reason, NUVEX_REASON_NONE when the point converts. For messages: it
+   converts the point once more. Returns 0, or an error code (a NULL handle or reason) writing
+   nothing. */
+NUVEX_C_API int nuvex_explain(const nuvex_transformer* t, double x, double y, int32_t zone,
+                              int32_t* reason, nuvex_error* error);
+
+/* The library's text of a reason, e.g. "northing beyond the pole"; "" for NUVEX_REASON_NONE,
+   "unknown reason" for a number that is no reason. Static: never NULL, never freed. */
+NUVEX_C_API const char* nuvex_reason_text(int reason);
 
 NUVEX_C_API void nuvex_transformer_destroy(nuvex_transformer* t); /* NULL: nothing */
 

@@ -3,12 +3,16 @@
 // checks the other interfaces apply), and the angle conversions of the converter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -106,6 +110,62 @@ TEST(CInterface, MessagesLongerThanTheRecordAreCut) {
   EXPECT_EQ(std::strlen(error.message), sizeof error.message - 1);
 }
 
+// Length of the UTF-8 character that starts with byte, 0 for a byte that starts none.
+std::size_t characterLength(unsigned char byte) {
+  if (byte < 0x80) return 1;
+  if ((byte & 0xE0) == 0xC0) return 2;
+  if ((byte & 0xF0) == 0xE0) return 3;
+  if ((byte & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+// Whether text is whole UTF-8 characters.
+bool isWholeUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = characterLength(static_cast<unsigned char>(text[i]));
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// Regression: the cut fell at byte 255 wherever it was, also inside a character of a name the
+// message repeats (a system name, a grid file's), and left a broken one at its end.
+TEST(CInterface, LongMessagesAreCutBetweenCharacters) {
+  // 2, 3 and 4 byte characters (Ä, €, U+1D11E), shifted by 0 to 3 ASCII bytes so that the cut
+  // meets every byte of them.
+  for (const std::string character : {"\xC3\x84", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"}) {
+    for (std::size_t shift = 0; shift < 4; ++shift) {
+      std::string name(shift, 'x');
+      while (name.size() < 400) name += character;
+      const std::string grid = name + ".gsb";
+      nuvex_options official;
+      nuvex_options_init(&official);
+      official.datum = 1;
+      official.grid = grid.c_str();
+      for (const auto& [source, options] :
+           {std::pair<const char*, const nuvex_options*>{name.c_str(), nullptr},
+            {"G:1", &official}}) {
+        SCOPED_TRACE(std::to_string(character.size()) + "-byte characters after " +
+                     std::to_string(shift) + " ASCII bytes, " +
+                     (options == nullptr ? "source name" : "grid file"));
+        nuvex_error error{};
+        ASSERT_EQ(nuvex_transformer_create(source, "G:3", options, &error), nullptr);
+        const std::string message = error.message;
+        EXPECT_TRUE(isWholeUtf8(message)) << message;
+        // At most the bytes of one character are left off.
+        EXPECT_LE(message.size(), sizeof error.message - 1);
+        EXPECT_GT(message.size(), sizeof error.message - 1 - character.size());
+        // The name is in the message as it was given, cut or not.
+        EXPECT_NE(message.find(name.substr(0, 100)), std::string::npos) << message;
+      }
+    }
+  }
+}
+
 TEST(CInterface, RefusesANullHandleOrArrayWithoutWritingOutput) {
   const Handle t = create("G:3", "E:3");
   const double x[2] = {10.0, 11.0}, y[2] = {50.0, 51.0};
@@ -134,6 +194,20 @@ TEST(CInterface, RefusesANullHandleOrArrayWithoutWritingOutput) {
   }
   EXPECT_EQ(xOut[0], 7.0);
   EXPECT_EQ(status[1], kUnwritten);
+  // Regression: a count of more doubles than memory holds (a negative count cast to size_t, a
+  // size in bytes whose product overflows) was taken as points, and the call read past the arrays.
+  for (const std::size_t count : {SIZE_MAX, SIZE_MAX / sizeof(double) + 1,
+                                  static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(double) + 1}) {
+    nuvex_error error{};
+    EXPECT_EQ(nuvex_transform(t.get(), count, x, y, nullptr, xOut, yOut, nullptr, status, &error),
+              NUVEX_ERROR_ARGUMENT);
+    EXPECT_EQ(error.message,
+              "count " + std::to_string(count) + " is more points than an array can hold");
+    EXPECT_EQ(nuvex_transform(t.get(), count, x, y, nullptr, xOut, yOut, nullptr, status, nullptr),
+              NUVEX_ERROR_ARGUMENT);
+  }
+  EXPECT_EQ(xOut[0], 7.0);
+  EXPECT_EQ(status[0], kUnwritten);
   // No points: nothing to read or write, and the error record is cleared.
   nuvex_error error{NUVEX_ERROR_INTERNAL, "stale"};
   EXPECT_EQ(nuvex_transform(t.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -298,6 +372,16 @@ TEST(CInterface, EpsgCodesFixTheirZones) {
             0);
   EXPECT_EQ(status[1], kPointConverted);
   EXPECT_NEAR(bx[1], 12.5, 5e-8);  // 3.5 deg out: forward and inverse series differ by 2 mm
+  // Regression: zone 0 gives no zone (as a NULL array does), but a point with 0 was refused.
+  const std::int32_t noZones[2] = {0, 0};
+  double zx[2], zy[2];
+  ASSERT_EQ(nuvex_transform(create("EPSG:32632", "G:3").get(), 2, ex, ey, noZones, zx, zy, nullptr,
+                            status, nullptr),
+            0);
+  EXPECT_EQ(status[0], kPointConverted);
+  EXPECT_EQ(status[1], kPointConverted);
+  EXPECT_EQ(zx[1], bx[1]);
+  EXPECT_EQ(zy[1], by[1]);
   const double eastings[2] = {3500000.0, 4500000.0}, northings[2] = {5540000.0, 5540000.0};
   ASSERT_EQ(nuvex_transform(create("EPSG:31467", "G:3").get(), 2, eastings, northings, nullptr, bx,
                             by, nullptr, status, nullptr),
@@ -328,6 +412,192 @@ TEST(CInterface, OfficialDatumIsTheOfficialTransformation) {
     EXPECT_NEAR(lon, c.expectedLon, 1e-9) << c.source;
     EXPECT_NEAR(lat, c.expectedLat, 1e-9) << c.source;
   }
+}
+
+// ---- Reasons ------------------------------------------------------------------------------------
+
+#define NUVEX_REASON(name) \
+  { name, #name }
+const struct {
+  int value;
+  const char* name;
+} kCReasons[] = {NUVEX_REASON(NUVEX_REASON_NONE),
+                 NUVEX_REASON(NUVEX_REASON_NOT_FINITE),
+                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_COORDINATES),
+                 NUVEX_REASON(NUVEX_REASON_NO_SUCH_ZONE),
+                 NUVEX_REASON(NUVEX_REASON_BEYOND_POLE),
+                 NUVEX_REASON(NUVEX_REASON_BEYOND_PROJECTION_LIMIT),
+                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_GRID),
+                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_OFFICIAL_AREA),
+                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_POLYNOMIAL_AREA),
+                 NUVEX_REASON(NUVEX_REASON_NO_ZONE_OF_TARGET),
+                 NUVEX_REASON(NUVEX_REASON_IMPOSSIBLE_RESULT)};
+#undef NUVEX_REASON
+
+std::string upperCase(std::string text) {
+  for (char& c : text) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
+// The C name of a reason: NUVEX_REASON_ and the library's name in capitals ("none" for None).
+std::string cReasonName(RangeProblem problem) {
+  const std::string name = rangeProblemName(problem);
+  return "NUVEX_REASON_" + upperCase(name.empty() ? "none" : name);
+}
+
+// The reason a case file names ("outside_grid"), as its number.
+int reasonNumber(const std::string& name) {
+  for (int i = 0; i < kRangeProblemCount; ++i) {
+    if (cReasonName(static_cast<RangeProblem>(i)) == "NUVEX_REASON_" + upperCase(name)) return i;
+  }
+  throw std::invalid_argument("no reason " + name);
+}
+
+TEST(CInterface, ReasonsAreTheLibrarysByNumberNameAndText) {
+  ASSERT_EQ(std::size(kCReasons), static_cast<std::size_t>(kRangeProblemCount));
+  for (int i = 0; i < kRangeProblemCount; ++i) {
+    const auto problem = static_cast<RangeProblem>(i);
+    SCOPED_TRACE(rangeProblemName(problem));
+    EXPECT_EQ(kCReasons[i].value, i);
+    EXPECT_EQ(kCReasons[i].name, cReasonName(problem));
+    EXPECT_STREQ(nuvex_reason_text(i), describeRangeProblem(problem));
+  }
+  for (const int unknown : {-1, kRangeProblemCount, 1000, std::numeric_limits<int>::min(),
+                            std::numeric_limits<int>::max()}) {
+    ASSERT_NE(nuvex_reason_text(unknown), nullptr) << unknown;
+    EXPECT_STREQ(nuvex_reason_text(unknown), "unknown reason") << unknown;
+  }
+}
+
+TEST(CInterface, ExplainsEachRefusedPointOfTheCaseFile) {
+  std::vector<std::string> seen;
+  for (const auto& c : testing::readCases("c_api_reasons.txt")) {
+    SCOPED_TRACE(c.where());
+    std::string grid;
+    const nuvex_options options = caseOptions(c.fields.at(2), grid);
+    const Handle t = create(c.fields.at(0).c_str(), c.fields.at(1).c_str(),
+                            c.fields.at(2) == "-" ? nullptr : &options);
+    ASSERT_NE(t, nullptr);
+    const double x = c.number(3), y = c.number(4);
+    const std::int32_t zone = c.integer(5);
+    const int expected = reasonNumber(c.fields.at(6));
+    std::int32_t reason = kUnwritten;
+    nuvex_error error{NUVEX_ERROR_INTERNAL, "stale"};
+    ASSERT_EQ(nuvex_explain(t.get(), x, y, zone, &reason, &error), 0) << error.message;
+    EXPECT_EQ(error.code, NUVEX_OK);
+    EXPECT_EQ(reason, expected) << nuvex_reason_text(reason);
+    double xOut = 0.0, yOut = 0.0;
+    std::int32_t status = kUnwritten;
+    ASSERT_EQ(nuvex_transform(t.get(), 1, &x, &y, &zone, &xOut, &yOut, nullptr, &status, nullptr),
+              0);
+    EXPECT_EQ(status, expected == NUVEX_REASON_NONE ? kPointConverted : kPointWithoutPath);
+    seen.push_back(c.fields.at(6));
+  }
+  // Every reason a point can show has its rows. Not no_zone_of_target: output zones go round the
+  // globe, and a zone given for every point is checked when the transformer is made; nor
+  // impossible_result: the polynomials' area ends before the pole.
+  for (const char* reason : {"none", "not_finite", "outside_coordinates", "no_such_zone",
+                             "beyond_pole", "beyond_projection_limit", "outside_grid",
+                             "outside_official_area", "outside_polynomial_area"}) {
+    EXPECT_TRUE(std::find(seen.begin(), seen.end(), reason) != seen.end()) << reason;
+  }
+}
+
+// Grid points around the zones' central meridians and edges, the poles and the regions, with
+// zones given and not, and the lattice's geographic points.
+struct GridLattice {
+  std::vector<double> x, y;
+  std::vector<std::int32_t> zone;
+};
+GridLattice gridLattice(double firstEasting, double lastEasting) {
+  GridLattice p;
+  for (int i = 0; i < 1600; ++i) {
+    p.x.push_back(firstEasting + (lastEasting - firstEasting) * (i % 40) / 39.0);
+    p.y.push_back(-10.1e6 + 20.2e6 * (i / 40) / 39.0);
+    p.zone.push_back((i % 3 == 0) ? 0 : 31 + i % 3);
+  }
+  for (const auto& [x, y] : {std::pair{kNaN, 5.5e6}, {3.5e6, 2e9}}) {
+    p.x.push_back(x);
+    p.y.push_back(y);
+    p.zone.push_back(0);
+  }
+  return p;
+}
+
+// nuvex_explain says none exactly for the points nuvex_transform converts, and, where the C
+// interface adds nothing to the engine's rules, what Transformer::explain says.
+TEST(CInterface, ExplainsEveryPointTransformMarksAndNoOther) {
+  nuvex_options official;
+  nuvex_options_init(&official);
+  official.datum = 1;
+  const Lattice geographic = geographicLattice();
+  GridLattice geographicPoints{geographic.x, geographic.y,
+                               std::vector<std::int32_t>(geographic.x.size(), 0)};
+  const struct {
+    const char* source;
+    const char* target;
+    const nuvex_options* options;
+    GridLattice points;
+  } conversions[] = {
+      {"G:3", "E:1", nullptr, geographicPoints},
+      {"G:2", "G:3", nullptr, geographicPoints},
+      {"G:3", "E:4", nullptr, geographicPoints},
+      {"G:1", "G:3", &official, geographicPoints},
+      {"G:4", "EPSG:25833", &official, geographicPoints},
+      {"E:1", "G:3", nullptr, gridLattice(1.0e6, 6.0e6)},
+      {"E:3", "E:2", nullptr, gridLattice(-5.0e5, 3.35e7)},
+      {"EPSG:31467", "G:3", nullptr, gridLattice(2.5e6, 4.5e6)},
+      {"EPSG:32632", "E:1", nullptr, gridLattice(-5.0e5, 3.35e7)},
+  };
+  for (const auto& c : conversions) {
+    SCOPED_TRACE(std::string(c.source) + " -> " + c.target);
+    const Handle t = create(c.source, c.target, c.options);
+    const std::size_t n = c.points.x.size();
+    std::vector<double> x(n), y(n);
+    std::vector<std::int32_t> status(n, kUnwritten);
+    ASSERT_EQ(
+        nuvex_transform(t.get(), n, c.points.x.data(), c.points.y.data(), c.points.zone.data(),
+                        x.data(), y.data(), nullptr, status.data(), nullptr),
+        0);
+    const NamedSystem from = parseSystemName(c.source, "source");
+    const NamedSystem to = parseSystemName(c.target, "target");
+    const Transformer reference(
+        from.system, to.system,
+        {to.zoneWidth.value_or(3), !to.zone.has_value(), to.zone.value_or(0)},
+        {c.options != nullptr ? DatumShift::Official : DatumShift::Polynomial, ""});
+    std::array<int, kRangeProblemCount> counts{};
+    for (std::size_t i = 0; i < n; ++i) {
+      SCOPED_TRACE(i);
+      std::int32_t reason = kUnwritten;
+      ASSERT_EQ(
+          nuvex_explain(t.get(), c.points.x[i], c.points.y[i], c.points.zone[i], &reason, nullptr),
+          0);
+      ASSERT_TRUE(reason >= 0 && reason < kRangeProblemCount) << reason;
+      ++counts[static_cast<std::size_t>(reason)];
+      ASSERT_EQ(reason == NUVEX_REASON_NONE, status[i] == kPointConverted)
+          << c.points.x[i] << " " << c.points.y[i] << " zone " << c.points.zone[i] << ": "
+          << nuvex_reason_text(reason);
+      if (!from.zone) {
+        ASSERT_EQ(reason, static_cast<int>(
+                              reference.explain(c.points.x[i], c.points.y[i], c.points.zone[i])));
+      }
+    }
+    // Both kinds of point are there.
+    EXPECT_GT(counts[NUVEX_REASON_NONE], 0);
+    EXPECT_LT(counts[NUVEX_REASON_NONE], static_cast<int>(n));
+  }
+}
+
+TEST(CInterface, ExplainRefusesANullHandleOrReason) {
+  const Handle t = create("G:3", "E:3");
+  std::int32_t reason = kUnwritten;
+  nuvex_error error{};
+  EXPECT_EQ(nuvex_explain(nullptr, 10.0, 50.0, 0, &reason, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "transformer is NULL");
+  EXPECT_EQ(nuvex_explain(t.get(), 10.0, 50.0, 0, nullptr, &error), NUVEX_ERROR_ARGUMENT);
+  EXPECT_STREQ(error.message, "reason is NULL");
+  EXPECT_EQ(nuvex_explain(t.get(), 10.0, 50.0, 0, nullptr, nullptr), NUVEX_ERROR_ARGUMENT);
+  EXPECT_EQ(reason, kUnwritten);
 }
 
 TEST(CInterface, ReportsItsVersion) {

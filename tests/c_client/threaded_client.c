@@ -1,9 +1,11 @@
 /* A C client of the C interface, as a C program binds to libnuvex_c.so or nuvex_c.dll: it
  * converts a lattice of points from four threads on shared transformers, checks the refusals of
- * bad calls, and writes every conversion to a binary file that compare_with_engine checks against
- * the C++ engine. Usage: threaded_client <results file> */
+ * bad calls and the reasons of points without a path, and writes every conversion to a binary
+ * file that compare_with_engine checks against the C++ engine.
+ * Usage: threaded_client <results file> */
 #include <math.h>
 #include <pthread.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -68,6 +70,56 @@ static int check_refusals(void) {
   failures += expect_code(
       "null handle", nuvex_transform(NULL, 1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &error),
       &error, NUVEX_ERROR_ARGUMENT);
+  t = nuvex_transformer_create("G:3", "E:3", NULL, &error);
+  if (t == NULL) return failures + 1;
+  {
+    /* A count of more doubles than memory holds is no count of points (SIZE_MAX: -1 cast). */
+    const double lon = 10.0, lat = 50.0;
+    double x = 0.0, y = 0.0;
+    failures +=
+        expect_code("count SIZE_MAX",
+                    nuvex_transform(t, SIZE_MAX, &lon, &lat, NULL, &x, &y, NULL, NULL, &error),
+                    &error, NUVEX_ERROR_ARGUMENT);
+    failures += x != 0.0;
+  }
+  nuvex_transformer_destroy(t);
+  return failures;
+}
+
+/* Reasons as a C program reads them: the point converts, or the reason's number and text. */
+static int check_reasons(void) {
+  static const struct {
+    double lon, lat;
+    int reason;
+  } points[] = {{10.0, 50.0, NUVEX_REASON_NONE},
+                {10.0, 90.5, NUVEX_REASON_OUTSIDE_COORDINATES},
+                {0.0, 50.0, NUVEX_REASON_NOT_FINITE}, /* longitude NaN, set below */
+                {10.0, 70.0, NUVEX_REASON_OUTSIDE_POLYNOMIAL_AREA}};
+  int failures = 0;
+  size_t i;
+  nuvex_error error;
+  nuvex_transformer* t = nuvex_transformer_create("G:3", "E:1", NULL, &error);
+  if (t == NULL) return 1;
+  for (i = 0; i < sizeof points / sizeof points[0]; ++i) {
+    int32_t reason = -1;
+    const char* text;
+    const double lon = points[i].reason == NUVEX_REASON_NOT_FINITE ? NAN : points[i].lon;
+    if (nuvex_explain(t, lon, points[i].lat, 0, &reason, &error) != 0) {
+      fprintf(stderr, "nuvex_explain: %s\n", error.message);
+      ++failures;
+      continue;
+    }
+    text = nuvex_reason_text(reason);
+    if (reason != points[i].reason || (reason == NUVEX_REASON_NONE) != (text[0] == '\0')) {
+      fprintf(stderr, "%g %g: reason %d (%s) instead of %d\n", points[i].lon, points[i].lat,
+              (int)reason, text, points[i].reason);
+      ++failures;
+    }
+  }
+  failures += strcmp(nuvex_reason_text(-1), "unknown reason") != 0;
+  failures += expect_code("explain without reason", nuvex_explain(t, 10.0, 50.0, 0, NULL, &error),
+                          &error, NUVEX_ERROR_ARGUMENT);
+  nuvex_transformer_destroy(t);
   return failures;
 }
 
@@ -75,7 +127,7 @@ int main(int argc, char** argv) {
   static double x[POINTS], y[POINTS], x_out[POINTS], y_out[POINTS];
   static int32_t zone_out[POINTS], status[POINTS];
   size_t i, c;
-  int failures = check_refusals();
+  int failures = check_refusals() + check_reasons();
   FILE* out;
   if (argc != 2) {
     fprintf(stderr, "usage: threaded_client <results file>\n");

@@ -22,7 +22,8 @@ class Failure : public std::runtime_error {
   int code_;
 };
 
-// Fills error (when given) with code and message, the message cut to fit; returns code.
+// Fills error (when given) with code and message, the message cut to fit between two UTF-8
+// characters (file names in messages may have any letters); returns code.
 int report(nuvex_error* error, int code, const char* message) noexcept;
 
 // Throws Failure(NUVEX_ERROR_ARGUMENT, "<name> is NULL") when pointer is null.

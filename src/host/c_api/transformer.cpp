@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -39,6 +40,31 @@ struct Arrays {
   std::int32_t* status;
 };
 
+// Doubles an array can hold at most: no object is larger than the largest pointer difference. A
+// larger count is a caller's error (a negative number cast to size_t, a byte count for a point
+// count), not points.
+constexpr std::size_t kMostPoints =
+    static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(double);
+
+bool utmSource(const Conversion& c) {
+  return c.from.type == CoordinateType::Grid && !isGaussKrueger(c.from.system);
+}
+
+// Whether a point is of the zone the source's name fixes (every point is, when it fixes none): a
+// UTM point's own zone, when given (not 0), must be it; a Gauss-Krueger easting's millions must
+// name it. The engine checks the rest of the input.
+bool inNamedZone(const Conversion& c, double x, int zone) {
+  if (!c.sourceZone) return true;
+  if (utmSource(c)) return zone == kZoneFromEasting || zone == *c.sourceZone;
+  return std::trunc(x / kZoneMultiplier) == *c.sourceZone;
+}
+
+// The zone the engine takes for a point: the named zone for every UTM point of a name that fixes
+// one.
+int engineZone(const Conversion& c, int zone) {
+  return c.sourceZone && utmSource(c) ? *c.sourceZone : zone;
+}
+
 // Converts points [begin, begin + count), count <= kChunkPoints. The input is judged before the
 // engine runs, because the outputs may be the inputs.
 void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin,
@@ -47,37 +73,40 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   std::array<bool, kChunkPoints> acceptable;
   std::array<std::int32_t, kChunkPoints> fixedZones, zoneOut, status;
   const std::int32_t* zones = a.zone != nullptr ? a.zone + begin : nullptr;
-  const bool utmSource = c.from.type == CoordinateType::Grid && !isGaussKrueger(c.from.system);
   for (std::size_t i = 0; i < count; ++i) {
-    const double x = a.x[begin + i];
     const int zone = zones != nullptr ? zones[i] : kZoneFromEasting;
-    bool fits = true;
-    if (c.sourceZone && utmSource) {
-      // Eastings of the named zone; a point's own zone, if given, must be that one.
-      fits = zones == nullptr || zone == *c.sourceZone;
-      fixedZones[i] = *c.sourceZone;
-    } else if (c.sourceZone) {
-      fits = std::trunc(x / kZoneMultiplier) == *c.sourceZone;
-    }
-    const int checkedZone = c.sourceZone && utmSource ? *c.sourceZone : zone;
-    acceptable[i] = fits && isAcceptableInput(c.from, x, a.y[begin + i], checkedZone);
+    acceptable[i] = inNamedZone(c, a.x[begin + i], zone);
+    fixedZones[i] = engineZone(c, zone);
   }
-  if (c.sourceZone && utmSource) zones = fixedZones.data();
+  if (c.sourceZone && utmSource(c)) zones = fixedZones.data();
   std::int32_t* zoneOutOf = a.zoneOut != nullptr ? a.zoneOut + begin : zoneOut.data();
   std::int32_t* statusOf = a.status != nullptr ? a.status + begin : status.data();
   double* xOut = a.xOut + begin;
   double* yOut = a.yOut + begin;
   t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf, statusOf);
   for (std::size_t i = 0; i < count; ++i) {
-    if (!acceptable[i] || !std::isfinite(xOut[i]) || !std::isfinite(yOut[i])) {
+    if (!acceptable[i] || statusOf[i] != kPointConverted) {
       xOut[i] = kNotANumber;
       yOut[i] = kNotANumber;
       zoneOutOf[i] = 0;
       statusOf[i] = kPointWithoutPath;
-    } else if (c.zonePrefix && statusOf[i] == kPointConverted) {
+    } else if (c.zonePrefix) {
       xOut[i] += zoneOutOf[i] * kZoneMultiplier;
     }
   }
+}
+
+// Why convertChunk marks the point, or None.
+RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, int zone) {
+  const Conversion& c = t.conversion;
+  if (!inNamedZone(c, x, zone)) {
+    // Coordinates that are no numbers or out of range say so before their zone does.
+    const RangeProblem input = checkInput(c.from, c.zones.width, zone, x, y);
+    const bool noCoordinates =
+        input == RangeProblem::NotFinite || input == RangeProblem::OutsideCoordinates;
+    return noCoordinates ? input : RangeProblem::NoSuchZone;
+  }
+  return t.transformer.explain(x, y, engineZone(c, zone));
 }
 
 }  // namespace
@@ -108,6 +137,10 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
   return guarded(error, [&] {
     requirePointer(t, "transformer");
     if (count == 0) return;
+    if (count > nuvex::c_api::kMostPoints) {
+      throw Failure(NUVEX_ERROR_ARGUMENT,
+                    "count " + std::to_string(count) + " is more points than an array can hold");
+    }
     const std::string withCount = " with count " + std::to_string(count);
     for (const auto& [pointer, name] : {std::pair<const void*, const char*>{x, "x"},
                                         {y, "y"},
@@ -122,6 +155,15 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
       nuvex::c_api::convertChunk(*t, arrays, begin,
                                  std::min(nuvex::c_api::kChunkPoints, count - begin));
     }
+  });
+}
+
+int nuvex_explain(const nuvex_transformer* t, double x, double y, std::int32_t zone,
+                  std::int32_t* reason, nuvex_error* error) {
+  return guarded(error, [&] {
+    requirePointer(t, "transformer");
+    requirePointer(reason, "reason");
+    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, zone));
   });
 }
 
