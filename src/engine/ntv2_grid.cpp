@@ -396,6 +396,7 @@ Ntv2Grid::Ntv2Grid(const ByteSource& source, const std::string& origin) : origin
   std::vector<SubGridHeader> headers;
   headers.reserve(static_cast<std::size_t>(count));
   std::unordered_map<std::string, std::size_t> byName;  // the first sub-grid of each name
+  byName.reserve(static_cast<std::size_t>(count));
   std::size_t offset = kHeaderSize;
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string what = "sub-grid " + std::to_string(index + 1) + " header";
