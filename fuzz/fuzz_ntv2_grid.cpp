@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -29,11 +30,6 @@ using nuvex::engine::Ntv2Grid;
 using nuvex::engine::Ntv2SubGrid;
 using nuvex::engine::Radians;
 
-constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
-constexpr std::size_t kLanes = nuvex::engine::kVectorLanes;
-constexpr std::size_t kMaxSubGrids = 8;  // sub-grids whose points are shifted on both paths
-constexpr double kSameResult = 1e-9;     // deg: the vector stage's last bits
-
 void shiftAround(const Ntv2Grid& grid, const Ntv2SubGrid& sub) {
   const double outside = sub.edgeTolerance * 2.0;
   const double longitudes[] = {sub.west, sub.east, (sub.west + sub.east) / 2, sub.west - outside,
@@ -48,6 +44,12 @@ void shiftAround(const Ntv2Grid& grid, const Ntv2SubGrid& sub) {
     }
   }
 }
+
+#if NUVEX_VECTOR_PATH_BUILT
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
+constexpr std::size_t kLanes = nuvex::engine::kVectorLanes;
+constexpr std::size_t kMaxSubGrids = 8;  // sub-grids whose points are shifted on both paths
+constexpr double kSameResult = 1e-9;     // deg: the vector stage's last bits
 
 // Points (deg) inside a sub-grid and on its edges: fractions of its extent, the nodes next to
 // its edges and the edges themselves, within the edge tolerance and beyond it.
@@ -74,7 +76,6 @@ std::vector<Radians> pointsOf(const Ntv2SubGrid& sub) {
   return points;
 }
 
-#if NUVEX_VECTOR_PATH_BUILT
 // Both directions of the grid shift, eight lanes at a time, against the scalar path.
 void compareKernelPaths(const std::shared_ptr<const Ntv2Grid>& grid) {
   if (!nuvex::engine::kernelPathAvailable(nuvex::engine::KernelPath::Avx2)) return;
