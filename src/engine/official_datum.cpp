@@ -3,11 +3,16 @@
 #include "engine/official_datum.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "engine/embedded_grid.h"
 #include "engine/geodetic_tables.h"
 #include "engine/point_conversion.h"
+#include "engine/printable_text.h"
 
 namespace nuvex::engine {
 namespace {
@@ -19,6 +24,10 @@ constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 constexpr double kDegreesPerRadianExact = 180.0 / std::numbers::pi;
 constexpr double kRadiansPerArcSecond = kRadiansPerDegree / 3600.0;
 constexpr double kPerMillion = 1e-6;
+// How far a grid header's semi-axes may be from the ellipsoids' (m): files round them to a
+// millimetre or so; the next ellipsoids (Bessel's Namibian and Norwegian variants, Krassowsky,
+// International 1924, Clarke 1880) differ by 80 m and more.
+constexpr double kAxisTolerance = 1.0;
 
 struct EllipsoidTerms {
   double a, b, e2, secondE2;  // a, b (m), e^2, e'^2
@@ -28,6 +37,11 @@ EllipsoidTerms termsOf(const Ellipsoid& ellipsoid) {
   const double f = 1.0 / ellipsoid.inverseFlattening;
   const double e2 = f * (2.0 - f);
   return {ellipsoid.semiMajorAxis, ellipsoid.semiMajorAxis * (1.0 - f), e2, e2 / (1.0 - e2)};
+}
+
+// Only the routes between system 1 and another system shift on the grid.
+bool routeUsesGrid(int fromSystem, int toSystem) {
+  return (fromSystem == kBessel) != (toSystem == kBessel);
 }
 
 }  // namespace
@@ -82,11 +96,52 @@ std::shared_ptr<const Ntv2Grid> builtInGrid() {
   return grid;
 }
 
-OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile) {
-  const bool usesGrid = fromSystem == kBessel || toSystem == kBessel;
-  if (usesGrid && fromSystem != toSystem) {
-    grid_ = gridFile.empty() ? builtInGrid()
-                             : std::make_shared<const Ntv2Grid>(Ntv2Grid::fromFile(gridFile));
+// The grid of the route: the file's, or the built-in one; none where the route needs none.
+std::shared_ptr<const Ntv2Grid> gridOfRoute(int fromSystem, int toSystem,
+                                            const std::string& gridFile) {
+  if (!routeUsesGrid(fromSystem, toSystem)) return nullptr;
+  if (gridFile.empty()) return builtInGrid();
+  return std::make_shared<const Ntv2Grid>(Ntv2Grid::fromFile(gridFile));
+}
+
+void requireBesselToGrs80(const Ntv2Grid& grid) {
+  struct Axes {
+    double major, minor;  // m
+  };
+  const double bessel = geodeticRow(kBessel).semiMajorAxis;
+  const double besselEccentricity = geodeticRow(kBessel).secondEccentricity;
+  const Axes from{bessel, bessel / std::sqrt(1.0 + besselEccentricity * besselEccentricity)};
+  const Axes to{kGrs80.semiMajorAxis,
+                kGrs80.semiMajorAxis * (1.0 - 1.0 / kGrs80.inverseFlattening)};
+  const Ntv2Datums& d = grid.datums();
+  const auto near = [](double axis, double expected) {
+    return std::fabs(axis - expected) <= kAxisTolerance;  // NaN: not near
+  };
+  if (near(d.majorFrom, from.major) && near(d.minorFrom, from.minor) && near(d.majorTo, to.major) &&
+      near(d.minorTo, to.minor)) {
+    return;
+  }
+  const auto axes = [](double major, double minor) {
+    char text[96];
+    std::snprintf(text, sizeof text, "a=%.3f m b=%.3f m", major, minor);
+    return std::string(text);
+  };
+  throw std::invalid_argument(
+      "NTv2 grid " + grid.origin() + ": it shifts from the ellipsoid " +
+      axes(d.majorFrom, d.minorFrom) + " to " + axes(d.majorTo, d.minorTo) + " ('" +
+      printableText(d.from) + "' to '" + printableText(d.to) +
+      "'), but the official shift of system 1 needs a grid from Bessel 1841 (" +
+      axes(from.major, from.minor) + ") to GRS80 (" + axes(to.major, to.minor) + ")");
+}
+
+OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile)
+    : OfficialDatum(fromSystem, toSystem, gridOfRoute(fromSystem, toSystem, gridFile)) {}
+
+OfficialDatum::OfficialDatum(int fromSystem, int toSystem, std::shared_ptr<const Ntv2Grid> grid) {
+  if (routeUsesGrid(fromSystem, toSystem)) {
+    if (grid == nullptr) throw std::invalid_argument("the official shift of system 1 needs a grid");
+    requireBesselToGrs80(*grid);
+    grid_ = std::move(grid);
   }
   // Into ETRS89 from the source, then out of it into the target.
   if (fromSystem == toSystem) return;

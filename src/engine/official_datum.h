@@ -37,11 +37,22 @@ Ellipsoid krassowskyEllipsoid();
 // Whether a system 4 point (deg) lies in EPSG:1775's area of use.
 bool inPulkovo83Area(double latitude, double longitude);
 
+// Throws std::invalid_argument, naming the grid's origin and the ellipsoid axes its header gives,
+// unless the grid shifts from Bessel 1841 (system 1) to GRS80 (ETRS89): MAJOR_F, MINOR_F,
+// MAJOR_T and MINOR_T each within 1 m of those ellipsoids' semi-axes. The datum names (SYSTEM_F,
+// SYSTEM_T) are free text that differs between files (DHDN, DE_DHDN, PD/83, RD/83) and decide
+// nothing.
+void requireBesselToGrs80(const Ntv2Grid& grid);
+
 class OfficialDatum {
  public:
   // Systems 1, 3 and 4 (the caller refuses the others). grid: the NTv2 file for system 1; empty
-  // for the built-in BeTA2007. Throws std::invalid_argument for a grid file that cannot serve.
+  // for the built-in BeTA2007. Throws std::invalid_argument for a grid file that cannot serve:
+  // one that cannot be read (Ntv2Grid::fromFile) or that shifts between other ellipsoids
+  // (requireBesselToGrs80).
   OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile);
+  // The same with a grid already read (checked as above when the route uses it).
+  OfficialDatum(int fromSystem, int toSystem, std::shared_ptr<const Ntv2Grid> grid);
 
   // Moves a geographic point (deg) from the source system to the target; RangeProblem::None, or
   // with the point untouched OutsideGrid or OutsideOfficialArea.

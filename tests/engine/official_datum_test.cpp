@@ -29,11 +29,13 @@ constexpr double kGeographicTolerance = 1e-4;  // m: 0.1 mm of PROJ
 constexpr double kGridTolerance = 1e-4;        // m: exact projection, 0.1 mm of PROJ
 constexpr double kMetresPerDegree = 111320.0;  // of latitude, near enough for a tolerance
 
-const char* const kCaseFiles[] = {"official_grid_forward.txt",    "official_grid_inverse.txt",
-                                  "official_helmert_forward.txt", "official_helmert_inverse.txt",
-                                  "official_gk3_utm32.txt",       "official_utm32_gk3.txt",
-                                  "official_gk4_utm33.txt",       "official_bessel_krassowsky.txt",
-                                  "official_nested_grid.txt",     "official_whole_state_zones.txt"};
+const char* const kCaseFiles[] = {
+    "official_grid_forward.txt",       "official_grid_inverse.txt",
+    "official_helmert_forward.txt",    "official_helmert_inverse.txt",
+    "official_gk3_utm32.txt",          "official_utm32_gk3.txt",
+    "official_gk4_utm33.txt",          "official_bessel_krassowsky.txt",
+    "official_nested_grid.txt",        "official_strong_child.txt",
+    "official_inverse_iterations.txt", "official_whole_state_zones.txt"};
 
 std::string gridPath(const std::string& name) {
   return std::string(NUVEX_TEST_DATA_DIR) + "/ntv2/" + name;

@@ -3,6 +3,7 @@
 import math
 import pathlib
 import pickle
+import struct
 
 import numpy as np
 import pandas as pd
@@ -83,3 +84,24 @@ def test_dataframe_helper_passes_the_datum_on():
     assert official["x_out"][0] == expected[0] and official["y_out"][0] == expected[1]
     assert official["x_out"][0] != polynomial["x_out"][0]
     assert official["status"].tolist() == [0, -1]  # 4 deg E is west of the grid
+
+
+def test_grid_files_that_cannot_serve_are_value_errors_with_readable_messages(tmp_path):
+    # Regression: a file of 0xFF bytes gave an empty ValueError (its bytes went into the message
+    # as they were); a directory raised an error of the stream library.
+    ff = tmp_path / "ff.gsb"
+    ff.write_bytes(b"\xff" * 400)
+    with pytest.raises(ValueError) as refusal:
+        nuvex.Transformer("G:1", "G:3", datum="official", grid=str(ff))
+    assert str(refusal.value) == (f"NTv2 grid {ff}: overview header: expected the key NUM_OREC, "
+                                  "found '" + "\\xFF" * 8 + "'")
+    with pytest.raises(ValueError, match="is a directory, not a grid file"):
+        nuvex.Transformer("G:1", "G:3", datum="official", grid=str(tmp_path))
+    # A grid between other ellipsoids (its header's axes changed to Clarke 1880's).
+    clarke = bytearray((DATA / "ntv2" / "nested_le.gsb").read_bytes())
+    clarke[7 * 16 + 8:7 * 16 + 16] = struct.pack("<d", 6378249.2)
+    clarke[8 * 16 + 8:8 * 16 + 16] = struct.pack("<d", 6356515.0)
+    path = tmp_path / "clarke.gsb"
+    path.write_bytes(bytes(clarke))
+    with pytest.raises(ValueError, match=r"from the ellipsoid a=6378249\.200 m b=6356515\.000 m"):
+        nuvex.Transformer("G:1", "E:3", datum="official", grid=str(path))

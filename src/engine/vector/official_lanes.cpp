@@ -227,7 +227,8 @@ VECTOR_CODE inline void gatherNode(const long long* base, __m128i node, __m256d&
 }
 
 // The forward grid shift of four lanes on a grid of one sub-grid; returns the lanes (bit k) it
-// served: those strictly inside the nodes. The others are untouched.
+// served: those strictly inside the nodes whose result stays within +-90 deg of latitude and
+// +-180 deg of longitude. The others are untouched (the scalar routine decides on them).
 VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lambda) {
   const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
   const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
@@ -257,9 +258,16 @@ VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lam
   const __m256d m00 = (splat(1.0) - fx) * yc, m10 = fx * yc;
   const __m256d dLat = m00 * lat00 + m10 * lat10 + m01 * lat01 + m11 * lat11;
   const __m256d dLon = m00 * lon00 + m10 * lon10 + m01 * lon01 + m11 * lon11;
-  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, latitude + dLat, inside));
-  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, longitude + dLon, inside));
-  return served;
+  const __m256d newLatitude = latitude + dLat, newLongitude = longitude + dLon;
+  const __m256d sign = splat(-0.0);
+  const __m256d kept =
+      _mm256_and_pd(inside, _mm256_and_pd(_mm256_cmp_pd(_mm256_andnot_pd(sign, newLatitude),
+                                                        splat(std::numbers::pi / 2), _CMP_LE_OQ),
+                                          _mm256_cmp_pd(_mm256_andnot_pd(sign, newLongitude),
+                                                        splat(std::numbers::pi), _CMP_LE_OQ)));
+  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, newLatitude, kept));
+  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, newLongitude, kept));
+  return static_cast<unsigned>(_mm256_movemask_pd(kept));
 }
 
 // One step on the active lanes; returns the lanes still active (a lane without a value leaves).

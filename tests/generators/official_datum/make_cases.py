@@ -13,6 +13,7 @@ Line format: grid|from|to|zone|x|y|x expected|y expected
             50.2..54.74 N, 9.92..15.04 E), which cct does not check.
 Run from the repository root: python3 tests/generators/official_datum/make_cases.py
 """
+import math
 import os
 import random
 import subprocess
@@ -189,6 +190,124 @@ def main():
         lines += [f"{name}|G1|G3|0|{x}|{y}|{fmt(r)}" for (x, y), r in zip(points, forward)]
         lines += [f"{name}|G3|G1|0|{x}|{y}|{fmt(r)}" for (x, y), r in zip(points, inverse)]
     write("official_nested_grid.txt", f"cct -d 12 {shown}  and  cct -d 12 -I {shown}", lines)
+
+    strong_child_cases()
+    inverse_iteration_cases()
+
+
+# The strong child grid (make_ntv2.py): constant shifts, the parent's P and the child's C (deg,
+# east and north), the child's extent (deg). A point's preimages can only be p - P (valid outside
+# the child) and p - C (valid inside it).
+STRONG_P = (1.0 / 3600, 0.5 / 3600)
+STRONG_C = (3.0 / 3600, 2.0 / 3600)
+STRONG_CHILD = (50.0, 52.0, 9.0, 11.0)  # south, north, west, east
+STRONG_PARENT = (47.0, 56.0, 5.0, 16.0)
+MARGIN = 1e-4  # deg: candidates this near an edge are left out (edge tolerances are 2e-5 deg)
+
+
+def inside(box, lon, lat, margin):
+    south, north, west, east = box
+    return west + margin < lon < east - margin and south + margin < lat < north - margin
+
+
+def outside(box, lon, lat, margin):
+    south, north, west, east = box
+    return lon < west - margin or lon > east + margin or lat < south - margin or lat > north + margin
+
+
+def preimages(lon, lat):
+    """The points whose forward shift is (lon, lat), or None when one lies too near an edge to
+    decide."""
+    found = []
+    x1 = (lon - STRONG_P[0], lat - STRONG_P[1])
+    x2 = (lon - STRONG_C[0], lat - STRONG_C[1])
+    if not (inside(STRONG_PARENT, *x1, MARGIN) and (inside(STRONG_CHILD, *x1, MARGIN) or
+                                                    outside(STRONG_CHILD, *x1, MARGIN))):
+        return None
+    if not (inside(STRONG_CHILD, *x2, MARGIN) or outside(STRONG_CHILD, *x2, MARGIN)):
+        return None
+    if outside(STRONG_CHILD, *x1, MARGIN):
+        found.append(x1)
+    if inside(STRONG_CHILD, *x2, MARGIN):
+        found.append(x2)
+    return found
+
+
+def strong_child_cases():
+    """Forward shifts from cct; inverse shifts by construction (cct's forward shift of the
+    expected point is the input): only points with one preimage, and points with none."""
+    rng = random.Random(45)
+    grid = os.path.join(DATA, "ntv2", "strong_child.gsb")
+    shown = "tests/data/ntv2/strong_child.gsb"
+    south, north, west, east = STRONG_CHILD
+    points = [(round(rng.uniform(west - 0.01, east + 0.01), 7),
+               round(rng.uniform(south - 0.01, north + 0.01), 7)) for _ in range(40)]
+    # Within 3" of each edge, inside and outside: where the shifts' 45 m difference decides.
+    for _ in range(60):
+        d = rng.uniform(-3.5, 3.5) / 3600
+        t = rng.uniform(0.1, 0.9)
+        points += [(east + d, south + t * (north - south)), (west + d, south + t * (north - south)),
+                   (west + t * (east - west), north + d), (west + t * (east - west), south + d)]
+    points = [(round(x, 9), round(y, 9)) for x, y in points]
+    forward = cct(f"+proj=hgridshift +grids={grid}", points)
+    lines = [f"strong_child.gsb|G1|G3|0|{x}|{y}|{fmt(r)}" for (x, y), r in zip(points, forward)]
+    inverse = 0
+    for (x, y), r in zip(points, forward):
+        found = preimages(*r)
+        if found is None or len(found) != 1:
+            continue  # too near an edge, or two preimages
+        assert abs(found[0][0] - x) < 1e-9 and abs(found[0][1] - y) < 1e-9, (x, y, found)
+        lines.append(f"strong_child.gsb|G3|G1|0|{r[0]:.12f}|{r[1]:.12f}|{x}|{y}")
+        inverse += 1
+    # Points no forward shift reaches (the child's image leaves a gap where its shift exceeds
+    # the parent's): no path.
+    gaps = 0
+    while gaps < 12:
+        t = rng.uniform(0.1, 0.9)
+        d = rng.uniform(0.0, 2.0) / 3600
+        for p in ((west + STRONG_P[0] + d, south + t * (north - south)),
+                  (west + t * (east - west), south + STRONG_P[1] + d * 0.75)):
+            p = (round(p[0], 9), round(p[1], 9))
+            if preimages(*p) == []:
+                lines.append(f"strong_child.gsb|G3|G1|0|{p[0]}|{p[1]}|none")
+                gaps += 1
+    assert inverse >= 150, inverse
+    write("official_strong_child.txt",
+          f"cct -d 12 +proj=hgridshift +grids={shown}  (G1 -> G3). G3 -> G1 by construction: the "
+          "input is cct's forward shift of the expected point, kept where no other point shifts "
+          "to it (the shifts are constant per sub-grid, the parent's 0.5\" N 1\" E, the "
+          "child's 2\" N 3\" E); none: no point shifts to it", lines)
+
+
+# The linear grid (make_ntv2.py): latitude shift s(lat) = 0.2 (lat - 50.5 deg). From the point p
+# less its shift, each iteration's correction is (1 + c) c^k s(x) for the k-th iteration, c = 0.2,
+# x the preimage: a point converges (correction <= 1e-12 rad) on the iteration its distance to
+# 50.5 N decides.
+LINEAR_SLOPE = 0.2
+LINEAR_ZERO = 50.5
+
+
+def inverse_iteration_cases():
+    grid = os.path.join(DATA, "ntv2", "linear_shift.gsb")
+    shown = "tests/data/ntv2/linear_shift.gsb"
+    c = LINEAR_SLOPE
+    cases = []
+    for k, correction, sign, lon in ((8, 0.5e-12, 1, 10.3), (9, 0.5e-12, -1, 10.4),
+                                     (10, 0.5e-12, 1, 10.5), (10, 0.4e-12, -1, 10.6),
+                                     (10, 0.7e-12, 1, 10.7), (11, 0.5e-12, -1, 10.8),
+                                     (12, 0.5e-12, 1, 10.2)):
+        shift = sign * correction / ((1 + c) * c ** k)  # rad, at the preimage
+        lat = LINEAR_ZERO + math.degrees(shift / c)
+        cases.append((k, (lon, round(lat, 12))))
+    forward = cct(f"+proj=hgridshift +grids={grid}", [p for _, p in cases])
+    lines = []
+    for (k, (x, y)), r in zip(cases, forward):
+        expected = f"{x}|{y:.12f}" if k <= 10 else "none"
+        lines.append(f"linear_shift.gsb|G3|G1|0|{r[0]:.12f}|{r[1]:.12f}|{expected}")
+    write("official_inverse_iterations.txt",
+          f"cct -d 12 +proj=hgridshift +grids={shown} of the expected points gives the inputs; "
+          "by construction the inverse settles on the 8th, 9th, 10th (three points), or not within "
+          "10 iterations (11th, 12th: none)", lines)
 
 
 if __name__ == "__main__":

@@ -5,7 +5,16 @@
                  and a sub-grid inside the first of them (0.05 deg), each with shifts of its own,
                  so that the finest sub-grid holding a point decides;
   nested_le.gsb  the same grids little-endian (the byte orders must give the same shifts);
-and two tiny nested grids (both byte orders) as seeds of the reader's fuzz target.
+  strong_child.gsb  a parent with one child whose shift differs strongly from the parent's (both
+                 constant: the parent 0.5" north and 1" east, the child 2" north and 3" east,
+                 some 45 m apart), so that the inverse shift must choose the sub-grid of each
+                 guess as the forward shift would;
+  linear_shift.gsb  one sub-grid of 2 x 2 nodes (50..51 N, 10..11 E) whose latitude shift grows
+                 linearly by 0.2 of the latitude (-360" at 50 N, +360" at 51 N, none in
+                 longitude): the inverse iteration's correction shrinks by exactly 0.2 each
+                 time, so a point's iteration count follows from its distance to 50.5 N;
+and three tiny grids (nested in both byte orders, one sub-grid) as seeds of the reader's fuzz
+target.
 
 The shifts are smooth functions of the node position (arc seconds, latitude north and longitude
 positive west), different per level. Run: python3 tests/generators/official_datum/make_ntv2.py
@@ -31,6 +40,26 @@ GRIDS = [
 ]
 
 
+# The strong child's pair; its shifts are constant per sub-grid (STRONG_SHIFTS, by level).
+STRONG_GRIDS = [
+    ("PARENT", "NONE", 47.0, 56.0, 5.0, 16.0, 1.0, 1.0),
+    ("CHILD", "PARENT", 50.0, 52.0, 9.0, 11.0, 0.25, 0.25),
+]
+STRONG_SHIFTS = [(0.5, -1.0), (2.0, -3.0)]  # (latitude, positive-west longitude) arc seconds
+LINEAR_GRIDS = [("LINEAR", "NONE", 50.0, 51.0, 10.0, 11.0, 1.0, 1.0)]
+LINEAR_SLOPE = 0.2  # latitude shift per latitude
+LINEAR_ZERO = 50.5  # deg: where the latitude shift is nought
+SINGLE_SEED_GRIDS = [("ONLY", "NONE", 47.0, 48.0, 5.0, 6.0, 0.5, 0.5)]
+
+
+def strong_shifts(level, lat, lon):
+    return STRONG_SHIFTS[level]
+
+
+def linear_shifts(level, lat, lon):
+    return LINEAR_SLOPE * (lat - LINEAR_ZERO) * 3600.0, 0.0
+
+
 def shifts(level, lat, lon):
     """(latitude shift, positive-west longitude shift) in arc seconds at a node."""
     dlat = 0.4 + 0.05 * level + 0.03 * (lat - 47.0) + 0.02 * math.sin(lon + 0.7 * level)
@@ -50,7 +79,7 @@ def record_double(endian, key, value):
     return key.ljust(8).encode() + struct.pack(endian + "d", value)
 
 
-def build(endian, grids=GRIDS):
+def build(endian, grids=GRIDS, shift_of=shifts):
     data = b""
     data += record_int(endian, "NUM_OREC", 11)
     data += record_int(endian, "NUM_SREC", 11)
@@ -81,7 +110,7 @@ def build(endian, grids=GRIDS):
             for column in range(columns):  # each row from the east
                 lat = south + row * dlat
                 lon = east - column * dlon
-                a, b = shifts(level, lat, lon)
+                a, b = shift_of(level, lat, lon)
                 data += struct.pack(endian + "ffff", a, b, 0.01, 0.01)
     data += b"END     " + struct.pack(endian + "d", 3.33e32)
     return data
@@ -92,11 +121,17 @@ def main():
     for endian, name in ((">", "nested_be.gsb"), ("<", "nested_le.gsb")):
         with open(os.path.join(OUT, name), "wb") as f:
             f.write(build(endian))
+    with open(os.path.join(OUT, "strong_child.gsb"), "wb") as f:
+        f.write(build("<", STRONG_GRIDS, strong_shifts))
+    with open(os.path.join(OUT, "linear_shift.gsb"), "wb") as f:
+        f.write(build("<", LINEAR_GRIDS, linear_shifts))
     seeds = os.path.join(HERE, "..", "..", "..", "fuzz", "seeds", "fuzz_ntv2_grid")
     os.makedirs(seeds, exist_ok=True)
     for endian, name in ((">", "nested_big_endian"), ("<", "nested_little_endian")):
         with open(os.path.join(seeds, name), "wb") as f:
             f.write(build(endian, SEED_GRIDS))
+    with open(os.path.join(seeds, "single_sub_grid"), "wb") as f:
+        f.write(build("<", SINGLE_SEED_GRIDS))
 
 
 if __name__ == "__main__":
