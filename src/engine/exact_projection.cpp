@@ -42,38 +42,15 @@ KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
   return s;
 }
 
-const KruegerSeries& besselSeries() {
-  static const KruegerSeries series = kruegerSeriesOf(kBessel1841);
-  return series;
-}
-const KruegerSeries& international1924Series() {
-  static const KruegerSeries series = kruegerSeriesOf(kInternational1924);
-  return series;
-}
-const KruegerSeries& wgs84Series() {
-  static const KruegerSeries series = kruegerSeriesOf(kWgs84);
-  return series;
-}
-const KruegerSeries& krassowskySeries() {
-  static const KruegerSeries series = kruegerSeriesOf(kKrassowsky1940);
-  return series;
-}
-const KruegerSeries& grs80Series() {
-  static const KruegerSeries series = kruegerSeriesOf(kGrs80);
-  return series;
-}
-
 const KruegerSeries& kruegerSeriesOfSystem(int system, bool etrs89) {
-  switch (system) {
-    case 1:
-      return besselSeries();
-    case 2:
-      return international1924Series();
-    case 4:
-      return krassowskySeries();
-    default:
-      return etrs89 ? grs80Series() : wgs84Series();
-  }
+  // Rows by system code, then GRS80 for system 3 taken as ETRS89.
+  static const std::array<KruegerSeries, 5> kSeries = {
+      kruegerSeriesOf(kBessel1841), kruegerSeriesOf(kInternational1924), kruegerSeriesOf(kWgs84),
+      kruegerSeriesOf(kKrassowsky1940), kruegerSeriesOf(kGrs80)};
+  constexpr int kWgs84System = 3;
+  constexpr std::size_t kGrs80Row = 4;
+  if (system == kWgs84System && etrs89) return kSeries[kGrs80Row];
+  return kSeries[static_cast<std::size_t>(system - 1)];
 }
 
 double conformalStep(const KruegerSeries& series, double x) {

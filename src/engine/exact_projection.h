@@ -31,14 +31,8 @@ struct KruegerSeries {
 
 KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid);
 
-// The series of each ellipsoid, derived once.
-const KruegerSeries& besselSeries();
-const KruegerSeries& international1924Series();
-const KruegerSeries& wgs84Series();
-const KruegerSeries& krassowskySeries();
-const KruegerSeries& grs80Series();
-// The ellipsoid a system's grid is projected on: its own, or GRS80 for system 3 taken as ETRS89
-// (the official mode). System codes 1..4.
+// The series of the ellipsoid a system's grid is projected on (derived once): its own, or GRS80
+// for system 3 taken as ETRS89 (the official mode). System codes 1..4.
 const KruegerSeries& kruegerSeriesOfSystem(int system, bool etrs89);
 
 // A point on the plane before scaling and false easting: northing and easting offset from the
