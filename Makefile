@@ -31,6 +31,7 @@ web: setup
 test-web: web
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS) --target nuvex_cli
+	tests/web/check_charconv.sh
 	/usr/bin/python3 tests/web/test_page.py --site build/web --nuvex build/dev/tools/nuvex \
 	  $(if $(WEB_SCREENSHOT),--screenshot $(WEB_SCREENSHOT))
 

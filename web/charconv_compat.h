@@ -43,6 +43,9 @@ inline bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+inline constexpr int kExactDigits = 15;  // any 15-digit whole number is below 2^53
+inline constexpr int kExactPower = 22;   // 1e22 is the largest power of ten a double holds exactly
+
 inline std::from_chars_result readDouble(const char* first, const char* last, double& value,
                                          std::chars_format format) {
   const char* at = first;
@@ -69,35 +72,66 @@ inline std::from_chars_result readDouble(const char* first, const char* last, do
     value = negative ? -std::nan("") : std::nan("");
     return {at, std::errc{}};
   }
-  const char* const mantissa = at;
+  // The digits as a whole number and a power of ten, while they fit a double exactly.
   bool anyDigit = false;
   bool nonZero = false;
-  while (at != last && isDigit(*at)) {
+  unsigned long long digits = 0;
+  int significant = 0;
+  int scale = 0;  // power of ten of the last digit taken
+  const auto take = [&](char c, bool fraction) {
     anyDigit = true;
-    nonZero = nonZero || *at != '0';
-    ++at;
-  }
+    nonZero = nonZero || c != '0';
+    if (significant < kExactDigits) {
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      if (digits != 0) ++significant;
+      if (fraction) --scale;
+    } else {
+      significant = kExactDigits + 1;  // too many: strtod reads it
+    }
+  };
+  while (at != last && isDigit(*at)) take(*at++, false);
   if (at != last && *at == '.') {
     ++at;
-    while (at != last && isDigit(*at)) {
-      anyDigit = true;
-      nonZero = nonZero || *at != '0';
-      ++at;
-    }
+    while (at != last && isDigit(*at)) take(*at++, true);
   }
   if (!anyDigit) return {first, std::errc::invalid_argument};
-  (void)mantissa;
+  int power = 0;
+  bool powerFits = true;
   if (format != std::chars_format::fixed && at != last && (*at == 'e' || *at == 'E')) {
     const char* exponent = at + 1;
-    if (exponent != last && (*exponent == '+' || *exponent == '-')) ++exponent;
+    bool negativePower = false;
+    if (exponent != last && (*exponent == '+' || *exponent == '-')) {
+      negativePower = *exponent == '-';
+      ++exponent;
+    }
     if (exponent != last && isDigit(*exponent)) {
-      while (exponent != last && isDigit(*exponent)) ++exponent;
+      while (exponent != last && isDigit(*exponent)) {
+        if (power < 100000)
+          power = power * 10 + (*exponent - '0');
+        else
+          powerFits = false;
+        ++exponent;
+      }
+      if (negativePower) power = -power;
       at = exponent;
     } else if (format == std::chars_format::scientific) {
       return {first, std::errc::invalid_argument};
     }
   } else if (format == std::chars_format::scientific) {
     return {first, std::errc::invalid_argument};
+  }
+  // Clinger's fast path: a whole number below 2^53 times or divided by an exact power of ten
+  // (at most 1e22) is one correctly rounded operation. Survey coordinates are nearly all so.
+  const int exponent10 = scale + power;
+  if (significant <= kExactDigits && powerFits && exponent10 >= -kExactPower &&
+      exponent10 <= kExactPower) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    double read = static_cast<double>(digits);
+    read = exponent10 < 0 ? read / kPowers[-exponent10] : read * kPowers[exponent10];
+    value = negative ? -read : read;
+    return {at, std::errc{}};
   }
   const std::size_t length = static_cast<std::size_t>(at - first);
   char small[128];
@@ -124,9 +158,23 @@ inline std::to_chars_result writeSpecial(char* first, char* last, double value) 
   return writeText(first, last, text, static_cast<int>(std::strlen(text)));
 }
 
+inline std::to_chars_result writeFixed(char* first, char* last, double value, int precision) {
+  if (!std::isfinite(value)) return writeSpecial(first, last, value);
+  const int length = std::snprintf(nullptr, 0, "%.*f", precision, value);
+  if (length < 0 || length > last - first) return {last, std::errc::value_too_large};
+  char* text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
+  if (text == nullptr) return {last, std::errc::value_too_large};
+  std::snprintf(text, static_cast<std::size_t>(length) + 1, "%.*f", precision, value);
+  const std::to_chars_result result = writeText(first, last, text, length);
+  std::free(text);
+  return result;
+}
+
 // The fewest significant digits that read back as the value, written without an exponent.
 inline std::to_chars_result writeShortestFixed(char* first, char* last, double value) {
   if (!std::isfinite(value)) return writeSpecial(first, last, value);
+  // From 2^53 on every double is a whole number, written with all its digits.
+  if (std::fabs(value) >= 9007199254740992.0) return writeFixed(first, last, value, 0);
   char scientific[40];
   int digits = 1;
   for (; digits <= 17; ++digits) {
@@ -162,17 +210,6 @@ inline std::to_chars_result writeShortestFixed(char* first, char* last, double v
   return writeText(first, last, text, length);
 }
 
-inline std::to_chars_result writeFixed(char* first, char* last, double value, int precision) {
-  if (!std::isfinite(value)) return writeSpecial(first, last, value);
-  const int length = std::snprintf(nullptr, 0, "%.*f", precision, value);
-  if (length < 0 || length > last - first) return {last, std::errc::value_too_large};
-  char* text = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
-  if (text == nullptr) return {last, std::errc::value_too_large};
-  std::snprintf(text, static_cast<std::size_t>(length) + 1, "%.*f", precision, value);
-  const std::to_chars_result result = writeText(first, last, text, length);
-  std::free(text);
-  return result;
-}
 
 }  // namespace nuvex_web_compat
 

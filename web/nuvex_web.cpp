@@ -24,6 +24,7 @@
 #include "dms.h"
 #include "header_line.h"
 #include "nuvex/systems.h"
+#include "nuvex/transform.h"
 #include "point_reader.h"
 #include "progress.h"
 
@@ -519,6 +520,43 @@ EMSCRIPTEN_KEEPALIVE int nuvex_web_run(double sizeBytes) {
   log.flush();
   std::cerr.rdbuf(standardError);
   return status;
+}
+
+// Converts count points held in the module's memory with the library's batch transformation, as
+// the speed comparison (bench/web) calls it: from and to as the page names systems, official 1 for
+// the official datum shift; x and y in, xOut, yOut, zoneOut and status out. The transformation is
+// kept for the next call with the same systems. Returns the points converted, -1 when the systems
+// cannot be converted (the message is nuvex_web_problem's).
+EMSCRIPTEN_KEEPALIVE int nuvex_web_transform(const char* from, const char* to, int official,
+                                             int count, const double* x, const double* y,
+                                             double* xOut, double* yOut, int* zoneOut,
+                                             int* status) {
+  static std::unique_ptr<Transformer> transformer;
+  static std::string key;
+  const std::string wanted =
+      std::string(from) + '\n' + to + '\n' + (official != 0 ? "official" : "polynomial");
+  try {
+    if (!transformer || key != wanted) {
+      const NamedSystem source = parseSystemName(from, "source");
+      const NamedSystem target = parseSystemName(to, "target");
+      const int width = target.zoneWidth.value_or(source.zoneWidth.value_or(kThreeDegreeZones));
+      const ZoneChoice zones{width, !target.zone.has_value(), target.zone.value_or(0)};
+      const DatumChoice datum{official != 0 ? DatumShift::Official : DatumShift::Polynomial, {}};
+      transformer = std::make_unique<Transformer>(source.system, target.system, zones, datum);
+      key = wanted;
+    }
+    return static_cast<int>(transformer->transform(static_cast<std::size_t>(count), x, y, nullptr,
+                                                   xOut, yOut, zoneOut, status));
+  } catch (const std::exception& error) {
+    transformer.reset();
+    answer = error.what();
+    return -1;
+  }
+}
+
+// Why the last call failed.
+EMSCRIPTEN_KEEPALIVE const char* nuvex_web_problem() {
+  return answer.c_str();
 }
 
 }  // extern "C"

@@ -434,8 +434,9 @@ def check_large_and_bad(page, driver, nuvex, workdir, lines):
     print(f'large file: {lines} lines in {seconds:.2f} s on the page '
           f'({len(seen)} progress steps seen)', flush=True)
     # The download: the link's file is the result, the native converter's output but for the last
-    # decimal of a value that lies within a rounding of a tie (the browser's sine and arc tangent
-    # are not glibc's: a few lines in a million).
+    # decimal of a value that lies within a rounding of a tie (the native converter computes on
+    # its AVX2 path with SLEEF's sine and cosine, the page on the scalar path with Emscripten's C
+    # library: a few lines in a million).
     downloads = os.path.join(workdir, 'downloads')
     driver.find_element(By.ID, 'download').click()
     name = page.js("return document.getElementById('download').download")
