@@ -540,6 +540,7 @@ def main():
     parser.add_argument('--limit', type=float, default=600, help='s the server runs at most')
     parser.add_argument('--only', help='cases, usage, datum, large, language')
     args = parser.parse_args()
+    args.nuvex = os.path.abspath(args.nuvex)  # run from the inputs' own folders
     server, stopper = serve(args.site, args.limit)
     base = f'http://127.0.0.1:{server.server_address[1]}/'
     with tempfile.TemporaryDirectory() as workdir:
