@@ -37,7 +37,7 @@ def main():
         print('bench failed:', result.get('problem'))
         return 1
     version = driver.capabilities.get('browserVersion', '?') if hasattr(driver, 'capabilities') else '?'
-    print(f'Chromium {version}, headless, one worker; {count} points, best of 3 runs')
+    print(f'Chromium {version}, headless, one worker; {count} points, best of 7 runs')
     print('| case | nuvex (wasm) | proj4js 2.22.0 | nuvex faster | largest difference |')
     print('|---|---|---|---|---|')
     names = {'utm': 'WGS84 lon/lat -> UTM 32 (EPSG:32632)',
