@@ -2,6 +2,7 @@
 JOBS ?= $(shell nproc)
 
 .PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map
+.PHONY: web test-web bench-web
 
 all: test
 
@@ -17,6 +18,26 @@ test: setup
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS)
 	ctest --preset dev -j $(JOBS)
+	$(MAKE) --no-print-directory test-web
+
+# The converter page: the library and the converter's line reading and writing in WebAssembly,
+# one static site in build/web (index.html, page.js, page.css, worker.js, nuvex.js, nuvex.wasm).
+web: setup
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS)
+
+# The page in headless Chromium, served from 127.0.0.1, against the native converter's output.
+# WEB_SCREENSHOT=docs/web.png also renews the README's picture.
+test-web: web
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target nuvex_cli
+	tests/web/check_charconv.sh
+	/usr/bin/python3 tests/web/test_page.py --site build/web --nuvex build/dev/tools/nuvex \
+	  $(if $(WEB_SCREENSHOT),--screenshot $(WEB_SCREENSHOT))
+
+# The page's speed against proj4js in the same headless Chromium (bench/web).
+bench-web: web
+	@bench/web/run.sh
 
 # Nuvex64.dll, nuvex.exe and the test suite for 64-bit Windows, cross-built; tests run under Wine.
 .PHONY: setup-windows windows test-windows bench-windows

@@ -31,3 +31,5 @@ if [ ${#needed[@]} -gt 0 ]; then
   $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${needed[@]}" >/dev/null
 fi
+# The converter page: Emscripten, and Chromium for its tests.
+"$(dirname "$0")/setup-web.sh"

@@ -36,12 +36,15 @@ struct DLLCallbacks {
   void* unreferenced136[81];           // offsets 136-783: not referenced by the library
 };
 
+// The contract is one of 64-bit hosts; a 32-bit build (the WebAssembly page) is loaded by none.
+#if UINTPTR_MAX > 0xFFFFFFFFu
 static_assert(sizeof(DLLCallbacks) == 784, "DLLCallbacks is a 784-byte contract with the host");
 static_assert(offsetof(DLLCallbacks, structSize) == 0);
 static_assert(offsetof(DLLCallbacks, logMessage) == 8);
 static_assert(offsetof(DLLCallbacks, reportFailure) == 16);
 static_assert(offsetof(DLLCallbacks, showMessage) == 24);
 static_assert(offsetof(DLLCallbacks, report) == 80);
+#endif
 
 // Thrown to abort a calculation: by the runtime when the user gives up a file that cannot be
 // opened, and by any fatal report whose host reportFailure returns instead of ending the
