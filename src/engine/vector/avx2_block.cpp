@@ -494,6 +494,22 @@ constexpr auto kSmallAtan = atanSeries<6>();
 constexpr auto kSmallAsinh = asinhSeries<9>();
 constexpr auto kSmallSine = factorialSeries<7>(true);
 constexpr auto kSmallCosine = factorialSeries<8>(false);
+// The inverse's: sinh and cosh of |eta| <= kSmallEta, the arc tangents of the longitude
+// (|x| <= kSmallLongitudeTangent) and of chi's step from xi' (|x| <= kSmallChiStep).
+constexpr double kSmallEta = 0.105;
+constexpr double kSmallLongitudeTangent = 0.25;
+constexpr double kSmallChiStep = 0.1;
+constexpr auto kLongitudeAtan = atanSeries<15>();
+constexpr auto kChiStepAtan = atanSeries<10>();
+
+template <std::size_t Terms>
+constexpr PowerSeries<Terms> hyperbolicSeries(bool odd) {
+  PowerSeries<Terms> s = factorialSeries<Terms>(odd);
+  for (double& c : s.c) c = c < 0.0 ? -c : c;
+  return s;
+}
+constexpr auto kSmallSinh = hyperbolicSeries<7>(true);
+constexpr auto kSmallCosh = hyperbolicSeries<8>(false);
 
 // x times the series in x^2 (odd functions), or the series itself (even ones).
 template <std::size_t Terms>
@@ -602,26 +618,48 @@ Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec eas
   const Vec xi = northing * perScaledRadius;
   const Vec eta = (easting - splat(kFalseEasting)) * perScaledRadius;
   const SinCos ofXi = sinCos(xi);
-  const Vec growth = expOf(eta), decay = splat(1.0) / growth, half = splat(0.5);
-  const Vec sinhEta = half * (growth - decay), coshEta = half * (growth + decay);
+  const Vec one = splat(1.0), half = splat(0.5);
+  // Near the meridian (every zone's own points) short series stand in for the exponential and
+  // the arc tangents; elsewhere the library's functions.
+  const bool nearMeridian = withinMagnitude(eta, kSmallEta) == kAllLanes;
+  Vec sinhEta, coshEta;
+  if (nearMeridian) {
+    const Vec eta2 = eta * eta;
+    sinhEta = eta * evenSeries(kSmallSinh, eta2);
+    coshEta = evenSeries(kSmallCosh, eta2);
+  } else {
+    const Vec growth = expOf(eta), decay = one / growth;
+    sinhEta = half * (growth - decay);
+    coshEta = half * (growth + decay);
+  }
   const ComplexLanes sum = clenshawSines(
       series.beta, splat(2.0) * ofXi.sin * ofXi.cos, (ofXi.cos - ofXi.sin) * (ofXi.cos + ofXi.sin),
       splat(2.0) * sinhEta * coshEta, coshEta * coshEta + sinhEta * sinhEta);
   // xi' and eta' differ from xi and eta by the sums (|d| < 0.003): their functions follow from
   // those of xi and eta by the sums' Taylor series.
+  const Vec xiPrime = xi - sum.real;
   const SinCos ofXiPrime = sinCosOfSum(ofXi, splat(0.0) - sum.real);
-  const Vec d = sum.imaginary, d2 = d * d, one = splat(1.0);
+  const Vec d = sum.imaginary, d2 = d * d;
   const Vec sinhD = d * (one + d2 * splat(1.0 / 6.0) * (one + d2 * splat(1.0 / 20.0)));
   const Vec coshD = one + d2 * splat(0.5) * (one + d2 * splat(1.0 / 12.0));
   const Vec sinhEtaPrime = sinhEta * coshD - coshEta * sinhD;
-  const Vec r = squareRoot(sinhEtaPrime * sinhEtaPrime + ofXiPrime.cos * ofXiPrime.cos);
-  const Vec inverseCoshEta = splat(1.0) / squareRoot(one + sinhEtaPrime * sinhEtaPrime);
+  const Vec sinh2 = sinhEtaPrime * sinhEtaPrime;
+  const Vec r = squareRoot(sinh2 + ofXiPrime.cos * ofXiPrime.cos);
+  const Vec inverseCoshEta = one / squareRoot(one + sinh2);
   const Vec sinChi = ofXiPrime.sin * inverseCoshEta, cosChi = r * inverseCoshEta;
-  const Vec chi = atanOf(ofXiPrime.sin / r);
+  // chi = xi' - atan(step): tan(xi' - chi) = sin xi' (r - cos xi') / (cos xi' r + sin^2 xi'),
+  // with r - cos xi' = sinh^2 eta' / (r + cos xi').
+  const Vec step = ofXiPrime.sin * sinh2 /
+                   ((r + ofXiPrime.cos) * (ofXiPrime.cos * r + ofXiPrime.sin * ofXiPrime.sin));
+  const Vec tangent = sinhEtaPrime / ofXiPrime.cos;
+  const bool shortSeries = nearMeridian && withinMagnitude(step, kSmallChiStep) == kAllLanes &&
+                           withinMagnitude(tangent, kSmallLongitudeTangent) == kAllLanes;
+  const Vec chi = shortSeries ? xiPrime - oddSeries(kChiStepAtan, step) : atanOf(ofXiPrime.sin / r);
+  const Vec longitude = shortSeries ? oddSeries(kLongitudeAtan, tangent) : atanOf(tangent);
   const Vec latitude = chi + clenshawRealSines(series.delta, splat(2.0) * sinChi * cosChi,
                                                (cosChi - sinChi) * (cosChi + sinChi));
   const Vec perRadian = splat(kDegreesPerRadianExact);
-  return {centralMeridian + atanOf(sinhEtaPrime / ofXiPrime.cos) * perRadian, latitude * perRadian};
+  return {centralMeridian + longitude * perRadian, latitude * perRadian};
 }
 
 // ---- Datum shifts (arc seconds)
