@@ -569,7 +569,7 @@ Conformal conformalOf(Vec latitude, const SinCos& phi, Vec t, Vec lambda, bool s
 // kSmallOffset of the meridian (whole-state zones and every zone's own points) take the short
 // series instead of the arc tangent, logarithm and second sine and cosine.
 VECTOR_CODE
-Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude, Vec latitude) {
+__attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude, Vec latitude) {
   const KruegerSeries& series = *plan.targetSeries;
   const Vec perDegree = splat(kRadiansPerDegreeExact), one = splat(1.0);
   const Vec offset = longitude - centralMeridian;
@@ -610,7 +610,7 @@ Vec clenshawRealSines(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, V
 // For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
 // and short of the pole.
 VECTOR_CODE
-Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec easting,
+__attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec easting,
                         Vec northing) {
   const KruegerSeries& series = *plan.sourceSeries;
   const GeodeticRow& row = geodeticRow(plan.fromSystem);
