@@ -33,6 +33,12 @@ constexpr char kGeographicWgs84[] = "G:3";
 
 // ---- Arguments ---------------------------------------------------------------------------------
 
+// The array as a contiguous float64 array (itself when it is one). A conversion that fails, e.g.
+// for want of memory, raises its error (DoubleArray::ensure would hand back a null array).
+DoubleArray floatArray(const py::handle& array) {
+  return DoubleArray(py::reinterpret_borrow<py::object>(array));
+}
+
 // Any array-like of real numbers (float or integer dtype) as a contiguous float64 array.
 DoubleArray numericArray(const py::object& value, const std::string& name) {
   const py::array array = py::module_::import("numpy").attr("asarray")(value);
@@ -41,7 +47,7 @@ DoubleArray numericArray(const py::object& value, const std::string& name) {
     throw py::type_error(name + " must hold numbers (a float or integer dtype), not " +
                          std::string(py::str(array.dtype())) + " values");
   }
-  return DoubleArray::ensure(array);
+  return floatArray(array);
 }
 
 // Whole numbers that fit an int (integer dtype, or floats without a fraction), as float64.
@@ -261,6 +267,11 @@ DatumChoice datumChoice(const std::string& datum, const std::optional<std::strin
   if (datum == kPolynomial && grid) {
     throw py::value_error("grid is only used with datum='official'");
   }
+  // The operating system would read the path only up to the NUL: another file.
+  if (grid && grid->find('\0') != std::string::npos) {
+    throw py::value_error("grid " + std::string(py::repr(py::str(*grid))) +
+                          " holds a NUL character, which no file path can hold");
+  }
   return {datum == kOfficial ? DatumShift::Official : DatumShift::Polynomial, grid.value_or("")};
 }
 
@@ -392,6 +403,38 @@ py::tuple deg2dms(const py::object& angle, std::optional<int> decimals) {
   return py::make_tuple(result(degrees, scalar), result(minutes, scalar), result(seconds, scalar));
 }
 
+constexpr double kSexagesimalBase = 60.0;  // minutes per degree, seconds per minute
+
+std::string wholeText(double number) {
+  return std::to_string(static_cast<long long>(number));
+}
+
+// The parts must be those of an angle's magnitude, as the library splits angles (nuvex/angles.h):
+// minutes 0 to 59, seconds 0 to below 60 (NaN seconds give a NaN angle), the sign of the whole
+// angle on the first part that is not zero and on no other.
+void checkAngleParts(double degrees, double minutes, double seconds, py::ssize_t index) {
+  const std::string at = " at index " + std::to_string(index);
+  const std::string signRule = ": only the first part that is not zero carries the angle's sign";
+  if (!(std::fabs(minutes) < kSexagesimalBase)) {
+    throw py::value_error("minutes holds " + wholeText(minutes) + at + ", not 0 to 59");
+  }
+  if (minutes < 0.0 && degrees != 0.0) {
+    throw py::value_error("minutes holds " + wholeText(minutes) + at + " after degrees " +
+                          wholeText(degrees) + signRule);
+  }
+  if (std::isnan(seconds)) return;
+  const std::string secondsText = py::repr(py::float_(seconds));
+  if (!(std::fabs(seconds) < kSexagesimalBase)) {
+    throw py::value_error("seconds holds " + secondsText + at + ", not 0 to below 60");
+  }
+  if (seconds < 0.0 && (degrees != 0.0 || minutes != 0.0)) {
+    throw py::value_error(
+        "seconds holds " + secondsText + at + " after " +
+        (degrees != 0.0 ? "degrees " + wholeText(degrees) : "minutes " + wholeText(minutes)) +
+        signRule);
+  }
+}
+
 // The sign of the first part that is not zero is the angle's; the parts' magnitudes add up.
 double joinAngle(double degrees, double minutes, double seconds) {
   const bool negative = degrees != 0.0   ? degrees < 0.0
@@ -407,12 +450,14 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
   const py::list parts = py::module_::import("numpy").attr("broadcast_arrays")(
       wholeNumberArray(degrees, "degrees"), wholeNumberArray(minutes, "minutes"),
       numericArray(seconds, "seconds"));
-  const DoubleArray d = DoubleArray::ensure(parts[0]);
-  const DoubleArray m = DoubleArray::ensure(parts[1]);
-  const DoubleArray s = DoubleArray::ensure(parts[2]);
+  const DoubleArray d = floatArray(parts[0]);
+  const DoubleArray m = floatArray(parts[1]);
+  const DoubleArray s = floatArray(parts[2]);
   py::array_t<double> angles(shapeOf(d));
+  double* angle = angles.mutable_data();
   for (py::ssize_t i = 0; i < d.size(); ++i) {
-    angles.mutable_data()[i] = joinAngle(d.data()[i], m.data()[i], s.data()[i]);
+    checkAngleParts(d.data()[i], m.data()[i], s.data()[i], i);
+    angle[i] = joinAngle(d.data()[i], m.data()[i], s.data()[i]);
   }
   return result(angles, d.ndim() == 0);
 }
@@ -449,8 +494,9 @@ grid -- with datum="official": the path of another NTv2 file for system 1 (None:
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
 zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
-transformation) and a grid file that is missing or not a valid NTv2 file. A Transformer is immutable, may be shared between threads and can be
-pickled (e.g. sent to Dask workers).)";
+transformation) and a grid file that is missing or not a valid NTv2 file (or a path holding a
+NUL). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
+Dask workers).)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
@@ -529,8 +575,11 @@ dms2deg(degrees, minutes, seconds) -> angle
 degrees and minutes are whole numbers (integer dtype, or floats without a fraction), seconds any
 number; the three broadcast against each other as in numpy. The sign belongs to the whole angle,
 as the converter reads -50:30:15.25: the first part that is not zero gives it, so dms2deg(-50,
-30, 15.25) is -50.504236... and dms2deg(0, -30, 0) is -0.5. Raises ValueError for degrees or
-minutes with a fraction, TypeError for non-numeric input.)";
+30, 15.25) is -50.504236... and dms2deg(0, -30, 0) is -0.5. The parts are those of the angle's
+magnitude, as deg2dms gives them: minutes 0 to 59, seconds 0 to below 60 (NaN seconds give NaN).
+Raises ValueError for degrees or minutes with a fraction, minutes or seconds beyond those
+ranges, and a sign on a part after the first that is not zero (dms2deg(10, -30, 0)); TypeError
+for non-numeric input.)";
 
 }  // namespace
 }  // namespace nuvex::python

@@ -5,6 +5,8 @@ import pathlib
 import pickle
 import pydoc
 import re
+import subprocess
+import sys
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -259,6 +261,30 @@ def test_other_python_threads_run_while_converting(gauss_krueger):
     assert any(span["start"] + margin < tick < span["end"] - margin for tick in ticks)
 
 
+# Inputs whose conversion to float64 arrays needs more memory than there is (broadcast views of
+# 10^11 elements, 4*10^10 after broadcasting) raise MemoryError; a null array from the failed
+# conversion once crashed the interpreter. Each runs in its own interpreter, its address space
+# limited so that no machine grants the allocation.
+@pytest.mark.parametrize("call", [
+    "m.deg2dms(np.broadcast_to(np.int32(10), (10**11,)))",
+    "t = m.Transformer('G:3', 'E:3'); x = np.broadcast_to(np.int32(10), (10**11,)); "
+    "t.transform(x, x)",
+    "t = m.Transformer('E:3', 'G:3'); x = np.zeros(3); "
+    "t.transform(x, x, zone=np.broadcast_to(np.int8(32), (10**11,)))",
+    "m.dms2deg(np.zeros((200000, 1), np.int32), np.zeros((1, 200000), np.int32), 0)",
+    "m.dms2deg(np.broadcast_to(np.int32(10), (10**11,)), 0, 0)",
+])
+def test_inputs_too_large_to_convert_raise_memory_error(call):
+    script = ("import resource, numpy as np, nuvex as m\n"
+              "resource.setrlimit(resource.RLIMIT_AS, (4 << 30, 4 << 30))\n"
+              f"try:\n    {call}\nexcept (MemoryError, ValueError) as e:\n"
+              "    print(type(e).__name__)\n")
+    finished = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                              timeout=120, check=False)
+    assert finished.returncode == 0, finished.stderr
+    assert finished.stdout.strip() in ("MemoryError", "ValueError"), finished.stdout
+
+
 # ---- Bad points are marked, the others converted ------------------------------------------------
 
 @pytest.mark.parametrize("source,x,y,zone", [
@@ -393,6 +419,29 @@ def test_dms2deg_signs_the_whole_angle_as_the_converter_reads_it():
     assert nuvex.dms2deg(0, -30, 0) == -0.5 and nuvex.dms2deg(0, 0, -36) == -0.01
     np.testing.assert_allclose(nuvex.dms2deg([7, -7], [45.0, 15], [[36.0], [0.0]]),
                                [[7.76, -7.26], [7.75, -7.25]])
+
+
+# The parts are those of the angle's magnitude, as the library splits angles: minutes 0 to 59,
+# seconds 0 to below 60, the sign on the first part that is not zero only. Each call refused once
+# gave an angle (11.25, 10.5, 11.0, ...).
+@pytest.mark.parametrize("degrees,minutes,seconds,part", [
+    (10, 75, 0, "minutes"), (10, 60, 0, "minutes"), (0, -60, 0, "minutes"),
+    (10, -30, 0, "minutes"), (-10, -30, 0, "minutes"),
+    (10, 0, 3600, "seconds"), (10, 0, 60.0, "seconds"), (0, 0, -60.0, "seconds"),
+    (10, 0, -1.5, "seconds"), (0, 30, -1.5, "seconds"), (10, 0, np.inf, "seconds"),
+    ([10, 10, 10], [0, 15, 75], 0, "minutes"),
+    (10, [[0], [30]], [0.0, 61.0], "seconds"),
+])
+def test_dms2deg_refuses_parts_that_are_not_those_of_an_angle(degrees, minutes, seconds, part):
+    with pytest.raises(ValueError, match=f"^{part} "):
+        nuvex.dms2deg(degrees, minutes, seconds)
+
+
+def test_dms2deg_takes_the_largest_parts_and_nan_seconds():
+    assert nuvex.dms2deg(10, 59, 59.999) == pytest.approx(10 + 59 / 60 + 59.999 / 3600)
+    assert nuvex.dms2deg(0, -59, 59.5) == pytest.approx(-(59 / 60 + 59.5 / 3600))
+    assert nuvex.dms2deg(0, 0, -59.5) == pytest.approx(-59.5 / 3600)
+    assert nuvex.dms2deg(-0.0, 0, 0) == 0 and np.isnan(nuvex.dms2deg(10, 30, np.nan))
 
 
 def test_deg2dms_then_dms2deg_is_within_half_a_unit_of_the_last_decimal():
