@@ -203,4 +203,15 @@ void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t beg
   }
 }
 
+RangeProblem ArrayConverter::explain(double x, double y, std::optional<int> givenZone) const {
+  // The zones convert() reads: the given ones, else a UTM source code's zone, else 0.
+  const int zone = givenZone.value_or(utmInput_ ? settings_.sourceZone.value_or(kZoneFromEasting)
+                                                : kZoneFromEasting);
+  const RangeProblem input = checkInput(settings_.from, settings_.zoneWidth, zone, x, y);
+  if (input != RangeProblem::None) return input;
+  // A zone of the system, but not the one the EPSG code names: none of the source's zones.
+  if (settings_.sourceZone && !inSourceZone(zone, x)) return RangeProblem::NoSuchZone;
+  return transformer_.explain(x, y, zone);
+}
+
 }  // namespace nuvex::python

@@ -68,6 +68,10 @@ class ArrayConverter {
   // status kPointWithoutPath, NaN coordinates and zone 0. Needs no Python and throws nothing.
   void convert(const PointArrays& points, unsigned threads) const noexcept;
 
+  // Why convert marks the point (x, y as in PointArrays; its zone when zones are given), or
+  // RangeProblem::None when it converts it. Converts the point once more, on the scalar path.
+  RangeProblem explain(double x, double y, std::optional<int> zone) const;
+
   const ConversionSettings& settings() const { return settings_; }
 
  private:

@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -200,6 +201,45 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
 
 // ---- Conversion --------------------------------------------------------------------------------
 
+// The points of a call: x and y as float64 arrays of one shape, and their zones if given.
+struct CallPoints {
+  DoubleArray x;
+  DoubleArray y;
+  InputZones zones;
+  Shape shape;
+};
+
+CallPoints callPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                      const py::object& zone) {
+  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}};
+  if (shapeOf(points.x) != shapeOf(points.y)) {
+    throw py::value_error("x and y must have the same shape, not " + shapeText(points.x) + " and " +
+                          shapeText(points.y));
+  }
+  points.shape = shapeOf(points.x);
+  if (!zone.is_none()) {
+    converter.requireInputZones();
+    points.zones = zonesFor(zone, points.x);
+  }
+  return points;
+}
+
+ResultArrays newResults(const Shape& shape) {
+  return {emptyArray<double>(shape), emptyArray<double>(shape), emptyArray<int>(shape),
+          emptyArray<int>(shape)};
+}
+
+PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
+  return {static_cast<std::size_t>(points.x.size()),
+          points.x.data(),
+          points.y.data(),
+          points.zones.data,
+          results.x.mutable_data(),
+          results.y.mutable_data(),
+          results.zone.mutable_data(),
+          results.status.mutable_data()};
+}
+
 // A zone forced on points far from it converts them; Python's warnings say so (once per place
 // of the call, by the default filter).
 void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) {
@@ -217,44 +257,75 @@ void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) 
   }
 }
 
-py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                        const py::object& zone, int threads, const py::object& out) {
-  const unsigned workers = threadCount(threads);
-  const DoubleArray xs = numericArray(x, "x");
-  const DoubleArray ys = numericArray(y, "y");
-  if (shapeOf(xs) != shapeOf(ys)) {
-    throw py::value_error("x and y must have the same shape, not " + shapeText(xs) + " and " +
-                          shapeText(ys));
-  }
-  InputZones zones;
-  if (!zone.is_none()) {
-    converter.requireInputZones();
-    zones = zonesFor(zone, xs);
-  }
-  const Shape shape = shapeOf(xs);
-  std::vector<ByteRange> inputs = {bytesOf(xs), bytesOf(ys)};
-  if (zones.data != nullptr) inputs.push_back(bytesOf(zones.array));
-  const bool given = !out.is_none();
-  ResultArrays results = given ? callerResults(out, shape, inputs)
-                               : ResultArrays{emptyArray<double>(shape), emptyArray<double>(shape),
-                                              emptyArray<int>(shape), emptyArray<int>(shape)};
-  const PointArrays arrays{static_cast<std::size_t>(xs.size()),
-                           xs.data(),
-                           ys.data(),
-                           zones.data,
-                           results.x.mutable_data(),
-                           results.y.mutable_data(),
-                           results.zone.mutable_data(),
-                           results.status.mutable_data()};
+void convertPoints(const ArrayConverter& converter, const PointArrays& arrays, unsigned workers) {
   {
     py::gil_scoped_release released;
     converter.convert(arrays, workers);
   }
   warnOfAFarZone(converter, arrays);
+}
+
+py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                        const py::object& zone, int threads, const py::object& out) {
+  const unsigned workers = threadCount(threads);
+  const CallPoints points = callPoints(converter, x, y, zone);
+  std::vector<ByteRange> inputs = {bytesOf(points.x), bytesOf(points.y)};
+  if (points.zones.data != nullptr) inputs.push_back(bytesOf(points.zones.array));
+  const bool given = !out.is_none();
+  ResultArrays results =
+      given ? callerResults(out, points.shape, inputs) : newResults(points.shape);
+  convertPoints(converter, pointArrays(points, results), workers);
   if (given) return py::reinterpret_borrow<py::tuple>(out);
-  const bool scalar = xs.ndim() == 0;
+  const bool scalar = points.x.ndim() == 0;
   return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
                         result(results.zone, scalar), result(results.status, scalar));
+}
+
+// The library's identifiers of the reasons, indexed by RangeProblem: "" for None.
+py::array reasonNames() {
+  py::list names;
+  for (int problem = 0; problem < kRangeProblemCount; ++problem) {
+    names.append(rangeProblemName(static_cast<RangeProblem>(problem)));
+  }
+  return py::module_::import("numpy").attr("array")(names);
+}
+
+py::object explainPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                         const py::object& zone) {
+  const CallPoints points = callPoints(converter, x, y, zone);
+  ResultArrays results = newResults(points.shape);
+  const PointArrays arrays = pointArrays(points, results);
+  py::array_t<std::int8_t> problems(points.shape);
+  std::int8_t* problem = problems.mutable_data();
+  {
+    py::gil_scoped_release released;
+    converter.convert(arrays, threadCount(0));
+    // Only the points convert() marks are converted once more, so that the reasons agree with
+    // the status whatever path the engine took.
+    for (std::size_t i = 0; i < arrays.count; ++i) {
+      problem[i] = 0;
+      if (arrays.status[i] == kPointConverted) continue;
+      const std::optional<int> pointZone =
+          arrays.zone != nullptr ? std::optional<int>(arrays.zone[i]) : std::nullopt;
+      problem[i] = static_cast<std::int8_t>(converter.explain(arrays.x[i], arrays.y[i], pointZone));
+    }
+  }
+  const py::object names = reasonNames().attr("take")(problems);
+  return points.x.ndim() == 0 ? py::object(py::str(names.attr("item")())) : names;
+}
+
+std::string reasonText(const std::string& name) {
+  for (int problem = 0; problem < kRangeProblemCount; ++problem) {
+    const auto reason = static_cast<RangeProblem>(problem);
+    if (name == rangeProblemName(reason)) return describeRangeProblem(reason);
+  }
+  std::string known;
+  for (int problem = 1; problem < kRangeProblemCount; ++problem) {
+    known += std::string(known.empty() ? "" : ", ") +
+             rangeProblemName(static_cast<RangeProblem>(problem));
+  }
+  throw py::value_error("'" + name + "' is not a reason Transformer.explain gives; they are " +
+                        known + " and '' (converted)");
 }
 
 constexpr char kPolynomial[] = "polynomial";
@@ -496,7 +567,7 @@ zone width other than 3 or 6, a zone the target grid does not have, or a zone, z
 zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
 transformation) and a grid file that is missing or not a valid NTv2 file (or a path holding a
 NUL). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
-Dask workers).)";
+Dask workers). transform converts points; explain says why points are not converted.)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
@@ -530,6 +601,41 @@ Raises ValueError for arrays of different shapes, a zone array of another shape,
 not whole numbers, zones where the source takes none, threads < 0, out arrays of another shape,
 not C-contiguous, read-only or sharing memory; TypeError for input that is not numeric
 (strings, booleans, complex numbers, objects) and out arrays of another dtype.)";
+
+constexpr const char* kExplainDoc = R"(Why points are not converted.
+
+explain(x, y, zone=None) -> reasons
+
+x, y, zone -- as in transform. Returns, for each point, the library's identifier of the reason
+transform gives it status -1, or "" for a point it converts: a numpy array of strings of the
+input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
+messages. The reasons:
+
+    not_finite               a coordinate is NaN or infinite
+    outside_coordinates      beyond -180..180 / -90..90 deg or 1e9 m
+    no_such_zone             the zone of an easting or zone is none of the system's (or not the
+                             zone of a projected EPSG source)
+    beyond_pole              a northing beyond the pole
+    beyond_projection_limit  too far from its zone's central meridian for the projection
+    outside_grid             datum="official": outside the NTv2 grid
+    outside_official_area    datum="official": outside EPSG:1775's area of use
+    outside_polynomial_area  outside the area of the polynomial datum shifts
+    no_zone_of_target        its zone would be none of the target grid's
+    impossible_result        the conversion gives no point
+
+The refused points are converted once more, one by one, to find their reasons: meant for
+messages, not for every point of large arrays. Raises what transform raises for bad arguments.)";
+
+constexpr const char* kReasonTextDoc =
+    R"(The library's sentence for a reason of Transformer.explain.
+
+reason_text(reason) -> str
+
+reason -- an identifier Transformer.explain returns, e.g. "outside_polynomial_area"; "" (a
+converted point) gives "". The sentence is the one the nuvex converter writes for such a point,
+e.g. for "outside_coordinates": outside the range of coordinates (longitude -180 to 180 deg,
+latitude -90 to 90 deg, grid coordinates within 1e9 m). Raises ValueError for an unknown
+identifier.)";
 
 constexpr const char* kToLLDoc = R"(Grid points of a system to WGS84 longitude and latitude.
 
@@ -603,6 +709,8 @@ PYBIND11_MODULE(_nuvex, module) {
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
            py::arg("out") = py::none())
+      .def("explain", &explainPoints, kExplainDoc, py::arg("x"), py::arg("y"),
+           py::arg("zone") = py::none())
       .def_property_readonly(
           "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
           "The source system, e.g. 'E:1' or 'EPSG:31467'.")
@@ -634,6 +742,7 @@ PYBIND11_MODULE(_nuvex, module) {
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
              py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 0,
              py::kw_only(), py::arg("out") = py::none());
+  module.def("reason_text", &reasonText, kReasonTextDoc, py::arg("reason"));
   module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = py::none());
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));

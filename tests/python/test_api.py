@@ -1,6 +1,7 @@
 # The nuvex module against the nuvex converter (the same engine through TRGU), on every pair of
 # systems; input shapes and dtypes; refusals of bad arguments; marking of bad points; angles.
 import doctest
+import os
 import pathlib
 import pickle
 import pydoc
@@ -9,6 +10,7 @@ import subprocess
 import sys
 import threading
 import time
+import warnings
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -392,6 +394,97 @@ def test_a_zone_forced_far_from_the_points_converts_them_with_a_warning():
         nuvex.from_ll([12.9, 5.1], [50.0, 50.0], 3, zone=32)
 
 
+# ---- Why a point is not converted ---------------------------------------------------------------
+
+DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
+
+
+def refusal_cases():
+    """The engine's refusal cases: (source, target, zone width, forced zone, x, y, input zone,
+    reason as the library's identifier; "" when converted)."""
+    rows = []
+    for line in (DATA / "engine_transformer_refusals.txt").read_text().splitlines():
+        if line.startswith("#") or not line.strip():
+            continue
+        f = line.split("|")
+        reason = "" if f[7] == "None" else re.sub(r"(?<!^)([A-Z])", r"_\1", f[7]).lower()
+        rows.append((f[0], f[1], int(f[2]), int(f[3]), float(f[4]), float(f[5]), int(f[6]),
+                     reason))
+    return rows
+
+
+@pytest.mark.parametrize("case", refusal_cases(), ids=lambda c: f"{c[0]}>{c[1]}:{c[4]},{c[5]}")
+def test_explain_names_the_reason_of_the_engine_cases(case):
+    source, target, width, forced, x, y, zone, reason = case
+    t = nuvex.Transformer(source, target, zone_width=width, zone=forced or None)
+    zones = zone if is_utm_grid(source) else None
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # a forced zone far from the point
+        status = t.transform([x] * 9, [y] * 9, zones)[3]
+    assert t.explain(x, y, zones) == reason
+    assert list(t.explain([x] * 9, [y] * 9, zones)) == [reason] * 9
+    assert list(status) == [0 if reason == "" else -1] * 9
+
+
+def test_explain_agrees_with_the_status_and_the_converter(converter):
+    # Around and beyond the polynomial datum shifts' area, with points no system holds.
+    rng = np.random.default_rng(21)
+    lon, lat = rng.uniform(-5, 25, 3000), rng.uniform(40, 62, 3000)
+    lon[:4], lat[:4] = [np.nan, 200.0, 10.0, 10.0], [50.0, 50.0, 95.0, np.inf]
+    for source, target, options in [("G:3", "E:2", {}), ("G:3", "E:1", {"datum": "official"}),
+                                    ("G:3", "G:4", {"datum": "official"}),
+                                    ("G:3", "E:3", {"zone": 32})]:
+        t = nuvex.Transformer(source, target, **options)
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            status = t.transform(lon, lat)[3]
+        reasons = t.explain(lon, lat)
+        assert reasons.shape == lon.shape and reasons.dtype.kind == "U"
+        np.testing.assert_array_equal(reasons == "", status == 0)
+        # The converter's reader refuses the first four points in its own words.
+        refused = 4 + np.flatnonzero(status[4:] != 0)[:40]
+        assert (refused.size > 0) == (target != "E:3"), (source, target)  # no shift to E:3
+        arguments = ["convert", "--from", source, "--to", target]
+        if "datum" in options:
+            arguments += ["--datum", options["datum"]]
+        if "zone" in options:
+            arguments += ["--zone", str(options["zone"])]
+        # The converter (the fixture skips without it) explains each refused line on stderr.
+        rows = [(lon[i], lat[i]) for i in refused]
+        text = "".join(f"{x!r} {y!r}\n" for x, y in rows)
+        finished = subprocess.run([os.environ["NUVEX_CLI"], *arguments], input=text,
+                                  capture_output=True, text=True, check=False)
+        messages = [line for line in finished.stderr.splitlines() if "<stdin>:" in line]
+        assert len(messages) == len(rows), finished.stderr
+        for message, i in zip(messages, refused):
+            assert message.endswith(": " + nuvex.reason_text(reasons[i])), (message, reasons[i])
+
+
+def test_explain_of_points_of_another_zone_than_a_projected_source_code():
+    t = nuvex.Transformer("EPSG:32632", "EPSG:4326")
+    x, y = [571666.448, 571666.448, 33571666.448, 571666.448], [5539109.815] * 4
+    zones = [32, 33, 32, 32]
+    assert list(t.explain(x, y, zones)) == ["", "no_such_zone", "no_such_zone", ""]
+    assert list(t.transform(x, y, zones)[3]) == [0, -1, -1, 0]
+    assert t.explain(x[0], y[0]) == "" and t.explain(x[0], y[0], 0) == "no_such_zone"
+    assert t.explain(x[0], 1e8) == "beyond_pole"  # read in the code's zone 32
+    gk = nuvex.Transformer("EPSG:31467", "G:3")
+    assert list(gk.explain([3571686.387, 4571686.387], [5540758.788] * 2)) == ["", "no_such_zone"]
+    assert gk.explain(np.zeros((2, 0)), np.zeros((2, 0))).shape == (2, 0)
+
+
+def test_reason_text_is_the_library_sentence_of_each_reason():
+    names = {case[7] for case in refusal_cases()} | {"outside_grid", "outside_official_area"}
+    texts = {name: nuvex.reason_text(name) for name in names}
+    assert texts[""] == "" and all(texts[name] for name in names - {""})
+    assert len(set(texts.values())) == len(names)
+    assert "polynomial" in texts["outside_polynomial_area"] and "NTv2" in texts["outside_grid"]
+    with pytest.raises(ValueError, match="'far_away' is not a reason .* not_finite, "):
+        nuvex.reason_text("far_away")
+    with pytest.raises(ValueError, match="x and y must have the same shape"):
+        nuvex.Transformer("G:3", "E:3").explain([1, 2], [1])
+
+
 # ---- Angles -------------------------------------------------------------------------------------
 
 def test_deg2dms_rounds_carries_and_signs_the_whole_angle():
@@ -474,7 +567,8 @@ def test_transformer_pickles_and_describes_itself():
 def test_help_documents_every_name_with_units():
     assert doctest.testmod(nuvex).failed == 0
     text = pydoc.render_doc(nuvex, renderer=pydoc.plaintext)
-    for name in ["Transformer", "transform", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
+    for name in ["Transformer", "transform", "explain", "to_ll", "from_ll", "deg2dms", "dms2deg",
+                 "reason_text"]:
         assert name in text
     for name in ["Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
         doc = getattr(nuvex, name).__doc__
