@@ -240,29 +240,19 @@ PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
           results.status.mutable_data()};
 }
 
-// A zone forced on points far from it converts them; Python's warnings say so (once per place
-// of the call, by the default filter).
-void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) {
-  const ConversionSettings& settings = converter.settings();
-  if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
-  for (std::size_t i = 0; i < points.count; ++i) {
-    if (points.status[i] == kPointConverted &&
-        fartherThanZoneWidth(settings.to.system, settings.zoneWidth, points.xOut[i],
-                             points.yOut[i])) {
-      const std::string message =
-          describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
-      if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
-      return;
-    }
-  }
-}
-
+// Converts with the GIL released. A zone forced on points far from it converts them; Python's
+// warnings say so (once per call, and once per place of the call by the default filter).
 void convertPoints(const ArrayConverter& converter, const PointArrays& arrays, unsigned workers) {
+  bool farPoint = false;
   {
     py::gil_scoped_release released;
-    converter.convert(arrays, workers);
+    farPoint = converter.convert(arrays, workers);
   }
-  warnOfAFarZone(converter, arrays);
+  if (!farPoint) return;
+  const ConversionSettings& settings = converter.settings();
+  const std::string message =
+      describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
+  if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
 }
 
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,

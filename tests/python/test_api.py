@@ -388,10 +388,78 @@ def test_a_zone_forced_far_from_the_points_converts_them_with_a_warning():
     with pytest.warns(UserWarning, match="zone 32 lies more than 6 deg"):
         e, n, zone, status = nuvex.from_ll([10.0, 30.0], [50.0, 50.0], 3, zone=32)
     assert list(status) == [0, 0] and list(zone) == [32, 32]
-    import warnings
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         nuvex.from_ll([12.9, 5.1], [50.0, 50.0], 3, zone=32)
+
+
+def far_zone_warnings(call):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        results = call()
+    texts = [str(w.message) for w in caught if issubclass(w.category, UserWarning)]
+    assert len(texts) <= 1, texts  # once per call, however many points or threads
+    return bool(texts), results
+
+
+# A zone forced on 200 003 points near its central meridian, with a few points placed at given
+# indices (in the first, middle or last share of the threads). UTM zone 32 and Gauss-Krueger
+# zone 3 have their central meridian at 9 deg E; one zone width (6 and 3 deg) from it at 50 deg N
+# is far: 15.5 and 2.5 deg E for UTM, 12.5 deg E for Gauss-Krueger. A point outside the datum
+# shift (30 deg E, 46 deg N, outside BeTA2007, to Gauss-Krueger of system 1) or no point at all
+# is refused and warns of nothing however far it lies. Official datum shift: the NTv2 grid's area decides.
+# Near points at 80 deg N and at 14.9 deg E, 1 deg N in
+# one chunk are not far, though the chunk's largest distance from the meridian at its largest
+# northing would be.
+COUNT = 200_003
+FAR_ZONE_CASES = [
+    # target (and datum), zone, [(index, lon, lat, converted)], warned
+    ("E:3", 32, [(0, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT // 2, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT - 1, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT // 3, 2.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT - 1, 14.5, 50.0, True)], False),
+    ("E:3", 32, [(5000, 14.9, 1.0, True), (5001, 9.0, 80.0, True)], False),
+    ("E:3", 32, [(5000, 14.9, 1.0, True), (5001, 9.0, 80.0, True), (5002, 16.0, 80.0, True)],
+     True),
+    ("E:3", 32, [(7, np.nan, 50.0, False), (COUNT - 2, 190.0, 50.0, False)], False),
+    ("E:1 official", 3, [(COUNT - 1, 12.5, 50.0, True)], True),
+    ("E:1 official", 3, [(COUNT - 1, 11.5, 50.0, True)], False),
+    ("E:1 official", 3, [(COUNT - 1, 30.0, 46.0, False)], False),
+    ("E:1 official", 3, [(COUNT // 2, 30.0, 46.0, False), (COUNT - 1, 12.5, 50.0, True)], True),
+]
+
+
+@pytest.mark.parametrize("threads", [1, 2, 7])
+@pytest.mark.parametrize("target,zone,placed,warned", FAR_ZONE_CASES)
+def test_the_far_zone_warning_comes_exactly_from_converted_far_points(target, zone, placed,
+                                                                      warned, threads):
+    rng = np.random.default_rng(3)
+    lon, lat = rng.uniform(8.0, 10.0, COUNT), rng.uniform(48.0, 54.0, COUNT)
+    for at, x, y, _ in placed:
+        lon[at], lat[at] = x, y
+    target, *datum = target.split()
+    t = nuvex.Transformer("G:3", target, zone=zone, datum=datum[0] if datum else "polynomial")
+    got, results = far_zone_warnings(lambda: t.transform(lon, lat, threads=threads))
+    assert got == warned
+    assert [results[3][at] == 0 for at, *_ in placed] == [converted for *_, converted in placed]
+    serial = far_zone_warnings(lambda: t.transform(lon, lat, threads=1))[1]
+    for column, serial_column in zip(results, serial):
+        np.testing.assert_array_equal(column, serial_column)
+
+
+def test_the_far_zone_warning_on_zone_prefixed_and_gauss_krueger_eastings():
+    lon, lat = np.array([10.0, 17.0]), np.array([50.0, 50.0])
+    assert far_zone_warnings(lambda: nuvex.from_ll(lon, lat, 3, zone=32, zone_prefix=True))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll(lon[:1], lat[:1], 3, zone=32,
+                                                       zone_prefix=True))[0]
+    # Gauss-Krueger zone 3 (9 deg E), 3 deg wide: 12.5 deg is far, 11.5 near.
+    assert far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5], [50.0, 50.0], 1, zone=3))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll([9.0, 11.5], [50.0, 50.0], 1, zone=3))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5], [50.0, 50.0], 1))[0]
+    # 23.5 deg E lies 1038 km east of the meridian: its easting carries the millions of zone 4,
+    # so the three eastings are no longer all at one offset from their meridian.
+    assert far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5, 23.5], [50.0] * 3, 1, zone=3))[0]
 
 
 # ---- Why a point is not converted ---------------------------------------------------------------
