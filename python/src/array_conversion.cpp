@@ -210,24 +210,34 @@ bool ArrayConverter::farFromForcedZone(double easting, double northing) const no
 // points when neither is far; otherwise its points are asked one by one.
 bool ArrayConverter::holdsFarPoint(const PointArrays& points, std::size_t begin,
                                    std::size_t end) const noexcept {
-  double west = std::numeric_limits<double>::infinity();
-  double east = -west;
-  double north = 0.0;  // largest magnitude of a northing
-  for (std::size_t i = begin; i < end; ++i) {
-    if (points.status[i] != kPointConverted) continue;
-    west = std::min(west, points.xOut[i]);
-    east = std::max(east, points.xOut[i]);
-    north = std::max(north, std::fabs(points.yOut[i]));
+  const double* x = points.xOut;
+  const double* y = points.yOut;
+  // Four independent minima and maxima, so that their comparisons need not wait on each other.
+  // Points without a path are NaN, which no comparison picks.
+  constexpr std::size_t kLanes = 4;
+  std::array<double, kLanes> west, east, north;
+  west.fill(std::numeric_limits<double>::infinity());
+  east.fill(-std::numeric_limits<double>::infinity());
+  north.fill(0.0);  // magnitudes of northings
+  for (std::size_t i = begin; i < end; i += kLanes) {
+    for (std::size_t lane = 0; lane < kLanes && i + lane < end; ++lane) {
+      const double easting = x[i + lane];
+      const double northing = std::fabs(y[i + lane]);
+      west[lane] = easting < west[lane] ? easting : west[lane];
+      east[lane] = easting > east[lane] ? easting : east[lane];
+      north[lane] = northing > north[lane] ? northing : north[lane];
+    }
   }
-  if (west > east) return false;  // no point converted
-  if (std::trunc(west / kZoneMultiplier) == std::trunc(east / kZoneMultiplier) &&
-      !farFromForcedZone(west, north) && !farFromForcedZone(east, north)) {
+  const double westmost = *std::min_element(west.begin(), west.end());
+  const double eastmost = *std::max_element(east.begin(), east.end());
+  const double northmost = *std::max_element(north.begin(), north.end());
+  if (westmost > eastmost) return false;  // no point converted
+  if (std::trunc(westmost / kZoneMultiplier) == std::trunc(eastmost / kZoneMultiplier) &&
+      !farFromForcedZone(westmost, northmost) && !farFromForcedZone(eastmost, northmost)) {
     return false;
   }
   for (std::size_t i = begin; i < end; ++i) {
-    if (points.status[i] == kPointConverted && farFromForcedZone(points.xOut[i], points.yOut[i])) {
-      return true;
-    }
+    if (points.status[i] == kPointConverted && farFromForcedZone(x[i], y[i])) return true;
   }
   return false;
 }
