@@ -632,6 +632,15 @@ def test_transformer_pickles_and_describes_itself():
     assert copy.transform(15.0, 52.0)[0] == expected[0]
 
 
+def test_the_readme_example_runs_as_its_comments_say():
+    readme = (pathlib.Path(__file__).parents[2] / "README.md").read_text()
+    code = re.search(r"```python\n(.*?)```", readme, re.S).group(1)
+    names = {}
+    exec(compile(code, "README.md", "exec"), names)
+    assert list(names["why"]) == ["", "", "outside_polynomial_area"]
+    assert list(names["status"]) == [0, 0, -1] and list(names["ok"]) == [0, 0, 0]
+
+
 def test_help_documents_every_name_with_units():
     assert doctest.testmod(nuvex).failed == 0
     text = pydoc.render_doc(nuvex, renderer=pydoc.plaintext)
