@@ -599,22 +599,26 @@ explain(x, y, zone=None) -> reasons
 x, y, zone -- as in transform. Returns, for each point, the library's identifier of the reason
 transform gives it status -1, or "" for a point it converts: a numpy array of strings of the
 input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
-messages. The reasons:
+messages. A point of another zone than a projected EPSG source names is "no_such_zone". The
+refused points are converted once more, one by one, to find their reasons: meant for messages,
+not for every point of large arrays. Raises what transform raises for bad arguments.
 
-    not_finite               a coordinate is NaN or infinite
-    outside_coordinates      beyond -180..180 / -90..90 deg or 1e9 m
-    no_such_zone             the zone of an easting or zone is none of the system's (or not the
-                             zone of a projected EPSG source)
-    beyond_pole              a northing beyond the pole
-    beyond_projection_limit  too far from its zone's central meridian for the projection
-    outside_grid             datum="official": outside the NTv2 grid
-    outside_official_area    datum="official": outside EPSG:1775's area of use
-    outside_polynomial_area  outside the area of the polynomial datum shifts
-    no_zone_of_target        its zone would be none of the target grid's
-    impossible_result        the conversion gives no point
+The reasons, as the library describes them:
+)";
 
-The refused points are converted once more, one by one, to find their reasons: meant for
-messages, not for every point of large arrays. Raises what transform raises for bad arguments.)";
+// The explain docstring with the library's reasons: identifier and sentence, one a line.
+const char* explainDoc() {
+  static const std::string doc = [] {
+    std::string text = kExplainDoc;
+    for (int problem = 1; problem < kRangeProblemCount; ++problem) {
+      const auto reason = static_cast<RangeProblem>(problem);
+      text +=
+          std::string("\n    ") + rangeProblemName(reason) + " -- " + describeRangeProblem(reason);
+    }
+    return text;
+  }();
+  return doc.c_str();
+}
 
 constexpr const char* kReasonTextDoc =
     R"(The library's sentence for a reason of Transformer.explain.
@@ -622,10 +626,8 @@ constexpr const char* kReasonTextDoc =
 reason_text(reason) -> str
 
 reason -- an identifier Transformer.explain returns, e.g. "outside_polynomial_area"; "" (a
-converted point) gives "". The sentence is the one the nuvex converter writes for such a point,
-e.g. for "outside_coordinates": outside the range of coordinates (longitude -180 to 180 deg,
-latitude -90 to 90 deg, grid coordinates within 1e9 m). Raises ValueError for an unknown
-identifier.)";
+converted point) gives "". The sentence is the one the nuvex converter writes for such a point.
+Raises ValueError for an unknown identifier.)";
 
 constexpr const char* kToLLDoc = R"(Grid points of a system to WGS84 longitude and latitude.
 
@@ -699,7 +701,7 @@ PYBIND11_MODULE(_nuvex, module) {
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
            py::arg("out") = py::none())
-      .def("explain", &explainPoints, kExplainDoc, py::arg("x"), py::arg("y"),
+      .def("explain", &explainPoints, explainDoc(), py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none())
       .def_property_readonly(
           "source", [](const ArrayConverter& c) { return c.settings().sourceName; },

@@ -547,6 +547,8 @@ def test_reason_text_is_the_library_sentence_of_each_reason():
     assert texts[""] == "" and all(texts[name] for name in names - {""})
     assert len(set(texts.values())) == len(names)
     assert "polynomial" in texts["outside_polynomial_area"] and "NTv2" in texts["outside_grid"]
+    for name in names - {""}:  # help(Transformer.explain) lists them, from the library
+        assert f"{name} -- {texts[name]}" in nuvex.Transformer.explain.__doc__
     with pytest.raises(ValueError, match="'far_away' is not a reason .* not_finite, "):
         nuvex.reason_text("far_away")
     with pytest.raises(ValueError, match="x and y must have the same shape"):
