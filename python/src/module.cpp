@@ -73,17 +73,19 @@ std::string shapeText(const py::array& array) {
   return py::str(py::tuple(py::cast(shapeOf(array))));
 }
 
-// One zone for every point, or one per point (same shape as the points).
-std::vector<int> inputZones(const py::object& zone, const DoubleArray& points) {
+// One zone for every point, or one per point (same shape as the points), as int32 values.
+IntArray inputZones(const py::object& zone, const DoubleArray& points) {
   const DoubleArray zones = wholeNumberArray(zone, "zone");
   const bool single = zones.ndim() == 0;
   if (!single && shapeOf(zones) != shapeOf(points)) {
     throw py::value_error("zone must be one zone or one per point: shape " + shapeText(zones) +
                           " against points of shape " + shapeText(points));
   }
-  std::vector<int> values(static_cast<std::size_t>(points.size()));
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    values[i] = static_cast<int>(zones.data()[single ? 0 : i]);
+  IntArray values = emptyArray<int>(shapeOf(points));
+  int* value = values.mutable_data();
+  const double* given = zones.data();
+  for (py::ssize_t i = 0; i < points.size(); ++i) {
+    value[i] = static_cast<int>(given[single ? 0 : i]);
   }
   return values;
 }
@@ -193,9 +195,7 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
       return {array, array.data()};
     }
   }
-  const std::vector<int> values = inputZones(zone, points);
-  IntArray array = emptyArray<int>(shapeOf(points));
-  std::copy(values.begin(), values.end(), array.mutable_data());
+  IntArray array = inputZones(zone, points);
   return {array, array.data()};
 }
 
