@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Speed of the Python package, every figure against a baseline measured in the same run.
 
-1. Transformer.transform on 1e6 WGS84 points to UTM zone 32 against pyproj's
-   Transformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True).transform on the same arrays
-   (targets: nuvex at least 10 times as fast on one thread, 15 times with the default threads on
-   a 2-core machine), with the largest difference between the two; also into reused out= arrays.
+1. Transformer.transform on 1e6 WGS84 points (6-12 deg E, 47-55 deg N) to UTM against pyproj's
+   Transformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True).transform on the same arrays,
+   median of 5 calls, interleaved: the zone from each longitude, a forced zone (default threads,
+   one, two), EPSG codes, from_ll (targets: at least 15 times pyproj each); two threads against
+   one (target 1.8x); the official datum shift EPSG:31467 -> EPSG:25832 (BeTA2007) against
+   pyproj's best operation for the pair (target 10x). The ratios are printed as the C++
+   benchmarks print theirs: "A vs B: 16.60x (target 15.0x)".
 2. The cost of one call for one point, nuvex and pyproj.
 3. A Dask DataFrame conversion on a two-worker dask.distributed cluster (loopback) against the
    same conversion in this one process.
@@ -24,7 +27,7 @@ import numpy as np
 import nuvex
 from nuvex.dataframe import transform, transform_dask
 
-REPEATS = 5  # best of, for the timings (the machine may be shared)
+REPEATS = 5  # calls per timing (best of, or the median where targets are named)
 SINGLE_CALLS = 20000
 DASK_PARTITIONS = 8
 
@@ -43,31 +46,76 @@ def wgs84_points(rows):
     return rng.uniform(6.0, 12.0, rows), rng.uniform(47.0, 55.0, rows)  # deg, around zone 32
 
 
+def median_times(calls, repeats=REPEATS):
+    """Median seconds of each call; the calls interleaved, so that a change in the machine's load
+    falls on all of them alike."""
+    times = {name: [] for name in calls}
+    for _ in range(repeats):
+        for name, call in calls.items():
+            start = time.perf_counter()
+            call()
+            times[name].append(time.perf_counter() - start)
+    return {name: float(np.median(seconds)) for name, seconds in times.items()}
+
+
+def print_ratio(fast, base, times, target=0.0):
+    """As the C++ benchmarks' RateReporter::printRatio: "fast vs base: 3.21x (target 3.0x)"."""
+    line = f"{fast} vs {base}: {times[base] / times[fast]:.2f}x"
+    print(line + (f" (target {target:.1f}x)" if target else ""))
+
+
 def bench_arrays(rows):
     from pyproj import Transformer as ProjTransformer
+    from pyproj.transformer import TransformerGroup
 
     lon, lat = wgs84_points(rows)
-    ours = nuvex.Transformer("G:3", "E:3", zone=32)
-    theirs = ProjTransformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True)
-    x, y, _, status = ours.transform(lon, lat)
-    px, py = theirs.transform(lon, lat)
+    utm = ProjTransformer.from_crs("EPSG:4326", "EPSG:32632", always_xy=True)
+    free = nuvex.Transformer("G:3", "E:3")
+    forced = nuvex.Transformer("G:3", "E:3", zone=32)
+    codes = nuvex.Transformer("EPSG:4326", "EPSG:32632")
+    # Gauss-Krueger zone 3 points of the same places; PROJ's best operation for the pair is the
+    # one of the highest accuracy it has the grid for (BeTA2007).
+    gk_x, gk_y = ProjTransformer.from_crs("EPSG:4314", "EPSG:31467", always_xy=True).transform(
+        lon, lat)
+    best = TransformerGroup("EPSG:31467", "EPSG:25832", always_xy=True).transformers[0]
+    official = nuvex.Transformer("EPSG:31467", "EPSG:25832", datum="official")
+
+    x, y, _, status = forced.transform(lon, lat)
+    px, py = utm.transform(lon, lat)
     difference = max(np.max(np.abs(x - px)), np.max(np.abs(y - py)))
+    ox, oy, _, official_status = official.transform(gk_x, gk_y)
+    bx, by = best.transform(gk_x, gk_y)
+    converted = official_status == 0
+    official_difference = max(np.max(np.abs(ox - bx)[converted]),
+                              np.max(np.abs(oy - by)[converted]))
     print(f"1. {rows:,} points WGS84 -> UTM zone 32 ({int((status == 0).sum())} converted, "
-          f"largest difference to pyproj {difference * 1000:.3f} mm)")
-    # Interleaved, so that a change in the machine's load falls on both sides alike.
-    out = (np.empty(rows), np.empty(rows), np.empty(rows, np.int32), np.empty(rows, np.int32))
-    calls = {"pyproj": lambda: theirs.transform(lon, lat),
-             "nuvex threads=1": lambda: ours.transform(lon, lat, threads=1),
-             f"nuvex default ({os.cpu_count()} cores)": lambda: ours.transform(lon, lat),
-             "nuvex threads=1, out=": lambda: ours.transform(lon, lat, threads=1, out=out),
-             "nuvex default, out=": lambda: ours.transform(lon, lat, out=out)}
-    best = dict.fromkeys(calls, float("inf"))
-    for _ in range(REPEATS):
-        for name, call in calls.items():
-            best[name] = min(best[name], best_time(call, repeats=1))
-    for name, seconds in best.items():
-        ratio = "" if name == "pyproj" else f"  {best['pyproj'] / seconds:6.1f}x pyproj"
-        print(f"   {name:27s} {seconds * 1e3:9.1f} ms  {seconds / rows * 1e9:7.1f} ns/point{ratio}")
+          f"largest difference to pyproj {difference * 1000:.3f} mm); {os.cpu_count()} cores, "
+          f"median of {REPEATS} calls, interleaved")
+    print(f"   official: EPSG:31467 -> EPSG:25832 ({int(converted.sum())} converted, largest "
+          f"difference {official_difference * 1000:.3f} mm) against pyproj's\n"
+          f"   {best.description}")
+    calls = {
+        "pyproj EPSG:4326->EPSG:32632": lambda: utm.transform(lon, lat),
+        "nuvex G:3->E:3": lambda: free.transform(lon, lat),
+        "nuvex G:3->E:3 zone=32": lambda: forced.transform(lon, lat),
+        "nuvex G:3->E:3 zone=32 threads=1": lambda: forced.transform(lon, lat, threads=1),
+        "nuvex G:3->E:3 zone=32 threads=2": lambda: forced.transform(lon, lat, threads=2),
+        "nuvex EPSG:4326->EPSG:32632": lambda: codes.transform(lon, lat),
+        "nuvex from_ll(3, zone=32)": lambda: nuvex.from_ll(lon, lat, 3, zone=32),
+        "pyproj official EPSG:31467->EPSG:25832": lambda: best.transform(gk_x, gk_y),
+        "nuvex official EPSG:31467->EPSG:25832": lambda: official.transform(gk_x, gk_y),
+    }
+    times = median_times(calls)
+    for name, seconds in times.items():
+        print(f"   {name:40s} {seconds * 1e3:8.1f} ms  {seconds / rows * 1e9:6.1f} ns/point")
+    pyproj_utm = "pyproj EPSG:4326->EPSG:32632"
+    for name in ["nuvex G:3->E:3", "nuvex G:3->E:3 zone=32", "nuvex G:3->E:3 zone=32 threads=1",
+                 "nuvex EPSG:4326->EPSG:32632", "nuvex from_ll(3, zone=32)"]:
+        print_ratio(name, pyproj_utm, times, 15.0)
+    print_ratio("nuvex G:3->E:3 zone=32 threads=2", "nuvex G:3->E:3 zone=32 threads=1", times,
+                1.8)
+    print_ratio("nuvex official EPSG:31467->EPSG:25832", "pyproj official EPSG:31467->EPSG:25832",
+                times, 10.0)
     print("   (the machine may be shared: the ratios come from the same run, interleaved)")
 
 

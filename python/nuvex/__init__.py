@@ -20,8 +20,8 @@ with status -1 and NaN coordinates while the rest are converted.
     >>> round(float(x[0]), 3), round(float(y[0]), 3), int(zone[0]), int(status[0])
     (571666.448, 5539109.815, 32, 0)
 
-Contents: Transformer, to_ll, from_ll (the library's two entry points over arrays), deg2dms,
-dms2deg; nuvex.dataframe for pandas and Dask DataFrames, nuvex.shapely and nuvex.geopandas for
+Contents: Transformer (transform converts, explain says why a point is not converted), to_ll,
+from_ll (the library's two entry points over arrays), deg2dms, dms2deg, reason_text; nuvex.dataframe for pandas and Dask DataFrames, nuvex.shapely and nuvex.geopandas for
 geometries and GeoDataFrames (each imported on use).
 """
 
@@ -33,6 +33,7 @@ from ._nuvex import (
     deg2dms,
     dms2deg,
     from_ll,
+    reason_text,
     to_ll,
 )
 
@@ -42,13 +43,14 @@ __all__ = [
     "from_ll",
     "deg2dms",
     "dms2deg",
+    "reason_text",
     "POINT_CONVERTED",
     "POINT_WITHOUT_PATH",
     "__version__",
 ]
 
 # help(nuvex) lists what is defined in the package, so the compiled parts are shown as its own.
-for _name in ("Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg"):
+for _name in ("Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg", "reason_text"):
     try:
         globals()[_name].__module__ = __name__
     except (AttributeError, TypeError):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -118,7 +119,9 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
           settings.datum),
       utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
-                 isUtm(settings.to.system)) {}
+                 isUtm(settings.to.system)),
+      forcedGridZone_(settings.targetZone.has_value() && settings.to.type == CoordinateType::Grid) {
+}
 
 void ArrayConverter::requireInputZones() const {
   if (settings_.from.type != CoordinateType::Grid) {
@@ -132,49 +135,112 @@ void ArrayConverter::requireInputZones() const {
   }
 }
 
-void ArrayConverter::convert(const PointArrays& points, unsigned threads) const noexcept {
+bool ArrayConverter::convert(const PointArrays& points, unsigned threads) const noexcept {
   const std::size_t shares =
       std::clamp<std::size_t>(points.count / kFewestPointsPerThread, 1, std::max(threads, 1U));
   const std::size_t perShare = ((points.count + shares - 1) / shares + kShareAlignment - 1) /
                                kShareAlignment * kShareAlignment;
+  std::atomic<bool> farPoint{false};
+  const auto convertShare = [this, &points, &farPoint](std::size_t begin, std::size_t end) {
+    if (convertRange(points, begin, end)) farPoint.store(true, std::memory_order_relaxed);
+  };
   std::vector<std::thread> workers;
   for (std::size_t share = 1; share < shares; ++share) {
     const std::size_t begin = std::min(points.count, share * perShare);
     const std::size_t end = std::min(points.count, begin + perShare);
     try {
-      workers.emplace_back([this, &points, begin, end] { convertRange(points, begin, end); });
+      workers.emplace_back(convertShare, begin, end);
     } catch (const std::system_error&) {
-      convertRange(points, begin, end);  // no thread to be had: this one does the share
+      convertShare(begin, end);  // no thread to be had: this one does the share
     }
   }
-  convertRange(points, 0, std::min(points.count, perShare));
+  convertShare(0, std::min(points.count, perShare));
   for (std::thread& worker : workers) worker.join();
+  return farPoint.load(std::memory_order_relaxed);
 }
 
-void ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
+// Whether a converted point of the range lies far from the forced zone (one is enough: the
+// remaining chunks are not searched).
+bool ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
                                   std::size_t end) const noexcept {
+  bool farPoint = false;
   for (std::size_t chunk = begin; chunk < end; chunk += kChunkPoints) {
-    convertChunk(points, chunk, std::min(end, chunk + kChunkPoints));
+    farPoint = convertChunk(points, chunk, std::min(end, chunk + kChunkPoints),
+                            forcedGridZone_ && !farPoint) ||
+               farPoint;
   }
+  return farPoint;
 }
 
-void ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin,
-                                  std::size_t end) const noexcept {
+bool ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin, std::size_t end,
+                                  bool lookForFarPoints) const noexcept {
   const int* zone = points.zone != nullptr ? points.zone + begin : nullptr;
   std::array<int, kChunkPoints> namedZones;  // the source's EPSG zone for every point
   if (zone == nullptr && utmInput_ && settings_.sourceZone) {
     namedZones.fill(*settings_.sourceZone);
     zone = namedZones.data();
   }
+  // The Transformer refuses what the points' systems cannot hold; a projected EPSG source also
+  // refuses the points of its other zones.
   transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
                          points.yOut + begin, points.zoneOut + begin, points.status + begin);
-  markUnacceptable(points, begin, end);
-  if (!utmPrefix_) return;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (points.status[i] == kPointConverted) {
-      points.xOut[i] += points.zoneOut[i] * kZoneMultiplier;
+  if (settings_.sourceZone) markOutsideSourceZone(points, begin, end);
+  // Before the zone prefix: a UTM easting far west or east of its zone would carry the millions of
+  // a neighbouring zone.
+  const bool farPoint = lookForFarPoints && holdsFarPoint(points, begin, end);
+  if (utmPrefix_) {
+    for (std::size_t i = begin; i < end; ++i) {
+      if (points.status[i] == kPointConverted) {
+        points.xOut[i] += points.zoneOut[i] * kZoneMultiplier;
+      }
     }
   }
+  return farPoint;
+}
+
+bool ArrayConverter::farFromForcedZone(double easting, double northing) const noexcept {
+  return fartherThanZoneWidth(settings_.to.system, settings_.zoneWidth, *settings_.targetZone,
+                              easting, northing);
+}
+
+// The library's rule compares a point's distance from its zone's central meridian with the zone
+// width there, which narrows towards the poles: whether a point is far grows with its easting's
+// distance from the false easting and with its northing's magnitude. Eastings of one million
+// (the same zone prefix, or none) lie at the same offset from their meridian, so the chunk's
+// westernmost and easternmost points, both taken at its largest northing, answer for all of its
+// points when neither is far; otherwise its points are asked one by one.
+bool ArrayConverter::holdsFarPoint(const PointArrays& points, std::size_t begin,
+                                   std::size_t end) const noexcept {
+  const double* x = points.xOut;
+  const double* y = points.yOut;
+  // Four independent minima and maxima, so that their comparisons need not wait on each other.
+  // Points without a path are NaN, which no comparison picks.
+  constexpr std::size_t kLanes = 4;
+  std::array<double, kLanes> west, east, north;
+  west.fill(std::numeric_limits<double>::infinity());
+  east.fill(-std::numeric_limits<double>::infinity());
+  north.fill(0.0);  // magnitudes of northings
+  for (std::size_t i = begin; i < end; i += kLanes) {
+    for (std::size_t lane = 0; lane < kLanes && i + lane < end; ++lane) {
+      const double easting = x[i + lane];
+      const double northing = std::fabs(y[i + lane]);
+      west[lane] = easting < west[lane] ? easting : west[lane];
+      east[lane] = easting > east[lane] ? easting : east[lane];
+      north[lane] = northing > north[lane] ? northing : north[lane];
+    }
+  }
+  const double westmost = *std::min_element(west.begin(), west.end());
+  const double eastmost = *std::max_element(east.begin(), east.end());
+  const double northmost = *std::max_element(north.begin(), north.end());
+  if (westmost > eastmost) return false;  // no point converted
+  if (std::trunc(westmost / kZoneMultiplier) == std::trunc(eastmost / kZoneMultiplier) &&
+      !farFromForcedZone(westmost, northmost) && !farFromForcedZone(eastmost, northmost)) {
+    return false;
+  }
+  for (std::size_t i = begin; i < end; ++i) {
+    if (points.status[i] == kPointConverted && farFromForcedZone(x[i], y[i])) return true;
+  }
+  return false;
 }
 
 // A projected EPSG source is one zone: a UTM point's zone, a Gauss-Krueger easting's millions.
@@ -183,24 +249,28 @@ bool ArrayConverter::inSourceZone(int zone, double easting) const noexcept {
   return std::trunc(easting / kZoneMultiplier) == *settings_.sourceZone;
 }
 
-// Marks the points the engine converted although they are no valid input, or whose results are
-// not finite, as not converted.
-void ArrayConverter::markUnacceptable(const PointArrays& points, std::size_t begin,
-                                      std::size_t end) const noexcept {
+void ArrayConverter::markOutsideSourceZone(const PointArrays& points, std::size_t begin,
+                                           std::size_t end) const noexcept {
   for (std::size_t i = begin; i < end; ++i) {
-    const int zone =
-        points.zone != nullptr ? points.zone[i] : settings_.sourceZone.value_or(kZoneFromEasting);
-    // Non-finite and impossible results the Transformer has marked already; the zones the
-    // interfaces take beside the coordinates are checked here.
-    bool acceptable = isAcceptableInput(settings_.from, points.x[i], points.y[i], zone);
-    if (settings_.sourceZone && acceptable) acceptable = inSourceZone(zone, points.x[i]);
-    if (!acceptable) {
+    const int zone = points.zone != nullptr ? points.zone[i] : *settings_.sourceZone;
+    if (!inSourceZone(zone, points.x[i])) {
       points.xOut[i] = kNotANumber;
       points.yOut[i] = kNotANumber;
       points.zoneOut[i] = 0;
       points.status[i] = kPointWithoutPath;
     }
   }
+}
+
+RangeProblem ArrayConverter::explain(double x, double y, std::optional<int> givenZone) const {
+  // The zones convert() reads: the given ones, else a UTM source code's zone, else 0.
+  const int zone = givenZone.value_or(utmInput_ ? settings_.sourceZone.value_or(kZoneFromEasting)
+                                                : kZoneFromEasting);
+  const RangeProblem input = checkInput(settings_.from, settings_.zoneWidth, zone, x, y);
+  if (input != RangeProblem::None) return input;
+  // A zone of the system, but not the one the EPSG code names: none of the source's zones.
+  if (settings_.sourceZone && !inSourceZone(zone, x)) return RangeProblem::NoSuchZone;
+  return transformer_.explain(x, y, zone);
 }
 
 }  // namespace nuvex::python

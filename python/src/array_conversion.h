@@ -63,24 +63,35 @@ class ArrayConverter {
 
   // Converts every point; threads (at least 1) share large arrays. A point that is not finite,
   // lies outside the range of its coordinates (lon -180..180, lat -90..90 deg; grid coordinates
-  // within 1e9 m), has a UTM zone that does not fit it, has no transformation path or a result
-  // that is not finite gets
-  // status kPointWithoutPath, NaN coordinates and zone 0. Needs no Python and throws nothing.
-  void convert(const PointArrays& points, unsigned threads) const noexcept;
+  // within 1e9 m), has a UTM zone that does not fit it, lies in another zone than a projected EPSG
+  // source names, has no transformation path or a result that is not finite gets status
+  // kPointWithoutPath, NaN coordinates and zone 0. Returns whether a converted point lies farther
+  // than one zone width from the central meridian of a forced target zone (fartherThanZoneWidth;
+  // false without a forced zone): each thread decides it for its own points as it converts them,
+  // so the answer does not depend on the number of threads. Needs no Python and throws nothing.
+  bool convert(const PointArrays& points, unsigned threads) const noexcept;
+
+  // Why convert marks the point (x, y as in PointArrays; its zone when zones are given), or
+  // RangeProblem::None when it converts it. Converts the point once more, on the scalar path.
+  RangeProblem explain(double x, double y, std::optional<int> zone) const;
 
   const ConversionSettings& settings() const { return settings_; }
 
  private:
-  void convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
-  void convertChunk(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  bool convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
+  bool convertChunk(const PointArrays& points, std::size_t begin, std::size_t end,
+                    bool lookForFarPoints) const noexcept;
   bool inSourceZone(int zone, double easting) const noexcept;
-  void markUnacceptable(const PointArrays& points, std::size_t begin,
-                        std::size_t end) const noexcept;
+  void markOutsideSourceZone(const PointArrays& points, std::size_t begin,
+                             std::size_t end) const noexcept;
+  bool farFromForcedZone(double easting, double northing) const noexcept;
+  bool holdsFarPoint(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
 
   ConversionSettings settings_;
   Transformer transformer_;
-  bool utmInput_;   // UTM eastings in: their zones are checked
-  bool utmPrefix_;  // UTM eastings out, with the zone in their millions
+  bool utmInput_;        // UTM eastings in: their zones are checked
+  bool utmPrefix_;       // UTM eastings out, with the zone in their millions
+  bool forcedGridZone_;  // grid output in one zone for every point: far points are looked for
 };
 
 }  // namespace nuvex::python

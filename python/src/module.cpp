@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -33,6 +34,12 @@ constexpr char kGeographicWgs84[] = "G:3";
 
 // ---- Arguments ---------------------------------------------------------------------------------
 
+// The array as a contiguous float64 array (itself when it is one). A conversion that fails, e.g.
+// for want of memory, raises its error (DoubleArray::ensure would hand back a null array).
+DoubleArray floatArray(const py::handle& array) {
+  return DoubleArray(py::reinterpret_borrow<py::object>(array));
+}
+
 // Any array-like of real numbers (float or integer dtype) as a contiguous float64 array.
 DoubleArray numericArray(const py::object& value, const std::string& name) {
   const py::array array = py::module_::import("numpy").attr("asarray")(value);
@@ -41,7 +48,7 @@ DoubleArray numericArray(const py::object& value, const std::string& name) {
     throw py::type_error(name + " must hold numbers (a float or integer dtype), not " +
                          std::string(py::str(array.dtype())) + " values");
   }
-  return DoubleArray::ensure(array);
+  return floatArray(array);
 }
 
 // Whole numbers that fit an int (integer dtype, or floats without a fraction), as float64.
@@ -66,17 +73,19 @@ std::string shapeText(const py::array& array) {
   return py::str(py::tuple(py::cast(shapeOf(array))));
 }
 
-// One zone for every point, or one per point (same shape as the points).
-std::vector<int> inputZones(const py::object& zone, const DoubleArray& points) {
+// One zone for every point, or one per point (same shape as the points), as int32 values.
+IntArray inputZones(const py::object& zone, const DoubleArray& points) {
   const DoubleArray zones = wholeNumberArray(zone, "zone");
   const bool single = zones.ndim() == 0;
   if (!single && shapeOf(zones) != shapeOf(points)) {
     throw py::value_error("zone must be one zone or one per point: shape " + shapeText(zones) +
                           " against points of shape " + shapeText(points));
   }
-  std::vector<int> values(static_cast<std::size_t>(points.size()));
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    values[i] = static_cast<int>(zones.data()[single ? 0 : i]);
+  IntArray values = emptyArray<int>(shapeOf(points));
+  int* value = values.mutable_data();
+  const double* given = zones.data();
+  for (py::ssize_t i = 0; i < points.size(); ++i) {
+    value[i] = static_cast<int>(given[single ? 0 : i]);
   }
   return values;
 }
@@ -186,69 +195,127 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
       return {array, array.data()};
     }
   }
-  const std::vector<int> values = inputZones(zone, points);
-  IntArray array = emptyArray<int>(shapeOf(points));
-  std::copy(values.begin(), values.end(), array.mutable_data());
+  IntArray array = inputZones(zone, points);
   return {array, array.data()};
 }
 
 // ---- Conversion --------------------------------------------------------------------------------
 
-// A zone forced on points far from it converts them; Python's warnings say so (once per place
-// of the call, by the default filter).
-void warnOfAFarZone(const ArrayConverter& converter, const PointArrays& points) {
-  const ConversionSettings& settings = converter.settings();
-  if (!settings.targetZone || settings.to.type != CoordinateType::Grid) return;
-  for (std::size_t i = 0; i < points.count; ++i) {
-    if (points.status[i] == kPointConverted &&
-        fartherThanZoneWidth(settings.to.system, settings.zoneWidth, points.zoneOut[i],
-                             points.xOut[i], points.yOut[i])) {
-      const std::string message =
-          describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
-      if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
-      return;
-    }
+// The points of a call: x and y as float64 arrays of one shape, and their zones if given.
+struct CallPoints {
+  DoubleArray x;
+  DoubleArray y;
+  InputZones zones;
+  Shape shape;
+};
+
+CallPoints callPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                      const py::object& zone) {
+  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}};
+  if (shapeOf(points.x) != shapeOf(points.y)) {
+    throw py::value_error("x and y must have the same shape, not " + shapeText(points.x) + " and " +
+                          shapeText(points.y));
   }
+  points.shape = shapeOf(points.x);
+  if (!zone.is_none()) {
+    converter.requireInputZones();
+    points.zones = zonesFor(zone, points.x);
+  }
+  return points;
+}
+
+ResultArrays newResults(const Shape& shape) {
+  return {emptyArray<double>(shape), emptyArray<double>(shape), emptyArray<int>(shape),
+          emptyArray<int>(shape)};
+}
+
+PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
+  return {static_cast<std::size_t>(points.x.size()),
+          points.x.data(),
+          points.y.data(),
+          points.zones.data,
+          results.x.mutable_data(),
+          results.y.mutable_data(),
+          results.zone.mutable_data(),
+          results.status.mutable_data()};
+}
+
+// Converts with the GIL released. A zone forced on points far from it converts them; Python's
+// warnings say so (once per call, and once per place of the call by the default filter).
+void convertPoints(const ArrayConverter& converter, const PointArrays& arrays, unsigned workers) {
+  bool farPoint = false;
+  {
+    py::gil_scoped_release released;
+    farPoint = converter.convert(arrays, workers);
+  }
+  if (!farPoint) return;
+  const ConversionSettings& settings = converter.settings();
+  const std::string message =
+      describeFarForcedZone(*settings.targetZone, settings.to.system, settings.zoneWidth);
+  if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) != 0) throw py::error_already_set();
 }
 
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
                         const py::object& zone, int threads, const py::object& out) {
   const unsigned workers = threadCount(threads);
-  const DoubleArray xs = numericArray(x, "x");
-  const DoubleArray ys = numericArray(y, "y");
-  if (shapeOf(xs) != shapeOf(ys)) {
-    throw py::value_error("x and y must have the same shape, not " + shapeText(xs) + " and " +
-                          shapeText(ys));
-  }
-  InputZones zones;
-  if (!zone.is_none()) {
-    converter.requireInputZones();
-    zones = zonesFor(zone, xs);
-  }
-  const Shape shape = shapeOf(xs);
-  std::vector<ByteRange> inputs = {bytesOf(xs), bytesOf(ys)};
-  if (zones.data != nullptr) inputs.push_back(bytesOf(zones.array));
+  const CallPoints points = callPoints(converter, x, y, zone);
+  std::vector<ByteRange> inputs = {bytesOf(points.x), bytesOf(points.y)};
+  if (points.zones.data != nullptr) inputs.push_back(bytesOf(points.zones.array));
   const bool given = !out.is_none();
-  ResultArrays results = given ? callerResults(out, shape, inputs)
-                               : ResultArrays{emptyArray<double>(shape), emptyArray<double>(shape),
-                                              emptyArray<int>(shape), emptyArray<int>(shape)};
-  const PointArrays arrays{static_cast<std::size_t>(xs.size()),
-                           xs.data(),
-                           ys.data(),
-                           zones.data,
-                           results.x.mutable_data(),
-                           results.y.mutable_data(),
-                           results.zone.mutable_data(),
-                           results.status.mutable_data()};
-  {
-    py::gil_scoped_release released;
-    converter.convert(arrays, workers);
-  }
-  warnOfAFarZone(converter, arrays);
+  ResultArrays results =
+      given ? callerResults(out, points.shape, inputs) : newResults(points.shape);
+  convertPoints(converter, pointArrays(points, results), workers);
   if (given) return py::reinterpret_borrow<py::tuple>(out);
-  const bool scalar = xs.ndim() == 0;
+  const bool scalar = points.x.ndim() == 0;
   return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
                         result(results.zone, scalar), result(results.status, scalar));
+}
+
+// The library's identifiers of the reasons, indexed by RangeProblem: "" for None.
+py::array reasonNames() {
+  py::list names;
+  for (int problem = 0; problem < kRangeProblemCount; ++problem) {
+    names.append(rangeProblemName(static_cast<RangeProblem>(problem)));
+  }
+  return py::module_::import("numpy").attr("array")(names);
+}
+
+py::object explainPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
+                         const py::object& zone) {
+  const CallPoints points = callPoints(converter, x, y, zone);
+  ResultArrays results = newResults(points.shape);
+  const PointArrays arrays = pointArrays(points, results);
+  py::array_t<std::int8_t> problems(points.shape);
+  std::int8_t* problem = problems.mutable_data();
+  {
+    py::gil_scoped_release released;
+    converter.convert(arrays, threadCount(0));
+    // Only the points convert() marks are converted once more, so that the reasons agree with
+    // the status whatever path the engine took.
+    for (std::size_t i = 0; i < arrays.count; ++i) {
+      problem[i] = 0;
+      if (arrays.status[i] == kPointConverted) continue;
+      const std::optional<int> pointZone =
+          arrays.zone != nullptr ? std::optional<int>(arrays.zone[i]) : std::nullopt;
+      problem[i] = static_cast<std::int8_t>(converter.explain(arrays.x[i], arrays.y[i], pointZone));
+    }
+  }
+  const py::object names = reasonNames().attr("take")(problems);
+  return points.x.ndim() == 0 ? py::object(py::str(names.attr("item")())) : names;
+}
+
+std::string reasonText(const std::string& name) {
+  for (int problem = 0; problem < kRangeProblemCount; ++problem) {
+    const auto reason = static_cast<RangeProblem>(problem);
+    if (name == rangeProblemName(reason)) return describeRangeProblem(reason);
+  }
+  std::string known;
+  for (int problem = 1; problem < kRangeProblemCount; ++problem) {
+    known += std::string(known.empty() ? "" : ", ") +
+             rangeProblemName(static_cast<RangeProblem>(problem));
+  }
+  throw py::value_error("'" + name + "' is not a reason Transformer.explain gives; they are " +
+                        known + " and '' (converted)");
 }
 
 constexpr char kPolynomial[] = "polynomial";
@@ -260,6 +327,11 @@ DatumChoice datumChoice(const std::string& datum, const std::optional<std::strin
   }
   if (datum == kPolynomial && grid) {
     throw py::value_error("grid is only used with datum='official'");
+  }
+  // The operating system would read the path only up to the NUL: another file.
+  if (grid && grid->find('\0') != std::string::npos) {
+    throw py::value_error("grid " + std::string(py::repr(py::str(*grid))) +
+                          " holds a NUL character, which no file path can hold");
   }
   return {datum == kOfficial ? DatumShift::Official : DatumShift::Polynomial, grid.value_or("")};
 }
@@ -392,6 +464,38 @@ py::tuple deg2dms(const py::object& angle, std::optional<int> decimals) {
   return py::make_tuple(result(degrees, scalar), result(minutes, scalar), result(seconds, scalar));
 }
 
+constexpr double kSexagesimalBase = 60.0;  // minutes per degree, seconds per minute
+
+std::string wholeText(double number) {
+  return std::to_string(static_cast<long long>(number));
+}
+
+// The parts must be those of an angle's magnitude, as the library splits angles (nuvex/angles.h):
+// minutes 0 to 59, seconds 0 to below 60 (NaN seconds give a NaN angle), the sign of the whole
+// angle on the first part that is not zero and on no other.
+void checkAngleParts(double degrees, double minutes, double seconds, py::ssize_t index) {
+  const std::string at = " at index " + std::to_string(index);
+  const std::string signRule = ": only the first part that is not zero carries the angle's sign";
+  if (!(std::fabs(minutes) < kSexagesimalBase)) {
+    throw py::value_error("minutes holds " + wholeText(minutes) + at + ", not 0 to 59");
+  }
+  if (minutes < 0.0 && degrees != 0.0) {
+    throw py::value_error("minutes holds " + wholeText(minutes) + at + " after degrees " +
+                          wholeText(degrees) + signRule);
+  }
+  if (std::isnan(seconds)) return;
+  const std::string secondsText = py::repr(py::float_(seconds));
+  if (!(std::fabs(seconds) < kSexagesimalBase)) {
+    throw py::value_error("seconds holds " + secondsText + at + ", not 0 to below 60");
+  }
+  if (seconds < 0.0 && (degrees != 0.0 || minutes != 0.0)) {
+    throw py::value_error(
+        "seconds holds " + secondsText + at + " after " +
+        (degrees != 0.0 ? "degrees " + wholeText(degrees) : "minutes " + wholeText(minutes)) +
+        signRule);
+  }
+}
+
 // The sign of the first part that is not zero is the angle's; the parts' magnitudes add up.
 double joinAngle(double degrees, double minutes, double seconds) {
   const bool negative = degrees != 0.0   ? degrees < 0.0
@@ -407,12 +511,14 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
   const py::list parts = py::module_::import("numpy").attr("broadcast_arrays")(
       wholeNumberArray(degrees, "degrees"), wholeNumberArray(minutes, "minutes"),
       numericArray(seconds, "seconds"));
-  const DoubleArray d = DoubleArray::ensure(parts[0]);
-  const DoubleArray m = DoubleArray::ensure(parts[1]);
-  const DoubleArray s = DoubleArray::ensure(parts[2]);
+  const DoubleArray d = floatArray(parts[0]);
+  const DoubleArray m = floatArray(parts[1]);
+  const DoubleArray s = floatArray(parts[2]);
   py::array_t<double> angles(shapeOf(d));
+  double* angle = angles.mutable_data();
   for (py::ssize_t i = 0; i < d.size(); ++i) {
-    angles.mutable_data()[i] = joinAngle(d.data()[i], m.data()[i], s.data()[i]);
+    checkAngleParts(d.data()[i], m.data()[i], s.data()[i], i);
+    angle[i] = joinAngle(d.data()[i], m.data()[i], s.data()[i]);
   }
   return result(angles, d.ndim() == 0);
 }
@@ -449,8 +555,9 @@ grid -- with datum="official": the path of another NTv2 file for system 1 (None:
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
 zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
-transformation) and a grid file that is missing or not a valid NTv2 file. A Transformer is immutable, may be shared between threads and can be
-pickled (e.g. sent to Dask workers).)";
+transformation) and a grid file that is missing or not a valid NTv2 file (or a path holding a
+NUL). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
+Dask workers). transform converts points; explain says why points are not converted.)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
@@ -484,6 +591,43 @@ Raises ValueError for arrays of different shapes, a zone array of another shape,
 not whole numbers, zones where the source takes none, threads < 0, out arrays of another shape,
 not C-contiguous, read-only or sharing memory; TypeError for input that is not numeric
 (strings, booleans, complex numbers, objects) and out arrays of another dtype.)";
+
+constexpr const char* kExplainDoc = R"(Why points are not converted.
+
+explain(x, y, zone=None) -> reasons
+
+x, y, zone -- as in transform. Returns, for each point, the library's identifier of the reason
+transform gives it status -1, or "" for a point it converts: a numpy array of strings of the
+input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
+messages. A point of another zone than a projected EPSG source names is "no_such_zone". The
+refused points are converted once more, one by one, to find their reasons: meant for messages,
+not for every point of large arrays. Raises what transform raises for bad arguments.
+
+The reasons, as the library describes them:
+)";
+
+// The explain docstring with the library's reasons: identifier and sentence, one a line.
+const char* explainDoc() {
+  static const std::string doc = [] {
+    std::string text = kExplainDoc;
+    for (int problem = 1; problem < kRangeProblemCount; ++problem) {
+      const auto reason = static_cast<RangeProblem>(problem);
+      text +=
+          std::string("\n    ") + rangeProblemName(reason) + " -- " + describeRangeProblem(reason);
+    }
+    return text;
+  }();
+  return doc.c_str();
+}
+
+constexpr const char* kReasonTextDoc =
+    R"(The library's sentence for a reason of Transformer.explain.
+
+reason_text(reason) -> str
+
+reason -- an identifier Transformer.explain returns, e.g. "outside_polynomial_area"; "" (a
+converted point) gives "". The sentence is the one the nuvex converter writes for such a point.
+Raises ValueError for an unknown identifier.)";
 
 constexpr const char* kToLLDoc = R"(Grid points of a system to WGS84 longitude and latitude.
 
@@ -529,8 +673,11 @@ dms2deg(degrees, minutes, seconds) -> angle
 degrees and minutes are whole numbers (integer dtype, or floats without a fraction), seconds any
 number; the three broadcast against each other as in numpy. The sign belongs to the whole angle,
 as the converter reads -50:30:15.25: the first part that is not zero gives it, so dms2deg(-50,
-30, 15.25) is -50.504236... and dms2deg(0, -30, 0) is -0.5. Raises ValueError for degrees or
-minutes with a fraction, TypeError for non-numeric input.)";
+30, 15.25) is -50.504236... and dms2deg(0, -30, 0) is -0.5. The parts are those of the angle's
+magnitude, as deg2dms gives them: minutes 0 to 59, seconds 0 to below 60 (NaN seconds give NaN).
+Raises ValueError for degrees or minutes with a fraction, minutes or seconds beyond those
+ranges, and a sign on a part after the first that is not zero (dms2deg(10, -30, 0)); TypeError
+for non-numeric input.)";
 
 }  // namespace
 }  // namespace nuvex::python
@@ -554,6 +701,8 @@ PYBIND11_MODULE(_nuvex, module) {
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
            py::arg("out") = py::none())
+      .def("explain", &explainPoints, explainDoc(), py::arg("x"), py::arg("y"),
+           py::arg("zone") = py::none())
       .def_property_readonly(
           "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
           "The source system, e.g. 'E:1' or 'EPSG:31467'.")
@@ -585,6 +734,7 @@ PYBIND11_MODULE(_nuvex, module) {
              py::arg("system"), py::arg("zone") = py::none(), py::arg("zone_prefix") = false,
              py::arg("zone_width") = nuvex::kThreeDegreeZones, py::arg("threads") = 0,
              py::kw_only(), py::arg("out") = py::none());
+  module.def("reason_text", &reasonText, kReasonTextDoc, py::arg("reason"));
   module.def("deg2dms", &deg2dms, kDeg2DmsDoc, py::arg("angle"), py::arg("decimals") = py::none());
   module.def("dms2deg", &dms2deg, kDms2DegDoc, py::arg("degrees"), py::arg("minutes"),
              py::arg("seconds"));

@@ -1,12 +1,16 @@
 # The nuvex module against the nuvex converter (the same engine through TRGU), on every pair of
 # systems; input shapes and dtypes; refusals of bad arguments; marking of bad points; angles.
 import doctest
+import os
 import pathlib
 import pickle
 import pydoc
 import re
+import subprocess
+import sys
 import threading
 import time
+import warnings
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -259,6 +263,30 @@ def test_other_python_threads_run_while_converting(gauss_krueger):
     assert any(span["start"] + margin < tick < span["end"] - margin for tick in ticks)
 
 
+# Inputs whose conversion to float64 arrays needs more memory than there is (broadcast views of
+# 10^11 elements, 4*10^10 after broadcasting) raise MemoryError; a null array from the failed
+# conversion once crashed the interpreter. Each runs in its own interpreter, its address space
+# limited so that no machine grants the allocation.
+@pytest.mark.parametrize("call", [
+    "m.deg2dms(np.broadcast_to(np.int32(10), (10**11,)))",
+    "t = m.Transformer('G:3', 'E:3'); x = np.broadcast_to(np.int32(10), (10**11,)); "
+    "t.transform(x, x)",
+    "t = m.Transformer('E:3', 'G:3'); x = np.zeros(3); "
+    "t.transform(x, x, zone=np.broadcast_to(np.int8(32), (10**11,)))",
+    "m.dms2deg(np.zeros((200000, 1), np.int32), np.zeros((1, 200000), np.int32), 0)",
+    "m.dms2deg(np.broadcast_to(np.int32(10), (10**11,)), 0, 0)",
+])
+def test_inputs_too_large_to_convert_raise_memory_error(call):
+    script = ("import resource, numpy as np, nuvex as m\n"
+              "resource.setrlimit(resource.RLIMIT_AS, (4 << 30, 4 << 30))\n"
+              f"try:\n    {call}\nexcept (MemoryError, ValueError) as e:\n"
+              "    print(type(e).__name__)\n")
+    finished = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                              timeout=120, check=False)
+    assert finished.returncode == 0, finished.stderr
+    assert finished.stdout.strip() in ("MemoryError", "ValueError"), finished.stdout
+
+
 # ---- Bad points are marked, the others converted ------------------------------------------------
 
 @pytest.mark.parametrize("source,x,y,zone", [
@@ -361,10 +389,171 @@ def test_a_zone_forced_far_from_the_points_converts_them_with_a_warning():
     with pytest.warns(UserWarning, match="zone 32 lies more than 6 deg"):
         e, n, zone, status = nuvex.from_ll([10.0, 30.0], [50.0, 50.0], 3, zone=32)
     assert list(status) == [0, 0] and list(zone) == [32, 32]
-    import warnings
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         nuvex.from_ll([12.9, 5.1], [50.0, 50.0], 3, zone=32)
+
+
+def far_zone_warnings(call):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        results = call()
+    texts = [str(w.message) for w in caught if issubclass(w.category, UserWarning)]
+    assert len(texts) <= 1, texts  # once per call, however many points or threads
+    return bool(texts), results
+
+
+# A zone forced on 200 003 points near its central meridian, with a few points placed at given
+# indices (in the first, middle or last share of the threads). UTM zone 32 and Gauss-Krueger
+# zone 3 have their central meridian at 9 deg E; one zone width (6 and 3 deg) from it at 50 deg N
+# is far: 15.5 and 2.5 deg E for UTM, 12.5 deg E for Gauss-Krueger. A point outside the datum
+# shift (30 deg E, 46 deg N, outside BeTA2007, to Gauss-Krueger of system 1) or no point at all
+# is refused and warns of nothing however far it lies. Official datum shift: the NTv2 grid's area decides.
+# Near points at 80 deg N and at 14.9 deg E, 1 deg N in
+# one chunk are not far, though the chunk's largest distance from the meridian at its largest
+# northing would be.
+COUNT = 200_003
+FAR_ZONE_CASES = [
+    # target (and datum), zone, [(index, lon, lat, converted)], warned
+    ("E:3", 32, [(0, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT // 2, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT - 1, 15.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT // 3, 2.5, 50.0, True)], True),
+    ("E:3", 32, [(COUNT - 1, 14.5, 50.0, True)], False),
+    ("E:3", 32, [(5000, 14.9, 1.0, True), (5001, 9.0, 80.0, True)], False),
+    ("E:3", 32, [(5000, 14.9, 1.0, True), (5001, 9.0, 80.0, True), (5002, 16.0, 80.0, True)],
+     True),
+    ("E:3", 32, [(7, np.nan, 50.0, False), (COUNT - 2, 190.0, 50.0, False)], False),
+    ("E:1 official", 3, [(COUNT - 1, 12.5, 50.0, True)], True),
+    ("E:1 official", 3, [(COUNT - 1, 11.5, 50.0, True)], False),
+    ("E:1 official", 3, [(COUNT - 1, 30.0, 46.0, False)], False),
+    ("E:1 official", 3, [(COUNT // 2, 30.0, 46.0, False), (COUNT - 1, 12.5, 50.0, True)], True),
+]
+
+
+@pytest.mark.parametrize("threads", [1, 2, 7])
+@pytest.mark.parametrize("target,zone,placed,warned", FAR_ZONE_CASES)
+def test_the_far_zone_warning_comes_exactly_from_converted_far_points(target, zone, placed,
+                                                                      warned, threads):
+    rng = np.random.default_rng(3)
+    lon, lat = rng.uniform(8.0, 10.0, COUNT), rng.uniform(48.0, 54.0, COUNT)
+    for at, x, y, _ in placed:
+        lon[at], lat[at] = x, y
+    target, *datum = target.split()
+    t = nuvex.Transformer("G:3", target, zone=zone, datum=datum[0] if datum else "polynomial")
+    got, results = far_zone_warnings(lambda: t.transform(lon, lat, threads=threads))
+    assert got == warned
+    assert [results[3][at] == 0 for at, *_ in placed] == [converted for *_, converted in placed]
+    serial = far_zone_warnings(lambda: t.transform(lon, lat, threads=1))[1]
+    for column, serial_column in zip(results, serial):
+        np.testing.assert_array_equal(column, serial_column)
+
+
+def test_the_far_zone_warning_on_zone_prefixed_and_gauss_krueger_eastings():
+    lon, lat = np.array([10.0, 17.0]), np.array([50.0, 50.0])
+    assert far_zone_warnings(lambda: nuvex.from_ll(lon, lat, 3, zone=32, zone_prefix=True))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll(lon[:1], lat[:1], 3, zone=32,
+                                                       zone_prefix=True))[0]
+    # Gauss-Krueger zone 3 (9 deg E), 3 deg wide: 12.5 deg is far, 11.5 near.
+    assert far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5], [50.0, 50.0], 1, zone=3))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll([9.0, 11.5], [50.0, 50.0], 1, zone=3))[0]
+    assert not far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5], [50.0, 50.0], 1))[0]
+    # 23.5 deg E lies 1038 km east of the meridian: its easting carries the millions of zone 4,
+    # so the three eastings are no longer all at one offset from their meridian.
+    assert far_zone_warnings(lambda: nuvex.from_ll([9.0, 12.5, 23.5], [50.0] * 3, 1, zone=3))[0]
+
+
+# ---- Why a point is not converted ---------------------------------------------------------------
+
+DATA = pathlib.Path(__file__).resolve().parent.parent / "data"
+
+
+def refusal_cases():
+    """The engine's refusal cases: (source, target, zone width, forced zone, x, y, input zone,
+    reason as the library's identifier; "" when converted)."""
+    rows = []
+    for line in (DATA / "engine_transformer_refusals.txt").read_text().splitlines():
+        if line.startswith("#") or not line.strip():
+            continue
+        f = line.split("|")
+        reason = "" if f[7] == "None" else re.sub(r"(?<!^)([A-Z])", r"_\1", f[7]).lower()
+        rows.append((f[0], f[1], int(f[2]), int(f[3]), float(f[4]), float(f[5]), int(f[6]),
+                     reason))
+    return rows
+
+
+@pytest.mark.parametrize("case", refusal_cases(), ids=lambda c: f"{c[0]}>{c[1]}:{c[4]},{c[5]}")
+def test_explain_names_the_reason_of_the_engine_cases(case):
+    source, target, width, forced, x, y, zone, reason = case
+    t = nuvex.Transformer(source, target, zone_width=width, zone=forced or None)
+    zones = zone if is_utm_grid(source) else None
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # a forced zone far from the point
+        status = t.transform([x] * 9, [y] * 9, zones)[3]
+    assert t.explain(x, y, zones) == reason
+    assert list(t.explain([x] * 9, [y] * 9, zones)) == [reason] * 9
+    assert list(status) == [0 if reason == "" else -1] * 9
+
+
+def test_explain_agrees_with_the_status_and_the_converter(converter):
+    # Around and beyond the polynomial datum shifts' area, with points no system holds.
+    rng = np.random.default_rng(21)
+    lon, lat = rng.uniform(-5, 25, 3000), rng.uniform(40, 62, 3000)
+    lon[:4], lat[:4] = [np.nan, 200.0, 10.0, 10.0], [50.0, 50.0, 95.0, np.inf]
+    for source, target, options in [("G:3", "E:2", {}), ("G:3", "E:1", {"datum": "official"}),
+                                    ("G:3", "G:4", {"datum": "official"}),
+                                    ("G:3", "E:3", {"zone": 32})]:
+        t = nuvex.Transformer(source, target, **options)
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            status = t.transform(lon, lat)[3]
+        reasons = t.explain(lon, lat)
+        assert reasons.shape == lon.shape and reasons.dtype.kind == "U"
+        np.testing.assert_array_equal(reasons == "", status == 0)
+        # The converter's reader refuses the first four points in its own words.
+        refused = 4 + np.flatnonzero(status[4:] != 0)[:40]
+        assert (refused.size > 0) == (target != "E:3"), (source, target)  # no shift to E:3
+        arguments = ["convert", "--from", source, "--to", target]
+        if "datum" in options:
+            arguments += ["--datum", options["datum"]]
+        if "zone" in options:
+            arguments += ["--zone", str(options["zone"])]
+        # The converter (the fixture skips without it) explains each refused line on stderr.
+        rows = [(lon[i], lat[i]) for i in refused]
+        text = "".join(f"{x!r} {y!r}\n" for x, y in rows)
+        finished = subprocess.run([os.environ["NUVEX_CLI"], *arguments], input=text,
+                                  capture_output=True, text=True, check=False)
+        messages = [line for line in finished.stderr.splitlines() if "<stdin>:" in line]
+        assert len(messages) == len(rows), finished.stderr
+        for message, i in zip(messages, refused):
+            assert message.endswith(": " + nuvex.reason_text(reasons[i])), (message, reasons[i])
+
+
+def test_explain_of_points_of_another_zone_than_a_projected_source_code():
+    t = nuvex.Transformer("EPSG:32632", "EPSG:4326")
+    x, y = [571666.448, 571666.448, 33571666.448, 571666.448], [5539109.815] * 4
+    zones = [32, 33, 32, 32]
+    assert list(t.explain(x, y, zones)) == ["", "no_such_zone", "no_such_zone", ""]
+    assert list(t.transform(x, y, zones)[3]) == [0, -1, -1, 0]
+    assert t.explain(x[0], y[0]) == "" and t.explain(x[0], y[0], 0) == "no_such_zone"
+    assert t.explain(x[0], 1e8) == "beyond_pole"  # read in the code's zone 32
+    gk = nuvex.Transformer("EPSG:31467", "G:3")
+    assert list(gk.explain([3571686.387, 4571686.387], [5540758.788] * 2)) == ["", "no_such_zone"]
+    assert gk.explain(np.zeros((2, 0)), np.zeros((2, 0))).shape == (2, 0)
+
+
+def test_reason_text_is_the_library_sentence_of_each_reason():
+    names = {case[7] for case in refusal_cases()} | {"outside_grid", "outside_official_area"}
+    texts = {name: nuvex.reason_text(name) for name in names}
+    assert texts[""] == "" and all(texts[name] for name in names - {""})
+    assert len(set(texts.values())) == len(names)
+    assert "polynomial" in texts["outside_polynomial_area"] and "NTv2" in texts["outside_grid"]
+    for name in names - {""}:  # help(Transformer.explain) lists them, from the library
+        assert f"{name} -- {texts[name]}" in nuvex.Transformer.explain.__doc__
+    with pytest.raises(ValueError, match="'far_away' is not a reason .* not_finite, "):
+        nuvex.reason_text("far_away")
+    with pytest.raises(ValueError, match="x and y must have the same shape"):
+        nuvex.Transformer("G:3", "E:3").explain([1, 2], [1])
 
 
 # ---- Angles -------------------------------------------------------------------------------------
@@ -396,6 +585,29 @@ def test_dms2deg_signs_the_whole_angle_as_the_converter_reads_it():
                                [[7.76, -7.26], [7.75, -7.25]])
 
 
+# The parts are those of the angle's magnitude, as the library splits angles: minutes 0 to 59,
+# seconds 0 to below 60, the sign on the first part that is not zero only. Each call refused once
+# gave an angle (11.25, 10.5, 11.0, ...).
+@pytest.mark.parametrize("degrees,minutes,seconds,part", [
+    (10, 75, 0, "minutes"), (10, 60, 0, "minutes"), (0, -60, 0, "minutes"),
+    (10, -30, 0, "minutes"), (-10, -30, 0, "minutes"),
+    (10, 0, 3600, "seconds"), (10, 0, 60.0, "seconds"), (0, 0, -60.0, "seconds"),
+    (10, 0, -1.5, "seconds"), (0, 30, -1.5, "seconds"), (10, 0, np.inf, "seconds"),
+    ([10, 10, 10], [0, 15, 75], 0, "minutes"),
+    (10, [[0], [30]], [0.0, 61.0], "seconds"),
+])
+def test_dms2deg_refuses_parts_that_are_not_those_of_an_angle(degrees, minutes, seconds, part):
+    with pytest.raises(ValueError, match=f"^{part} "):
+        nuvex.dms2deg(degrees, minutes, seconds)
+
+
+def test_dms2deg_takes_the_largest_parts_and_nan_seconds():
+    assert nuvex.dms2deg(10, 59, 59.999) == pytest.approx(10 + 59 / 60 + 59.999 / 3600)
+    assert nuvex.dms2deg(0, -59, 59.5) == pytest.approx(-(59 / 60 + 59.5 / 3600))
+    assert nuvex.dms2deg(0, 0, -59.5) == pytest.approx(-59.5 / 3600)
+    assert nuvex.dms2deg(-0.0, 0, 0) == 0 and np.isnan(nuvex.dms2deg(10, 30, np.nan))
+
+
 def test_deg2dms_then_dms2deg_is_within_half_a_unit_of_the_last_decimal():
     rng = np.random.default_rng(16)
     angles = np.concatenate([rng.uniform(-180, 180, 2000), [10.9999999, -0.0000001, 59.9999999]])
@@ -423,10 +635,20 @@ def test_transformer_pickles_and_describes_itself():
     assert copy.transform(15.0, 52.0)[0] == expected[0]
 
 
+def test_the_readme_example_runs_as_its_comments_say():
+    readme = (pathlib.Path(__file__).parents[2] / "README.md").read_text()
+    code = re.search(r"```python\n(.*?)```", readme, re.S).group(1)
+    names = {}
+    exec(compile(code, "README.md", "exec"), names)
+    assert list(names["why"]) == ["", "", "outside_polynomial_area"]
+    assert list(names["status"]) == [0, 0, -1] and list(names["ok"]) == [0, 0, 0]
+
+
 def test_help_documents_every_name_with_units():
     assert doctest.testmod(nuvex).failed == 0
     text = pydoc.render_doc(nuvex, renderer=pydoc.plaintext)
-    for name in ["Transformer", "transform", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
+    for name in ["Transformer", "transform", "explain", "to_ll", "from_ll", "deg2dms", "dms2deg",
+                 "reason_text"]:
         assert name in text
     for name in ["Transformer", "to_ll", "from_ll", "deg2dms", "dms2deg"]:
         doc = getattr(nuvex, name).__doc__

@@ -10,6 +10,7 @@ shapely_geometry = pytest.importorskip("shapely.geometry")
 from shapely.geometry import (GeometryCollection, LineString, MultiLineString, MultiPoint,  # noqa: E402
                               MultiPolygon, Point, Polygon)
 
+import shapely.wkt as shapely_wkt  # noqa: E402
 import nuvex.geopandas  # noqa: E402
 import nuvex.shapely  # noqa: E402
 
@@ -121,6 +122,19 @@ def test_a_point_without_a_path_names_its_row_or_empties_its_geometry():
     with pytest.raises(ValueError, match="the geometry: its Point"):
         nuvex.shapely.transform(Point(10.0, 95.0), "G:3", "E:3")
     assert nuvex.shapely.transform(Point(10.0, 95.0), "G:3", "E:3", errors="empty").is_empty
+
+
+def test_empty_points_stay_empty():
+    # GEOS writes an empty point as one with NaN coordinates; it is no point to convert.
+    empty, empty_z = shapely_wkt.loads("POINT EMPTY"), shapely_wkt.loads("POINT Z EMPTY")
+    frame = gpd.GeoDataFrame({"geometry": [Point(10.0, 50.0), empty, empty_z,
+                                           MultiPoint([(9.0, 50.0), (10.0, 50.0)])]},
+                             crs="EPSG:4326")
+    converted = nuvex.geopandas.to_crs(frame, "EPSG:32632")
+    assert [g.geom_type for g in converted.geometry] == ["Point", "Point", "Point", "MultiPoint"]
+    assert converted.geometry.is_empty.tolist() == [False, True, True, False]
+    assert_same_geometries(converted.geometry, frame.to_crs("EPSG:32632").geometry, MILLIMETRE)
+    assert nuvex.shapely.transform(empty, "G:3", "E:3").is_empty
 
 
 def test_nuvex_names_and_refusals():

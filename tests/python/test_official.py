@@ -63,6 +63,10 @@ def test_datum_arguments_are_checked():
         nuvex.Transformer("G:1", "E:3", grid=str(DATA / "ntv2" / "nested_be.gsb"))
     with pytest.raises(ValueError, match="no_such.gsb"):
         nuvex.Transformer("G:1", "E:3", datum="official", grid="no_such.gsb")
+    # The file's name ends at the NUL for the operating system: another file would be read.
+    with pytest.raises(ValueError, match="NUL"):
+        nuvex.Transformer("G:1", "E:3", datum="official",
+                          grid=str(DATA / "ntv2" / "nested_be.gsb") + "\0.txt")
 
 
 def test_official_transformer_pickles_and_shows_its_datum():
