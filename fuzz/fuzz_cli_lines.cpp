@@ -36,6 +36,7 @@
 #include "../tools/number_text.cpp"
 #include "../tools/point_reader.cpp"
 #include "../tools/progress.cpp"
+#include "../tools/standard_error.cpp"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 #include "dms.h"
@@ -74,6 +73,7 @@ void BlockResult::clear() {
   diagnostics.clear();
   hadErrors = false;
   points = 0;
+  farFromForcedZone = false;
 }
 
 bool removeByteOrderMark(std::string_view& line) {
@@ -83,7 +83,7 @@ bool removeByteOrderMark(std::string_view& line) {
 }
 
 BlockConverter::BlockConverter(const ConversionSettings& settings, const OutputStyle& style)
-    : settings_(settings), style_(style), converter_(settings, &std::cerr) {}
+    : settings_(settings), style_(style), converter_(settings) {}
 
 void BlockConverter::convert(const Block& block, BlockResult& result) const {
   // Each thread keeps its buffers from block to block.
@@ -111,6 +111,7 @@ void BlockConverter::convert(const Block& block, BlockResult& result) const {
   }
   result.points = scratch.points.size();
   converter_.convert(scratch.points);
+  result.farFromForcedZone = scratch.points.farFromForcedZone;
   result.output.reserve(text.size() + text.size() / 2);
   std::size_t nextPoint = 0;
   for (std::size_t i = 0; i < scratch.rows.size(); ++i) {

@@ -4,6 +4,8 @@
 #include <istream>
 #include <ostream>
 
+#include "standard_error.h"
+
 namespace nuvex::cli {
 namespace {
 
@@ -211,8 +213,14 @@ void BlockPipeline::writeOldest(std::unique_lock<std::mutex>& lock) {
   spare_.push_back(std::move(finished));
 }
 
+// Runs on the calling thread only: every message goes to standard error from here, in input
+// order (the workers write nothing).
 void BlockPipeline::write(Job& job) {
   if (job.failure) std::rethrow_exception(job.failure);
+  if (job.result.farFromForcedZone && !warnedFarZone_) {
+    warnedFarZone_ = true;
+    writeText({}, converter_.farForcedZoneWarning(), false);
+  }
   writeText(job.result.output, job.result.diagnostics, job.result.hadErrors);
   bytesWritten_ += job.block.text.size();
   progress_.advance(bytesWritten_, job.result.points);
@@ -222,6 +230,7 @@ void BlockPipeline::writeText(std::string_view output, std::string_view diagnost
   output_.write(output.data(), static_cast<std::streamsize>(output.size()));
   if (!diagnostics.empty()) {
     progress_.clear();
+    const auto lock = lockStandardError();
     diagnostics_.write(diagnostics.data(), static_cast<std::streamsize>(diagnostics.size()));
   }
   hadDataErrors_ = hadDataErrors_ || failed;
@@ -230,6 +239,7 @@ void BlockPipeline::writeText(std::string_view output, std::string_view diagnost
 void BlockPipeline::reportUnreadable(std::string_view inputName, std::string_view reason) {
   hadDataErrors_ = true;
   progress_.clear();
+  const auto lock = lockStandardError();
   diagnostics_ << "nuvex: " << inputName << ": " << reason << '\n';
 }
 

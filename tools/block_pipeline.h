@@ -78,6 +78,7 @@ class BlockPipeline {
   std::ostream& diagnostics_;
   ProgressMeter& progress_;
   bool hadDataErrors_ = false;
+  bool warnedFarZone_ = false;
   std::uintmax_t bytesWritten_ = 0;
 
   std::mutex mutex_;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "nuvex/host.h"
+#include "standard_error.h"
 
 namespace nuvex::cli {
 namespace {
@@ -27,14 +28,18 @@ std::string formatted(const char* format, std::va_list args) {
 void logToStandardError(int level, const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::cerr << "nuvex: engine log (level " << level << "): " << formatted(format, args) << '\n';
+  const std::string text = formatted(format, args);
+  const auto lock = lockStandardError();
+  std::cerr << "nuvex: engine log (level " << level << "): " << text << '\n';
   va_end(args);
 }
 
 void messageToStandardError(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::cerr << "nuvex: engine message: " << formatted(format, args) << '\n';
+  const std::string text = formatted(format, args);
+  const auto lock = lockStandardError();
+  std::cerr << "nuvex: engine message: " << text << '\n';
   va_end(args);
 }
 
@@ -42,12 +47,14 @@ void messageToStandardError(const char* format, ...) {
 // converter catches for the point concerned.
 void failureToStandardError(const char* text, int code, const void* /*reserved*/, const char* file,
                             int line) {
+  const auto lock = lockStandardError();
   std::cerr << "nuvex: engine failure: " << (text != nullptr ? text : "(no text)") << " ("
             << (file != nullptr ? file : "?") << ':' << line << ", code " << code << ")\n";
 }
 
 void reportToStandardError(int kind, int code, int, std::uint16_t, int, int, const char*, int,
                            double, void*, int, const char* text) {
+  const auto lock = lockStandardError();
   std::cerr << "nuvex: engine report " << kind << '/' << code << ": "
             << (text != nullptr ? text : "") << '\n';
 }

@@ -30,6 +30,7 @@
 #include "options.h"
 #include "point_reader.h"
 #include "progress.h"
+#include "standard_error.h"
 
 #ifndef NUVEX_VERSION
 #define NUVEX_VERSION "unknown"
@@ -156,6 +157,7 @@ int runConversion(ConversionSettings settings, const InputColumns& columns,
   }
   std::cout.flush();
   if (!std::cout) {
+    const auto lock = lockStandardError();
     std::cerr << "nuvex: cannot write the output\n";
     return kDataError;
   }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "number_text.h"
+#include "standard_error.h"
 
 namespace nuvex::cli {
 namespace {
@@ -44,12 +45,14 @@ void ProgressMeter::advance(std::uintmax_t bytesDone, std::uintmax_t points) {
   line.append("%, ");
   appendFixed(line, seconds > 0.0 ? static_cast<double>(points_) / seconds : 0.0, 0);
   line.append(" points/s ");
+  const auto lock = lockStandardError();
   terminal_ << line << std::flush;
   shown_ = true;
 }
 
 void ProgressMeter::clear() {
   if (!shown_) return;
+  const auto lock = lockStandardError();
   terminal_ << '\r' << std::string(kLineWidth, ' ') << '\r' << std::flush;
   shown_ = false;
 }

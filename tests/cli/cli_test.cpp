@@ -480,6 +480,41 @@ TEST_F(Cli, AZoneForcedFarFromThePointsIsWarnedOfOnce) {
   EXPECT_EQ(near.status + near.err.size(), 0u) << near.err;
 }
 
+// Standard error is written by the calling thread alone, in input order: the warning about a
+// forced zone comes with the block of the first far point, after the messages of the blocks
+// before it, however the threads finish. (Regression: a worker wrote the warning itself, racing
+// with the calling thread on std::cerr, and a short block converted ahead put it before the
+// messages of a long block still converting.) The first block holds some 50000 points and
+// malformed lines; the second, one far point whose line is longer than a block, then a malformed
+// line: it converts long before the first.
+TEST_F(Cli, TheFarZoneWarningComesInInputOrderAmongTheMessagesOfManyThreads) {
+  constexpr std::size_t kBlockBytes = 512 << 10;  // the converter's block
+  std::string input, messages;
+  std::size_t line = 0;
+  auto add = [&](const std::string& text, bool malformed) {
+    input += text + "\n";
+    ++line;
+    if (malformed) {
+      messages +=
+          "nuvex: many.txt:" + std::to_string(line) + ": longitude \"bad\" is not a number\n";
+    }
+  };
+  while (input.size() < kBlockBytes - 100) {
+    const bool malformed = line % 997 == 0;
+    add(malformed ? "bad 50" : "9.5 50.1", malformed);
+  }
+  add("30 50 " + std::string(kBlockBytes + 1000, 'x'), false);
+  messages +=
+      "nuvex: warning: zone 32 lies more than 6 deg of longitude from some points; they are "
+      "converted exactly, but check that the zone is the one meant\n";
+  add("bad 50", true);
+  writeWholeFile("many.txt", input);
+  const CliResult result = runCli("from-ll -s 3 --zone 32 --threads 2 many.txt");
+  EXPECT_EQ(result.status, kDataError);
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), static_cast<long>(line));
+  EXPECT_EQ(result.err, messages);
+}
+
 // Every option --help shows for a command is in the manual page, and the reverse.
 TEST_F(Cli, ManualPageNamesTheOptionsOfHelp) {
   const std::string manual = readWholeFile(NUVEX_TEST_DATA_DIR "/../../tools/nuvex.1");
