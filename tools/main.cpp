@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -123,6 +124,17 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
   pipeline.process(file, context, header, error ? 0 : size);
 }
 
+// The converter of the run; a grid file that cannot be read is a usage error. The file is read
+// here, once.
+BlockConverter makeConverter(const ConversionSettings& settings, const Options& options) {
+  try {
+    return BlockConverter(settings, outputStyle(settings, options));
+  } catch (const std::invalid_argument& error) {
+    if (options.grid.empty()) throw;
+    throw CLI::ValidationError("--grid: " + std::string(error.what()));
+  }
+}
+
 int runConversion(ConversionSettings settings, const InputColumns& columns,
                   const Options& options) {
   settings.datum = datumChoice(options, settings);
@@ -139,7 +151,7 @@ int runConversion(ConversionSettings settings, const InputColumns& columns,
     throw CLI::ValidationError(*problem);
   }
   const LineLayout layout = baseLayout(columns, options, selection);
-  const BlockConverter converter(settings, outputStyle(settings, options));
+  const BlockConverter converter = makeConverter(settings, options);
   ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
   BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
   const HeaderSettings headerOptions = headerSettings(settings, options, selection);

@@ -174,14 +174,14 @@ nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings&
   if (const auto problem = officialDatumProblem(settings.from.system, settings.to.system)) {
     throw CLI::ValidationError("--datum official: " + *problem);
   }
-  nuvex::DatumChoice datum{nuvex::DatumShift::Official, options.grid};
-  try {
-    const BatchConverter check(ConversionSettings{settings.from, settings.to, settings.zoneWidth,
-                                                  std::nullopt, false, datum});
-  } catch (const std::invalid_argument& error) {
-    throw CLI::ValidationError("--grid: " + std::string(error.what()));
+  if (!options.grid.empty() && !officialDatumUsesGrid(settings.from.system, settings.to.system)) {
+    throw CLI::ValidationError("--grid: the conversion from " +
+                               formatCoordinateSystem(settings.from) + " to " +
+                               formatCoordinateSystem(settings.to) +
+                               " uses no NTv2 grid (only the official datum shift of system 1 to "
+                               "or from another system does)");
   }
-  return datum;
+  return {nuvex::DatumShift::Official, options.grid};
 }
 
 }  // namespace nuvex::cli

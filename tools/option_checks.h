@@ -40,7 +40,8 @@ std::optional<std::string> checkLayout(const ConversionSettings& settings,
                                        const InputColumns& columns, const Options& options,
                                        const std::optional<ColumnSelection>& selection);
 // The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system
-// 2 has no official transformation; a grid file that cannot be read).
+// 2 has no official transformation; a grid the conversion does not use). The grid file itself
+// is read once, by the converter (see makeConverter in main.cpp).
 nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings);
 
 }  // namespace nuvex::cli

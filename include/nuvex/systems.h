@@ -105,6 +105,10 @@ std::string systemTitle(int system, int zoneWidth);
 // (International 1924) has no official datum transformation"; nothing when they can (always
 // within one system).
 std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem);
+// Whether the official datum transformations between two systems go through an NTv2 grid
+// (BeTA2007 or a grid file in its place): between system 1 and another system. Elsewhere a grid
+// file would change nothing.
+bool officialDatumUsesGrid(int fromSystem, int toSystem);
 
 // Reads "E:1" or "G:3" (either case); nothing when the text is not of that form.
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text);

@@ -65,6 +65,14 @@ std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem) {
   return std::nullopt;
 }
 
+bool officialDatumUsesGrid(int fromSystem, int toSystem) {
+  // DHDN (system 1) is joined to ETRS89 by the NTv2 grid; the others by Helmert steps or not at
+  // all.
+  constexpr int kGridJoinedSystem = 1;
+  return fromSystem != toSystem &&
+         (fromSystem == kGridJoinedSystem || toSystem == kGridJoinedSystem);
+}
+
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text) {
   constexpr std::size_t kNameLength = 3;  // type letter, colon, system digit
   if (text.size() != kNameLength || text[1] != ':') return std::nullopt;

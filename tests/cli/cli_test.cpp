@@ -42,10 +42,12 @@ void writeWholeFile(const std::string& name, std::string_view text) {
 
 // Runs the built converter inside the scratch directory; the shell does the redirections (the
 // arguments of the tests are plain words).
-CliResult runCli(const std::string& arguments, std::string_view input = {}) {
+// wrapper: a command the converter runs under, e.g. "timeout 20".
+CliResult runCli(const std::string& arguments, std::string_view input = {},
+                 const std::string& wrapper = {}) {
   writeWholeFile("cli-stdin.txt", input);
-  const std::string command =
-      "'" NUVEX_CLI_PATH "' " + arguments + " <cli-stdin.txt >cli-stdout.txt 2>cli-stderr.txt";
+  const std::string command = wrapper + " '" NUVEX_CLI_PATH "' " + arguments +
+                              " <cli-stdin.txt >cli-stdout.txt 2>cli-stderr.txt";
   const int status = std::system(command.c_str());
   constexpr int kSignalled = 128;
   return {WIFEXITED(status) ? WEXITSTATUS(status) : kSignalled + WTERMSIG(status),
@@ -513,6 +515,23 @@ TEST_F(Cli, TheFarZoneWarningComesInInputOrderAmongTheMessagesOfManyThreads) {
   EXPECT_EQ(result.status, kDataError);
   EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), static_cast<long>(line));
   EXPECT_EQ(result.err, messages);
+}
+
+// A grid file is read once. A named pipe gives its content to one reader only: a second reading
+// would wait for a writer that never comes, until the timeout ends it (status 124). Reference:
+// PROJ 9.1.1, cct -d 12 +proj=hgridshift +grids=tests/data/ntv2/nested_be.gsb on 10.0666637
+// 55.9823353 gives 10.066935994327 55.982518072709 (tests/data/official_nested_grid.txt; the
+// little-endian grid holds the same shifts).
+TEST_F(Cli, AGridFileIsReadOnce) {
+  ASSERT_EQ(std::system("mkfifo grid.gsb"), 0);
+  const std::string writer =
+      "timeout 60 sh -c 'cat \"" NUVEX_TEST_DATA_DIR "/ntv2/nested_le.gsb\" > grid.gsb' &";
+  ASSERT_EQ(std::system(writer.c_str()), 0);
+  const CliResult result =
+      runCli("convert --from G:1 --to G:3 --datum official --grid grid.gsb -p 3,8",
+             "10.0666637 55.9823353\n", "timeout 20");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "10.06693599 55.98251807\n");
 }
 
 // Every option --help shows for a command is in the manual page, and the reverse.
