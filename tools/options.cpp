@@ -181,13 +181,24 @@ void addDmsOption(CLI::App& command, Options& options) {
               "")));
 }
 
+// from-ll writes a grid: --dms, with any value, is taken unseen so that the checks refuse it with
+// the reason rather than as an unknown argument.
+void addRefusedDmsOption(CLI::App& command, Options& options) {
+  options.dmsFlags.push_back(
+      command.add_flag("--dms{" + std::to_string(kDefaultDmsDecimals) + "}", options.dmsFlagText)
+          ->group(""));
+}
+
 }  // namespace
 
-// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone).
+// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone) in any
+// form the library reads, e.g. EPSG:31467 or 31467.
 NamedSystem parseGridSystem(const std::string& text) {
-  if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-      })) {
+  // EPSG codes of coordinate systems have four digits or more; a shorter number is a system code.
+  constexpr std::size_t kLongestSystemNumber = 3;
+  if (!text.empty() && text.size() <= kLongestSystemNumber &&
+      std::all_of(text.begin(), text.end(),
+                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
     const std::optional<CoordinateSystem> system = parseCoordinateSystem("E:" + text);
     if (!system) {
       throw std::invalid_argument("systems are 1 to 4, or a projected EPSG code, e.g. EPSG:31467");
@@ -265,6 +276,7 @@ Commands defineCommands(CLI::App& app, Options& options) {
                    "Write the zone into the millions of UTM eastings, as Gauss-Krueger "
                    "eastings have it");
   addInputOptions(*fromLL, options);
+  addRefusedDmsOption(*fromLL, options);
 
   CLI::App* convert =
       app.add_subcommand("convert", "Any type and system to any other, e.g. --from E:1 --to G:3");
@@ -295,12 +307,25 @@ Commands defineCommands(CLI::App& app, Options& options) {
   return {toLL, fromLL, convert, list, demo};
 }
 
+namespace {
+
+// A whole number, as "--dms 11" or "--dms -1" would give decimals: read as --dms's value (and
+// refused there when out of range) rather than as a file name.
+bool looksLikeDecimals(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  });
+}
+
+}  // namespace
+
 std::vector<std::string> commandArguments(int argc, char** argv) {
   // "--dms 2" is read as "--dms=2" (a blank instead of '='), unless a file is named so.
   std::vector<std::string> arguments(argv + 1, argv + argc);
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
     std::error_code error;
-    if (arguments[i] == "--dms" && readDmsDecimals(arguments[i + 1]) &&
+    if (arguments[i] == "--dms" && looksLikeDecimals(arguments[i + 1]) &&
         !std::filesystem::exists(arguments[i + 1], error)) {
       arguments[i] += "=" + arguments[i + 1];
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
@@ -312,7 +337,8 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
 
 void readDmsFlags(Options& options) {
   for (const CLI::Option* flag : options.dmsFlags) {
-    if (flag->count() > 0) options.dms = *readDmsDecimals(options.dmsFlagText);
+    // Any value of the unseen --dms of from-ll counts as given (it is refused).
+    if (flag->count() > 0) options.dms = readDmsDecimals(options.dmsFlagText).value_or(0);
   }
 }
 

@@ -69,7 +69,8 @@ std::vector<std::string> splitNames(std::string_view text);
 std::optional<OutputPrecision> parsePrecision(std::string_view text);
 OutputPrecision outputPrecision(const std::string& text);
 std::optional<int> readDmsDecimals(std::string_view text);
-// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone).
+// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone) in any
+// form the library reads, e.g. EPSG:31467 or 31467.
 NamedSystem parseGridSystem(const std::string& text);
 
 }  // namespace nuvex::cli

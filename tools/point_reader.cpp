@@ -65,18 +65,60 @@ std::optional<double> readCoordinate(const CoordinateField& field, char decimalM
   return number.value;
 }
 
+// The UTM latitude bands as a reader names them, from the library's list: "C to X without I and
+// O".
+std::string latitudeBandNames() {
+  const std::string_view bands = kUtmLatitudeBands;
+  std::vector<char> skipped;
+  for (char letter = bands.front(); letter < bands.back(); ++letter) {
+    if (bands.find(letter) == std::string_view::npos) skipped.push_back(letter);
+  }
+  std::string text = std::string(1, bands.front()) + " to " + std::string(1, bands.back());
+  for (std::size_t i = 0; i < skipped.size(); ++i) {
+    text += i == 0 ? " without " : i + 1 == skipped.size() ? " and " : ", ";
+    text += skipped[i];
+  }
+  return text;
+}
+
+char upperCase(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+// A band letter that is also a hemisphere's initial is most likely meant as the hemisphere
+// ("32N": zone 32 north): the message says how it is read.
+std::string hemisphereHint(char band, int zone) {
+  switch (upperCase(band)) {
+    case 'N':
+      return "; the letter is read as the latitude band, not as \"north\": write " +
+             std::to_string(zone) + ", north is implied";
+    case 'S':
+      return "; the letter is read as the latitude band, not as \"south\": UTM south zones are "
+             "not supported (southern northings are negative here)";
+    default:
+      return "";
+  }
+}
+
 // A UTM zone column: a zone number, or a zone with its latitude band ("32U"), whose band must
 // hold the northing.
 std::optional<int> readZone(std::string_view field, int system, double northing,
                             std::string& problem) {
   std::string_view number = field;
-  const bool banded = !field.empty() && isUtmLatitudeBand(field.back()) && field.size() > 1 &&
-                      isDecimalDigit(field[field.size() - 2]);
-  if (banded) number.remove_suffix(1);
+  const bool lettered = field.size() > 1 &&
+                        std::isalpha(static_cast<unsigned char>(field.back())) &&
+                        isDecimalDigit(field[field.size() - 2]);
+  const bool banded = lettered && isUtmLatitudeBand(field.back());
+  if (lettered) number.remove_suffix(1);
   int zone = 0;
   const std::errc error = readWhole(number, zone);
   if (error == std::errc::invalid_argument) {
     problem = "zone " + quoted(field) + " is not a whole number";
+    return std::nullopt;
+  }
+  if (lettered && !banded) {
+    problem = "zone " + quoted(field) + ": " + std::string(1, field.back()) +
+              " is not a UTM latitude band (" + latitudeBandNames() + ")";
     return std::nullopt;
   }
   if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone) ||
@@ -87,7 +129,7 @@ std::optional<int> readZone(std::string_view field, int system, double northing,
   }
   if (banded && !utmBandFitsNorthing(system, field.back(), northing)) {
     problem = "zone " + quoted(field) + ": the northing lies outside latitude band " +
-              std::string(1, field.back());
+              std::string(1, field.back()) + hemisphereHint(field.back(), zone);
     return std::nullopt;
   }
   return zone;

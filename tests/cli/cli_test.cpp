@@ -444,6 +444,11 @@ TEST_F(Cli, EpsgCodesConvertAsTheSystemsTheyName) {
       {"convert --from EPSG:31467 --to EPSG:4326", "convert --from E:1 --to G:3", gk},
       {"convert --from EPSG:4326 --to EPSG:31468", "convert --from G:3 --to E:1 --zone 4", geo},
       {"convert --from EPSG:4258 --to EPSG:2398", "convert --from G:3 --to E:4 --zone 4", geo},
+      // The same codes written as OGC URNs (with and without a version) and as bare numbers
+      {"convert --from urn:ogc:def:crs:EPSG::31467 --to URN:OGC:DEF:CRS:EPSG:9.8.1:25832",
+       "convert --from E:1 --to E:3 --zone 32", gk},
+      {"to-ll -s 31467", "to-ll -s 1", gk},
+      {"from-ll -s 25833", "from-ll -s 3 --zone 33", geo},
       {"convert --from EPSG:4230 --to EPSG:5664",
        "convert --from G:2 --to E:4 --zone 2 "
        "--zone-width 6",
