@@ -12,6 +12,7 @@ namespace nuvex::cli {
 namespace {
 
 constexpr char kCommentStart = '#';
+constexpr std::array<Axis, 2> kAxes = {Axis::Longitude, Axis::Latitude};
 
 bool isDecimalDigit(char c) {
   return c >= '0' && c <= '9';
@@ -293,11 +294,19 @@ struct AngleGroups {
 
 constexpr std::size_t kMostAngleParts = 3;  // degrees, minutes, seconds
 
-// Parts after a leading hemisphere letter: bare numbers up to seconds.
+// A part that continues an angle led by its hemisphere letter: a bare number or a marked one
+// ("30'"), without a letter of its own.
+bool continuesLeadingAngle(std::string_view token) {
+  const TokenShape shape = shapeOf(token);
+  return isBareNumber(token) ||
+         (markedParts(token) && !shape.leadingLetter && !shape.trailingLetter);
+}
+
+// Parts after a leading hemisphere letter: bare or marked numbers up to seconds.
 std::size_t leadingAngleEnd(const std::vector<std::string_view>& tokens, std::size_t first) {
   std::size_t parts = tokens[first].size() > 1 ? 1 : 0;
   std::size_t at = first + 1;
-  while (at < tokens.size() && parts < kMostAngleParts && isBareNumber(tokens[at])) {
+  while (at < tokens.size() && parts < kMostAngleParts && continuesLeadingAngle(tokens[at])) {
     ++parts;
     ++at;
   }
@@ -316,9 +325,34 @@ std::optional<std::size_t> trailingAngleEnd(const std::vector<std::string_view>&
   return std::nullopt;
 }
 
+// An angle whose parts are told by their marks: a token that marks degrees first starts it
+// ("10°", "10°30'"), tokens that mark later parts continue it ("30.5'", "00\""), and a hemisphere
+// letter of its own or after the last mark ends it ("E", "00\"E"); none when the first token
+// marks no degrees.
+std::optional<std::size_t> markedAngleEnd(const std::vector<std::string_view>& tokens,
+                                          std::size_t first) {
+  if (first >= tokens.size()) return std::nullopt;
+  const std::optional<MarkedParts> start = markedParts(tokens[first]);
+  if (!start || start->first != 0) return std::nullopt;
+  int last = start->last;
+  std::size_t at = first + 1;
+  if (endsWithLetter(tokens[first])) return at;
+  while (at < tokens.size()) {
+    const std::string_view token = tokens[at];
+    if (token.size() == 1 && isHemisphereLetter(token.front())) return at + 1;
+    const std::optional<MarkedParts> next = markedParts(token);
+    if (!next || next->first <= last) break;
+    last = next->last;
+    ++at;
+    if (endsWithLetter(token)) break;
+  }
+  return at;
+}
+
 // Groups the tokens of a geographic line into two angles by their hemisphere letters: letters
-// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N").
-// Nothing (and a reason) when marked parts and bare numbers cannot be grouped so.
+// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N"), or by
+// their marks ("10° 30.5' 50° 15.25'"). Nothing (and a reason) when marked parts and bare numbers
+// cannot be grouped so.
 std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& tokens,
                                        std::string& problem) {
   problem =
@@ -337,6 +371,12 @@ std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& toke
     groups.xLast = *xEnd;
     groups.yFirst = *xEnd;
     const std::optional<std::size_t> yEnd = trailingAngleEnd(tokens, groups.yFirst);
+    if (!yEnd) return std::nullopt;
+    groups.yLast = *yEnd;
+  } else if (const std::optional<std::size_t> xMarkedEnd = markedAngleEnd(tokens, 0)) {
+    groups.xLast = *xMarkedEnd;
+    groups.yFirst = *xMarkedEnd;
+    const std::optional<std::size_t> yEnd = markedAngleEnd(tokens, groups.yFirst);
     if (!yEnd) return std::nullopt;
     groups.yLast = *yEnd;
   } else {
@@ -485,8 +525,30 @@ bool isPassThrough(std::string_view text) {
   return content.empty() || content.front() == kCommentStart;
 }
 
+namespace {
+
+// Whether the text before the line's first comma is one angle written in parts with blanks
+// between them and a mark or a hemisphere letter, as in "10° 30' 00\" E, 50° 15' 00\" N" or
+// "10 15 30E, 50 30 15.25N": the comma then delimits. Three bare numbers ("10 15 30, x") are not
+// taken for an angle here.
+bool angleInPartsBeforeComma(std::string_view content) {
+  const std::size_t comma = content.find(kCommaSeparator);
+  if (comma == std::string_view::npos) return false;
+  const std::string_view first = trimBlanks(content.substr(0, comma));
+  if (first.find_first_of(kBlanks) == std::string_view::npos ||
+      first.find_first_not_of("0123456789.+- \t") == std::string_view::npos) {
+    return false;
+  }
+  return std::any_of(kAxes.begin(), kAxes.end(), [first](Axis axis) {
+    return readSexagesimal(first, axis, kDecimalPoint).outcome == DmsOutcome::Read;
+  });
+}
+
+}  // namespace
+
 char guessDelimiter(std::string_view line) {
   const std::string_view content = trimBlanks(line);
+  if (angleInPartsBeforeComma(content)) return kCommaSeparator;
   if (content.empty() || !isHemisphereLetter(content.front())) return detectSeparator(content);
   // An angle led by its hemisphere letter: its number and the bare numbers after it are one
   // field; a comma right after them delimits.
@@ -507,7 +569,7 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   ParsedLine line;
   if (isPassThrough(text)) return line;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  line.separator = layout.delimiter != 0 ? layout.delimiter : detectSeparator(text);
+  line.separator = layout.delimiter != 0 ? layout.delimiter : guessDelimiter(text);
   // The leading-columns layout reads from the first non-blank; chosen columns count from the
   // line's start (an empty first field of a delimited line is a column).
   const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
