@@ -33,6 +33,7 @@
 #include "../tools/csv_fields.cpp"
 #include "../tools/dms.cpp"
 #include "../tools/header_line.cpp"
+#include "../tools/line_tally.cpp"
 #include "../tools/number_text.cpp"
 #include "../tools/point_reader.cpp"
 #include "../tools/progress.cpp"

@@ -13,6 +13,7 @@
 
 #include "converter.h"
 #include "dms.h"
+#include "line_tally.h"
 #include "point_reader.h"
 
 namespace nuvex::cli {
@@ -67,6 +68,7 @@ struct BlockResult {
   bool hadErrors = false;
   std::size_t points = 0;          // lines read as points (converted or not)
   bool farFromForcedZone = false;  // see PointColumns::farFromForcedZone
+  LineTally tally;
   void clear();
 };
 

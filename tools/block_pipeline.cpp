@@ -92,6 +92,7 @@ std::shared_ptr<const InputContext> withFileDelimiter(std::string_view text, boo
 void BlockPipeline::process(std::istream& input, std::shared_ptr<const InputContext> context,
                             const HeaderReader* header, std::uintmax_t sizeBytes) {
   progress_.start(context->name, sizeBytes);
+  bytesWritten_ = 0;
   bool headerPending = header != nullptr;
   std::size_t lineNumber = 1;
   std::string pending;
@@ -148,11 +149,13 @@ std::size_t BlockPipeline::consumeHeaderLines(std::string& text, std::size_t& li
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::string_view content = line;
     if (lineNumber == 1) removeByteOrderMark(content);
+    ++tally_.read;
     if (isPassThrough(content)) {
       writeText(std::string(line) + kLineEnd, {}, false);
     } else {
       const HeaderOutcome outcome = header(line, lineNumber);
       writeText(outcome.output, outcome.diagnostics, outcome.failed);
+      if (outcome.failed) ++tally_.unreadable;
       context = outcome.context;
       headerPending = false;
     }
@@ -222,6 +225,7 @@ void BlockPipeline::write(Job& job) {
     writeText({}, converter_.farForcedZoneWarning(), false);
   }
   writeText(job.result.output, job.result.diagnostics, job.result.hadErrors);
+  tally_ += job.result.tally;
   bytesWritten_ += job.block.text.size();
   progress_.advance(bytesWritten_, job.result.points);
 }
@@ -241,6 +245,14 @@ void BlockPipeline::reportUnreadable(std::string_view inputName, std::string_vie
   progress_.clear();
   const auto lock = lockStandardError();
   diagnostics_ << "nuvex: " << inputName << ": " << reason << '\n';
+}
+
+void BlockPipeline::writeSummary() {
+  const std::optional<std::string> line = summaryLine(tally_);
+  if (!line) return;
+  progress_.clear();
+  const auto lock = lockStandardError();
+  diagnostics_ << *line;
 }
 
 void BlockPipeline::startWorkers() {

@@ -167,6 +167,7 @@ int runConversion(ConversionSettings settings, const InputColumns& columns,
     };
     processFile(pipeline, name, context, hasHeader ? &header : nullptr);
   }
+  pipeline.writeSummary();
   std::cout.flush();
   if (!std::cout) {
     const auto lock = lockStandardError();

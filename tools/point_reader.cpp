@@ -41,7 +41,7 @@ struct CoordinateField {
 
 // A coordinate field: a finite decimal number (or an angle in DMS), nothing else.
 std::optional<double> readCoordinate(const CoordinateField& field, char decimalMark,
-                                     std::string& problem) {
+                                     std::string& problem, RangeProblem& reason) {
   const NumberReading number = readDecimal(field.text, decimalMark);
   if (number.error == std::errc::invalid_argument) {
     if (field.angle) {
@@ -57,10 +57,12 @@ std::optional<double> readCoordinate(const CoordinateField& field, char decimalM
   }
   if (number.error == std::errc::result_out_of_range) {
     problem = std::string(field.name) + " " + quoted(field.text) + " is out of range";
+    reason = RangeProblem::OutsideCoordinates;
     return std::nullopt;
   }
   if (!std::isfinite(number.value)) {
     problem = std::string(field.name) + " " + quoted(field.text) + " is not a finite number";
+    reason = RangeProblem::NotFinite;
     return std::nullopt;
   }
   return number.value;
@@ -104,7 +106,7 @@ std::string hemisphereHint(char band, int zone) {
 // A UTM zone column: a zone number, or a zone with its latitude band ("32U"), whose band must
 // hold the northing.
 std::optional<int> readZone(std::string_view field, int system, double northing,
-                            std::string& problem) {
+                            std::string& problem, RangeProblem& reason) {
   std::string_view number = field;
   const bool lettered = field.size() > 1 &&
                         std::isalpha(static_cast<unsigned char>(field.back())) &&
@@ -124,6 +126,7 @@ std::optional<int> readZone(std::string_view field, int system, double northing,
   }
   if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone) ||
       (banded && zone == kZoneFromEasting)) {
+    reason = RangeProblem::NoSuchZone;
     problem = "zone " + quoted(field) + " is outside " + std::to_string(kUtmInputZoneRange.lowest) +
               " to " + std::to_string(kUtmInputZoneRange.highest);
     return std::nullopt;
@@ -144,8 +147,9 @@ bool looksLikeZone(std::string_view field) {
 }
 
 bool withinRange(const CoordinateField& field, double value, double lowest, double highest,
-                 std::string& problem) {
+                 std::string& problem, RangeProblem& reason) {
   if (value >= lowest && value <= highest) return true;
+  reason = RangeProblem::OutsideCoordinates;
   problem = std::string(field.name) + " " + quoted(field.text) + " is outside " +
             formatShortest(lowest) + " to " + formatShortest(highest);
   return false;
@@ -209,18 +213,23 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   const bool swapped = geographic && columns.latitudeFirst;
   const CoordinateField xField{names.x, swapped ? text.y : text.x, geographic, Axis::Longitude};
   const CoordinateField yField{names.y, swapped ? text.x : text.y, geographic, Axis::Latitude};
-  const std::optional<double> x = readCoordinate(xField, layout.decimalMark, line.problem);
+  const std::optional<double> x =
+      readCoordinate(xField, layout.decimalMark, line.problem, line.reason);
   if (!x) return false;
-  const std::optional<double> y = readCoordinate(yField, layout.decimalMark, line.problem);
+  const std::optional<double> y =
+      readCoordinate(yField, layout.decimalMark, line.problem, line.reason);
   if (!y) return false;
   line.point = {*x, *y, 0};
 
   if (geographic) {
-    return withinRange(xField, *x, kLowestLongitude, kHighestLongitude, line.problem) &&
-           withinRange(yField, *y, kLowestLatitude, kHighestLatitude, line.problem);
+    return withinRange(xField, *x, kLowestLongitude, kHighestLongitude, line.problem,
+                       line.reason) &&
+           withinRange(yField, *y, kLowestLatitude, kHighestLatitude, line.problem, line.reason);
   }
-  if (!withinRange(xField, *x, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem) ||
-      !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem)) {
+  if (!withinRange(xField, *x, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem,
+                   line.reason) ||
+      !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem,
+                   line.reason)) {
     return false;
   }
   if (isGaussKrueger(columns.system)) {
@@ -233,7 +242,7 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   std::optional<int> zone = columns.fixedZone;
   if (!zone && text.zone.empty() && *x >= kSmallestPrefixedUtmEasting) zone = kZoneFromEasting;
   if (!zone || (columns.namedZone && !text.zone.empty())) {
-    zone = readZone(text.zone, columns.system, *y, line.problem);
+    zone = readZone(text.zone, columns.system, *y, line.problem, line.reason);
   }
   if (!zone) return false;
   if (!zoneIsNamedZone(columns, *zone)) {
@@ -241,7 +250,9 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
     return false;
   }
   line.point.zone = *zone;
-  return utmZoneFitsEasting(*zone, *x, text.x, line.problem);
+  if (utmZoneFitsEasting(*zone, *x, text.x, line.problem)) return true;
+  line.reason = RangeProblem::NoSuchZone;  // as the library's check names it
+  return false;
 }
 
 // The value of a field; one unquoted into the scratch text is copied to `owned`, because the
@@ -326,7 +337,7 @@ std::optional<std::size_t> trailingAngleEnd(const std::vector<std::string_view>&
 }
 
 // An angle whose parts are told by their marks: a token that marks degrees first starts it
-// ("10°", "10°30'"), tokens that mark later parts continue it ("30.5'", "00\""), and a hemisphere
+// ("10Â°", "10Â°30'"), tokens that mark later parts continue it ("30.5'", "00\""), and a hemisphere
 // letter of its own or after the last mark ends it ("E", "00\"E"); none when the first token
 // marks no degrees.
 std::optional<std::size_t> markedAngleEnd(const std::vector<std::string_view>& tokens,
@@ -351,7 +362,7 @@ std::optional<std::size_t> markedAngleEnd(const std::vector<std::string_view>& t
 
 // Groups the tokens of a geographic line into two angles by their hemisphere letters: letters
 // before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N"), or by
-// their marks ("10° 30.5' 50° 15.25'"). Nothing (and a reason) when marked parts and bare numbers
+// their marks ("10Â° 30.5' 50Â° 15.25'"). Nothing (and a reason) when marked parts and bare numbers
 // cannot be grouped so.
 std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& tokens,
                                        std::string& problem) {
@@ -528,7 +539,7 @@ bool isPassThrough(std::string_view text) {
 namespace {
 
 // Whether the text before the line's first comma is one angle written in parts with blanks
-// between them and a mark or a hemisphere letter, as in "10° 30' 00\" E, 50° 15' 00\" N" or
+// between them and a mark or a hemisphere letter, as in "10Â° 30' 00\" E, 50Â° 15' 00\" N" or
 // "10 15 30E, 50 30 15.25N": the comma then delimits. Three bare numbers ("10 15 30, x") are not
 // taken for an angle here.
 bool angleInPartsBeforeComma(std::string_view content) {
@@ -576,7 +587,10 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
                                   : readLeadingColumns(trimBlanks(text), layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
   // Angles in parts may be tried in more than one grouping: only a failed line keeps a reason.
-  if (read) line.problem.clear();
+  if (read) {
+    line.problem.clear();
+    line.reason = RangeProblem::None;
+  }
   if (!read && line.separator != kSemicolonSeparator &&
       text.find(kSemicolonSeparator) != std::string_view::npos) {
     line.problem += " (semicolon-separated? add --delimiter ';')";
