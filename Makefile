@@ -63,7 +63,7 @@ test-asan: setup
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
-# The threaded engine tests under ThreadSanitizer.
+# The threaded engine tests and the converter's tests (its worker threads) under ThreadSanitizer.
 test-tsan: setup
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)

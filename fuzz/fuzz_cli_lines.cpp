@@ -33,9 +33,11 @@
 #include "../tools/csv_fields.cpp"
 #include "../tools/dms.cpp"
 #include "../tools/header_line.cpp"
+#include "../tools/line_tally.cpp"
 #include "../tools/number_text.cpp"
 #include "../tools/point_reader.cpp"
 #include "../tools/progress.cpp"
+#include "../tools/standard_error.cpp"
 
 namespace {
 

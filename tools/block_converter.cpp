@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 #include "dms.h"
@@ -40,6 +39,25 @@ void appendZone(std::string& out, int zone) {
   out.append(text.data(), result.ptr);
 }
 
+// Counts a point that was not converted under the reason its message gives.
+void tallyRefusal(const ConvertedPoint& point, LineTally& tally) {
+  switch (point.status) {
+    case PointStatus::Converted:
+      return;
+    case PointStatus::NoPath:
+      // Without a reason of its own the point is outside the polynomials' area (describeFailure).
+      tally.refuse(point.problem != RangeProblem::None ? point.problem
+                                                       : RangeProblem::OutsidePolynomialArea);
+      return;
+    case PointStatus::NotFinite:
+      tally.refuse(RangeProblem::ImpossibleResult);
+      return;
+    case PointStatus::Aborted:
+      ++tally.aborted;
+      return;
+  }
+}
+
 // A span of a view that lies inside another, relative to the latter's start.
 FieldSpan spanWithin(std::string_view outer, std::string_view inner) {
   const auto begin = static_cast<std::size_t>(inner.data() - outer.data());
@@ -59,7 +77,8 @@ struct BlockConverter::Row {
   FieldSpan x{};
   FieldSpan y{};
   std::optional<FieldSpan> zone;
-  std::size_t problem = kNoProblem;  // 1 + index into Scratch::problems
+  std::size_t problem = kNoProblem;          // 1 + index into Scratch::problems
+  RangeProblem reason = RangeProblem::None;  // of a malformed line, where the library has one
 };
 
 struct BlockConverter::Scratch {
@@ -74,6 +93,8 @@ void BlockResult::clear() {
   diagnostics.clear();
   hadErrors = false;
   points = 0;
+  tally = {};
+  farFromForcedZone = false;
 }
 
 bool removeByteOrderMark(std::string_view& line) {
@@ -83,7 +104,7 @@ bool removeByteOrderMark(std::string_view& line) {
 }
 
 BlockConverter::BlockConverter(const ConversionSettings& settings, const OutputStyle& style)
-    : settings_(settings), style_(style), converter_(settings, &std::cerr) {}
+    : settings_(settings), style_(style), converter_(settings) {}
 
 void BlockConverter::convert(const Block& block, BlockResult& result) const {
   // Each thread keeps its buffers from block to block.
@@ -111,8 +132,10 @@ void BlockConverter::convert(const Block& block, BlockResult& result) const {
   }
   result.points = scratch.points.size();
   converter_.convert(scratch.points);
+  result.farFromForcedZone = scratch.points.farFromForcedZone;
   result.output.reserve(text.size() + text.size() / 2);
   std::size_t nextPoint = 0;
+  result.tally.read = scratch.rows.size();
   for (std::size_t i = 0; i < scratch.rows.size(); ++i) {
     emitRow(scratch.rows[i], text, block, block.firstLine + i, nextPoint, scratch, result);
   }
@@ -137,6 +160,7 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
   if (parsed.kind == LineKind::Malformed) {
     scratch.problems.push_back(std::move(parsed.problem));
     row.problem = scratch.problems.size();
+    row.reason = parsed.reason;
   } else if (parsed.kind == LineKind::Point) {
     scratch.points.add(parsed.point);
     row.extras = parsed.extras.empty() ? FieldSpan{} : spanWithin(line, parsed.extras);
@@ -159,6 +183,11 @@ void BlockConverter::emitRow(const Row& row, std::string_view text, const Block&
                                           ? std::string_view(block.input->headerProblem)
                                           : std::string_view(scratch.problems[row.problem - 1]);
       emitFailure(line, reason, block, lineNumber, result);
+      if (row.reason != RangeProblem::None) {
+        result.tally.refuse(row.reason);
+      } else {
+        ++result.tally.unreadable;
+      }
       return;
     }
     case LineKind::Point:
@@ -170,8 +199,10 @@ void BlockConverter::emitRow(const Row& row, std::string_view text, const Block&
                              ? describeRangeProblem(point.problem)
                              : describeFailure(point.status);
     emitFailure(line, reason, block, lineNumber, result);
+    tallyRefusal(point, result.tally);
     return;
   }
+  ++result.tally.converted;
   appendConverted(row, line, point, block.input->layout, result.output);
   result.output.push_back(kLineEnd);
 }

@@ -13,6 +13,7 @@
 
 #include "converter.h"
 #include "dms.h"
+#include "line_tally.h"
 #include "point_reader.h"
 
 namespace nuvex::cli {
@@ -65,7 +66,9 @@ struct BlockResult {
   std::string output;
   std::string diagnostics;
   bool hadErrors = false;
-  std::size_t points = 0;  // lines read as points (converted or not)
+  std::size_t points = 0;          // lines read as points (converted or not)
+  bool farFromForcedZone = false;  // see PointColumns::farFromForcedZone
+  LineTally tally;
   void clear();
 };
 
@@ -80,6 +83,8 @@ class BlockConverter {
   void convert(const Block& block, BlockResult& result) const;
 
   const ConversionSettings& settings() const { return settings_; }
+  // The warning a result with farFromForcedZone asks for (once per run).
+  std::string farForcedZoneWarning() const { return converter_.farForcedZoneWarning(); }
 
  private:
   struct Row;

@@ -4,6 +4,8 @@
 #include <istream>
 #include <ostream>
 
+#include "standard_error.h"
+
 namespace nuvex::cli {
 namespace {
 
@@ -90,6 +92,7 @@ std::shared_ptr<const InputContext> withFileDelimiter(std::string_view text, boo
 void BlockPipeline::process(std::istream& input, std::shared_ptr<const InputContext> context,
                             const HeaderReader* header, std::uintmax_t sizeBytes) {
   progress_.start(context->name, sizeBytes);
+  bytesWritten_ = 0;
   bool headerPending = header != nullptr;
   std::size_t lineNumber = 1;
   std::string pending;
@@ -146,11 +149,13 @@ std::size_t BlockPipeline::consumeHeaderLines(std::string& text, std::size_t& li
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::string_view content = line;
     if (lineNumber == 1) removeByteOrderMark(content);
+    ++tally_.read;
     if (isPassThrough(content)) {
       writeText(std::string(line) + kLineEnd, {}, false);
     } else {
       const HeaderOutcome outcome = header(line, lineNumber);
       writeText(outcome.output, outcome.diagnostics, outcome.failed);
+      if (outcome.failed) ++tally_.unreadable;
       context = outcome.context;
       headerPending = false;
     }
@@ -211,9 +216,16 @@ void BlockPipeline::writeOldest(std::unique_lock<std::mutex>& lock) {
   spare_.push_back(std::move(finished));
 }
 
+// Runs on the calling thread only: every message goes to standard error from here, in input
+// order (the workers write nothing).
 void BlockPipeline::write(Job& job) {
   if (job.failure) std::rethrow_exception(job.failure);
+  if (job.result.farFromForcedZone && !warnedFarZone_) {
+    warnedFarZone_ = true;
+    writeText({}, converter_.farForcedZoneWarning(), false);
+  }
   writeText(job.result.output, job.result.diagnostics, job.result.hadErrors);
+  tally_ += job.result.tally;
   bytesWritten_ += job.block.text.size();
   progress_.advance(bytesWritten_, job.result.points);
 }
@@ -222,6 +234,7 @@ void BlockPipeline::writeText(std::string_view output, std::string_view diagnost
   output_.write(output.data(), static_cast<std::streamsize>(output.size()));
   if (!diagnostics.empty()) {
     progress_.clear();
+    const auto lock = lockStandardError();
     diagnostics_.write(diagnostics.data(), static_cast<std::streamsize>(diagnostics.size()));
   }
   hadDataErrors_ = hadDataErrors_ || failed;
@@ -230,7 +243,16 @@ void BlockPipeline::writeText(std::string_view output, std::string_view diagnost
 void BlockPipeline::reportUnreadable(std::string_view inputName, std::string_view reason) {
   hadDataErrors_ = true;
   progress_.clear();
+  const auto lock = lockStandardError();
   diagnostics_ << "nuvex: " << inputName << ": " << reason << '\n';
+}
+
+void BlockPipeline::writeSummary() {
+  const std::optional<std::string> line = summaryLine(tally_);
+  if (!line) return;
+  progress_.clear();
+  const auto lock = lockStandardError();
+  diagnostics_ << *line;
 }
 
 void BlockPipeline::startWorkers() {

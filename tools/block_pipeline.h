@@ -50,6 +50,8 @@ class BlockPipeline {
   void reportUnreadable(std::string_view inputName, std::string_view reason);
   // Whether any line, point or input failed so far.
   bool hadDataErrors() const { return hadDataErrors_; }
+  // Writes the summary of the lines so far (summaryLine) to the diagnostics, when there is one.
+  void writeSummary();
 
  private:
   struct Job {
@@ -78,6 +80,8 @@ class BlockPipeline {
   std::ostream& diagnostics_;
   ProgressMeter& progress_;
   bool hadDataErrors_ = false;
+  LineTally tally_;
+  bool warnedFarZone_ = false;
   std::uintmax_t bytesWritten_ = 0;
 
   std::mutex mutex_;

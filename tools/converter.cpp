@@ -1,7 +1,6 @@
 #include "converter.h"
 
 #include <cmath>
-#include <ostream>
 #include <string>
 
 #include "nuvex/engine.h"
@@ -42,6 +41,7 @@ void PointColumns::clear() {
   for (auto* column : {&zone, &zoneOut, &status}) column->clear();
   outcome.clear();
   problem.clear();
+  farFromForcedZone = false;
 }
 
 void PointColumns::add(const InputPoint& point) {
@@ -50,10 +50,9 @@ void PointColumns::add(const InputPoint& point) {
   zone.push_back(point.zone);
 }
 
-BatchConverter::BatchConverter(const ConversionSettings& settings, std::ostream* warnings)
+BatchConverter::BatchConverter(const ConversionSettings& settings)
     : settings_(settings),
-      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum),
-      warnings_(warnings) {
+      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum) {
   if (settings.targetZone && settings.to.type == CoordinateType::Grid) {
     int zone = 0;
     forcedZoneMeridian_ =
@@ -117,12 +116,8 @@ void BatchConverter::finish(PointColumns& points, std::size_t i) const {
     points.problem[i] = transformer_.explain(points.x[i], points.y[i], points.zone[i]);
     return;
   }
-  if (forcedZoneMeridian_ && farFromForcedZone(points, i) && warnings_ != nullptr &&
-      !warned_.exchange(true)) {
-    *warnings_ << "nuvex: warning: " +
-                      describeFarForcedZone(*settings_.targetZone, settings_.to.system,
-                                            transformer_.zones().width) +
-                      "\n";
+  if (forcedZoneMeridian_ && !points.farFromForcedZone && farFromForcedZone(points, i)) {
+    points.farFromForcedZone = true;
   }
   if (settings_.to.type == CoordinateType::Grid && settings_.zonePrefix &&
       !isGaussKrueger(settings_.to.system)) {
@@ -130,6 +125,14 @@ void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   }
   const bool finite = std::isfinite(points.xOut[i]) && std::isfinite(points.yOut[i]);
   points.outcome[i] = finite ? PointStatus::Converted : PointStatus::NotFinite;
+}
+
+std::string BatchConverter::farForcedZoneWarning() const {
+  if (!settings_.targetZone) return {};
+  return "nuvex: warning: " +
+         describeFarForcedZone(*settings_.targetZone, settings_.to.system,
+                               transformer_.zones().width) +
+         "\n";
 }
 
 std::vector<ConvertedPoint> BatchConverter::convert(std::span<const InputPoint> points) const {

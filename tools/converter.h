@@ -3,9 +3,9 @@
 // transformation path marked while the others are converted.
 #pragma once
 
-#include <atomic>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "nuvex/systems.h"
@@ -53,6 +53,9 @@ struct PointColumns {
   std::vector<int> status;
   std::vector<PointStatus> outcome;
   std::vector<RangeProblem> problem;
+  // Some point was converted in a zone --zone forces though it lies farther than a zone width
+  // from it.
+  bool farFromForcedZone = false;
 
   std::size_t size() const { return x.size(); }
   void clear();
@@ -64,11 +67,13 @@ struct PointColumns {
 
 class BatchConverter {
  public:
-  // warnings: where the warning about a forced zone far from the points goes, once.
-  BatchConverter(const ConversionSettings& settings, std::ostream* warnings = nullptr);
+  explicit BatchConverter(const ConversionSettings& settings);
 
-  // Fills the outputs of every point. Safe to call from several threads at once.
+  // Fills the outputs of every point. Safe to call from several threads at once; it writes
+  // nothing anywhere (points.farFromForcedZone asks the caller to warn).
   void convert(PointColumns& points) const;
+  // The warning for points far from a forced zone, as a line of standard error.
+  std::string farForcedZoneWarning() const;
   // One result per point, in order.
   std::vector<ConvertedPoint> convert(std::span<const InputPoint> points) const;
 
@@ -79,9 +84,7 @@ class BatchConverter {
 
   ConversionSettings settings_;
   Transformer transformer_;
-  std::ostream* warnings_;
   std::optional<double> forcedZoneMeridian_;  // deg: of the zone --zone forces
-  mutable std::atomic<bool> warned_{false};
 };
 
 }  // namespace nuvex::cli

@@ -267,6 +267,37 @@ DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark) {
   return SexagesimalScanner(text, axis, decimalMark).scan();
 }
 
+std::optional<MarkedParts> markedParts(std::string_view token) {
+  std::optional<MarkedParts> parts;
+  bool afterNumber = false;
+  for (std::size_t at = 0; at < token.size();) {
+    if (isDigit(token[at]) || token[at] == kDecimalPoint) {
+      afterNumber = true;
+      ++at;
+      continue;
+    }
+    const Mark* found = nullptr;
+    if (afterNumber) {
+      for (const Mark& mark : kMarks) {
+        if (token.substr(at).starts_with(mark.text)) {
+          found = &mark;
+          break;
+        }
+      }
+    }
+    afterNumber = false;
+    if (found == nullptr) {
+      ++at;
+      continue;
+    }
+    const int part = static_cast<int>(found->part);
+    if (!parts) parts = MarkedParts{part, part};
+    parts->last = part;
+    at += found->text.size();
+  }
+  return parts;
+}
+
 void appendDms(std::string& out, double angle, Axis axis, int decimals, char decimalMark) {
   const AngleParts parts = splitAngle(angle, decimals);
   const int degrees = parts.degrees, minutes = parts.minutes;

@@ -5,11 +5,13 @@
 // Read forms (one field; a hemisphere letter N/S for latitude, E/W (or O, Ost) for longitude
 // before or after, or a sign; degree, prime and double prime signs in UTF-8 or Latin-1/cp1252):
 //   50°30'15.25"N   50d30m15.25s   50:30:15.25   N50 30 15.25   50°30.5'   -50 30 15.25
-// Only the last part may have decimals; minutes and seconds are below 60. Three parts separated
-// by blanks alone are read as degrees, minutes and seconds; two ("5 50") are not, because a
-// decimal comma file split at the comma gives such fields.
+// Blanks may stand between the parts and before a hemisphere letter: 10° 30' 00" E. Only the last
+// part may have decimals (10° 30.5': decimal minutes); minutes and seconds are below 60. Three
+// parts separated by blanks alone are read as degrees, minutes and seconds; two ("5 50") are not,
+// because a decimal comma file split at the comma gives such fields.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +42,14 @@ bool hasAngleMark(std::string_view text);
 // Reads a field that is not a plain decimal number. decimalMark ',' reads a decimal comma in the
 // seconds (or the last part).
 DmsReading readSexagesimal(std::string_view text, Axis axis, char decimalMark);
+
+// The parts one blank-separated token of an angle marks, 0 degrees, 1 minutes, 2 seconds: "10°"
+// 0 to 0, "10°30'" 0 to 1, "00\"E" 2 to 2. Nothing for a token with no mark after a number.
+struct MarkedParts {
+  int first;
+  int last;
+};
+std::optional<MarkedParts> markedParts(std::string_view token);
 
 // Decimals of the seconds written by default.
 inline constexpr int kDefaultDmsDecimals = 5;  // 1e-5" ~ 0.3 mm, as 1e-8 deg ~ 1 mm

@@ -12,6 +12,7 @@ namespace nuvex::cli {
 namespace {
 
 constexpr char kCommentStart = '#';
+constexpr std::array<Axis, 2> kAxes = {Axis::Longitude, Axis::Latitude};
 
 bool isDecimalDigit(char c) {
   return c >= '0' && c <= '9';
@@ -40,7 +41,7 @@ struct CoordinateField {
 
 // A coordinate field: a finite decimal number (or an angle in DMS), nothing else.
 std::optional<double> readCoordinate(const CoordinateField& field, char decimalMark,
-                                     std::string& problem) {
+                                     std::string& problem, RangeProblem& reason) {
   const NumberReading number = readDecimal(field.text, decimalMark);
   if (number.error == std::errc::invalid_argument) {
     if (field.angle) {
@@ -56,38 +57,83 @@ std::optional<double> readCoordinate(const CoordinateField& field, char decimalM
   }
   if (number.error == std::errc::result_out_of_range) {
     problem = std::string(field.name) + " " + quoted(field.text) + " is out of range";
+    reason = RangeProblem::OutsideCoordinates;
     return std::nullopt;
   }
   if (!std::isfinite(number.value)) {
     problem = std::string(field.name) + " " + quoted(field.text) + " is not a finite number";
+    reason = RangeProblem::NotFinite;
     return std::nullopt;
   }
   return number.value;
 }
 
+// The UTM latitude bands as a reader names them, from the library's list: "C to X without I and
+// O".
+std::string latitudeBandNames() {
+  const std::string_view bands = kUtmLatitudeBands;
+  std::vector<char> skipped;
+  for (char letter = bands.front(); letter < bands.back(); ++letter) {
+    if (bands.find(letter) == std::string_view::npos) skipped.push_back(letter);
+  }
+  std::string text = std::string(1, bands.front()) + " to " + std::string(1, bands.back());
+  for (std::size_t i = 0; i < skipped.size(); ++i) {
+    text += i == 0 ? " without " : i + 1 == skipped.size() ? " and " : ", ";
+    text += skipped[i];
+  }
+  return text;
+}
+
+char upperCase(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+// A band letter that is also a hemisphere's initial is most likely meant as the hemisphere
+// ("32N": zone 32 north): the message says how it is read.
+std::string hemisphereHint(char band, int zone) {
+  switch (upperCase(band)) {
+    case 'N':
+      return "; the letter is read as the latitude band, not as \"north\": write " +
+             std::to_string(zone) + ", north is implied";
+    case 'S':
+      return "; the letter is read as the latitude band, not as \"south\": UTM south zones are "
+             "not supported (southern northings are negative here)";
+    default:
+      return "";
+  }
+}
+
 // A UTM zone column: a zone number, or a zone with its latitude band ("32U"), whose band must
 // hold the northing.
 std::optional<int> readZone(std::string_view field, int system, double northing,
-                            std::string& problem) {
+                            std::string& problem, RangeProblem& reason) {
   std::string_view number = field;
-  const bool banded = !field.empty() && isUtmLatitudeBand(field.back()) && field.size() > 1 &&
-                      isDecimalDigit(field[field.size() - 2]);
-  if (banded) number.remove_suffix(1);
+  const bool lettered = field.size() > 1 &&
+                        std::isalpha(static_cast<unsigned char>(field.back())) &&
+                        isDecimalDigit(field[field.size() - 2]);
+  const bool banded = lettered && isUtmLatitudeBand(field.back());
+  if (lettered) number.remove_suffix(1);
   int zone = 0;
   const std::errc error = readWhole(number, zone);
   if (error == std::errc::invalid_argument) {
     problem = "zone " + quoted(field) + " is not a whole number";
     return std::nullopt;
   }
+  if (lettered && !banded) {
+    problem = "zone " + quoted(field) + ": " + std::string(1, field.back()) +
+              " is not a UTM latitude band (" + latitudeBandNames() + ")";
+    return std::nullopt;
+  }
   if (error == std::errc::result_out_of_range || !kUtmInputZoneRange.contains(zone) ||
       (banded && zone == kZoneFromEasting)) {
+    reason = RangeProblem::NoSuchZone;
     problem = "zone " + quoted(field) + " is outside " + std::to_string(kUtmInputZoneRange.lowest) +
               " to " + std::to_string(kUtmInputZoneRange.highest);
     return std::nullopt;
   }
   if (banded && !utmBandFitsNorthing(system, field.back(), northing)) {
     problem = "zone " + quoted(field) + ": the northing lies outside latitude band " +
-              std::string(1, field.back());
+              std::string(1, field.back()) + hemisphereHint(field.back(), zone);
     return std::nullopt;
   }
   return zone;
@@ -101,8 +147,9 @@ bool looksLikeZone(std::string_view field) {
 }
 
 bool withinRange(const CoordinateField& field, double value, double lowest, double highest,
-                 std::string& problem) {
+                 std::string& problem, RangeProblem& reason) {
   if (value >= lowest && value <= highest) return true;
+  reason = RangeProblem::OutsideCoordinates;
   problem = std::string(field.name) + " " + quoted(field.text) + " is outside " +
             formatShortest(lowest) + " to " + formatShortest(highest);
   return false;
@@ -166,18 +213,23 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   const bool swapped = geographic && columns.latitudeFirst;
   const CoordinateField xField{names.x, swapped ? text.y : text.x, geographic, Axis::Longitude};
   const CoordinateField yField{names.y, swapped ? text.x : text.y, geographic, Axis::Latitude};
-  const std::optional<double> x = readCoordinate(xField, layout.decimalMark, line.problem);
+  const std::optional<double> x =
+      readCoordinate(xField, layout.decimalMark, line.problem, line.reason);
   if (!x) return false;
-  const std::optional<double> y = readCoordinate(yField, layout.decimalMark, line.problem);
+  const std::optional<double> y =
+      readCoordinate(yField, layout.decimalMark, line.problem, line.reason);
   if (!y) return false;
   line.point = {*x, *y, 0};
 
   if (geographic) {
-    return withinRange(xField, *x, kLowestLongitude, kHighestLongitude, line.problem) &&
-           withinRange(yField, *y, kLowestLatitude, kHighestLatitude, line.problem);
+    return withinRange(xField, *x, kLowestLongitude, kHighestLongitude, line.problem,
+                       line.reason) &&
+           withinRange(yField, *y, kLowestLatitude, kHighestLatitude, line.problem, line.reason);
   }
-  if (!withinRange(xField, *x, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem) ||
-      !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem)) {
+  if (!withinRange(xField, *x, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem,
+                   line.reason) ||
+      !withinRange(yField, *y, -kLargestGridCoordinate, kLargestGridCoordinate, line.problem,
+                   line.reason)) {
     return false;
   }
   if (isGaussKrueger(columns.system)) {
@@ -190,7 +242,7 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   std::optional<int> zone = columns.fixedZone;
   if (!zone && text.zone.empty() && *x >= kSmallestPrefixedUtmEasting) zone = kZoneFromEasting;
   if (!zone || (columns.namedZone && !text.zone.empty())) {
-    zone = readZone(text.zone, columns.system, *y, line.problem);
+    zone = readZone(text.zone, columns.system, *y, line.problem, line.reason);
   }
   if (!zone) return false;
   if (!zoneIsNamedZone(columns, *zone)) {
@@ -198,7 +250,9 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
     return false;
   }
   line.point.zone = *zone;
-  return utmZoneFitsEasting(*zone, *x, text.x, line.problem);
+  if (utmZoneFitsEasting(*zone, *x, text.x, line.problem)) return true;
+  line.reason = RangeProblem::NoSuchZone;  // as the library's check names it
+  return false;
 }
 
 // The value of a field; one unquoted into the scratch text is copied to `owned`, because the
@@ -251,11 +305,19 @@ struct AngleGroups {
 
 constexpr std::size_t kMostAngleParts = 3;  // degrees, minutes, seconds
 
-// Parts after a leading hemisphere letter: bare numbers up to seconds.
+// A part that continues an angle led by its hemisphere letter: a bare number or a marked one
+// ("30'"), without a letter of its own.
+bool continuesLeadingAngle(std::string_view token) {
+  const TokenShape shape = shapeOf(token);
+  return isBareNumber(token) ||
+         (markedParts(token) && !shape.leadingLetter && !shape.trailingLetter);
+}
+
+// Parts after a leading hemisphere letter: bare or marked numbers up to seconds.
 std::size_t leadingAngleEnd(const std::vector<std::string_view>& tokens, std::size_t first) {
   std::size_t parts = tokens[first].size() > 1 ? 1 : 0;
   std::size_t at = first + 1;
-  while (at < tokens.size() && parts < kMostAngleParts && isBareNumber(tokens[at])) {
+  while (at < tokens.size() && parts < kMostAngleParts && continuesLeadingAngle(tokens[at])) {
     ++parts;
     ++at;
   }
@@ -274,9 +336,34 @@ std::optional<std::size_t> trailingAngleEnd(const std::vector<std::string_view>&
   return std::nullopt;
 }
 
+// An angle whose parts are told by their marks: a token that marks degrees first starts it
+// ("10°", "10°30'"), tokens that mark later parts continue it ("30.5'", "00\""), and a hemisphere
+// letter of its own or after the last mark ends it ("E", "00\"E"); none when the first token
+// marks no degrees.
+std::optional<std::size_t> markedAngleEnd(const std::vector<std::string_view>& tokens,
+                                          std::size_t first) {
+  if (first >= tokens.size()) return std::nullopt;
+  const std::optional<MarkedParts> start = markedParts(tokens[first]);
+  if (!start || start->first != 0) return std::nullopt;
+  int last = start->last;
+  std::size_t at = first + 1;
+  if (endsWithLetter(tokens[first])) return at;
+  while (at < tokens.size()) {
+    const std::string_view token = tokens[at];
+    if (token.size() == 1 && isHemisphereLetter(token.front())) return at + 1;
+    const std::optional<MarkedParts> next = markedParts(token);
+    if (!next || next->first <= last) break;
+    last = next->last;
+    ++at;
+    if (endsWithLetter(token)) break;
+  }
+  return at;
+}
+
 // Groups the tokens of a geographic line into two angles by their hemisphere letters: letters
-// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N").
-// Nothing (and a reason) when marked parts and bare numbers cannot be grouped so.
+// before the numbers ("E10 00 00 N50 30 15.25") or after them ("10 00 00E 50 30 15.25N"), or by
+// their marks ("10° 30.5' 50° 15.25'"). Nothing (and a reason) when marked parts and bare numbers
+// cannot be grouped so.
 std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& tokens,
                                        std::string& problem) {
   problem =
@@ -295,6 +382,12 @@ std::optional<AngleGroups> groupAngles(const std::vector<std::string_view>& toke
     groups.xLast = *xEnd;
     groups.yFirst = *xEnd;
     const std::optional<std::size_t> yEnd = trailingAngleEnd(tokens, groups.yFirst);
+    if (!yEnd) return std::nullopt;
+    groups.yLast = *yEnd;
+  } else if (const std::optional<std::size_t> xMarkedEnd = markedAngleEnd(tokens, 0)) {
+    groups.xLast = *xMarkedEnd;
+    groups.yFirst = *xMarkedEnd;
+    const std::optional<std::size_t> yEnd = markedAngleEnd(tokens, groups.yFirst);
     if (!yEnd) return std::nullopt;
     groups.yLast = *yEnd;
   } else {
@@ -443,8 +536,30 @@ bool isPassThrough(std::string_view text) {
   return content.empty() || content.front() == kCommentStart;
 }
 
+namespace {
+
+// Whether the text before the line's first comma is one angle written in parts with blanks
+// between them and a mark or a hemisphere letter, as in "10° 30' 00\" E, 50° 15' 00\" N" or
+// "10 15 30E, 50 30 15.25N": the comma then delimits. Three bare numbers ("10 15 30, x") are not
+// taken for an angle here.
+bool angleInPartsBeforeComma(std::string_view content) {
+  const std::size_t comma = content.find(kCommaSeparator);
+  if (comma == std::string_view::npos) return false;
+  const std::string_view first = trimBlanks(content.substr(0, comma));
+  if (first.find_first_of(kBlanks) == std::string_view::npos ||
+      first.find_first_not_of("0123456789.+- \t") == std::string_view::npos) {
+    return false;
+  }
+  return std::any_of(kAxes.begin(), kAxes.end(), [first](Axis axis) {
+    return readSexagesimal(first, axis, kDecimalPoint).outcome == DmsOutcome::Read;
+  });
+}
+
+}  // namespace
+
 char guessDelimiter(std::string_view line) {
   const std::string_view content = trimBlanks(line);
+  if (angleInPartsBeforeComma(content)) return kCommaSeparator;
   if (content.empty() || !isHemisphereLetter(content.front())) return detectSeparator(content);
   // An angle led by its hemisphere letter: its number and the bare numbers after it are one
   // field; a comma right after them delimits.
@@ -465,14 +580,17 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   ParsedLine line;
   if (isPassThrough(text)) return line;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  line.separator = layout.delimiter != 0 ? layout.delimiter : detectSeparator(text);
+  line.separator = layout.delimiter != 0 ? layout.delimiter : guessDelimiter(text);
   // The leading-columns layout reads from the first non-blank; chosen columns count from the
   // line's start (an empty first field of a delimited line is a column).
   const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
                                   : readLeadingColumns(trimBlanks(text), layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
   // Angles in parts may be tried in more than one grouping: only a failed line keeps a reason.
-  if (read) line.problem.clear();
+  if (read) {
+    line.problem.clear();
+    line.reason = RangeProblem::None;
+  }
   if (!read && line.separator != kSemicolonSeparator &&
       text.find(kSemicolonSeparator) != std::string_view::npos) {
     line.problem += " (semicolon-separated? add --delimiter ';')";

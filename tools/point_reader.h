@@ -68,6 +68,9 @@ struct ParsedLine {
   FieldSpan yField{};
   std::optional<FieldSpan> zoneField;
   std::string problem;  // why a Malformed line could not be read
+  // The library's reason where it has one (coordinates not finite or out of range, a zone the
+  // system does not have); None for a line that is no point as written.
+  RangeProblem reason = RangeProblem::None;
 };
 
 // Whether grid points of this input need a zone column.

@@ -105,6 +105,10 @@ std::string systemTitle(int system, int zoneWidth);
 // (International 1924) has no official datum transformation"; nothing when they can (always
 // within one system).
 std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem);
+// Whether the official datum transformations between two systems go through an NTv2 grid
+// (BeTA2007 or a grid file in its place): between system 1 and another system. Elsewhere a grid
+// file would change nothing.
+bool officialDatumUsesGrid(int fromSystem, int toSystem);
 
 // Reads "E:1" or "G:3" (either case); nothing when the text is not of that form.
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text);
@@ -139,19 +143,26 @@ std::span<const EpsgCode> epsgCodes();
 const EpsgCode* findEpsgCode(int code);
 // Up to `count` supported codes nearest to `code` by number, nearest first.
 std::vector<int> nearestEpsgCodes(int code, std::size_t count);
+// Up to `count` supported codes of the kind of an unsupported `code` (projected or geographic, on
+// the same datum), nearest first. EPSG numbers the zones of a grid in runs, so the kind is that of
+// the supported code nearest to `code` within 10 of it in its hundred (31470 is a DHDN
+// Gauss-Krueger code like 31469); nothing when there is none.
+std::vector<int> similarEpsgCodes(int code, std::size_t count);
 
-// A coordinate system as a user names it: "E:1"/"G:3", or an EPSG code ("EPSG:31467", the prefix
-// in any letter case), which for a projected CRS also fixes the zone of its grid and the zone
-// width.
+// A coordinate system as a user names it: "E:1"/"G:3", or an EPSG code, which for a projected CRS
+// also fixes the zone of its grid and the zone width. An EPSG code is written "EPSG:31467", as an
+// OGC URN "urn:ogc:def:crs:EPSG::31467" (a version between the colons or none, the empty one also
+// left out), the prefixes in any letter case, or as the bare number "31467".
 struct NamedSystem {
   CoordinateSystem system;
   std::optional<int> zone;       // a projected EPSG code's zone; none: chosen per point
   std::optional<int> zoneWidth;  // 3 or 6 where the name fixes it
   int epsgCode = 0;              // 0: named as TYPE:SYSTEM
 };
-// Reads a system's name; throws std::invalid_argument with a message that says what is accepted
-// (for an unknown EPSG code, the nearest supported ones). `role` names the text in the message,
-// e.g. "source".
+// Reads a system's name; throws std::invalid_argument with a message that says what is accepted:
+// for an unknown EPSG code the supported codes of its kind (similarEpsgCodes), else the nearest
+// by number; for a UTM south zone (327xx) that south zones are not supported. `role` names the
+// text in the message, e.g. "source".
 NamedSystem parseSystemName(std::string_view text, std::string_view role);
 
 // ---- Input checks shared by every interface ----------------------------------------------------

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -65,6 +66,14 @@ std::optional<std::string> officialDatumProblem(int fromSystem, int toSystem) {
   return std::nullopt;
 }
 
+bool officialDatumUsesGrid(int fromSystem, int toSystem) {
+  // DHDN (system 1) is joined to ETRS89 by the NTv2 grid; the others by Helmert steps or not at
+  // all.
+  constexpr int kGridJoinedSystem = 1;
+  return fromSystem != toSystem &&
+         (fromSystem == kGridJoinedSystem || toSystem == kGridJoinedSystem);
+}
+
 std::optional<CoordinateSystem> parseCoordinateSystem(std::string_view text) {
   constexpr std::size_t kNameLength = 3;  // type letter, colon, system digit
   if (text.size() != kNameLength || text[1] != ':') return std::nullopt;
@@ -97,42 +106,102 @@ const char* engineTypeCode(CoordinateType type) {
 namespace {
 
 constexpr std::string_view kEpsgPrefix = "EPSG:";
+// An OGC URN: the prefix, a version (often empty), a colon and the code.
+constexpr std::string_view kEpsgUrnPrefix = "urn:ogc:def:crs:EPSG:";
 constexpr std::size_t kMostEpsgDigits = 9;     // EPSG codes are far shorter; more is a typo
 constexpr std::size_t kNearestCodesNamed = 3;  // how many supported codes a refusal names
+// WGS 84 / UTM zones: north 32601-32660, south 32701-32760 (zone 1 to 60 in the last digits).
+constexpr int kWgs84UtmNorthCodes = 32600;
+constexpr int kWgs84UtmSouthCodes = 32700;
+constexpr int kUtmSouthFalseNorthing = 10000000;  // m, of the south zones
 
-bool startsWithEpsg(std::string_view text) {
-  if (text.size() < kEpsgPrefix.size()) return false;
-  for (std::size_t i = 0; i < kEpsgPrefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) != kEpsgPrefix[i]) return false;
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) !=
+        std::toupper(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
   }
   return true;
+}
+
+bool allDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The part of the text that should be an EPSG code's number, in any of its forms; nothing when
+// the text is in none of them.
+std::optional<std::string_view> epsgNumberText(std::string_view text) {
+  if (startsWithIgnoringCase(text, kEpsgPrefix)) return text.substr(kEpsgPrefix.size());
+  if (startsWithIgnoringCase(text, kEpsgUrnPrefix)) {
+    const std::string_view versionAndCode = text.substr(kEpsgUrnPrefix.size());
+    const std::size_t colon = versionAndCode.find(':');
+    return colon == std::string_view::npos ? versionAndCode : versionAndCode.substr(colon + 1);
+  }
+  if (allDigits(text)) return text;
+  return std::nullopt;
 }
 
 std::string quotedName(std::string_view role, std::string_view text) {
   return std::string(role) + " '" + std::string(text) + "'";
 }
 
-NamedSystem namedByEpsgCode(std::string_view text, std::string_view role) {
-  const std::string_view digits = text.substr(kEpsgPrefix.size());
-  const bool allDigits =
-      !digits.empty() && digits.size() <= kMostEpsgDigits &&
-      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!allDigits) {
+[[noreturn]] void refuseAsNoSystem(std::string_view text, std::string_view role) {
+  throw std::invalid_argument(quotedName(role, text) +
+                              " is not a coordinate system: write TYPE:SYSTEM with TYPE E "
+                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', "
+                              "or an EPSG code, e.g. 'EPSG:31467'");
+}
+
+std::string listedCodes(const std::vector<int>& codes) {
+  std::string list;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (i > 0) list += ", ";
+    list += std::to_string(codes[i]) + " (" + findEpsgCode(codes[i])->name + ")";
+  }
+  return list;
+}
+
+// The refusal of a code that is not in the table: a UTM south zone says so; another code names
+// the supported codes of its kind, or else the nearest.
+[[noreturn]] void refuseUnknownCode(int code, std::string_view text, std::string_view role) {
+  const int southZone = code - kWgs84UtmSouthCodes;
+  const EpsgCode* north = kSixDegreeZoneRange.contains(southZone)
+                              ? findEpsgCode(kWgs84UtmNorthCodes + southZone)
+                              : nullptr;
+  if (north != nullptr) {
+    std::string southName = north->name;
+    southName.back() = 'S';  // "WGS 84 / UTM zone 32N" -> "... 32S"
+    throw std::invalid_argument(quotedName(role, text) + " is " + southName +
+                                ": UTM south zones are not supported, the grids have no false "
+                                "northing (subtract " +
+                                std::to_string(kUtmSouthFalseNorthing) +
+                                " m from the northings and name EPSG:" +
+                                std::to_string(north->code) + ", " + north->name + ")");
+  }
+  const std::vector<int> similar = similarEpsgCodes(code, kNearestCodesNamed);
+  if (!similar.empty()) {
+    throw std::invalid_argument(
+        quotedName(role, text) +
+        " is not a supported EPSG code; supported codes like it: " + listedCodes(similar));
+  }
+  throw std::invalid_argument(quotedName(role, text) + " is not a supported EPSG code; nearest: " +
+                              listedCodes(nearestEpsgCodes(code, kNearestCodesNamed)));
+}
+
+NamedSystem namedByEpsgCode(std::string_view text, std::string_view digits, std::string_view role) {
+  if (!allDigits(digits) || digits.size() > kMostEpsgDigits) {
     throw std::invalid_argument(quotedName(role, text) +
                                 " is not an EPSG code: write EPSG:n with a number n, e.g. "
                                 "'EPSG:31467'");
   }
   const int code = std::stoi(std::string(digits));
+  // A bare system code ("3") is no EPSG code: the type is missing.
+  if (digits.size() == text.size() && isKnownSystemCode(code)) refuseAsNoSystem(text, role);
   const EpsgCode* row = findEpsgCode(code);
-  if (row == nullptr) {
-    std::string message = quotedName(role, text) + " is not a supported EPSG code; nearest: ";
-    const std::vector<int> nearest = nearestEpsgCodes(code, kNearestCodesNamed);
-    for (std::size_t i = 0; i < nearest.size(); ++i) {
-      if (i > 0) message += ", ";
-      message += std::to_string(nearest[i]) + " (" + findEpsgCode(nearest[i])->name + ")";
-    }
-    throw std::invalid_argument(message);
-  }
+  if (row == nullptr) refuseUnknownCode(code, text, role);
   NamedSystem named{row->system, std::nullopt, std::nullopt, row->code};
   if (row->system.type == CoordinateType::Grid) {
     named.zone = row->zone;
@@ -147,11 +216,10 @@ NamedSystem parseSystemName(std::string_view text, std::string_view role) {
   if (const std::optional<CoordinateSystem> parsed = parseCoordinateSystem(text)) {
     return {*parsed, std::nullopt, std::nullopt, 0};
   }
-  if (startsWithEpsg(text)) return namedByEpsgCode(text, role);
-  throw std::invalid_argument(quotedName(role, text) +
-                              " is not a coordinate system: write TYPE:SYSTEM with TYPE E "
-                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', "
-                              "or an EPSG code, e.g. 'EPSG:31467'");
+  if (const std::optional<std::string_view> digits = epsgNumberText(text)) {
+    return namedByEpsgCode(text, *digits, role);
+  }
+  refuseAsNoSystem(text, role);
 }
 
 bool utmZoneFitsEasting(int zone, double easting) {

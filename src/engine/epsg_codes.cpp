@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nuvex/systems.h"
@@ -91,6 +92,52 @@ const EpsgCode* findEpsgCode(int code) {
   const auto found = std::lower_bound(codes.begin(), codes.end(), code,
                                       [](const EpsgCode& row, int c) { return row.code < c; });
   return found != codes.end() && found->code == code ? &*found : nullptr;
+}
+
+namespace {
+
+// EPSG numbers the zones of one grid in a run, e.g. ETRS89 / UTM zones 28N-38N are 25828-25838:
+// a code a few numbers from a run, in its hundred, is most likely of the run's kind. Farther away
+// the ranges of other kinds begin (3857, Web Mercator, among Pulkovo codes at 3834-3841).
+constexpr int kCodeHundred = 100;
+constexpr int kRunReach = 10;
+constexpr std::string_view kDatumEnd = " / ";  // "ETRS89 / UTM zone 32N": the datum, then the grid
+
+// The datum of a row as EPSG names it: the whole name of a geographic CRS, the part before " / "
+// of a projected one.
+std::string_view datumOf(const EpsgCode& row) {
+  const std::string_view name = row.name;
+  return name.substr(0, name.find(kDatumEnd));
+}
+
+bool sameKind(const EpsgCode& a, const EpsgCode& b) {
+  return a.system.type == b.system.type && datumOf(a) == datumOf(b);
+}
+
+}  // namespace
+
+std::vector<int> similarEpsgCodes(int code, std::size_t count) {
+  const EpsgCode* neighbour = nullptr;
+  for (const EpsgCode& row : table()) {
+    if (row.code / kCodeHundred != code / kCodeHundred || std::abs(row.code - code) > kRunReach) {
+      continue;
+    }
+    if (neighbour == nullptr || std::abs(row.code - code) < std::abs(neighbour->code - code)) {
+      neighbour = &row;
+    }
+  }
+  if (neighbour == nullptr) return {};
+  std::vector<int> codes;
+  for (const EpsgCode& row : table()) {
+    if (sameKind(row, *neighbour)) codes.push_back(row.code);
+  }
+  const auto distance = [code](int other) {
+    return std::abs(static_cast<long long>(other) - code);
+  };
+  std::stable_sort(codes.begin(), codes.end(),
+                   [&](int a, int b) { return distance(a) < distance(b); });
+  codes.resize(std::min(count, codes.size()));
+  return codes;
 }
 
 std::vector<int> nearestEpsgCodes(int code, std::size_t count) {

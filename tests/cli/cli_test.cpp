@@ -42,10 +42,12 @@ void writeWholeFile(const std::string& name, std::string_view text) {
 
 // Runs the built converter inside the scratch directory; the shell does the redirections (the
 // arguments of the tests are plain words).
-CliResult runCli(const std::string& arguments, std::string_view input = {}) {
+// wrapper: a command the converter runs under, e.g. "timeout 20".
+CliResult runCli(const std::string& arguments, std::string_view input = {},
+                 const std::string& wrapper = {}) {
   writeWholeFile("cli-stdin.txt", input);
-  const std::string command =
-      "'" NUVEX_CLI_PATH "' " + arguments + " <cli-stdin.txt >cli-stdout.txt 2>cli-stderr.txt";
+  const std::string command = wrapper + " '" NUVEX_CLI_PATH "' " + arguments +
+                              " <cli-stdin.txt >cli-stdout.txt 2>cli-stderr.txt";
   const int status = std::system(command.c_str());
   constexpr int kSignalled = 128;
   return {WIFEXITED(status) ? WEXITSTATUS(status) : kSignalled + WTERMSIG(status),
@@ -114,7 +116,8 @@ TEST_F(Cli, ReadsFilesInOrderAndGoesOnAfterOneThatCannotBeOpened) {
   EXPECT_EQ(result.err,
             "nuvex: missing.txt: cannot open: No such file or directory\n"
             "nuvex: .: is a directory\n"
-            "nuvex: third.txt:2: latitude \"abc\" is not a number\n");
+            "nuvex: third.txt:2: latitude \"abc\" is not a number\n"
+            "nuvex: 5 lines read, 3 converted, 1 refused (1 unreadable)\n");
 }
 
 TEST_F(Cli, DemoPrintsATableForEverySystemAndNoArgumentsTheUsage) {
@@ -159,12 +162,12 @@ TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
   const std::set<int> noPath = {0,   1,   TRGU_MAXPT - 1,     TRGU_MAXPT, TRGU_MAXPT + 1, 450, 451,
                                 452, 453, 2 * TRGU_MAXPT + 99};
   std::string input, expected, messages;
-  auto addLine = [&, line = 0](const std::string& in, const std::string& out,
-                               const std::string& message) mutable {
+  int lines = 0, converted = 0, unreadable = 0, withoutPath = 0;
+  auto addLine = [&](const std::string& in, const std::string& out, const std::string& message) {
     input += in + "\n";
     expected += out + "\n";
-    ++line;
-    if (!message.empty()) messages += "nuvex: <stdin>:" + std::to_string(line) + message;
+    ++lines;
+    if (!message.empty()) messages += "nuvex: <stdin>:" + std::to_string(lines) + message;
   };
   for (int index = 0; index < 2 * TRGU_MAXPT + 100; ++index) {
     const bool far = noPath.contains(index);
@@ -176,6 +179,7 @@ TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
     // The regions are not rectangles: some points of the grid have no path either.
     const std::string row = expectedRow(longitude, latitude, text);
     EXPECT_TRUE(!far || row.starts_with("*error*")) << text;
+    ++(row.starts_with("*error*") ? withoutPath : converted);
     addLine(text, row,
             row.starts_with("*error*")
                 ? ": outside the area of the polynomial datum shifts (5 deg E to 15 deg 20' E, 47 "
@@ -184,12 +188,17 @@ TEST_F(Cli, BatchesKeepEveryLineInPlaceAroundPointsWithoutPath) {
     if (index % 97 == 0) addLine("# comment", "# comment", "");
     if (index % 131 == 0) {
       addLine("bad line", "*error* bad line", ": longitude \"bad\" is not a number\n");
+      ++unreadable;
     }
   }
   const CliResult result = runCli("from-ll -s 2", input);
   EXPECT_EQ(result.status, kDataError);
   EXPECT_EQ(result.out, expected);
-  EXPECT_EQ(result.err, messages);
+  EXPECT_EQ(result.err, messages + "nuvex: " + std::to_string(lines) + " lines read, " +
+                            std::to_string(converted) + " converted, " +
+                            std::to_string(unreadable + withoutPath) + " refused (" +
+                            std::to_string(unreadable) + " unreadable, " +
+                            std::to_string(withoutPath) + " outside_polynomial_area)\n");
 
   // A whole batch and more without any path: every point marked.
   input = expected = "";
@@ -399,15 +408,19 @@ TEST_F(Cli, ThreadsAndBlocksKeepEveryLineInPlace) {
   // without a path among them.
   constexpr std::size_t kBlockBytes = 512 << 10, kShortTail = 60 << 10;
   std::string input, messages;
+  int lines = 0, unreadable = 0, withoutPath = 0;
   for (int i = 0; input.size() < 7 * kBlockBytes || input.size() % kBlockBytes > kShortTail ||
                   input.size() % kBlockBytes < 100;
        ++i) {
     char line[64];
     const std::string where = "nuvex: many.txt:" + std::to_string(i + 1) + ": ";
+    ++lines;
     if (i % 9973 == 0) {
       std::snprintf(line, sizeof line, "bad %d\n", i);
       messages += where + "longitude \"bad\" is not a number\n";
+      ++unreadable;
     } else if (i % 7919 == 0) {
+      ++withoutPath;
       std::snprintf(line, sizeof line, "30 10 far%d\n", i);
       messages += where +
                   "outside the area of the polynomial datum shifts (5 deg E to 15 deg 20' E, 47 "
@@ -425,9 +438,15 @@ TEST_F(Cli, ThreadsAndBlocksKeepEveryLineInPlace) {
   EXPECT_EQ(one.status, kDataError);
   EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'),
             std::count(input.begin(), input.end(), '\n'));
-  EXPECT_EQ(one.err, messages);
+  // One summary at the end: lines read, converted, refused by reason.
+  EXPECT_EQ(one.err, messages + "nuvex: " + std::to_string(lines) + " lines read, " +
+                         std::to_string(lines - unreadable - withoutPath) + " converted, " +
+                         std::to_string(unreadable + withoutPath) + " refused (" +
+                         std::to_string(unreadable) + " unreadable, " +
+                         std::to_string(withoutPath) + " outside_polynomial_area)\n");
   EXPECT_TRUE(three.out == one.out && three.err == one.err && three.status == one.status);
   EXPECT_TRUE(piped.out == one.out && piped.status == one.status);
+  EXPECT_EQ(piped.err, std::regex_replace(one.err, std::regex("many\\.txt"), "<stdin>"));
 }
 
 // An EPSG code names a system (and a zone): converting by codes gives what converting by the
@@ -442,6 +461,11 @@ TEST_F(Cli, EpsgCodesConvertAsTheSystemsTheyName) {
       {"convert --from EPSG:31467 --to EPSG:4326", "convert --from E:1 --to G:3", gk},
       {"convert --from EPSG:4326 --to EPSG:31468", "convert --from G:3 --to E:1 --zone 4", geo},
       {"convert --from EPSG:4258 --to EPSG:2398", "convert --from G:3 --to E:4 --zone 4", geo},
+      // The same codes written as OGC URNs (with and without a version) and as bare numbers
+      {"convert --from urn:ogc:def:crs:EPSG::31467 --to URN:OGC:DEF:CRS:EPSG:9.8.1:25832",
+       "convert --from E:1 --to E:3 --zone 32", gk},
+      {"to-ll -s 31467", "to-ll -s 1", gk},
+      {"from-ll -s 25833", "from-ll -s 3 --zone 33", geo},
       {"convert --from EPSG:4230 --to EPSG:5664",
        "convert --from G:2 --to E:4 --zone 2 "
        "--zone-width 6",
@@ -478,6 +502,56 @@ TEST_F(Cli, AZoneForcedFarFromThePointsIsWarnedOfOnce) {
             "are converted exactly, but check that the zone is the one meant\n");
   const CliResult near = runCli("from-ll -s 3 --zone 32", "12.9 50\n5.1 50\n");
   EXPECT_EQ(near.status + near.err.size(), 0u) << near.err;
+}
+
+// Standard error is written by the calling thread alone, in input order: the warning about a
+// forced zone comes with the block of the first far point, after the messages of the blocks
+// before it, however the threads finish. (Regression: a worker wrote the warning itself, racing
+// with the calling thread on std::cerr, and a short block converted ahead put it before the
+// messages of a long block still converting.) The first block holds some 50000 points and
+// malformed lines; the second, one far point whose line is longer than a block, then a malformed
+// line: it converts long before the first.
+TEST_F(Cli, TheFarZoneWarningComesInInputOrderAmongTheMessagesOfManyThreads) {
+  constexpr std::size_t kBlockBytes = 512 << 10;  // the converter's block
+  std::string input, messages;
+  std::size_t line = 0, refused = 0;
+  auto add = [&](const std::string& text, bool malformed) {
+    input += text + "\n";
+    ++line;
+    refused += malformed ? 1 : 0;
+    if (malformed) {
+      messages +=
+          "nuvex: many.txt:" + std::to_string(line) + ": longitude \"bad\" is not a number\n";
+    }
+  };
+  while (input.size() < kBlockBytes - 100) {
+    const bool malformed = line % 997 == 0;
+    add(malformed ? "bad 50" : "9.5 50.1", malformed);
+  }
+  add("30 50 " + std::string(kBlockBytes + 1000, 'x'), false);
+  messages +=
+      "nuvex: warning: zone 32 lies more than 6 deg of longitude from some points; they are "
+      "converted exactly, but check that the zone is the one meant\n";
+  add("bad 50", true);
+  messages += "nuvex: " + std::to_string(line) + " lines read, " + std::to_string(line - refused) +
+              " converted, " + std::to_string(refused) + " refused (" + std::to_string(refused) +
+              " unreadable)\n";
+  writeWholeFile("many.txt", input);
+  const CliResult result = runCli("from-ll -s 3 --zone 32 --threads 2 many.txt");
+  EXPECT_EQ(result.status, kDataError);
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), static_cast<long>(line));
+  EXPECT_EQ(result.err, messages);
+}
+
+// A grid is read from a regular file only: a named pipe (which could block the reader for ever,
+// and whose content one reader would take from another) is a usage error that says so.
+TEST_F(Cli, AGridFromANamedPipeIsRefused) {
+  ASSERT_EQ(std::system("mkfifo grid.gsb"), 0);
+  const CliResult result =
+      runCli("convert --from G:1 --to G:3 --datum official --grid grid.gsb -p 3,8",
+             "10.0666637 55.9823353\n", "timeout 20");
+  EXPECT_EQ(result.status, 2) << result.err;
+  EXPECT_NE(result.err.find("is not a regular file"), std::string::npos) << result.err;
 }
 
 // Every option --help shows for a command is in the manual page, and the reverse.

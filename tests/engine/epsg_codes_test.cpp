@@ -86,14 +86,46 @@ std::string refusal(const char* text) {
   return "accepted";
 }
 
-TEST(EpsgNames, UnknownCodeNamesTheNearestSupported) {
+TEST(EpsgNames, OgcUrnsAndBareNumbersNameCodesToo) {
+  for (const char* text :
+       {"urn:ogc:def:crs:EPSG::31467", "URN:OGC:DEF:CRS:epsg:9.8.1:31467", "31467"}) {
+    const NamedSystem named = parseSystemName(text, "source");
+    EXPECT_EQ(named.epsgCode, 31467) << text;
+    EXPECT_EQ(named.zone, 3) << text;
+  }
+  EXPECT_EQ(parseSystemName("4326", "source").system.type, CoordinateType::Geographic);
+  // A bare system code lacks its type; a URN without its code is no code.
+  EXPECT_NE(refusal("3").find("source '3' is not a coordinate system"), std::string::npos);
+  for (const char* text :
+       {"urn:ogc:def:crs:EPSG::", "urn:ogc:def:crs:EPSG::x", "urn:ogc:def:crs:EPSG::1:2"}) {
+    EXPECT_NE(refusal(text).find("is not an EPSG code: write EPSG:n"), std::string::npos) << text;
+  }
+}
+
+TEST(EpsgNames, UnknownCodeNamesTheSupportedCodesOfItsKind) {
   EXPECT_EQ(refusal("EPSG:31470"),
-            "source 'EPSG:31470' is not a supported EPSG code; nearest: 31469 (DHDN / 3-degree "
-            "Gauss-Kruger zone 5), 31468 (DHDN / 3-degree Gauss-Kruger zone 4), 31467 (DHDN / "
-            "3-degree Gauss-Kruger zone 3)");
-  // UTM south: no false northing in the engine's grids.
-  EXPECT_NE(refusal("EPSG:32732").find("nearest: 32660 (WGS 84 / UTM zone 60N)"),
+            "source 'EPSG:31470' is not a supported EPSG code; supported codes like it: 31469 "
+            "(DHDN / 3-degree Gauss-Kruger zone 5), 31468 (DHDN / 3-degree Gauss-Kruger zone 4), "
+            "31467 (DHDN / 3-degree Gauss-Kruger zone 3)");
+  // Geographic beside geographic of the same datum, not the projected or other datums nearby.
+  EXPECT_EQ(refusal("EPSG:4327"),
+            "source 'EPSG:4327' is not a supported EPSG code; supported codes like it: 4326 (WGS "
+            "84)");
+  EXPECT_EQ(similarEpsgCodes(4231, 3), (std::vector<int>{4230}));
+  EXPECT_EQ(similarEpsgCodes(25839, 2), (std::vector<int>{25838, 25837}));
+  EXPECT_EQ(similarEpsgCodes(5666, 3), (std::vector<int>{5665, 5664, 5673}));  // Pulkovo, not DHDN
+  // Far from any run of its hundred (3857, Web Mercator) or alone in it: the nearest by number.
+  EXPECT_TRUE(similarEpsgCodes(3857, 3).empty());
+  EXPECT_TRUE(similarEpsgCodes(9999, 3).empty());
+  EXPECT_NE(refusal("EPSG:3857").find("is not a supported EPSG code; nearest: 3841"),
             std::string::npos);
+  // UTM south: no false northing in the engine's grids.
+  EXPECT_EQ(refusal("EPSG:32732"),
+            "source 'EPSG:32732' is WGS 84 / UTM zone 32S: UTM south zones are not supported, the "
+            "grids have no false northing (subtract 10000000 m from the northings and name "
+            "EPSG:32632, WGS 84 / UTM zone 32N)");
+  EXPECT_NE(refusal("EPSG:32760").find("is WGS 84 / UTM zone 60S"), std::string::npos);
+  EXPECT_NE(refusal("EPSG:32761").find("nearest: 32660"), std::string::npos);  // not a UTM zone
   for (const char* text : {"EPSG:", "EPSG:31467x", "EPSG:-1", "EPSG: 4326", "EPSG:1234567890"}) {
     EXPECT_NE(refusal(text).find("is not an EPSG code: write EPSG:n"), std::string::npos) << text;
   }

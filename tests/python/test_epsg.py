@@ -53,7 +53,7 @@ def test_contradictions_and_unknown_codes_are_refused():
          "zone_width 3: EPSG:3834 has 6 deg zones"),
         (lambda: nuvex.Transformer("EPSG:3834", "EPSG:2397"), "zones of different widths"),
         (lambda: nuvex.Transformer("EPSG:32732", "G:3"),
-         "source 'EPSG:32732' is not a supported EPSG code; nearest: 32660"),
+         "source 'EPSG:32732' is WGS 84 / UTM zone 32S: UTM south zones are not supported"),
     ]:
         with pytest.raises(ValueError, match=message):
             call()

@@ -1,0 +1,69 @@
+#include "help_text.h"
+
+namespace nuvex::cli {
+
+const char* const kListNotes = R"(
+Coordinates stay x/y for every code: longitude latitude, easting northing (--axis lat-lon reads
+and writes geographic columns latitude first). A projected code is one zone: Gauss-Krueger
+eastings carry it in their millions, as the EPSG false eastings do. ETRS89 is converted as WGS84
+(system 3); this is exact only in the official datum mode. UTM south (327xx) is not supported.
+)";
+
+const char* const kHelpFooter = R"(
+Input: one point per line, columns separated by blanks/tabs or by commas (the header or the
+first data line decides for the whole file):
+  geographic   longitude latitude [extra ...]        (decimal degrees, WGS84 for to-ll/from-ll)
+  grid         easting northing [zone] [extra ...]   (metres)
+The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone gives it (0: the
+easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4) always carry
+their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
+Blank lines and lines starting with '#' are copied unchanged.
+Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
+50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east), or a
+sign; the degree sign also in Latin-1. UTM zones may carry their band (32U); eastings that carry
+their zone (32571666.448) need no zone column.
+CSV: fields in double quotes may hold the delimiter and doubled quotes; CRLF line ends and a
+UTF-8 byte-order mark are read. --columns picks the coordinate columns by position or by the
+names of a header line (which is then copied); the other columns stay in place.
+
+Output: one line per input line. Grid output is "easting northing zone", geographic output
+"longitude latitude", then the extra columns; the input's delimiter is kept.
+A line that cannot be read or has no transformation path is written as "*error* " followed by
+the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error; so is a
+point more than 4 deg from its zone's central meridian, beyond the pole, in no zone of its
+system, or whose result would be none (a zone forced farther away converts, with a warning).
+
+Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
+
+Systems: 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International 1924 / UTM,
+         3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width).
+Datum shift (--datum): polynomial, the engine's own (metre-level, the default), or official:
+the NTv2 grid BeTA2007 (or --grid FILE) between 1 and 3, EPSG:1775 between 4 and 3, both for
+1 <-> 4, system 3 taken as ETRS89 (EPSG: null transformation to WGS84, 1 m). Points outside the
+grid or EPSG:1775's area of use are errors; system 2 has none (usage error).
+EPSG codes: --from, --to and -s also take EPSG:n (nuvex list shows them), e.g. EPSG:31467 (DHDN /
+3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone 32N, converted as WGS84). A
+projected code is one zone: a point of another zone, or a --zone or --from-zone that contradicts
+it, is refused. Coordinates stay x/y (longitude latitude, easting northing) whatever EPSG's axis
+order; --axis lat-lon reads and writes geographic columns latitude first.
+
+Examples:
+  echo "10 50" | nuvex from-ll --system 3          -> 571666.448 5539109.815 32
+  nuvex to-ll --system 1 points.txt                 (3571686.387 5540758.788 -> lon lat)
+  nuvex from-ll --system 4 --zone-width 6 -p 2 geo.csv
+  nuvex convert --from E:1 --to E:3 --zone 32 gk.txt > utm.txt
+  nuvex convert --from EPSG:31467 --to EPSG:25832 gk.txt      (-> ETRS89 / UTM 32N)
+  nuvex to-ll -s EPSG:31467 --axis lat-lon gk.txt             (-> latitude longitude)
+  nuvex to-ll -s 1 --columns easting,northing survey.csv       (header, id first)
+  nuvex to-ll -s 1 --columns 3,4 register.txt                  (coordinates in columns 3, 4)
+  nuvex to-ll -s 1 --columns 2,3 --append --header pts.csv     (adds x_out,y_out at the end)
+  nuvex to-ll -s 1 --append --out-names lon,lat pts.csv        (names of the added columns)
+  nuvex from-ll -s 3 --header geo.txt                          (first line copied as header)
+  nuvex to-ll -s 1 --delimiter ';' --columns 2,3 excel.csv     (semicolons, decimal comma)
+  nuvex to-ll -s 3 --dms=2 utm.txt                             (-> 10°00'00.00"E 50°00'00.00"N)
+  nuvex from-ll -s 3 --threads 2 --quiet big.txt               (two threads, no progress)
+  nuvex convert --from E:1 --to E:3 --datum official gk.txt    (BeTA2007 grid, centimetres)
+  nuvex to-ll -s 1 --datum official --grid NTv2_BW.gsb gk.txt  (a state's own NTv2 grid)
+  nuvex demo)";
+
+}  // namespace nuvex::cli

@@ -1,0 +1,187 @@
+#include "option_checks.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace nuvex::cli {
+
+// ---- Checks that need more than one option ---------------------------------------------------
+
+// Nothing when the combination is sound, else the message for a usage error.
+std::optional<std::string> checkOutputZone(const ConversionSettings& settings) {
+  if (!settings.targetZone) return std::nullopt;
+  if (settings.to.type != CoordinateType::Grid) {
+    return "--zone: the output is geographic and has no zone";
+  }
+  const ZoneRange range = outputZoneRange(settings.to.system, settings.zoneWidth);
+  if (range.contains(*settings.targetZone)) return std::nullopt;
+  return "--zone " + std::to_string(*settings.targetZone) + ": zones of " +
+         systemTitle(settings.to.system, settings.zoneWidth) + " are " +
+         std::to_string(range.lowest) + " to " + std::to_string(range.highest);
+}
+
+std::optional<std::string> checkInputZone(const InputColumns& columns, const char* optionName) {
+  if (!columns.fixedZone) return std::nullopt;
+  if (columns.type != CoordinateType::Grid) {
+    return std::string(optionName) + ": the input is geographic and has no zone";
+  }
+  if (isGaussKrueger(columns.system)) {
+    return std::string(optionName) + ": Gauss-Krueger eastings of system " +
+           std::to_string(columns.system) + " carry their zone in the millions";
+  }
+  if (kUtmInputZoneRange.contains(*columns.fixedZone)) return std::nullopt;
+  return std::string(optionName) + " " + std::to_string(*columns.fixedZone) + ": UTM zones are " +
+         std::to_string(kUtmInputZoneRange.lowest) + " (from the easting) to " +
+         std::to_string(kUtmInputZoneRange.highest);
+}
+
+std::optional<std::string> checkZonePrefix(const ConversionSettings& settings) {
+  if (settings.zonePrefix && settings.to.type != CoordinateType::Grid) {
+    return "--zone-prefix: the output is geographic and has no easting";
+  }
+  if (settings.zonePrefix && isGaussKrueger(settings.to.system)) {
+    return "--zone-prefix: Gauss-Krueger eastings of system " + std::to_string(settings.to.system) +
+           " carry their zone in the millions already";
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+bool zoneWidthGiven(const Options& options) {
+  return std::any_of(options.zoneWidthOptions.begin(), options.zoneWidthOptions.end(),
+                     [](const CLI::Option* option) { return option->count() > 0; });
+}
+
+// The zone width system 4 is converted with: the one an EPSG code of system 4 fixes, else
+// --zone-width. Nothing when the two sides or --zone-width disagree (the message says why).
+std::optional<int> fixedZoneWidth(const NamedSide& from, const NamedSide& to,
+                                  const Options& options, std::string& problem) {
+  std::optional<int> width;
+  std::string fixedBy;
+  for (const NamedSide* side : {&from, &to}) {
+    const std::optional<int>& named = side->named.zoneWidth;
+    if (side->named.system.system != kLastSystem || !named) continue;
+    if (width && *width != *named) {
+      problem = fixedBy + " has " + std::to_string(*width) + " deg zones and " + side->text + " " +
+                std::to_string(*named) + " deg zones: convert through G:4 in two steps";
+      return std::nullopt;
+    }
+    width = named;
+    fixedBy = side->text;
+  }
+  if (!width) return options.zoneWidth;
+  if (zoneWidthGiven(options) && options.zoneWidth != *width) {
+    problem = "--zone-width " + std::to_string(options.zoneWidth) + ": " + fixedBy + " has " +
+              std::to_string(*width) + " deg zones";
+    return std::nullopt;
+  }
+  return width;
+}
+
+}  // namespace
+
+// Applies the zones and zone width the EPSG codes of the two sides fix; a usage error when an
+// option contradicts them. inputZoneOption names the option that gives the input zone.
+void applyNamedSides(const NamedSide& from, const NamedSide& to, const Options& options,
+                     const char* inputZoneOption, ConversionSettings& settings,
+                     InputColumns& columns) {
+  std::string problem;
+  const std::optional<int> width = fixedZoneWidth(from, to, options, problem);
+  if (!width) throw CLI::ValidationError(problem);
+  settings.zoneWidth = *width;
+  if (const std::optional<int> zone = from.named.zone) {
+    if (columns.fixedZone && *columns.fixedZone != *zone) {
+      throw CLI::ValidationError(std::string(inputZoneOption) + " " +
+                                 std::to_string(*columns.fixedZone) + ": " + from.text +
+                                 " is zone " + std::to_string(*zone));
+    }
+    columns.namedZone = zone;
+    if (!isGaussKrueger(columns.system)) columns.fixedZone = zone;
+  }
+  if (const std::optional<int> zone = to.named.zone) {
+    if (settings.targetZone && *settings.targetZone != *zone) {
+      throw CLI::ValidationError("--zone " + std::to_string(*settings.targetZone) + ": " + to.text +
+                                 " is zone " + std::to_string(*zone));
+    }
+    if (settings.zonePrefix && !isGaussKrueger(settings.to.system)) {
+      throw CLI::ValidationError("--zone-prefix: eastings of " + to.text +
+                                 " carry no zone in their millions");
+    }
+    settings.targetZone = zone;
+  }
+}
+
+// --axis lat-lon: the geographic sides' columns are latitude first.
+void applyAxisOrder(const Options& options, const ConversionSettings& settings,
+                    InputColumns& columns) {
+  if (options.axis != Options::kLatitudeFirst) return;
+  if (settings.from.type != CoordinateType::Geographic &&
+      settings.to.type != CoordinateType::Geographic) {
+    throw CLI::ValidationError("--axis: neither side is geographic");
+  }
+  columns.latitudeFirst = settings.from.type == CoordinateType::Geographic;
+}
+
+// An option that changes nothing for the systems asked for is a mistake to point out.
+std::optional<std::string> checkZoneWidth(const ConversionSettings& settings,
+                                          const Options& options) {
+  const bool given = zoneWidthGiven(options);
+  const bool gridOfFour =
+      (settings.from.type == CoordinateType::Grid && settings.from.system == 4) ||
+      (settings.to.type == CoordinateType::Grid && settings.to.system == 4);
+  if (!given || gridOfFour) return std::nullopt;
+  return "--zone-width: only the grid of system 4 has 3 or 6 deg zones; the other grids' zones are "
+         "fixed";
+}
+
+// Checks of the columns and output options against the conversion; nothing when they are sound.
+std::optional<std::string> checkLayout(const ConversionSettings& settings,
+                                       const InputColumns& columns, const Options& options,
+                                       const std::optional<ColumnSelection>& selection) {
+  const bool gridOutput = settings.to.type == CoordinateType::Grid;
+  if (!options.outNames.empty()) {
+    const std::size_t wanted = gridOutput ? kCoordinateAndZoneColumns : kCoordinateColumns;
+    if (splitNames(options.outNames).size() != wanted) {
+      return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
+                        : "--out-names: geographic output adds two columns (x, y)";
+    }
+  }
+  if (options.dms != Options::kNoDms && gridOutput) {
+    return "--dms: the output is a grid, not degrees";
+  }
+  if (!selection) return std::nullopt;
+  const bool hasZoneColumn = selection->columns.size() == kCoordinateAndZoneColumns;
+  if (readsZoneColumn(columns) && !hasZoneColumn) {
+    return "--columns: UTM grid input needs a zone column (X,Y,ZONE) or a zone option";
+  }
+  if (gridOutput && !isGaussKrueger(settings.to.system) && !hasZoneColumn && !options.append &&
+      !settings.targetZone && !settings.zonePrefix) {
+    return "--columns: the zone of UTM output needs a column (X,Y,ZONE), --zone, --zone-prefix "
+           "or --append";
+  }
+  return std::nullopt;
+}
+
+// The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system
+// 2 has no official transformation; a grid file that cannot be read).
+nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings) {
+  const bool official = options.datum == "official";
+  if (!official) {
+    if (!options.grid.empty()) throw CLI::ValidationError("--grid needs --datum official");
+    return {};
+  }
+  if (const auto problem = officialDatumProblem(settings.from.system, settings.to.system)) {
+    throw CLI::ValidationError("--datum official: " + *problem);
+  }
+  if (!options.grid.empty() && !officialDatumUsesGrid(settings.from.system, settings.to.system)) {
+    throw CLI::ValidationError("--grid: the conversion from " +
+                               formatCoordinateSystem(settings.from) + " to " +
+                               formatCoordinateSystem(settings.to) +
+                               " uses no NTv2 grid (only the official datum shift of system 1 to "
+                               "or from another system does)");
+  }
+  return {nuvex::DatumShift::Official, options.grid};
+}
+
+}  // namespace nuvex::cli
