@@ -87,10 +87,11 @@ fuzz-smoke: setup
 	cmake --build --preset fuzz -j $(JOBS)
 	@scripts/fuzz-smoke.sh build/fuzz/fuzz $${FUZZ_SECONDS:-20}
 
+# What is installed, built without the tests (the package preset turns BUILD_TESTING off).
 install: setup
-	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS)
-	cmake --install build/release --prefix $${PREFIX:-/usr/local}
+	cmake --preset package >/dev/null
+	cmake --build --preset package -j $(JOBS)
+	cmake --install build/package --prefix $${PREFIX:-/usr/local}
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

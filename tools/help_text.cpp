@@ -19,9 +19,10 @@ easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4)
 their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
 Blank lines and lines starting with '#' are copied unchanged.
 Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
-50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east), or a
-sign; the degree sign also in Latin-1. UTM zones may carry their band (32U); eastings that carry
-their zone (32571666.448) need no zone column.
+50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east),
+10° 30' 00" E (blanks inside the parts), 10° 30.5' (decimal minutes), or a sign; the degree sign
+also in Latin-1. UTM zones may carry their band (32U; the letter is the band, C to X without I
+and O: 32N is band N); eastings that carry their zone (32571666.448) need no zone column.
 CSV: fields in double quotes may hold the delimiter and doubled quotes; CRLF line ends and a
 UTF-8 byte-order mark are read. --columns picks the coordinate columns by position or by the
 names of a header line (which is then copied); the other columns stay in place.
@@ -32,6 +33,7 @@ A line that cannot be read or has no transformation path is written as "*error* 
 the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error; so is a
 point more than 4 deg from its zone's central meridian, beyond the pole, in no zone of its
 system, or whose result would be none (a zone forced farther away converts, with a warning).
+A run that refused lines ends with one summary: lines read, converted, refused by reason.
 
 Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
@@ -41,10 +43,10 @@ Datum shift (--datum): polynomial, the engine's own (metre-level, the default), 
 the NTv2 grid BeTA2007 (or --grid FILE) between 1 and 3, EPSG:1775 between 4 and 3, both for
 1 <-> 4, system 3 taken as ETRS89 (EPSG: null transformation to WGS84, 1 m). Points outside the
 grid or EPSG:1775's area of use are errors; system 2 has none (usage error).
-EPSG codes: --from, --to and -s also take EPSG:n (nuvex list shows them), e.g. EPSG:31467 (DHDN /
-3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone 32N, converted as WGS84). A
-projected code is one zone: a point of another zone, or a --zone or --from-zone that contradicts
-it, is refused. Coordinates stay x/y (longitude latitude, easting northing) whatever EPSG's axis
+EPSG codes: --from, --to and -s also take EPSG:n, urn:ogc:def:crs:EPSG::n or n (nuvex list shows
+them), e.g. EPSG:31467 (DHDN / 3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone
+32N, converted as WGS84). A projected code is one zone: a point of another zone, or a --zone or
+--from-zone that contradicts it, is refused. Coordinates stay x/y (longitude latitude, easting northing) whatever EPSG's axis
 order; --axis lat-lon reads and writes geographic columns latitude first.
 
 Examples:
