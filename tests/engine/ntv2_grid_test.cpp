@@ -28,7 +28,7 @@ namespace {
 
 using engine::KernelPath;
 using engine::Ntv2Grid;
-using testing::Ntv2Spec;
+using testing::Ntv2Layout;
 using testing::Ntv2SubGridSpec;
 
 constexpr double kSecondsPerDegree = 3600.0;
@@ -83,10 +83,10 @@ Ntv2SubGridSpec plainSubGrid() {
   return g;
 }
 
-Ntv2Spec gridOf(const Ntv2SubGridSpec& subGrid) {
-  Ntv2Spec spec;
-  spec.subGrids = {subGrid};
-  return spec;
+Ntv2Layout gridOf(const Ntv2SubGridSpec& subGrid) {
+  Ntv2Layout layout;
+  layout.subGrids = {subGrid};
+  return layout;
 }
 
 TEST(PrintableText, EscapesEveryByteOutsidePrintableAscii) {
@@ -185,7 +185,7 @@ TEST(Ntv2KernelPaths, SamePointGetsTheSameResultOnEveryLine) {
 // DHDN points). The header's ellipsoids decide; the datum names are free text.
 TEST(Ntv2Datums, OnlyBesselToGrs80GridsServeSystemOne) {
   testing::ScratchDirectory scratch;
-  Ntv2Spec clarke = gridOf(plainSubGrid());
+  Ntv2Layout clarke = gridOf(plainSubGrid());
   clarke.from = "NTF";
   clarke.to = "RGF93";
   clarke.majorFrom = 6378249.2;
@@ -200,7 +200,7 @@ TEST(Ntv2Datums, OnlyBesselToGrs80GridsServeSystemOne) {
                 "m b=6356752.314 m)");
   EXPECT_NE(transformerRefusal(clarkePath, {CoordinateType::Grid, 4}), "");
   // A grid within one datum (Bessel to Bessel), a bare one (no axes), and names of any bytes.
-  Ntv2Spec besselOnly = gridOf(plainSubGrid());
+  Ntv2Layout besselOnly = gridOf(plainSubGrid());
   besselOnly.majorTo = 6377397.155;
   besselOnly.minorTo = 6356078.963;
   besselOnly.to = "CH1903+\xFF";
@@ -209,18 +209,18 @@ TEST(Ntv2Datums, OnlyBesselToGrs80GridsServeSystemOne) {
   EXPECT_NE(besselRefusal.find("to a=6377397.155 m b=6356078.963 m ('DHDN' to 'CH1903+\\xFF')"),
             std::string::npos)
       << besselRefusal;
-  Ntv2Spec bare = gridOf(plainSubGrid());
+  Ntv2Layout bare = gridOf(plainSubGrid());
   bare.majorFrom = bare.minorFrom = bare.majorTo = bare.minorTo = 0.0;
   EXPECT_NE(transformerRefusal(written("bare.gsb", ntv2Bytes(bare))).find("a=0.000 m b=0.000 m"),
             std::string::npos);
-  Ntv2Spec nan = gridOf(plainSubGrid());
+  Ntv2Layout nan = gridOf(plainSubGrid());
   nan.minorFrom = std::nan("");
   EXPECT_NE(transformerRefusal(written("nan.gsb", ntv2Bytes(nan))), "");
-  Ntv2Spec namibia = gridOf(plainSubGrid());
+  Ntv2Layout namibia = gridOf(plainSubGrid());
   namibia.majorFrom = 6377483.865;
   namibia.minorFrom = 6356165.383;
   EXPECT_NE(transformerRefusal(written("namibia.gsb", ntv2Bytes(namibia))), "");
-  Ntv2Spec offByTwo = gridOf(plainSubGrid());
+  Ntv2Layout offByTwo = gridOf(plainSubGrid());
   offByTwo.minorTo += 2.0;
   EXPECT_NE(transformerRefusal(written("off_by_two.gsb", ntv2Bytes(offByTwo))), "");
 
@@ -230,7 +230,7 @@ TEST(Ntv2Datums, OnlyBesselToGrs80GridsServeSystemOne) {
         std::tuple{"PD/83", "ETRS89", 6356078.9629, 6356752.3141},
         std::tuple{"RD/83", "ETRS89_", 6356078.963, 6356752.314245},
         std::tuple{"", "", 6356078.963, 6356752.314}}) {
-    Ntv2Spec state = gridOf(plainSubGrid());
+    Ntv2Layout state = gridOf(plainSubGrid());
     state.from = from;
     state.to = to;
     state.minorFrom = minorFrom;
@@ -402,12 +402,12 @@ TEST(Ntv2Reader, ShowsTextsOfTheFileEscaped) {
   EXPECT_EQ(refusalOf(ff),
             "NTv2 grid sample.gsb: overview header: expected the key NUM_OREC, found "
             "'\\xFF\\xFF\\xFF\\xFF\\xFF\\xFF\\xFF\\xFF'");
-  Ntv2Spec spec = gridOf(plainSubGrid());
+  Ntv2Layout layout = gridOf(plainSubGrid());
   Ntv2SubGridSpec child = plainSubGrid();
   child.name = "\x1B[2J\xC3";
   child.parent = "P\x07";
-  spec.subGrids.push_back(child);
-  const std::string orphan = refusalOf(ntv2Bytes(spec));
+  layout.subGrids.push_back(child);
+  const std::string orphan = refusalOf(ntv2Bytes(layout));
   EXPECT_EQ(orphan,
             "NTv2 grid sample.gsb: sub-grid 2 (\\x1B[2J\\xC3): its PARENT 'P\\x07' is no earlier "
             "sub-grid");

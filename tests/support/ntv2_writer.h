@@ -29,7 +29,7 @@ struct Ntv2SubGridSpec {
   };
 };
 
-struct Ntv2Spec {
+struct Ntv2Layout {
   bool bigEndian = false;
   std::string from = "DHDN", to = "ETRS89";  // SYSTEM_F, SYSTEM_T
   // Bessel 1841 to GRS80, as BeTA2007's header has them (m).
@@ -76,20 +76,20 @@ class Ntv2Writer {
   std::vector<unsigned char> bytes_;
 };
 
-inline std::vector<unsigned char> ntv2Bytes(const Ntv2Spec& spec) {
-  Ntv2Writer w(spec.bigEndian);
+inline std::vector<unsigned char> ntv2Bytes(const Ntv2Layout& layout) {
+  Ntv2Writer w(layout.bigEndian);
   w.integer("NUM_OREC", 11);
   w.integer("NUM_SREC", 11);
-  w.integer("NUM_FILE", static_cast<std::int32_t>(spec.subGrids.size()));
+  w.integer("NUM_FILE", static_cast<std::int32_t>(layout.subGrids.size()));
   w.text("GS_TYPE", "SECONDS");
   w.text("VERSION", "NTv2.0");
-  w.text("SYSTEM_F", spec.from);
-  w.text("SYSTEM_T", spec.to);
-  w.number("MAJOR_F", spec.majorFrom);
-  w.number("MINOR_F", spec.minorFrom);
-  w.number("MAJOR_T", spec.majorTo);
-  w.number("MINOR_T", spec.minorTo);
-  for (const Ntv2SubGridSpec& g : spec.subGrids) {
+  w.text("SYSTEM_F", layout.from);
+  w.text("SYSTEM_T", layout.to);
+  w.number("MAJOR_F", layout.majorFrom);
+  w.number("MINOR_F", layout.minorFrom);
+  w.number("MAJOR_T", layout.majorTo);
+  w.number("MINOR_T", layout.minorTo);
+  for (const Ntv2SubGridSpec& g : layout.subGrids) {
     const int rows = g.rows > 0
                          ? g.rows
                          : static_cast<int>(std::lround((g.north - g.south) / g.latitudeStep)) + 1;
