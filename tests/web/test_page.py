@@ -208,7 +208,16 @@ def native(nuvex, arguments, data, workdir, name='input'):
         f.write(data)
     run = subprocess.run([nuvex] + shlex.split(arguments) + [name], cwd=workdir,
                          capture_output=True, timeout=TIMEOUT)
-    return run.returncode, run.stdout, run.stderr, path
+    return run.returncode, run.stdout, without_summary(run.stderr), path
+
+
+# The converter ends a run with refused lines with a summary line on standard error; the page
+# shows the same counts in its own summary panel instead of a message.
+SUMMARY = re.compile(rb'^nuvex: \d+ lines read, .*\n', re.MULTILINE)
+
+
+def without_summary(stderr):
+    return SUMMARY.sub(b'', stderr)
 
 
 # ---- The page ----------------------------------------------------------------------------------
