@@ -100,14 +100,14 @@ void compareKernelPaths(const std::shared_ptr<const Ntv2Grid>& grid) {
           datum, vectorLatitude, vectorLongitude, (1u << kLanes) - 1);
       for (std::size_t k = 0; k < kLanes; ++k) {
         double scalarLatitude = latitude[k], scalarLongitude = longitude[k];
-        const int status = datum.shift(scalarLatitude, scalarLongitude);
+        const nuvex::RangeProblem problem = datum.shift(scalarLatitude, scalarLongitude);
         if ((served & (1u << k)) == 0) {
           if (vectorLatitude[k] != latitude[k] || vectorLongitude[k] != longitude[k]) {
             __builtin_trap();  // a lane left to the scalar path was changed
           }
           continue;
         }
-        if (status != nuvex::engine::kPointDone ||
+        if (problem != nuvex::RangeProblem::None ||
             !(std::fabs(vectorLatitude[k] - scalarLatitude) <= kSameResult) ||
             !(std::fabs(vectorLongitude[k] - scalarLongitude) <= kSameResult)) {
           __builtin_trap();  // the vector stage converted what the scalar path does not, or
