@@ -43,11 +43,9 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   std::size_t converted = 0;
   std::size_t i = 0;
   if (path == KernelPath::Avx2) {
-    for (; i + kVectorLanes <= count; i += kVectorLanes) {
-      converted += convertBlockAvx2(plan, x + i, y + i, zone != nullptr ? zone + i : nullptr,
-                                    xOut + i, yOut + i, zoneOut != nullptr ? zoneOut + i : nullptr,
-                                    status != nullptr ? status + i : nullptr);
-    }
+    const std::size_t blocks = count / kVectorLanes;
+    converted = convertBlocksAvx2(plan, blocks, x, y, zone, xOut, yOut, zoneOut, status);
+    i = blocks * kVectorLanes;
   }
   for (; i < count; ++i) {
     PointResult result{};

@@ -48,11 +48,11 @@ inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers of four do
 
 // Whether this build carries the AVX2 block and the processor runs it.
 bool avx2BlockSupported();
-// Converts the kVectorLanes points at the start of the arrays (same layout and aliasing rules as
+// Converts the first blocks * kVectorLanes points of the arrays (same layout and aliasing rules as
 // convertPoints). Returns the points converted.
-std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const double* y,
-                             const int* zone, double* xOut, double* yOut, int* zoneOut,
-                             int* status);
+std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                              const double* y, const int* zone, double* xOut, double* yOut,
+                              int* zoneOut, int* status);
 
 // Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
 // scalar path so far (lanes near an edge or outside what the series serve).

@@ -35,6 +35,9 @@ namespace {
 // Everything that touches vector registers is built for AVX2 and FMA function by function; the
 // rest of the file (and every inline function of the headers above) stays baseline x86-64 code.
 #define VECTOR_CODE __attribute__((target("avx2,fma")))
+// The stages a block runs on every call are inlined into it whatever the compiler's estimate of
+// their size: out of line, every Vec argument and result goes through the stack.
+#define VECTOR_INLINE __attribute__((target("avx2,fma"), always_inline)) inline
 
 // Two AVX2 registers side by side: a block is eight points, so that the long latency chains of
 // the two halves (sine and cosine, square root, division) overlap.
@@ -139,7 +142,7 @@ Vec absolute(Vec v) {
   return {_mm256_andnot_pd(sign, v.lo), _mm256_andnot_pd(sign, v.hi)};
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Vec loadZones(const int* zones) {
   const auto* halves = reinterpret_cast<const __m128i*>(zones);
   return {_mm256_cvtepi32_pd(_mm_loadu_si128(halves)),
@@ -147,7 +150,7 @@ Vec loadZones(const int* zones) {
 }
 
 // Whole numbers in the int range only.
-VECTOR_CODE
+VECTOR_INLINE
 void storeZones(int* zones, Vec v) {
   auto* halves = reinterpret_cast<__m128i*>(zones);
   _mm_storeu_si128(halves, _mm256_cvttpd_epi32(v.lo));
@@ -158,25 +161,25 @@ struct SinCos {
   Vec sin, cos;
 };
 
-VECTOR_CODE
+VECTOR_INLINE
 SinCos sinCos(Vec angle) {
   const SinCos8 result = sinCos8(angle.lo, angle.hi);
   return {{result.sinLo, result.sinHi}, {result.cosLo, result.cosHi}};
 }
 
 // Lanes where |v| <= limit; false for NaN.
-VECTOR_CODE
+VECTOR_INLINE
 Mask withinMagnitude(Vec v, double limit) {
   return maskOf(compare<_CMP_LE_OQ>(absolute(v), splat(limit)));
 }
 
 // Lanes where v lies within kDecisionMargin of a whole number.
-VECTOR_CODE
+VECTOR_INLINE
 Mask nearWholeNumber(Vec v) {
   return maskOf(compare<_CMP_LT_OQ>(absolute(v - rounded(v)), splat(kDecisionMargin)));
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 LaneArray lanes(Vec v) {
   LaneArray values;
   store(values.data(), v);
@@ -216,7 +219,7 @@ struct Terms {
   Vec inverseCos;  // 1 / cos phi
 };
 
-VECTOR_CODE
+VECTOR_INLINE
 Terms latitudeTerms(const SeriesRow& r, Vec sinPhi, Vec cosPhi) {
   Terms terms;
   terms.cs = cosPhi;
@@ -232,7 +235,7 @@ Terms latitudeTerms(const SeriesRow& r, Vec sinPhi, Vec cosPhi) {
 
 // sin and cos of x + d from those of x, for a small d (|d| < 0.003 rad: the footpoint series'
 // correction), by the Taylor series of sin d and cos d in Horner form.
-VECTOR_CODE
+VECTOR_INLINE
 SinCos sinCosOfSum(const SinCos& x, Vec d) {
   const Vec d2 = d * d, one = splat(1.0);
   const Vec sinD = d * (one - d2 * splat(1.0 / 6.0) *
@@ -249,7 +252,7 @@ struct Sines {
 };
 
 // sin 2x .. sin 10x from sin 2x and cos 2x (the scalar path's recurrence).
-VECTOR_CODE
+VECTOR_INLINE
 Sines multipleSines(Vec sin2x, Vec cos2x) {
   const Vec twoCos = splat(2.0) * cos2x;
   Sines s;
@@ -263,7 +266,7 @@ Sines multipleSines(Vec sin2x, Vec cos2x) {
 
 // ---- Zones -------------------------------------------------------------------------------------
 
-VECTOR_CODE
+VECTOR_INLINE
 Vec centralMeridianOfZone(int system, int zoneWidth, Vec zone) {
   if (usesThreeDegreeZones(system, zoneWidth)) return splat(kThreeDegreeZone) * zone;
   if (system == kKrassowskySystem) {
@@ -273,7 +276,7 @@ Vec centralMeridianOfZone(int system, int zoneWidth, Vec zone) {
 }
 
 // The zone before truncation, as ZONECM forms it from a longitude.
-VECTOR_CODE
+VECTOR_INLINE
 Vec zoneBeforeTruncation(int system, int zoneWidth, Vec longitude) {
   if (usesThreeDegreeZones(system, zoneWidth)) {
     return (longitude + splat(kHalfThreeDegreeZone)) / splat(kThreeDegreeZone);
@@ -282,7 +285,7 @@ Vec zoneBeforeTruncation(int system, int zoneWidth, Vec longitude) {
   return longitude / splat(kSixDegreeZone) + splat(kUtmZoneOffset);
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Vec zonePrefixOfCentralMeridian(int system, int zoneWidth, Vec centralMeridian) {
   const Vec q =
       usesThreeDegreeZones(system, zoneWidth)
@@ -299,7 +302,7 @@ struct Grid {
 };
 
 // Lanes far from the central meridian are cleared from servedLanes.
-VECTOR_CODE
+VECTOR_INLINE
 Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec latitude,
              Mask& servedLanes) {
   const SeriesRow& r = seriesRow(system);
@@ -346,7 +349,7 @@ struct Geographic {
 
 // GRID2GEO's series for an easting already reduced to its zone. Lanes far from the central
 // meridian are cleared from servedLanes.
-VECTOR_CODE
+VECTOR_INLINE
 Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing, Mask& servedLanes) {
   const SeriesRow& r = seriesRow(system);
   const GeodeticRow& row = *r.row;
@@ -569,7 +572,8 @@ Conformal conformalOf(Vec latitude, const SinCos& phi, Vec t, Vec lambda, bool s
 // kSmallOffset of the meridian (whole-state zones and every zone's own points) take the short
 // series instead of the arc tangent, logarithm and second sine and cosine.
 VECTOR_CODE
-__attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, Vec centralMeridian, Vec longitude, Vec latitude) {
+__attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, Vec centralMeridian,
+                                            Vec longitude, Vec latitude) {
   const KruegerSeries& series = *plan.targetSeries;
   const Vec perDegree = splat(kRadiansPerDegreeExact), one = splat(1.0);
   const Vec offset = longitude - centralMeridian;
@@ -610,8 +614,8 @@ Vec clenshawRealSines(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, V
 // For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
 // and short of the pole.
 VECTOR_CODE
-__attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian, Vec easting,
-                        Vec northing) {
+__attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian,
+                                                  Vec easting, Vec northing) {
   const KruegerSeries& series = *plan.sourceSeries;
   const GeodeticRow& row = geodeticRow(plan.fromSystem);
   const Vec perScaledRadius = splat(1.0 / (row.scaleFactor * series.rectifyingRadius));
@@ -672,7 +676,7 @@ struct Shift {
 // The complete polynomial in POLTERMS order, in Horner form: for each power j of y (highest first)
 // the polynomial in x of the terms x^i y^j, then those in y. It needs no products of powers, and
 // rounds within a few units of the terms' size (arc seconds): far below the paths' tolerance.
-VECTOR_CODE
+VECTOR_INLINE
 Vec hornerSum(const PolyVector& coefficients, Vec x, Vec y) {
   Vec sum = splat(0.0);
   for (int j = kPolyDegree - 1; j >= 0; --j) {
@@ -687,7 +691,7 @@ Vec hornerSum(const PolyVector& coefficients, Vec x, Vec y) {
   return select(negligible, splat(0.0), sum);
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Shift shift12(Vec x, Vec y) {
   return {splat(0.0) - hornerSum(kShift12Latitude, x, y),
           splat(0.0) - hornerSum(kShift12Longitude, x, y)};
@@ -698,7 +702,7 @@ struct PowerVector {
   Vec power[kShift23MaxPower + 1];
 };
 
-VECTOR_CODE
+VECTOR_INLINE
 PowerVector powersOf(Vec base) {
   PowerVector p;
   p.power[0] = splat(1.0);
@@ -723,7 +727,7 @@ VECTOR_CODE Vec sparseSum(const PowerVector& u, const PowerVector& v) {
   return sparseSum<Terms>(u, v, std::make_index_sequence<Terms.size()>());
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Shift shift23(Vec latitude, Vec longitude) {
   const PowerVector u = powersOf((latitude - splat(kShift23OriginLatitude)) * splat(kShift23Scale));
   const PowerVector v =
@@ -731,12 +735,12 @@ Shift shift23(Vec latitude, Vec longitude) {
   return {sparseSum<kShift23Latitude>(u, v), sparseSum<kShift23Longitude>(u, v)};
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Vec linear(const LinearShift& s, Vec latitude, Vec longitude) {
   return splat(0.0) - ((splat(s.p) * longitude + splat(s.q) * latitude) + splat(s.r));
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 Shift evaluateStep(ShiftKind kind, Vec latitude, Vec longitude) {
   switch (kind) {
     case ShiftKind::Shift12:
@@ -753,7 +757,7 @@ Shift evaluateStep(ShiftKind kind, Vec latitude, Vec longitude) {
           linear(kLin34.longitude, latitude, longitude)};
 }
 
-VECTOR_CODE
+VECTOR_INLINE
 void shiftAlong(const ChainPlan& plan, const Route& route, Geographic& point) {
   for (int i = 0; i < route.stepCount; ++i) {
     const RouteStep& step = route.steps[static_cast<std::size_t>(i)];
@@ -765,7 +769,7 @@ void shiftAlong(const ChainPlan& plan, const Route& route, Geographic& point) {
 }
 
 // Lanes whose region cell could differ between the paths: within the margin of a cell edge.
-VECTOR_CODE
+VECTOR_INLINE
 Mask nearRegionEdge(const Geographic& point) {
   const Vec columns = splat(kColumnsPerDegree), rows = splat(kRowsPerDegree);
   return nearWholeNumber((point.longitude - splat(kRegionAWestEdge)) * columns) |
@@ -784,7 +788,7 @@ Mask nearRegionEdge(const Geographic& point) {
 // routes chosen by another rule get a chooser of their own that fills BlockRoutes the same way.
 
 // The lanes of a block whose bits are set in lanes, as a selector for select().
-VECTOR_CODE
+VECTOR_INLINE
 Vec laneSelector(Mask lanes) {
   const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(lanes));
   const __m256i lo = _mm256_setr_epi64x(1, 2, 4, 8), hi = _mm256_setr_epi64x(16, 32, 64, 128);
@@ -799,7 +803,7 @@ __m256i wholeNumbers(Vec v) {
 
 // The lanes inside a region mask: the cell index exactly as the scalar lookup forms it (offset
 // truncated in double, checked in double before any conversion), then the cell's bit.
-VECTOR_CODE
+VECTOR_INLINE
 Mask insideRegion(const RegionBits& region, const Geographic& point) {
   const Vec column =
       truncated(splat(kColumnsPerDegree) * (point.longitude - splat(region.westEdge)));
@@ -916,13 +920,13 @@ Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, Mask vectorL
 
 // Lanes whose grid input the source can hold as checkGridInput decides it (zone, pole); the
 // others are the scalar path's to decide.
-VECTOR_CODE
-Mask servedGridInput(const ConversionPlan& plan, Vec xIn, Vec yIn, Vec zoneIn, Vec millions) {
+VECTOR_INLINE
+Mask servedGridInput(const ConversionPlan& plan, const ZoneRange& zones, Vec xIn, Vec yIn,
+                     Vec zoneIn, Vec millions) {
   const GeodeticRow& row = geodeticRow(plan.fromSystem);
   Mask lanes = withinMagnitude(yIn, row.scaleFactor * row.arc[0] * kQuarterCircle);
   Vec zone = millions;
   if (isGaussKrueger(plan.fromSystem)) {
-    const ZoneRange zones = outputZoneRange(plan.fromSystem, plan.zoneWidth);
     lanes &= maskOf(both(compare<_CMP_GE_OQ>(zone, splat(zones.lowest)),
                          compare<_CMP_LE_OQ>(zone, splat(zones.highest))));
   } else {
@@ -942,7 +946,7 @@ Mask servedGridInput(const ConversionPlan& plan, Vec xIn, Vec yIn, Vec zoneIn, V
 // The lanes of grid input (easting reduced to its zone) within the engine's band, as
 // withinProjectionBand decides: its quick answer first, then the width at the latitude the
 // northing suggests. Lanes too near the edge for the vector cosine to decide are `undecided`.
-VECTOR_CODE
+VECTOR_INLINE
 Mask withinBandOfGridInput(int system, Vec easting, Vec northing, Mask& undecided) {
   const GeodeticRow& row = geodeticRow(system);
   const Vec offset = absolute(easting - splat(kFalseEasting));
@@ -967,7 +971,7 @@ Mask withinBandOfGridInput(int system, Vec easting, Vec northing, Mask& undecide
 }
 
 // Blends two results lane by lane: `lanes` take a.
-VECTOR_CODE
+VECTOR_INLINE
 Geographic blend(Mask lanes, const Geographic& a, const Geographic& b) {
   const Vec mine = laneSelector(lanes);
   return {select(mine, a.longitude, b.longitude), select(mine, a.latitude, b.latitude)};
@@ -999,10 +1003,23 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
   return converted;
 }
 
+// The shape of a conversion: whether it unprojects a grid input, shifts the datum and projects a
+// grid output. Each shape's block is compiled on its own, without the stages it skips.
+struct Shape {
+  bool unprojects, shifts, projects;
+};
+
+// What every block of a batch takes from the plan, derived once per batch.
+struct BatchConstants {
+  ZoneRange sourceZones;  // of a Gauss-Krueger source's grid input
+  ZoneRange targetZones;  // of the output zones
+};
+
 // The block itself: vector stages for the lanes it serves, the scalar path for the rest.
-VECTOR_CODE
-std::size_t convertBlock(const ConversionPlan& plan, const double* x, const double* y,
-                         const int* zone, double* xOut, double* yOut, int* zoneOut, int* status) {
+template <Shape kShape>
+VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchConstants& batch,
+                                       const double* x, const double* y, const int* zone,
+                                       double* xOut, double* yOut, int* zoneOut, int* status) {
   // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
@@ -1013,9 +1030,9 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
   Mask vectorLanes = 0;
-  bool computedLongitude = !plan.chain.sameSystem;
+  bool computedLongitude = kShape.shifts;
 
-  if (plan.unprojects) {
+  if constexpr (kShape.unprojects) {
     vectorLanes = withinMagnitude(xIn, kMaxEasting) & withinMagnitude(yIn, kMaxNorthing);
     const Vec millions = truncated(xIn / splat(kZoneMultiplier));
     Vec easting = xIn;
@@ -1027,7 +1044,7 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       const Vec prefixed = compare<_CMP_GE_OQ>(easting, splat(kSmallestPrefixedUtmEasting));
       easting = select(prefixed, easting - zoneUsed * splat(kZoneMultiplier), easting);
     }
-    vectorLanes &= servedGridInput(plan, xIn, yIn, zoneIn, millions);
+    vectorLanes &= servedGridInput(plan, batch.sourceZones, xIn, yIn, zoneIn, millions);
     const Vec centralMeridian = centralMeridianOfZone(plan.fromSystem, plan.zoneWidth, zoneUsed);
     Mask withinBand = plan.series == ProjectionSeries::Exact ? 0 : kAllLanes;
     if (plan.series == ProjectionSeries::Banded) {
@@ -1035,31 +1052,30 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       withinBand = withinBandOfGridInput(plan.fromSystem, easting, yIn, undecided);
       vectorLanes &= ~undecided;
     }
-    if ((vectorLanes & ~withinBand) == 0) {
-      point = inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes);
-    } else {
+    // One call of each series, so that the engine's is inlined once.
+    const Mask exactLanes = vectorLanes & ~withinBand;
+    if (exactLanes != 0) {
       const GeodeticRow& row = geodeticRow(plan.fromSystem);
-      const Mask exactLanes = vectorLanes & ~withinBand;
       vectorLanes &=
           ~exactLanes | withinMagnitude(easting - splat(kFalseEasting),
                                         kMaxReducedEasting * row.scaleFactor * row.semiMajorAxis);
-      const Geographic exact = exactInverse(plan, centralMeridian, easting, yIn);
-      point =
-          (vectorLanes & withinBand) == 0
-              ? exact
-              : blend(withinBand,
-                      inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes), exact);
+      point = exactInverse(plan, centralMeridian, easting, yIn);
+    }
+    if (exactLanes == 0 || (vectorLanes & withinBand) != 0) {
+      const Geographic engine =
+          inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes);
+      point = exactLanes == 0 ? engine : blend(withinBand, engine, point);
     }
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
                    withinMagnitude(point.longitude, kMaxLongitude);
-    if (!plan.chain.sameSystem && plan.official == nullptr) vectorLanes &= ~nearRegionEdge(point);
+    if (kShape.shifts && plan.official == nullptr) vectorLanes &= ~nearRegionEdge(point);
     computedLongitude = true;
   } else {
     vectorLanes = withinMagnitude(xIn, kHighestLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
-  if (!plan.chain.sameSystem && vectorLanes != 0) {
+  if (kShape.shifts && vectorLanes != 0) {
     if (plan.official != nullptr) {
       // The official stage leaves lanes without a path to the scalar path, which marks them.
       vectorLanes &= ~shiftOfficially(*plan.official, point, vectorLanes);
@@ -1073,7 +1089,7 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
   }
 
   Vec xResult = point.longitude, yResult = point.latitude, zoneResult = zoneUsed;
-  if (plan.projects) {
+  if constexpr (kShape.projects) {
     Vec outputZone = splat(static_cast<double>(plan.givenZone));
     if (plan.zoneFromLongitude != 0) {
       const Vec unrounded = zoneBeforeTruncation(plan.toSystem, plan.zoneWidth, point.longitude);
@@ -1084,7 +1100,7 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       vectorLanes &= maskOf(both(compare<_CMP_GE_OQ>(point.longitude, splat(edge)),
                                  compare<_CMP_LT_OQ>(point.longitude, splat(edge + 360.0))));
     }
-    const ZoneRange zones = outputZoneRange(plan.toSystem, plan.zoneWidth);
+    const ZoneRange& zones = batch.targetZones;
     vectorLanes &= maskOf(both(compare<_CMP_GE_OQ>(outputZone, splat(zones.lowest)),
                                compare<_CMP_LE_OQ>(outputZone, splat(zones.highest))));
     const Vec centralMeridian = centralMeridianOfZone(plan.toSystem, plan.zoneWidth, outputZone);
@@ -1095,29 +1111,33 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
       vectorLanes &= ~withinMagnitude(offset - splat(kProjectionBandDegrees), kBandMargin);
     }
     Grid grid{};
-    if ((vectorLanes & ~withinBand) == 0) {
-      grid = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
-                     point.latitude, vectorLanes);
-    } else {
+    const Mask exactLanes = vectorLanes & ~withinBand;
+    if (exactLanes != 0) {
       vectorLanes &= withinMagnitude(point.longitude - centralMeridian, kMaxMeridianDistance);
       grid = exactForward(plan, centralMeridian, point.longitude, point.latitude);
-      if ((vectorLanes & withinBand) != 0) {
-        const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
-                                    point.latitude, vectorLanes);
-        const Vec mine = laneSelector(withinBand);
-        grid = {select(mine, engine.easting, grid.easting),
-                select(mine, engine.northing, grid.northing)};
-      }
+    }
+    if (exactLanes == 0 || (vectorLanes & withinBand) != 0) {
+      const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
+                                  point.latitude, vectorLanes);
+      const Vec mine = laneSelector(withinBand);
+      grid = exactLanes == 0 ? engine
+                             : Grid{select(mine, engine.easting, grid.easting),
+                                    select(mine, engine.northing, grid.northing)};
+    }
+    // The engine's series give numbers for every lane the checks above let through, as geographic
+    // results do (their latitude and longitude are checked); the exact series' results far out
+    // are checked here, and what is no number is the scalar path's to explain.
+    if (exactLanes != 0) {
+      vectorLanes &=
+          withinMagnitude(grid.easting, kMaxEasting) & withinMagnitude(grid.northing, kMaxEasting);
     }
     xResult = grid.easting;
     yResult = grid.northing;
     zoneResult = outputZone;
-  } else if (!plan.unprojects) {
+  } else if constexpr (!kShape.unprojects) {
     zoneResult = splat(0.0);
   }
 
-  // Results that are no number are the scalar path's to explain.
-  vectorLanes &= withinMagnitude(xResult, kMaxEasting) & withinMagnitude(yResult, kMaxEasting);
   std::size_t converted = 0;
   const Mask servedLanes = vectorLanes | noPathLanes;
   if (servedLanes != 0) {
@@ -1143,6 +1163,21 @@ std::size_t convertBlock(const ConversionPlan& plan, const double* x, const doub
          convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut, zoneOut, status);
 }
 
+// The blocks of a batch, one after another, for one shape.
+template <Shape kShape>
+VECTOR_CODE std::size_t convertBlocks(const ConversionPlan& plan, const BatchConstants& batch,
+                                      std::size_t blocks, const double* x, const double* y,
+                                      const int* zone, double* xOut, double* yOut, int* zoneOut,
+                                      int* status) {
+  std::size_t converted = 0;
+  for (std::size_t i = 0; i < blocks * kVectorLanes; i += kVectorLanes) {
+    converted += convertBlock<kShape>(
+        plan, batch, x + i, y + i, zone != nullptr ? zone + i : nullptr, xOut + i, yOut + i,
+        zoneOut != nullptr ? zoneOut + i : nullptr, status != nullptr ? status + i : nullptr);
+  }
+  return converted;
+}
+
 }  // namespace
 
 std::size_t scalarLanesOfBlocksForTesting() {
@@ -1155,10 +1190,23 @@ bool avx2BlockSupported() {
   return supported;
 }
 
-std::size_t convertBlockAvx2(const ConversionPlan& plan, const double* x, const double* y,
-                             const int* zone, double* xOut, double* yOut, int* zoneOut,
-                             int* status) {
-  return convertBlock(plan, x, y, zone, xOut, yOut, zoneOut, status);
+std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                              const double* y, const int* zone, double* xOut, double* yOut,
+                              int* zoneOut, int* status) {
+  using Blocks =
+      std::size_t (*)(const ConversionPlan&, const BatchConstants&, std::size_t, const double*,
+                      const double*, const int*, double*, double*, int*, int*);
+  // Indexed by unprojects, shifts, projects as the bits 4, 2, 1.
+  static constexpr std::array<Blocks, 8> kShapes = {
+      convertBlocks<Shape{false, false, false}>, convertBlocks<Shape{false, false, true}>,
+      convertBlocks<Shape{false, true, false}>,  convertBlocks<Shape{false, true, true}>,
+      convertBlocks<Shape{true, false, false}>,  convertBlocks<Shape{true, false, true}>,
+      convertBlocks<Shape{true, true, false}>,   convertBlocks<Shape{true, true, true}>};
+  const unsigned shape =
+      (plan.unprojects ? 4u : 0u) | (plan.chain.sameSystem ? 0u : 2u) | (plan.projects ? 1u : 0u);
+  const BatchConstants batch{outputZoneRange(plan.fromSystem, plan.zoneWidth),
+                             outputZoneRange(plan.toSystem, plan.zoneWidth)};
+  return kShapes[shape](plan, batch, blocks, x, y, zone, xOut, yOut, zoneOut, status);
 }
 
 }  // namespace nuvex::engine

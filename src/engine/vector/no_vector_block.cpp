@@ -9,8 +9,8 @@ bool avx2BlockSupported() {
   return false;
 }
 
-std::size_t convertBlockAvx2(const ConversionPlan&, const double*, const double*, const int*,
-                             double*, double*, int*, int*) {
+std::size_t convertBlocksAvx2(const ConversionPlan&, std::size_t, const double*, const double*,
+                              const int*, double*, double*, int*, int*) {
   std::abort();  // unreachable: convertPoints takes only available paths
 }
 
