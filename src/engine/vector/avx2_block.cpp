@@ -540,20 +540,32 @@ Conformal conformalOf(Vec latitude, const SinCos& phi, Vec t, Vec lambda, bool s
       small ? SinCos{lambda * evenSeries(kSmallSine, lambda2), evenSeries(kSmallCosine, lambda2)}
             : sinCos(lambda);
   const Vec c = phi.cos * ofLambda.cos;
-  const Vec inverseR = one / squareRoot(t * t + c * c);
+  const Vec root = squareRoot(t * t + c * c);
+  Conformal k;
+  Vec inverseR;
+  if (small) {
+    // xi' = phi - (phi - chi) + (xi' - chi), both differences small. With tan chi = t / cos phi:
+    // tan(phi - chi) = cos phi (sin phi - t) / (cos^2 phi + t sin phi) and
+    // tan(xi' - chi) = t cos phi (1 - cos lambda) / (cos^2 phi cos lambda + t^2). The divider is
+    // the block's bottleneck: the two quotients and 1 / root share one division.
+    const Vec cos2Phi = phi.cos * phi.cos;
+    const Vec chiNumerator = phi.cos * (phi.sin - t), chiDenominator = cos2Phi + t * phi.sin;
+    const Vec xiNumerator = t * phi.cos * (one - ofLambda.cos);
+    const Vec xiDenominator = cos2Phi * ofLambda.cos + t * t;
+    const Vec denominators = chiDenominator * xiDenominator;
+    const Vec inverse = one / (denominators * root);
+    inverseR = denominators * inverse;
+    const Vec perDenominators = root * inverse;
+    const Vec toChi = chiNumerator * xiDenominator * perDenominators;
+    const Vec toXi = xiNumerator * chiDenominator * perDenominators;
+    k.xi = latitude - oddSeries(kSmallAtan, toChi) + oddSeries(kSmallAtan, toXi);
+  } else {
+    inverseR = one / root;
+  }
   const Vec q = phi.cos * ofLambda.sin * inverseR;  // sinh(eta')
   const Vec coshEta = squareRoot(one + q * q);
   const Vec sinXi = t * inverseR, cosXi = c * inverseR;
-  Conformal k;
   if (small) {
-    // xi' = phi - (phi - chi) + (xi' - chi), both differences small: tan(phi - chi) and
-    // tan(xi' - chi) = sin chi cos chi (1 - cos lambda) / (cos^2 chi cos lambda + sin^2 chi).
-    const Vec inverseRoot = one / squareRoot(t * t + phi.cos * phi.cos);
-    const Vec sinChi = t * inverseRoot, cosChi = phi.cos * inverseRoot;
-    const Vec toChi = (phi.sin * cosChi - phi.cos * sinChi) / (phi.cos * cosChi + phi.sin * sinChi);
-    const Vec toXi =
-        sinChi * cosChi * (one - ofLambda.cos) / (cosChi * cosChi * ofLambda.cos + sinChi * sinChi);
-    k.xi = latitude - oddSeries(kSmallAtan, toChi) + oddSeries(kSmallAtan, toXi);
     k.eta = oddSeries(kSmallAsinh, q);
   } else {
     k.xi = atanOf(t / c);
@@ -571,9 +583,12 @@ Conformal conformalOf(Vec latitude, const SinCos& phi, Vec t, Vec lambda, bool s
 // the quotients divide by stay well away from zero. Blocks whose lanes all lie within
 // kSmallOffset of the meridian (whole-state zones and every zone's own points) take the short
 // series instead of the arc tangent, logarithm and second sine and cosine.
+// Both exact series stay out of line, so that the engine's series keep their registers in the
+// blocks that call them; their vectors come by reference (by value they are copied through the
+// stack in halves, and the wide loads of the copies wait for them).
 VECTOR_CODE
-__attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, Vec centralMeridian,
-                                            Vec longitude, Vec latitude) {
+__attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Vec& centralMeridian,
+                                            const Vec& longitude, const Vec& latitude) {
   const KruegerSeries& series = *plan.targetSeries;
   const Vec perDegree = splat(kRadiansPerDegreeExact), one = splat(1.0);
   const Vec offset = longitude - centralMeridian;
@@ -614,8 +629,9 @@ Vec clenshawRealSines(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, V
 // For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
 // and short of the pole.
 VECTOR_CODE
-__attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan, Vec centralMeridian,
-                                                  Vec easting, Vec northing) {
+__attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
+                                                  const Vec& centralMeridian, const Vec& easting,
+                                                  const Vec& northing) {
   const KruegerSeries& series = *plan.sourceSeries;
   const GeodeticRow& row = geodeticRow(plan.fromSystem);
   const Vec perScaledRadius = splat(1.0 / (row.scaleFactor * series.rectifyingRadius));
@@ -649,13 +665,19 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan, Ve
   const Vec sinhEtaPrime = sinhEta * coshD - coshEta * sinhD;
   const Vec sinh2 = sinhEtaPrime * sinhEtaPrime;
   const Vec r = squareRoot(sinh2 + ofXiPrime.cos * ofXiPrime.cos);
-  const Vec inverseCoshEta = one / squareRoot(one + sinh2);
-  const Vec sinChi = ofXiPrime.sin * inverseCoshEta, cosChi = r * inverseCoshEta;
+  const Vec coshEtaPrime = squareRoot(one + sinh2);
   // chi = xi' - atan(step): tan(xi' - chi) = sin xi' (r - cos xi') / (cos xi' r + sin^2 xi'),
-  // with r - cos xi' = sinh^2 eta' / (r + cos xi').
-  const Vec step = ofXiPrime.sin * sinh2 /
-                   ((r + ofXiPrime.cos) * (ofXiPrime.cos * r + ofXiPrime.sin * ofXiPrime.sin));
-  const Vec tangent = sinhEtaPrime / ofXiPrime.cos;
+  // with r - cos xi' = sinh^2 eta' / (r + cos xi'). The divider is the block's bottleneck: the
+  // step, the longitude's tangent and 1 / cosh eta' share one division.
+  const Vec stepDenominator =
+      (r + ofXiPrime.cos) * (ofXiPrime.cos * r + ofXiPrime.sin * ofXiPrime.sin);
+  const Vec denominators = stepDenominator * ofXiPrime.cos;
+  const Vec inverse = one / (denominators * coshEtaPrime);
+  const Vec inverseCoshEta = denominators * inverse;
+  const Vec perDenominators = coshEtaPrime * inverse;
+  const Vec sinChi = ofXiPrime.sin * inverseCoshEta, cosChi = r * inverseCoshEta;
+  const Vec step = ofXiPrime.sin * sinh2 * ofXiPrime.cos * perDenominators;
+  const Vec tangent = sinhEtaPrime * stepDenominator * perDenominators;
   const bool shortSeries = nearMeridian && withinMagnitude(step, kSmallChiStep) == kAllLanes &&
                            withinMagnitude(tangent, kSmallLongitudeTangent) == kAllLanes;
   const Vec chi = shortSeries ? xiPrime - oddSeries(kChiStepAtan, step) : atanOf(ofXiPrime.sin / r);
