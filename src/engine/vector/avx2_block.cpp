@@ -1146,13 +1146,9 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
                              : Grid{select(mine, engine.easting, grid.easting),
                                     select(mine, engine.northing, grid.northing)};
     }
-    // The engine's series give numbers for every lane the checks above let through, as geographic
-    // results do (their latitude and longitude are checked); the exact series' results far out
-    // are checked here, and what is no number is the scalar path's to explain.
-    if (exactLanes != 0) {
-      vectorLanes &=
-          withinMagnitude(grid.easting, kMaxEasting) & withinMagnitude(grid.northing, kMaxEasting);
-    }
+    // Both series give numbers for every lane the checks above let through (below kMaxLatitude,
+    // within kMaxMeridianDistance), as geographic results are checked where they are made: the
+    // results need no check of their own.
     xResult = grid.easting;
     yResult = grid.northing;
     zoneResult = outputZone;
