@@ -132,6 +132,43 @@ TEST(VectorBlocks, RandomOrderOverEveryRouteStaysOnTheVectorPathAndAgreesWithSca
   }
 }
 
+// Latitudes from pole to pole (the vector path's own sines and cosines of a latitude are series
+// that must hold over the whole quarter circle) and offsets up to 9 deg from the meridian (the
+// engine's series, the exact series near the meridian and far from it), projected and back in
+// every system, with the engine's series and with the exact ones.
+TEST(VectorBlocks, EveryLatitudeAgreesWithScalarInEachSeries) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  constexpr double kCentralMeridian = 9.0;  // deg: Gauss-Krueger zone 3, UTM zone 32
+  Points geographic;
+  for (double latitude = -88.75; latitude <= 88.75; latitude += 0.25) {
+    for (double offset : {-9.0, -5.5, -3.0, -0.75, 0.0, 1.25, 3.9, 7.0}) {
+      geographic.x.push_back(kCentralMeridian + offset + latitude / 1000.0);
+      geographic.y.push_back(latitude);
+    }
+  }
+  for (int system = 1; system <= 4; ++system) {
+    const int zone = system == 1 || system == 4 ? 3 : 32;
+    for (DatumShift method : {DatumShift::Polynomial, DatumShift::Official}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "system " << system << " official " << (method == DatumShift::Official));
+      const Transformer forward({CT::Geographic, system}, {CT::Grid, system}, {3, false, zone},
+                                {method, ""});
+      const Batch scalarGrid = run(forward, KernelPath::Scalar, geographic);
+      Batch vectorGrid;
+      EXPECT_LT(scalarLanesOf(forward, geographic, vectorGrid), geographic.x.size() / 10);
+      expectSameResults(forward, scalarGrid, vectorGrid);
+
+      const Points grid{scalarGrid.x, scalarGrid.y, scalarGrid.zone};
+      const Transformer inverse({CT::Grid, system}, {CT::Geographic, system}, {3, false, 0},
+                                {method, ""});
+      const Batch scalarBack = run(inverse, KernelPath::Scalar, grid);
+      Batch vectorBack;
+      EXPECT_LT(scalarLanesOf(inverse, grid, vectorBack), grid.x.size() / 10);
+      expectSameResults(inverse, scalarBack, vectorBack);
+    }
+  }
+}
+
 // Gauss-Krueger points (system 1, zone 3) a few last-digit steps either side of every edge of a
 // mask row's first and last cells, converted to UTM: the lanes whose unprojection could fall on
 // the other side of the edge than the scalar path's must take the scalar path's route.

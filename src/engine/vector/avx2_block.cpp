@@ -1,7 +1,9 @@
 // The AVX2 block: eight points at once through the stages of convertPoint (unprojection, datum
-// chain, zone choice, projection), with Highway's vector sine and cosine and the same tables the
-// scalar routines read. Compiled with AVX2 and FMA; run only where the processor has them (and
-// BMI1 and BMI2, which the sine and cosine are built with).
+// chain, zone choice, projection), with the same tables the scalar routines read. Sines and
+// cosines of latitudes are series of its own; the exact series far from the meridian take the
+// vector library's arc tangent, exponential and logarithm (vector_math.h). Compiled with AVX2 and
+// FMA; run only where the processor has them (and BMI1 and BMI2, which the library is built
+// with).
 //
 // The lanes of a block may take different routes of the datum chain; each lane gets its own (see
 // "Routes, lane by lane"), and a lane without a path is marked here as the scalar path marks it.
@@ -161,10 +163,62 @@ struct SinCos {
   Vec sin, cos;
 };
 
+// Power series of odd and even functions near 0, as coefficients of x^(2k+1) or x^(2k).
+template <std::size_t Terms>
+struct PowerSeries {
+  std::array<double, Terms> c{};
+};
+
+template <std::size_t Terms>
+constexpr PowerSeries<Terms> factorialSeries(bool odd) {
+  PowerSeries<Terms> s;
+  double factorial = 1.0;
+  for (std::size_t k = 0; k < Terms; ++k) {
+    const double n = 2.0 * k + (odd ? 1.0 : 0.0);
+    if (n > 0.0) factorial *= n * (n - 1.0 > 0.0 ? n - 1.0 : 1.0);
+    s.c[k] = (k % 2 == 0 ? 1.0 : -1.0) / factorial;
+  }
+  return s;
+}
+
+// x times the series in x^2 (odd functions), or the series itself (even ones).
+template <std::size_t Terms>
+VECTOR_CODE Vec evenSeries(const PowerSeries<Terms>& s, Vec x2) {
+  Vec sum = splat(s.c[Terms - 1]);
+  for (std::size_t k = Terms - 1; k-- > 0;) sum = sum * x2 + splat(s.c[k]);
+  return sum;
+}
+template <std::size_t Terms>
+VECTOR_CODE Vec oddSeries(const PowerSeries<Terms>& s, Vec x) {
+  return x * evenSeries(s, x * x);
+}
+
+// sin and cos by their Taylor series to x^21 and x^22: within a quarter circle (|x| <= pi/2,
+// every latitude, every footpoint's arc and every offset from a meridian the vector path serves)
+// the next terms are below 2e-17. For these angles the series are a third of the general
+// routine's work, which first reduces any angle to the first octant.
+constexpr auto kQuarterCircleSine = factorialSeries<11>(true);
+constexpr auto kQuarterCircleCosine = factorialSeries<12>(false);
+
+// The series in z as two interleaved chains, the even and the odd powers of z, each in Horner's
+// form in z^2: half as long as Horner's single chain of a dozen multiply-adds, which would make
+// every block wait for its latitude's sine.
+template <std::size_t Terms>
+VECTOR_INLINE Vec twoChainSeries(const PowerSeries<Terms>& s, Vec z) {
+  const Vec z2 = z * z;
+  constexpr std::size_t kLastEven = (Terms - 1) / 2 * 2;
+  constexpr std::size_t kLastOdd = Terms % 2 == 0 ? Terms - 1 : Terms - 2;
+  Vec even = splat(s.c[kLastEven]), odd = splat(s.c[kLastOdd]);
+  for (std::size_t k = kLastEven; k >= 2; k -= 2) even = even * z2 + splat(s.c[k - 2]);
+  for (std::size_t k = kLastOdd; k >= 3; k -= 2) odd = odd * z2 + splat(s.c[k - 2]);
+  return even + z * odd;
+}
+
 VECTOR_INLINE
-SinCos sinCos(Vec angle) {
-  const SinCos8 result = sinCos8(angle.lo, angle.hi);
-  return {{result.sinLo, result.sinHi}, {result.cosLo, result.cosHi}};
+SinCos sinCosWithinQuarterCircle(Vec angle) {
+  const Vec square = angle * angle;
+  return {angle * twoChainSeries(kQuarterCircleSine, square),
+          twoChainSeries(kQuarterCircleCosine, square)};
 }
 
 // Lanes where |v| <= limit; false for NaN.
@@ -310,7 +364,7 @@ Grid forward(int system, int zoneWidth, Vec centralMeridian, Vec longitude, Vec 
   const Vec phi = latitude * perDegree;
   servedLanes &= withinMagnitude(longitude - centralMeridian, kMaxMeridianDistance);
   const Vec l = (longitude - centralMeridian) * perDegree;
-  const SinCos sc = sinCos(phi);
+  const SinCos sc = sinCosWithinQuarterCircle(phi);
   const Terms p = latitudeTerms(r, sc.sin, sc.cos);
 
   const Vec t2 = p.t * p.t;
@@ -358,7 +412,7 @@ Geographic inverse(int system, Vec centralMeridian, Vec easting, Vec northing, M
 
   // Footpoint latitude; its sine and cosine follow from those of sigma (one vector sincos).
   const Vec sigma = northing * splat(1.0 / (row.arc[0] * row.scaleFactor * kDegreesPerRadian));
-  const SinCos ofSigma = sinCos(sigma);
+  const SinCos ofSigma = sinCosWithinQuarterCircle(sigma);
   const Sines s = multipleSines(splat(2.0) * ofSigma.sin * ofSigma.cos,
                                 (ofSigma.cos - ofSigma.sin) * (ofSigma.cos + ofSigma.sin));
   const double* b = row.footpoint;
@@ -454,12 +508,6 @@ constexpr double kPi = 3.141592653589793238;
 constexpr double kRadiansPerDegreeExact = kPi / 180.0;
 constexpr double kDegreesPerRadianExact = 180.0 / kPi;
 
-// Power series of odd and even functions near 0, as coefficients of x^(2k+1) or x^(2k).
-template <std::size_t Terms>
-struct PowerSeries {
-  std::array<double, Terms> c{};
-};
-
 // atan x = sum (-1)^k x^(2k+1) / (2k+1); asinh x = sum c_k x^(2k+1) with
 // c_k = -c_(k-1) (2k-1)^2 / (2k (2k+1)); sin and cos by their factorials.
 template <std::size_t Terms>
@@ -475,17 +523,6 @@ constexpr PowerSeries<Terms> asinhSeries() {
   for (std::size_t k = 1; k < Terms; ++k) {
     const double odd = 2.0 * k - 1.0;
     s.c[k] = -s.c[k - 1] * odd * odd / (2.0 * k * (2.0 * k + 1.0));
-  }
-  return s;
-}
-template <std::size_t Terms>
-constexpr PowerSeries<Terms> factorialSeries(bool odd) {
-  PowerSeries<Terms> s;
-  double factorial = 1.0;
-  for (std::size_t k = 0; k < Terms; ++k) {
-    const double n = 2.0 * k + (odd ? 1.0 : 0.0);
-    if (n > 0.0) factorial *= n * (n - 1.0 > 0.0 ? n - 1.0 : 1.0);
-    s.c[k] = (k % 2 == 0 ? 1.0 : -1.0) / factorial;
   }
   return s;
 }
@@ -514,18 +551,6 @@ constexpr PowerSeries<Terms> hyperbolicSeries(bool odd) {
 constexpr auto kSmallSinh = hyperbolicSeries<7>(true);
 constexpr auto kSmallCosh = hyperbolicSeries<8>(false);
 
-// x times the series in x^2 (odd functions), or the series itself (even ones).
-template <std::size_t Terms>
-VECTOR_CODE Vec evenSeries(const PowerSeries<Terms>& s, Vec x2) {
-  Vec sum = splat(s.c[Terms - 1]);
-  for (std::size_t k = Terms - 1; k-- > 0;) sum = sum * x2 + splat(s.c[k]);
-  return sum;
-}
-template <std::size_t Terms>
-VECTOR_CODE Vec oddSeries(const PowerSeries<Terms>& s, Vec x) {
-  return x * evenSeries(s, x * x);
-}
-
 // The conformal coordinates xi' and eta' of the sphere, and the sines and cosines Clenshaw's sum
 // needs, from the latitude's sine and cosine, the conformal tangent's numerator t and the offset.
 struct Conformal {
@@ -538,7 +563,7 @@ Conformal conformalOf(Vec latitude, const SinCos& phi, Vec t, Vec lambda, bool s
   const Vec lambda2 = lambda * lambda;
   const SinCos ofLambda =
       small ? SinCos{lambda * evenSeries(kSmallSine, lambda2), evenSeries(kSmallCosine, lambda2)}
-            : sinCos(lambda);
+            : sinCosWithinQuarterCircle(lambda);
   const Vec c = phi.cos * ofLambda.cos;
   const Vec root = squareRoot(t * t + c * c);
   Conformal k;
@@ -594,7 +619,7 @@ __attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Ve
   const Vec offset = longitude - centralMeridian;
   const bool small = withinMagnitude(offset, kSmallOffset) == kAllLanes;
   const Vec phiRadians = latitude * perDegree;
-  const SinCos phi = sinCos(phiRadians);
+  const SinCos phi = sinCosWithinQuarterCircle(phiRadians);
   const Vec sigma = conformalStepOf(series, phi.sin), sigma2 = sigma * sigma;
   // sqrt(1 + sigma^2) for |sigma| < 0.007 by its series: the next term is below 1e-19.
   const Vec rootOfSigma =
@@ -637,7 +662,7 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
   const Vec perScaledRadius = splat(1.0 / (row.scaleFactor * series.rectifyingRadius));
   const Vec xi = northing * perScaledRadius;
   const Vec eta = (easting - splat(kFalseEasting)) * perScaledRadius;
-  const SinCos ofXi = sinCos(xi);
+  const SinCos ofXi = sinCosWithinQuarterCircle(xi);
   const Vec one = splat(1.0), half = splat(0.5);
   // Near the meridian (every zone's own points) short series stand in for the exponential and
   // the arc tangents; elsewhere the library's functions.
@@ -982,7 +1007,7 @@ Mask withinBandOfGridInput(int system, Vec easting, Vec northing, Mask& undecide
       splat(0.0) + absolute(northing) * splat(1.0 / (row.scaleFactor * row.arc[0]));
   const Vec capped =
       select(compare<_CMP_LT_OQ>(latitude, splat(kQuarterCircle)), latitude, splat(kQuarterCircle));
-  const Vec cosPhi = sinCos(capped * splat(1.0 / kDegreesPerRadian)).cos;
+  const Vec cosPhi = sinCosWithinQuarterCircle(capped * splat(1.0 / kDegreesPerRadian)).cos;
   const double e2 = row.secondEccentricity * row.secondEccentricity;
   const Vec n = splat(row.semiMajorAxis) *
                 squareRoot(splat(1.0 + e2) / (splat(1.0) + splat(e2) * cosPhi * cosPhi));
