@@ -59,7 +59,7 @@ def tiff_bytes(images, big_endian=False):
     """images: dicts with width, height, bands (list of row-major lists, rows from the north),
     bits (32/64), planar (1 contig, 2 separate), tile (None or (w, h)), rows_per_strip,
     deflate, tie (I, J, X, Y), scale (sx, sy), raster (1 area, 2 point, None absent),
-    geokeys_crs, metadata (list of items or None)."""
+    geokeys_crs, metadata (list of items or None), nodata (text or None)."""
     e = ">" if big_endian else "<"
     out = bytearray(b"MM\x00\x2a" if big_endian else b"II\x2a\x00")
     out += struct.pack(e + "I", 0)  # first IFD offset, patched below
@@ -121,6 +121,8 @@ def tiff_bytes(images, big_endian=False):
         if img.get("geokeys_crs"):
             keys.append((2048, 0, 1, img["geokeys_crs"]))
         tags[34735] = (SHORT, [1, 1, 1, len(keys)] + [v for k in keys for v in k])
+        if img.get("nodata") is not None:
+            tags[42113] = (ASCII, list(img["nodata"].encode() + b"\0"))
         if img.get("metadata") is not None:
             tags[42112] = (ASCII, list(metadata_xml(img["metadata"]).encode() + b"\0"))
         if img.get("tile"):
