@@ -348,5 +348,17 @@ TEST_F(GeoTiffRefusal, AGridIsReadByItsContentNotItsName) {
   EXPECT_EQ(transformerRefusal(ntv2), "");
 }
 
+// A build without libtiff (the Windows cross build) refuses GeoTIFF grids, saying why; NTv2 grids
+// serve as ever.
+TEST(GeoTiffUnavailable, ABuildWithoutLibtiffSaysSo) {
+  if (engine::geoTiffGridsSupported()) GTEST_SKIP() << "built with libtiff";
+  const std::string tif = sourcePath("data/de_hvbg_hessen_HeTA2010.tif");
+  EXPECT_EQ(transformerRefusal(tif), "GeoTIFF grid " + tif +
+                                         ": this build of nuvex reads no GeoTIFF grids (it was "
+                                         "built without libtiff); give the grid as an NTv2 file "
+                                         "(.gsb)");
+  EXPECT_EQ(transformerRefusal(std::string(NUVEX_TEST_DATA_DIR) + "/ntv2/nested_le.gsb"), "");
+}
+
 }  // namespace
 }  // namespace nuvex
