@@ -1,5 +1,5 @@
 // The geoid grid's lookup and interpolation: the NTv2 shift's rules (finest sub-grid, edge
-// tolerance, weights) on one value per node.
+// tolerance, bilinear weights) on one value per node, nodes without a value left out.
 #include "engine/geoid_grid.h"
 
 #include <cmath>
@@ -61,9 +61,18 @@ bool GeoidGrid::undulationAt(double latitude, double longitude, double& metres) 
   const float* v00 = found->undulations.data() + static_cast<std::size_t>(row) * columns +
                      static_cast<std::size_t>(column);
   const float* v01 = v00 + columns;
-  const double value = (1.0 - x) * (1.0 - y) * v00[0] + x * (1.0 - y) * v00[1] +
-                       (1.0 - x) * y * v01[0] + x * y * v01[1];
-  if (std::isnan(value)) return false;  // a node of the cell holds no value
+  // Nodes without a value drop out and the others' weights are scaled to one, as the reference
+  // implementation does: a cell at the coast still has an undulation where any node has one.
+  const double nodes[] = {v00[0], v00[1], v01[0], v01[1]};
+  const double weights[] = {(1.0 - x) * (1.0 - y), x * (1.0 - y), (1.0 - x) * y, x * y};
+  double value = 0.0, weight = 0.0;
+  for (int k = 0; k < 4; ++k) {
+    if (std::isnan(nodes[k])) continue;
+    value += nodes[k] * weights[k];
+    weight += weights[k];
+  }
+  if (!(weight > 0.0)) return false;  // no node of the cell holds a value
+  if (weight != 1.0) value /= weight;
   metres = value;
   return true;
 }

@@ -14,7 +14,7 @@ namespace nuvex::engine {
 struct GeoidSubGrid {
   double west, south, east, north;     // deg
   double longitudeStep, latitudeStep;  // deg
-  double edgeTolerance;                // deg: how far outside a point still belongs
+  double edgeTolerance;                // deg: how far outside a point still belongs (0 as read)
   int columns, rows;
   std::vector<float> undulations;     // m, NaN where the file holds no value
   std::vector<std::size_t> children;  // indices of the sub-grids nested directly inside
@@ -26,8 +26,9 @@ class GeoidGrid {
             std::vector<std::size_t> topLevel);
 
   // The undulation (m) at a point (deg), bilinear on the finest sub-grid that holds it (edges and
-  // the sub-grids' edge tolerance included). False outside the grid and where a node of the cell
-  // holds no value.
+  // the sub-grids' edge tolerance included); nodes of the cell without a value are left out and
+  // the others' weights scaled to one. False outside the grid and where no node of the cell
+  // holds a value.
   bool undulationAt(double latitude, double longitude, double& metres) const;
 
   const std::vector<GeoidSubGrid>& subGrids() const { return subGrids_; }

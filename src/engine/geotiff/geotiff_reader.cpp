@@ -883,7 +883,9 @@ GeoidGrid readGeoTiffGeoidGrid(const unsigned char* bytes, std::size_t size,
     grid.latitudeStep = image.rowStep;
     grid.east = image.west + (image.columns - 1.0) * image.columnStep;
     grid.south = image.north - (image.rows - 1.0) * image.rowStep;
-    grid.edgeTolerance = (grid.longitudeStep + grid.latitudeStep) * kSubGridEdgeTolerance;
+    // A geoid grid ends at its outer nodes, as in the reference implementation (which gives a
+    // shift grid's edges a tolerance, but not a geoid grid's).
+    grid.edgeTolerance = 0.0;
     const std::size_t columns = image.columns, rows = image.rows;
     grid.undulations.resize(columns * rows);
     for (std::size_t row = 0; row < rows; ++row) {

@@ -3,7 +3,8 @@
 
   tests/data/geotiff_grid_shifts.txt  hgridshift forward and inverse on the state grids and
                                       BeTA2007 in data/ and on the synthetic grids below
-  tests/data/geotiff_geoid.txt        vgridshift (+multiplier=1) on data/de_bkg_gcg2016.tif
+  tests/data/geotiff_geoid.txt        vgridshift (+multiplier=1) on data/de_bkg_gcg2016.tif and
+                                      on the synthetic geoid_area.tif
 
 and the synthetic grids tests/data/geotiff/*.tif, which exercise what the published grids do not
 (written here, byte by byte, with Python's struct and zlib):
@@ -14,6 +15,7 @@ and the synthetic grids tests/data/geotiff/*.tif, which exercise what the publis
                         Deflate, separate planes, pixel-is-point, offsets in degrees
   strips_contig.tif     pixel-is-point, 32-bit floats, 3 rows per strip, Deflate, samples
                         interleaved, an accuracy band first (bands found by their names)
+  geoid_area.tif        a geoid grid without holes, pixel-is-area, one tile
 
 Each case file's header gives the exact cct commands. Shift line format (as official_*.txt):
   grid|from|to|zone|x|y|x expected|y expected
@@ -248,6 +250,14 @@ def write_synthetic(rng):
                                             [("DESCRIPTION", 0, "description",
                                               "latitude_offset_accuracy")]))
     grids["strips_contig.tif"] = tiff_bytes([img])
+    # A geoid grid without holes, pixel-is-area, tiled: its edges hold values.
+    w, h = 12, 10
+    img = dict(width=w, height=h, bands=[smooth(rng, w, h, 45.0, 3.0)], bits=32, planar=1,
+               tile=(16, 16), tie=(0, 0, 7.0, 52.0), scale=(0.5, 0.25), raster=1,
+               metadata=[("TYPE", None, None, "VERTICAL_OFFSET_GEOGRAPHIC_TO_VERTICAL"),
+                         ("UNITTYPE", 0, "unittype", "metre"),
+                         ("DESCRIPTION", 0, "description", "geoid_undulation")])
+    grids["geoid_area.tif"] = tiff_bytes([img])
     for name, data in grids.items():
         with open(os.path.join(SYNTHETIC, name), "wb") as f:
             f.write(data)
@@ -370,8 +380,7 @@ def shift_cases(grid, rng):
     return lines
 
 
-def geoid_cases(rng):
-    grid = "data/" + GEOID
+def geoid_cases(rng, grid):
     (west, south, east, north, dx, dy), = images_of(grid)
     points = [(10.0, 50.0)]
     points += [(round(rng.uniform(5.6, 14.9), 7), round(rng.uniform(47.4, 54.9), 7))
@@ -384,6 +393,8 @@ def geoid_cases(rng):
         points += [(mid_lon, south - d), (mid_lon, north + d), (west - d, mid_lat),
                    (east + d, mid_lat)]
     points += [(4.0, 55.5), (west, north), (east, south), (7.0, 54.5), (12.0, 55.5)]
+    points += [(west + (east - west) * (i + 0.3) / 6.2, south + (north - south) * (j + 0.7) / 5.9)
+               for i in range(6) for j in range(6)]
     result = cct(["+proj=vgridshift", f"+grids={grid}", "+multiplier=1"],
                  [(x, y) for x, y in points])
     lines = []
@@ -395,8 +406,9 @@ def geoid_cases(rng):
 def main():
     rng = random.Random(2016)
     synthetic = write_synthetic(rng)
+    geoids = ["data/" + GEOID] + [g for g in synthetic if "geoid" in g]
     lines = []
-    for grid in ["data/" + g for g in STATE_GRIDS] + synthetic:
+    for grid in ["data/" + g for g in STATE_GRIDS] + [g for g in synthetic if g not in geoids]:
         lines += shift_cases(grid, rng)
     with open(os.path.join(DATA, "geotiff_grid_shifts.txt"), "w") as f:
         f.write("# GeoTIFF grid shifts made with PROJ 9.1.1 (Debian proj-bin) by\n"
@@ -410,10 +422,10 @@ def main():
     with open(os.path.join(DATA, "geotiff_geoid.txt"), "w") as f:
         f.write("# Geoid undulations made with PROJ 9.1.1 (Debian proj-bin) by\n"
                 "# tests/generators/geotiff_grids/make_cases.py, in the repository root:\n"
-                f"# echo 'LON LAT 0 0' | cct -d 12 +proj=vgridshift +grids=data/{GEOID} "
-                "+multiplier=1  (the height out is the undulation)\n"
+                "# echo 'LON LAT 0 0' | cct -d 12 +proj=vgridshift +grids=GRID +multiplier=1\n"
+                "# (the height out is the undulation)\n"
                 "# grid|longitude|latitude|undulation (m) or none\n")
-        f.write("\n".join(geoid_cases(rng)) + "\n")
+        f.write("\n".join(line for grid in geoids for line in geoid_cases(rng, grid)) + "\n")
 
 
 if __name__ == "__main__":
