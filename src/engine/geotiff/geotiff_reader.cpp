@@ -160,7 +160,7 @@ class Tiff {
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), keepError, &messages_);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropWarning, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxTiffAllocation);
-    // "m": no memory mapping; "h": the first directory is read by the caller's checks too.
+    // "m": no memory mapping (the bytes are in memory already).
     tiff_ = TIFFClientOpenExt(origin.c_str(), "rm", &file_, readMemory, writeNothing, seekMemory,
                               closeNothing, sizeOfMemory, mapNothing, unmapNothing, options.get());
     if (tiff_ == nullptr) fail("not a readable TIFF file" + libtiffSays());
