@@ -3,9 +3,10 @@
 set -euo pipefail
 needed=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# libtiff-dev: the reader of GeoTIFF grids (--grid FILE.tif); without it such grids are refused.
 # libsleef-dev: vector sine/cosine for the engine's AVX2 path (without it the build takes Highway's
 # headers where they are installed, as the Windows build does, else it is scalar only).
-for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev; do
+for pkg in cmake g++ libgtest-dev libbenchmark-dev libcli11-dev libsleef-dev libtiff-dev; do
   have "$pkg" || needed+=("$pkg")
 done
 # PROJ (library, tools and its data): the baseline the benchmarks in bench/ measure against, the

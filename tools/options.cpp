@@ -141,7 +141,8 @@ void addInputOptions(CLI::App& command, Options& options) {
       ->check(CLI::IsMember({"polynomial", "official"}));
   command
       .add_option("--grid", options.grid,
-                  "NTv2 file for system 1 with --datum official (default: the built-in BeTA2007)")
+                  "NTv2 or GeoTIFF grid for system 1 with --datum official (default: the built-in "
+                  "BeTA2007)")
       ->type_name("FILE");
   addLayoutOptions(command, options);
   command

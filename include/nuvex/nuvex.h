@@ -76,7 +76,8 @@ typedef struct nuvex_options {
   int zone;       /* 0: each point's zone from its longitude; otherwise this zone for every point */
   int zone_prefix;  /* 1: UTM eastings carry the zone in their millions */
   int datum;        /* 0 polynomial (default, metre-level), 1 official (centimetre-level) */
-  const char* grid; /* datum 1 only: an NTv2 file for system 1; NULL: the built-in BeTA2007 */
+  const char* grid; /* datum 1 only: an NTv2 or GeoTIFF grid file for system 1; NULL: the
+                       built-in BeTA2007 */
 } nuvex_options;
 
 /* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,

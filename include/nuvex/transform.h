@@ -44,7 +44,8 @@ enum class DatumShift { Polynomial, Official };
 
 struct DatumChoice {
   DatumShift method = DatumShift::Polynomial;
-  std::string grid;  // Official only: an NTv2 file for system 1 <-> ETRS89; empty: BeTA2007
+  std::string grid;  // Official only: an NTv2 or GeoTIFF grid file (told apart by content) for
+                     // system 1 <-> ETRS89; empty: BeTA2007
 };
 
 // Status of one point after Transformer::transform.

@@ -549,13 +549,14 @@ datum -- "polynomial": the engine's datum shift polynomials (metre-level; the de
     "official": the official transformations (centimetre-level): the NTv2 grid BeTA2007 between
     system 1 and system 3 (taken as ETRS89), EPSG:1775 between system 4 and system 3, both for
     1 <-> 4. Points outside the grid or EPSG:1775's area of use get status -1.
-grid -- with datum="official": the path of another NTv2 file for system 1 (None: the built-in
-    BeTA2007), read when the Transformer is made.
+grid -- with datum="official": the path of another grid for system 1, an NTv2 file or a GeoTIFF
+    grid (told apart by the file's content; None: the built-in BeTA2007), read when the
+    Transformer is made.
 
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
 zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
-transformation) and a grid file that is missing or not a valid NTv2 file (or a path holding a
+transformation) and a grid file that is missing or not a valid NTv2 or GeoTIFF grid (or a path holding a
 NUL). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
 Dask workers). transform converts points; explain says why points are not converted.)";
 
@@ -723,7 +724,8 @@ PYBIND11_MODULE(_nuvex, module) {
           "The datum shift: 'polynomial' or 'official'.")
       .def_property_readonly(
           "grid", [](const ArrayConverter& c) { return gridOf(c.settings()); },
-          "The NTv2 file of the official datum shift, or None for the built-in BeTA2007.")
+          "The grid file (NTv2 or GeoTIFF) of the official datum shift, or None for the built-in "
+          "BeTA2007.")
       .def("__repr__", &describe)
       .def(py::pickle(&pickledState, &fromPickledState));
 

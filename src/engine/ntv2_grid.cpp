@@ -17,6 +17,7 @@
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/printable_text.h"
 
@@ -75,11 +76,6 @@ constexpr double kMaxNodesPerSide = 1.0e7;
 // How far (in steps) the edges may be from a whole number of steps apart: rounding in the
 // program that wrote the file, no more.
 constexpr double kWholeStepTolerance = 1e-4;
-
-// A point this many (latitude step + longitude step) outside a sub-grid still belongs to it and
-// takes the shift of the nearest edge, as in the reference implementation: about 0.3 m for a
-// grid of 6' x 10'.
-constexpr double kEdgeTolerance = 1e-5;
 
 constexpr int kMaxInverseIterations = 10;
 constexpr double kInverseTolerance = 1e-12;  // rad
@@ -429,7 +425,7 @@ Ntv2Grid::Ntv2Grid(const ByteSource& source, const std::string& origin) : origin
     grid.north = (h.south + (h.rows - 1) * h.latitudeStep) * kRadiansPerArcSecond;
     grid.longitudeStep = h.longitudeStep * kRadiansPerArcSecond;
     grid.latitudeStep = h.latitudeStep * kRadiansPerArcSecond;
-    grid.edgeTolerance = (grid.longitudeStep + grid.latitudeStep) * kEdgeTolerance;
+    grid.edgeTolerance = (grid.longitudeStep + grid.latitudeStep) * kSubGridEdgeTolerance;
     const Fields nodes = in.read(h.firstNode, h.nodes * kNodeSize,
                                  h.named + "'s " + std::to_string(h.nodes) + " nodes", bigEndian);
     grid.shifts.resize(2 * h.nodes);
@@ -456,6 +452,14 @@ Ntv2Grid::Ntv2Grid(const ByteSource& source, const std::string& origin) : origin
     subGrids_.push_back(std::move(grid));
   }
 }
+
+Ntv2Grid::Ntv2Grid(std::string kind, std::string origin, Ntv2Datums datums,
+                   std::vector<Ntv2SubGrid> subGrids, std::vector<std::size_t> topLevel)
+    : kind_(std::move(kind)),
+      origin_(std::move(origin)),
+      datums_(std::move(datums)),
+      subGrids_(std::move(subGrids)),
+      topLevel_(std::move(topLevel)) {}
 
 Ntv2Grid Ntv2Grid::fromFile(const std::string& path) {
   try {

@@ -1,5 +1,7 @@
 // NTv2 horizontal shift grids: the reader (any byte order, sub-grids nested under parents) and
-// the shift itself, bilinear on the finest sub-grid that holds the point.
+// the shift itself, bilinear on the finest sub-grid that holds the point. The same model holds a
+// GeoTIFF horizontal offset grid (engine/geotiff_grid.h reads it into an Ntv2Grid): one loader
+// per file format, one lookup and shift.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +9,11 @@
 #include <vector>
 
 namespace nuvex::engine {
+
+// A point this many (latitude step + longitude step) outside a sub-grid still belongs to it and
+// takes the shift of the nearest edge, as in the reference implementation: about 0.3 m for a
+// grid of 6' x 10'. The same for every file format.
+inline constexpr double kSubGridEdgeTolerance = 1e-5;
 
 // A geographic point in radians, east and north positive.
 struct Radians {
@@ -31,11 +38,14 @@ struct Ntv2SubGrid {
 };
 
 // What the overview header says the grid shifts between: the names of the two datums (as the
-// file has them, free text) and their ellipsoids' semi-axes (m).
+// file has them, free text) and their ellipsoids' semi-axes (m). A GeoTIFF grid names its datums
+// by EPSG code ("EPSG:4314 (DHDN)"), with the axes of the ellipsoids nuvex knows for them (NaN
+// for a code it does not know), and may name neither (named false: nothing to check).
 struct Ntv2Datums {
   std::string from, to;         // SYSTEM_F, SYSTEM_T
   double majorFrom, minorFrom;  // MAJOR_F, MINOR_F (m)
   double majorTo, minorTo;      // MAJOR_T, MINOR_T (m)
+  bool fromNamed = true, toNamed = true;
 };
 
 class Ntv2Grid {
@@ -51,6 +61,11 @@ class Ntv2Grid {
   // the file's size before anything is allocated for them. Every failure, including one of the
   // file system, is a std::invalid_argument naming the path and the fault.
   static Ntv2Grid fromFile(const std::string& path);
+
+  // A grid another loader has read: `kind` names the format in messages ("GeoTIFF grid"), the
+  // sub-grids hold their children's indices and `topLevel` those of the sub-grids nested in none.
+  Ntv2Grid(std::string kind, std::string origin, Ntv2Datums datums,
+           std::vector<Ntv2SubGrid> subGrids, std::vector<std::size_t> topLevel);
 
   // The finest sub-grid that holds the point (edges and a tolerance of 1e-5 of the steps beyond
   // them included: such a point takes the edge's shift), or null.
@@ -72,12 +87,15 @@ class Ntv2Grid {
   const std::vector<Ntv2SubGrid>& subGrids() const { return subGrids_; }
   const Ntv2Datums& datums() const { return datums_; }
   const std::string& origin() const { return origin_; }
+  // "NTv2 grid" or the other loader's format, for messages.
+  const std::string& kind() const { return kind_; }
 
   class ByteSource;  // where the reader takes its bytes from (memory or a file)
 
  private:
   Ntv2Grid(const ByteSource& source, const std::string& origin);
 
+  std::string kind_ = "NTv2 grid";
   std::string origin_;
   Ntv2Datums datums_{};
   std::vector<Ntv2SubGrid> subGrids_;

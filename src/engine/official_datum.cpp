@@ -11,6 +11,7 @@
 
 #include "engine/embedded_grid.h"
 #include "engine/geodetic_tables.h"
+#include "engine/grid_files.h"
 #include "engine/point_conversion.h"
 #include "engine/printable_text.h"
 
@@ -101,7 +102,7 @@ std::shared_ptr<const Ntv2Grid> gridOfRoute(int fromSystem, int toSystem,
                                             const std::string& gridFile) {
   if (!routeUsesGrid(fromSystem, toSystem)) return nullptr;
   if (gridFile.empty()) return builtInGrid();
-  return std::make_shared<const Ntv2Grid>(Ntv2Grid::fromFile(gridFile));
+  return readShiftGridFile(gridFile);
 }
 
 void requireBesselToGrs80(const Ntv2Grid& grid) {
@@ -117,21 +118,37 @@ void requireBesselToGrs80(const Ntv2Grid& grid) {
   const auto near = [](double axis, double expected) {
     return std::fabs(axis - expected) <= kAxisTolerance;  // NaN: not near
   };
-  if (near(d.majorFrom, from.major) && near(d.minorFrom, from.minor) && near(d.majorTo, to.major) &&
-      near(d.minorTo, to.minor)) {
-    return;
-  }
+  // A side the file leaves unnamed (a GeoTIFF grid without its CRS) has nothing to check.
+  const bool fromFits =
+      !d.fromNamed || (near(d.majorFrom, from.major) && near(d.minorFrom, from.minor));
+  const bool toFits = !d.toNamed || (near(d.majorTo, to.major) && near(d.minorTo, to.minor));
+  if (fromFits && toFits) return;
   const auto axes = [](double major, double minor) {
     char text[96];
     std::snprintf(text, sizeof text, "a=%.3f m b=%.3f m", major, minor);
     return std::string(text);
   };
-  throw std::invalid_argument(
-      "NTv2 grid " + grid.origin() + ": it shifts from the ellipsoid " +
-      axes(d.majorFrom, d.minorFrom) + " to " + axes(d.majorTo, d.minorTo) + " ('" +
-      printableText(d.from) + "' to '" + printableText(d.to) +
-      "'), but the official shift of system 1 needs a grid from Bessel 1841 (" +
-      axes(from.major, from.minor) + ") to GRS80 (" + axes(to.major, to.minor) + ")");
+  const std::string needed =
+      ", but the official shift of system 1 needs a grid from Bessel 1841 (" +
+      axes(from.major, from.minor) + ") to GRS80 (" + axes(to.major, to.minor) + ")";
+  const bool axesKnown = d.fromNamed && d.toNamed && !std::isnan(d.majorFrom) &&
+                         !std::isnan(d.minorFrom) && !std::isnan(d.majorTo) &&
+                         !std::isnan(d.minorTo);
+  if (axesKnown) {
+    throw std::invalid_argument(
+        grid.kind() + " " + grid.origin() + ": it shifts from the ellipsoid " +
+        axes(d.majorFrom, d.minorFrom) + " to " + axes(d.majorTo, d.minorTo) + " ('" +
+        printableText(d.from) + "' to '" + printableText(d.to) + "')" + needed);
+  }
+  // A GeoTIFF grid names its datums by code: each side as the file names it.
+  const auto side = [](bool named, const std::string& name, double major) {
+    if (!named) return std::string("an unnamed datum");
+    return printableText(name) +
+           (std::isnan(major) ? " (not a datum on Bessel 1841 or GRS80 that nuvex knows)" : "");
+  };
+  throw std::invalid_argument(grid.kind() + " " + grid.origin() + ": it shifts from " +
+                              side(d.fromNamed, d.from, d.majorFrom) + " to " +
+                              side(d.toNamed, d.to, d.majorTo) + needed);
 }
 
 OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile)

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/geotiff_grid.h"
 #include "nuvex/engine.h"
 #include "support/case_file.h"
 #include "support/scratch_directory.h"
@@ -552,6 +553,20 @@ TEST_F(Cli, AGridFromANamedPipeIsRefused) {
              "10.0666637 55.9823353\n", "timeout 20");
   EXPECT_EQ(result.status, 2) << result.err;
   EXPECT_NE(result.err.find("is not a regular file"), std::string::npos) << result.err;
+}
+
+// --grid takes a GeoTIFF grid as it takes an NTv2 one (PROJ: cct -d 10 +proj=hgridshift
+// +grids=de_hvbg_hessen_HeTA2010.tif gives 8.4990215278 50.4987944539); a point outside it is
+// refused for that reason.
+TEST_F(Cli, GridTakesGeoTiffGrids) {
+  if (!engine::geoTiffGridsSupported()) GTEST_SKIP() << "built without libtiff";
+  const CliResult result =
+      runCli("convert --from G:1 --to G:3 --datum official --grid " NUVEX_TEST_DATA_DIR
+             "/../../data/de_hvbg_hessen_HeTA2010.tif -p 3,10",
+             "8.5 50.5\n13.0 52.0\n");
+  EXPECT_EQ(result.status, kDataError) << result.err;
+  EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "8.4990215278 50.4987944539");
+  EXPECT_NE(result.err.find("outside"), std::string::npos) << result.err;
 }
 
 // Every option --help shows for a command is in the manual page, and the reverse.

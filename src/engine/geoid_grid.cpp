@@ -1,0 +1,80 @@
+// The geoid grid's lookup and interpolation: the NTv2 shift's rules (finest sub-grid, edge
+// tolerance, bilinear weights) on one value per node, nodes without a value left out.
+#include "engine/geoid_grid.h"
+
+#include <cmath>
+#include <utility>
+
+namespace nuvex::engine {
+namespace {
+
+bool contains(const GeoidSubGrid& grid, double latitude, double longitude) {
+  const double t = grid.edgeTolerance;
+  return latitude >= grid.south - t && latitude <= grid.north + t && longitude >= grid.west - t &&
+         longitude <= grid.east + t;
+}
+
+// The cell index and the fraction within it along one axis; a point within the tolerance beyond
+// the last node takes the edge's value.
+void cellOf(double offset, double step, int nodes, int& index, double& fraction) {
+  const double scaled = offset / step;
+  const double last = static_cast<double>(nodes - 1);
+  if (scaled <= 0.0) {
+    index = 0;
+    fraction = 0.0;
+  } else if (scaled >= last) {
+    index = nodes - 2;
+    fraction = 1.0;
+  } else {
+    const double cell = std::floor(scaled);
+    index = static_cast<int>(cell);
+    fraction = scaled - cell;
+  }
+}
+
+}  // namespace
+
+GeoidGrid::GeoidGrid(std::string origin, std::vector<GeoidSubGrid> subGrids,
+                     std::vector<std::size_t> topLevel)
+    : origin_(std::move(origin)), subGrids_(std::move(subGrids)), topLevel_(std::move(topLevel)) {}
+
+bool GeoidGrid::undulationAt(double latitude, double longitude, double& metres) const {
+  const std::vector<std::size_t>* candidates = &topLevel_;
+  const GeoidSubGrid* found = nullptr;
+  for (bool descended = true; descended;) {
+    descended = false;
+    for (std::size_t index : *candidates) {
+      if (contains(subGrids_[index], latitude, longitude)) {
+        found = &subGrids_[index];
+        candidates = &found->children;
+        descended = true;
+        break;
+      }
+    }
+  }
+  if (found == nullptr) return false;  // NaN coordinates too
+  int column = 0, row = 0;
+  double x = 0.0, y = 0.0;
+  cellOf(longitude - found->west, found->longitudeStep, found->columns, column, x);
+  cellOf(latitude - found->south, found->latitudeStep, found->rows, row, y);
+  const auto columns = static_cast<std::size_t>(found->columns);
+  const float* v00 = found->undulations.data() + static_cast<std::size_t>(row) * columns +
+                     static_cast<std::size_t>(column);
+  const float* v01 = v00 + columns;
+  // Nodes without a value drop out and the others' weights are scaled to one, as the reference
+  // implementation does: a cell at the coast still has an undulation where any node has one.
+  const double nodes[] = {v00[0], v00[1], v01[0], v01[1]};
+  const double weights[] = {(1.0 - x) * (1.0 - y), x * (1.0 - y), (1.0 - x) * y, x * y};
+  double value = 0.0, weight = 0.0;
+  for (int k = 0; k < 4; ++k) {
+    if (std::isnan(nodes[k])) continue;
+    value += nodes[k] * weights[k];
+    weight += weights[k];
+  }
+  if (!(weight > 0.0)) return false;  // no node of the cell holds a value
+  if (weight != 1.0) value /= weight;
+  metres = value;
+  return true;
+}
+
+}  // namespace nuvex::engine
