@@ -1,8 +1,9 @@
 // nuvex: converts coordinates in text files and pipes between the four coordinate systems of the
 // library. The run of a command is here; beside this file: the option table (options.cpp), the
-// checks of options against each other (option_checks.cpp), the help texts (help_text.cpp), the
-// host callbacks (host_callbacks.cpp), input lines, blocks over the batch transformation, the
-// threads that convert them and the demo table.
+// setup of a conversion from the options (conversion_setup.cpp) and their checks against each
+// other (option_checks.cpp), the help texts (help_text.cpp), the host callbacks
+// (host_callbacks.cpp), input lines, blocks over the batch transformation, the threads that
+// convert them and the demo table.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -20,14 +21,13 @@
 #include <vector>
 
 #include "block_pipeline.h"
-#include "column_selection.h"
+#include "conversion_setup.h"
 #include "converter.h"
 #include "demo.h"
 #include "header_line.h"
 #include "help_text.h"
 #include "host_callbacks.h"
 #include "nuvex/systems.h"
-#include "option_checks.h"
 #include "options.h"
 #include "point_reader.h"
 #include "progress.h"
@@ -51,48 +51,6 @@ constexpr int kUsageError = 2;
 constexpr const char* kStandardInputName = "-";
 constexpr const char* kStandardInputLabel = "<stdin>";
 constexpr std::size_t kListLineCapacity = 160;  // one line of `nuvex list`; names are shorter
-
-// The layout every input starts from; names in --columns are resolved per input, at its header.
-LineLayout baseLayout(const InputColumns& columns, const Options& options,
-                      const std::optional<ColumnSelection>& selection) {
-  LineLayout layout{columns, std::nullopt, 0, kDecimalPoint};
-  if (!options.delimiter.empty()) layout.delimiter = *parseDelimiter(options.delimiter);
-  if (layout.delimiter == kSemicolonSeparator) layout.decimalMark = kDecimalComma;
-  if (selection && !selection->namesAny()) {
-    std::string positionsNeedNoHeader;
-    layout.picked = resolveColumns(*selection, {}, positionsNeedNoHeader);
-  } else if (!selection && options.append) {
-    layout.picked = ColumnIndices{0, 1, std::nullopt};
-    if (readsZoneColumn(columns)) layout.picked->zone = 2;
-  }
-  return layout;
-}
-
-OutputStyle outputStyle(const ConversionSettings& settings, const Options& options) {
-  OutputStyle style;
-  style.latitudeFirst =
-      options.axis == Options::kLatitudeFirst && settings.to.type == CoordinateType::Geographic;
-  style.precision = outputPrecision(options.precision);
-  if (options.dms != Options::kNoDms) style.dmsDecimals = options.dms;
-  style.placement = options.append             ? Placement::Appended
-                    : !options.columns.empty() ? Placement::InPlace
-                                               : Placement::Leading;
-  return style;
-}
-
-HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
-                              const std::optional<ColumnSelection>& selection) {
-  HeaderSettings header{selection, outputStyle(settings, options).placement, {}, {}};
-  const bool grid = settings.to.type == CoordinateType::Grid;
-  const std::size_t count = grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
-  for (std::size_t i = 0; i < count; ++i) {
-    header.outputNames.emplace_back(kDefaultOutputNames[i]);
-    header.heldNames.emplace_back(grid ? kGridOutputNames[i] : kGeographicOutputNames[i]);
-  }
-  if (!options.outNames.empty())
-    header.outputNames = header.heldNames = splitNames(options.outNames);
-  return header;
-}
 
 // ---- Running a conversion ----------------------------------------------------------------------
 
@@ -126,46 +84,31 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
 
 // The converter of the run; a grid file that cannot be read is a usage error. The file is read
 // here, once.
-BlockConverter makeConverter(const ConversionSettings& settings, const Options& options) {
+BlockConverter makeConverter(const ConversionSettings& settings, const OutputStyle& style,
+                             const Options& options) {
   try {
-    return BlockConverter(settings, outputStyle(settings, options));
+    return BlockConverter(settings, style);
   } catch (const std::invalid_argument& error) {
     if (options.grid.empty()) throw;
     throw CLI::ValidationError("--grid: " + std::string(error.what()));
   }
 }
 
-int runConversion(ConversionSettings settings, const InputColumns& columns,
-                  const Options& options) {
-  settings.datum = datumChoice(options, settings);
-  for (const auto& problem :
-       {checkOutputZone(settings), checkZonePrefix(settings), checkZoneWidth(settings, options)}) {
-    if (problem) throw CLI::ValidationError(*problem);
-  }
-  std::optional<ColumnSelection> selection;
-  if (!options.columns.empty()) {
-    std::string problem;
-    selection = parseColumnSelection(options.columns, problem);
-  }
-  if (auto problem = checkLayout(settings, columns, options, selection)) {
-    throw CLI::ValidationError(*problem);
-  }
-  const LineLayout layout = baseLayout(columns, options, selection);
-  const BlockConverter converter = makeConverter(settings, options);
+int runConversion(const ConversionSetup& setup, const Options& options) {
+  const BlockConverter converter = makeConverter(setup.settings, setup.style, options);
   ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
   BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
-  const HeaderSettings headerOptions = headerSettings(settings, options, selection);
-  const bool hasHeader = options.header || (selection && selection->namesAny());
 
   std::vector<std::string> files = options.files;
   if (files.empty()) files.push_back(kStandardInputName);
   for (const std::string& name : files) {
     const std::string label = name == kStandardInputName ? kStandardInputLabel : name;
-    const auto context = std::make_shared<const InputContext>(InputContext{label, layout, {}});
+    const auto context =
+        std::make_shared<const InputContext>(InputContext{label, setup.layout, {}});
     const HeaderReader header = [&](std::string_view line, std::size_t lineNumber) {
-      return readHeader(line, lineNumber, *context, headerOptions);
+      return readHeader(line, lineNumber, *context, setup.header);
     };
-    processFile(pipeline, name, context, hasHeader ? &header : nullptr);
+    processFile(pipeline, name, context, setup.hasHeader ? &header : nullptr);
   }
   pipeline.writeSummary();
   std::cout.flush();
@@ -175,41 +118,6 @@ int runConversion(ConversionSettings settings, const InputColumns& columns,
     return kDataError;
   }
   return pipeline.hadDataErrors() ? kDataError : kSuccess;
-}
-
-int runToLL(const Options& options) {
-  const NamedSide grid{parseGridSystem(options.system), options.system};
-  const NamedSide wgs84{{{CoordinateType::Geographic, kWgs84System}, {}, {}, 0}, "G:3"};
-  InputColumns columns{CoordinateType::Grid, grid.named.system.system, options.zone};
-  if (auto problem = checkInputZone(columns, "--zone")) throw CLI::ValidationError(*problem);
-  ConversionSettings settings{grid.named.system, wgs84.named.system, options.zoneWidth,
-                              std::nullopt, false};
-  applyNamedSides(grid, wgs84, options, "--zone", settings, columns);
-  applyAxisOrder(options, settings, columns);
-  return runConversion(settings, columns, options);
-}
-
-int runFromLL(const Options& options) {
-  const NamedSide wgs84{{{CoordinateType::Geographic, kWgs84System}, {}, {}, 0}, "G:3"};
-  const NamedSide grid{parseGridSystem(options.system), options.system};
-  InputColumns columns{CoordinateType::Geographic, kWgs84System, std::nullopt};
-  ConversionSettings settings{wgs84.named.system, grid.named.system, options.zoneWidth,
-                              options.zone, options.zonePrefix};
-  applyNamedSides(wgs84, grid, options, "--zone", settings, columns);
-  applyAxisOrder(options, settings, columns);
-  return runConversion(settings, columns, options);
-}
-
-int runConvert(const Options& options) {
-  const NamedSide from{parseSystemName(options.from, "source"), options.from};
-  const NamedSide to{parseSystemName(options.to, "target"), options.to};
-  InputColumns columns{from.named.system.type, from.named.system.system, options.fromZone};
-  if (auto problem = checkInputZone(columns, "--from-zone")) throw CLI::ValidationError(*problem);
-  ConversionSettings settings{from.named.system, to.named.system, options.zoneWidth, options.zone,
-                              options.zonePrefix};
-  applyNamedSides(from, to, options, "--from-zone", settings, columns);
-  applyAxisOrder(options, settings, columns);
-  return runConversion(settings, columns, options);
 }
 
 // The EPSG codes the converter takes, one per line.
@@ -253,9 +161,15 @@ int main(int argc, char** argv) {
     app.parse(arguments);
     readDmsFlags(options);
     installHostCallbacks();
-    if (commands.toLL->parsed()) return runToLL(options);
-    if (commands.fromLL->parsed()) return runFromLL(options);
-    if (commands.convert->parsed()) return runConvert(options);
+    if (commands.toLL->parsed()) {
+      return runConversion(setUpConversion(ConversionCommand::ToLL, options), options);
+    }
+    if (commands.fromLL->parsed()) {
+      return runConversion(setUpConversion(ConversionCommand::FromLL, options), options);
+    }
+    if (commands.convert->parsed()) {
+      return runConversion(setUpConversion(ConversionCommand::Convert, options), options);
+    }
     if (commands.list->parsed()) return runList();
     return runDemo(options);
   } catch (const CLI::ParseError& error) {

@@ -20,11 +20,13 @@
 
 #include "block_pipeline.h"
 #include "column_selection.h"
+#include "conversion_setup.h"
 #include "converter.h"
 #include "dms.h"
 #include "header_line.h"
 #include "nuvex/systems.h"
 #include "nuvex/transform.h"
+#include "options.h"
 #include "point_reader.h"
 #include "progress.h"
 
@@ -43,7 +45,6 @@ constexpr int kOutputStream = 0;
 constexpr int kMessageStream = 1;
 constexpr std::size_t kReadBytes = 1u << 20;
 constexpr std::size_t kWriteBytes = 1u << 20;
-constexpr int kMostDecimals = 15;
 
 // The input, read from the worker in slices.
 class WorkerInput : public std::streambuf {
@@ -99,59 +100,37 @@ class WorkerOutput : public std::streambuf {
 
 // ---- The conversion's choices ------------------------------------------------------------------
 
-struct Choices {
-  std::string from, to;
-  std::string datum = "polynomial";
-  std::optional<int> zone, fromZone;
-  std::optional<int> zoneWidth;
-  bool zonePrefix = false;
-  bool latitudeFirst = false;
-  std::string columns;
-  bool append = false;
-  bool header = false;
-  std::string outNames;
-  std::optional<char> delimiter;
-  std::string precision;
-  std::optional<int> dms;
+// The page's choices ("key=value" lines) are the converter's convert command: its options, read
+// by the converter's option table and set up by the converter's own code (conversion_setup.cpp).
+struct PageOption {
+  std::string_view key;
+  std::string_view option;
+  bool flag;  // on or off: "1", "true" or "on" gives the option, anything else leaves it out
+};
+constexpr PageOption kPageOptions[] = {{"from", "--from", false},
+                                       {"to", "--to", false},
+                                       {"datum", "--datum", false},
+                                       {"zone", "--zone", false},
+                                       {"fromzone", "--from-zone", false},
+                                       {"zonewidth", "--zone-width", false},
+                                       {"zoneprefix", "--zone-prefix", true},
+                                       {"axis", "--axis", false},
+                                       {"columns", "--columns", false},
+                                       {"append", "--append", true},
+                                       {"header", "--header", true},
+                                       {"outnames", "--out-names", false},
+                                       {"delimiter", "--delimiter", false},
+                                       {"precision", "--precision", false},
+                                       {"dms", "--dms", false}};
+
+struct PageChoices {
+  std::vector<std::string> arguments{"convert"};  // in the order of the command line
   std::string inputName = "input";
+  bool hasFrom = false, hasTo = false;
 };
 
-std::optional<int> readInteger(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-int checkedInteger(std::string_view key, std::string_view text) {
-  const std::optional<int> value = readInteger(text);
-  if (!value)
-    throw std::invalid_argument(std::string(key) + ": \"" + std::string(text) +
-                                "\" is not a whole number");
-  return *value;
-}
-
-std::optional<char> delimiterNamed(std::string_view text) {
-  if (text == "," || text == "comma") return kCommaSeparator;
-  if (text == ";" || text == "semicolon") return kSemicolonSeparator;
-  if (text == "|") return '|';
-  if (text == "tab" || text == "\t" || text == "\\t") return kTabSeparator;
-  if (text == "space" || text == " ") return kBlankSeparator;
-  return std::nullopt;
-}
-
-std::vector<std::string> splitNames(std::string_view text) {
-  std::vector<std::string> names;
-  while (true) {
-    const std::size_t comma = text.find(',');
-    names.emplace_back(text.substr(0, comma));
-    if (comma == std::string_view::npos) return names;
-    text.remove_prefix(comma + 1);
-  }
-}
-
-Choices readChoices(std::string_view text) {
-  Choices choices;
+PageChoices readChoices(std::string_view text) {
+  PageChoices choices;
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());
     const std::string_view line = text.substr(0, end);
@@ -160,237 +139,52 @@ Choices readChoices(std::string_view text) {
     if (equals == std::string_view::npos) continue;
     const std::string_view key = line.substr(0, equals);
     const std::string_view value = line.substr(equals + 1);
-    const bool on = value == "1" || value == "true" || value == "on";
-    if (key == "from")
-      choices.from = value;
-    else if (key == "to")
-      choices.to = value;
-    else if (key == "datum")
-      choices.datum = value;
-    else if (key == "zone" && !value.empty())
-      choices.zone = checkedInteger(key, value);
-    else if (key == "fromzone" && !value.empty())
-      choices.fromZone = checkedInteger(key, value);
-    else if (key == "zonewidth" && !value.empty())
-      choices.zoneWidth = checkedInteger(key, value);
-    else if (key == "zoneprefix")
-      choices.zonePrefix = on;
-    else if (key == "axis") {
-      if (value != "lon-lat" && value != "lat-lon") {
-        throw std::invalid_argument("axis: lon-lat or lat-lon");
-      }
-      choices.latitudeFirst = value == "lat-lon";
-    } else if (key == "columns")
-      choices.columns = value;
-    else if (key == "append")
-      choices.append = on;
-    else if (key == "header")
-      choices.header = on;
-    else if (key == "outnames")
-      choices.outNames = value;
-    else if (key == "delimiter" && !value.empty()) {
-      choices.delimiter = delimiterNamed(value);
-      if (!choices.delimiter) throw std::invalid_argument("delimiter: one of , ; | tab space");
-    } else if (key == "precision")
-      choices.precision = value;
-    else if (key == "dms" && !value.empty()) {
-      choices.dms = checkedInteger(key, value);
-      if (*choices.dms < 0 || *choices.dms > kMostDmsDecimals) {
-        throw std::invalid_argument("dms: decimals from 0 to " + std::to_string(kMostDmsDecimals));
-      }
-    } else if (key == "name" && !value.empty())
+    if (value.empty()) continue;
+    if (key == "name") {
       choices.inputName = value;
+      continue;
+    }
+    for (const PageOption& option : kPageOptions) {
+      if (option.key != key) continue;
+      if (option.flag) {
+        if (value == "1" || value == "true" || value == "on") {
+          choices.arguments.emplace_back(option.option);
+        }
+      } else if (key == "dms") {
+        choices.arguments.push_back("--dms=" + std::string(value));  // its value is optional
+      } else {
+        choices.arguments.emplace_back(option.option);
+        choices.arguments.emplace_back(value);
+      }
+      choices.hasFrom = choices.hasFrom || key == "from";
+      choices.hasTo = choices.hasTo || key == "to";
+    }
   }
   return choices;
-}
-
-std::optional<OutputPrecision> parsePrecision(std::string_view text) {
-  const auto decimals = [](std::string_view digits) -> std::optional<int> {
-    const std::optional<int> value = readInteger(digits);
-    if (!value || *value < 0 || *value > kMostDecimals) return std::nullopt;
-    return value;
-  };
-  const std::size_t comma = text.find(',');
-  const std::optional<int> metres = decimals(text.substr(0, comma));
-  if (!metres) return std::nullopt;
-  OutputPrecision precision;
-  precision.metres = *metres;
-  precision.degrees = std::min(*metres + kDegreeDecimalsBeyondMetres, kMostDecimals);
-  if (comma == std::string_view::npos) return precision;
-  const std::optional<int> degrees = decimals(text.substr(comma + 1));
-  if (!degrees) return std::nullopt;
-  precision.degrees = *degrees;
-  return precision;
 }
 
 // A prepared conversion: everything the pipeline needs, checked as the converter checks its
 // command line.
 struct Conversion {
-  ConversionSettings settings;
-  OutputStyle style;
-  LineLayout layout;
-  HeaderSettings header;
-  bool hasHeader = false;
+  ConversionSetup setup;
   std::string inputName;
   std::unique_ptr<BlockConverter> converter;
 };
 
-void require(bool sound, const std::string& problem) {
-  if (!sound) throw std::invalid_argument(problem);
-}
-
-// The zone width system 4 is converted with: an EPSG code's, else the one chosen.
-int zoneWidthOf(const NamedSystem& from, const NamedSystem& to, const Choices& choices,
-                const std::string& fromText, const std::string& toText) {
-  std::optional<int> width;
-  std::string fixedBy;
-  const std::pair<const NamedSystem*, const std::string*> sides[] = {{&from, &fromText},
-                                                                     {&to, &toText}};
-  for (const auto& [side, text] : sides) {
-    if (side->system.system != kLastSystem || !side->zoneWidth) continue;
-    require(!width || *width == *side->zoneWidth,
-            fixedBy + " has " + std::to_string(width.value_or(0)) + " deg zones and " + *text +
-                " " + std::to_string(*side->zoneWidth) + " deg zones");
-    width = side->zoneWidth;
-    fixedBy = *text;
-  }
-  if (!width) return choices.zoneWidth.value_or(kThreeDegreeZones);
-  require(!choices.zoneWidth || *choices.zoneWidth == *width,
-          "zone width " + std::to_string(choices.zoneWidth.value_or(0)) + ": " + fixedBy + " has " +
-              std::to_string(*width) + " deg zones");
-  return *width;
-}
-
-std::unique_ptr<Conversion> prepare(const Choices& choices) {
-  require(!choices.from.empty(), "choose the system of the input");
-  require(!choices.to.empty(), "choose the system of the output");
-  const NamedSystem from = parseSystemName(choices.from, "source");
-  const NamedSystem to = parseSystemName(choices.to, "target");
+std::unique_ptr<Conversion> prepare(const PageChoices& choices) {
+  if (!choices.hasFrom) throw std::invalid_argument("choose the system of the input");
+  if (!choices.hasTo) throw std::invalid_argument("choose the system of the output");
+  Options options;
+  CLI::App app;
+  defineCommands(app, options);
+  std::vector<std::string> arguments(choices.arguments.rbegin(), choices.arguments.rend());
+  app.parse(arguments);  // CLI11 takes them last first
+  readDmsFlags(options);
   auto conversion = std::make_unique<Conversion>();
+  conversion->setup = setUpConversion(ConversionCommand::Convert, options);
   conversion->inputName = choices.inputName;
-  InputColumns columns{from.system.type, from.system.system, choices.fromZone};
-  if (columns.fixedZone) {
-    require(columns.type == CoordinateType::Grid, "input zone: the input is geographic");
-    require(!isGaussKrueger(columns.system),
-            "input zone: Gauss-Krueger eastings carry their zone in the millions");
-    require(kUtmInputZoneRange.contains(*columns.fixedZone),
-            "input zone " + std::to_string(*columns.fixedZone) + ": UTM zones are " +
-                std::to_string(kUtmInputZoneRange.lowest) + " (from the easting) to " +
-                std::to_string(kUtmInputZoneRange.highest));
-  }
-  ConversionSettings settings{from.system, to.system, kThreeDegreeZones, choices.zone,
-                              choices.zonePrefix};
-  if (choices.zoneWidth) {
-    require(*choices.zoneWidth == kThreeDegreeZones || *choices.zoneWidth == kSixDegreeZones,
-            "zone width: 3 or 6");
-  }
-  settings.zoneWidth = zoneWidthOf(from, to, choices, choices.from, choices.to);
-  if (from.zone) {
-    require(!columns.fixedZone || *columns.fixedZone == *from.zone,
-            "input zone " + std::to_string(columns.fixedZone.value_or(0)) + ": " + choices.from +
-                " is zone " + std::to_string(*from.zone));
-    columns.namedZone = from.zone;
-    if (!isGaussKrueger(columns.system)) columns.fixedZone = from.zone;
-  }
-  if (to.zone) {
-    require(!settings.targetZone || *settings.targetZone == *to.zone,
-            "output zone " + std::to_string(settings.targetZone.value_or(0)) + ": " + choices.to +
-                " is zone " + std::to_string(*to.zone));
-    require(!settings.zonePrefix || isGaussKrueger(settings.to.system),
-            "zone prefix: eastings of " + choices.to + " carry no zone in their millions");
-    settings.targetZone = to.zone;
-  }
-  const bool geographicIn = settings.from.type == CoordinateType::Geographic;
-  const bool gridOut = settings.to.type == CoordinateType::Grid;
-  if (choices.latitudeFirst) {
-    require(geographicIn || !gridOut, "latitude first: neither side is geographic");
-    columns.latitudeFirst = geographicIn;
-  }
-  if (choices.datum == "official") {
-    if (const auto problem = officialDatumProblem(settings.from.system, settings.to.system)) {
-      throw std::invalid_argument("official datum shift: " + *problem);
-    }
-    settings.datum = DatumChoice{DatumShift::Official, {}};
-  } else {
-    require(choices.datum == "polynomial", "datum: polynomial or official");
-  }
-  if (settings.targetZone) {
-    require(gridOut, "output zone: the output is geographic and has no zone");
-    const ZoneRange range = outputZoneRange(settings.to.system, settings.zoneWidth);
-    require(range.contains(*settings.targetZone),
-            "output zone " + std::to_string(*settings.targetZone) + ": zones of " +
-                systemTitle(settings.to.system, settings.zoneWidth) + " are " +
-                std::to_string(range.lowest) + " to " + std::to_string(range.highest));
-  }
-  require(!settings.zonePrefix || gridOut, "zone prefix: the output is geographic");
-  require(!settings.zonePrefix || !isGaussKrueger(settings.to.system),
-          "zone prefix: Gauss-Krueger eastings carry their zone in the millions already");
-  const bool gridOfFour =
-      (settings.from.type == CoordinateType::Grid && settings.from.system == kLastSystem) ||
-      (gridOut && settings.to.system == kLastSystem);
-  require(!choices.zoneWidth || gridOfFour,
-          "zone width: only the grid of system 4 has 3 or 6 deg zones");
-
-  std::optional<ColumnSelection> selection;
-  if (!choices.columns.empty()) {
-    std::string problem;
-    selection = parseColumnSelection(choices.columns, problem);
-    require(selection.has_value(), "columns: " + problem);
-  }
-  if (!choices.outNames.empty()) {
-    require(splitNames(choices.outNames).size() ==
-                (gridOut ? kCoordinateAndZoneColumns : kCoordinateColumns),
-            gridOut ? "column names: grid output has three columns (x, y, zone)"
-                    : "column names: geographic output has two columns (x, y)");
-  }
-  require(!choices.dms || !gridOut, "degrees, minutes, seconds: the output is a grid");
-  if (selection) {
-    const bool zoneColumn = selection->columns.size() == kCoordinateAndZoneColumns;
-    require(!readsZoneColumn(columns) || zoneColumn,
-            "columns: UTM grid input needs a zone column (X,Y,ZONE) or an input zone");
-    require(!gridOut || isGaussKrueger(settings.to.system) || zoneColumn || choices.append ||
-                settings.targetZone || settings.zonePrefix,
-            "columns: the zone of UTM output needs a column (X,Y,ZONE), an output zone, the "
-            "zone prefix or appended columns");
-  }
-  OutputStyle style;
-  style.latitudeFirst = choices.latitudeFirst && !gridOut;
-  if (!choices.precision.empty()) {
-    const std::optional<OutputPrecision> precision = parsePrecision(choices.precision);
-    require(precision.has_value(),
-            "precision: M or M,D, decimals from 0 to " + std::to_string(kMostDecimals));
-    style.precision = *precision;
-  }
-  style.dmsDecimals = choices.dms;
-  style.placement = choices.append             ? Placement::Appended
-                    : !choices.columns.empty() ? Placement::InPlace
-                                               : Placement::Leading;
-
-  LineLayout layout{columns, std::nullopt, 0, kDecimalPoint};
-  if (choices.delimiter) layout.delimiter = *choices.delimiter;
-  if (layout.delimiter == kSemicolonSeparator) layout.decimalMark = kDecimalComma;
-  if (selection && !selection->namesAny()) {
-    std::string positionsNeedNoHeader;
-    layout.picked = resolveColumns(*selection, {}, positionsNeedNoHeader);
-  } else if (!selection && choices.append) {
-    layout.picked = ColumnIndices{0, 1, std::nullopt};
-    if (readsZoneColumn(columns)) layout.picked->zone = 2;
-  }
-  HeaderSettings header{selection, style.placement, {}, {}};
-  const std::size_t count = gridOut ? kCoordinateAndZoneColumns : kCoordinateColumns;
-  for (std::size_t i = 0; i < count; ++i) {
-    header.outputNames.emplace_back(kDefaultOutputNames[i]);
-    header.heldNames.emplace_back(gridOut ? kGridOutputNames[i] : kGeographicOutputNames[i]);
-  }
-  if (!choices.outNames.empty())
-    header.outputNames = header.heldNames = splitNames(choices.outNames);
-
-  conversion->settings = settings;
-  conversion->style = style;
-  conversion->layout = layout;
-  conversion->header = header;
-  conversion->hasHeader = choices.header || (selection && selection->namesAny());
-  conversion->converter = std::make_unique<BlockConverter>(settings, style);
+  conversion->converter =
+      std::make_unique<BlockConverter>(conversion->setup.settings, conversion->setup.style);
   return conversion;
 }
 
@@ -504,12 +298,12 @@ EMSCRIPTEN_KEEPALIVE int nuvex_web_run(double sizeBytes) {
     ProgressMeter progress(log, false);
     BlockPipeline pipeline(*prepared->converter, 1, out, log, progress);
     const auto context = std::make_shared<const InputContext>(
-        InputContext{prepared->inputName, prepared->layout, {}});
-    const HeaderSettings& headerSettings = prepared->header;
+        InputContext{prepared->inputName, prepared->setup.layout, {}});
+    const HeaderSettings& headerSettings = prepared->setup.header;
     const HeaderReader header = [&](std::string_view line, std::size_t lineNumber) {
       return readHeader(line, lineNumber, *context, headerSettings);
     };
-    pipeline.process(in, context, prepared->hasHeader ? &header : nullptr,
+    pipeline.process(in, context, prepared->setup.hasHeader ? &header : nullptr,
                      static_cast<std::uintmax_t>(sizeBytes));
     status = pipeline.hadDataErrors() ? 1 : 0;
   } catch (const std::exception& error) {
