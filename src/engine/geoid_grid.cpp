@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/ntv2_grid.h"
+
 namespace nuvex::engine {
 namespace {
 
@@ -12,24 +14,6 @@ bool contains(const GeoidSubGrid& grid, double latitude, double longitude) {
   const double t = grid.edgeTolerance;
   return latitude >= grid.south - t && latitude <= grid.north + t && longitude >= grid.west - t &&
          longitude <= grid.east + t;
-}
-
-// The cell index and the fraction within it along one axis; a point within the tolerance beyond
-// the last node takes the edge's value.
-void cellOf(double offset, double step, int nodes, int& index, double& fraction) {
-  const double scaled = offset / step;
-  const double last = static_cast<double>(nodes - 1);
-  if (scaled <= 0.0) {
-    index = 0;
-    fraction = 0.0;
-  } else if (scaled >= last) {
-    index = nodes - 2;
-    fraction = 1.0;
-  } else {
-    const double cell = std::floor(scaled);
-    index = static_cast<int>(cell);
-    fraction = scaled - cell;
-  }
 }
 
 }  // namespace
@@ -55,8 +39,11 @@ bool GeoidGrid::undulationAt(double latitude, double longitude, double& metres) 
   if (found == nullptr) return false;  // NaN coordinates too
   int column = 0, row = 0;
   double x = 0.0, y = 0.0;
-  cellOf(longitude - found->west, found->longitudeStep, found->columns, column, x);
-  cellOf(latitude - found->south, found->latitudeStep, found->rows, row, y);
+  // The image holds the point: a slack of a whole step refuses nothing and only brings rounding
+  // beyond the last node back to the edge's cell.
+  cellOf(longitude - found->west, found->longitudeStep, found->longitudeStep, found->columns,
+         column, x);
+  cellOf(latitude - found->south, found->latitudeStep, found->latitudeStep, found->rows, row, y);
   const auto columns = static_cast<std::size_t>(found->columns);
   const float* v00 = found->undulations.data() + static_cast<std::size_t>(row) * columns +
                      static_cast<std::size_t>(column);

@@ -335,6 +335,8 @@ bool onTheEllipsoid(Radians p) {
          std::fabs(p.longitude) <= std::numbers::pi;
 }
 
+}  // namespace
+
 // One axis of the cell lookup: the cell index and the fraction within it, or false outside the
 // nodes by more than the tolerance (rad). Within it, the point takes the edge node's value.
 bool cellOf(double offset, double step, double tolerance, int nodes, int& index, double& fraction) {
@@ -355,8 +357,6 @@ bool cellOf(double offset, double step, double tolerance, int nodes, int& index,
   }
   return true;
 }
-
-}  // namespace
 
 Ntv2Grid::Ntv2Grid(const unsigned char* bytes, std::size_t size, const std::string& origin)
     : Ntv2Grid(MemorySource(bytes, size), origin) {}

@@ -102,4 +102,8 @@ class Ntv2Grid {
   std::vector<std::size_t> topLevel_;
 };
 
+// One axis of a grid's cell lookup: the cell index and the fraction within it, or false outside
+// the nodes by more than the tolerance (rad). Within it, the point takes the edge node's value.
+bool cellOf(double offset, double step, double tolerance, int nodes, int& index, double& fraction);
+
 }  // namespace nuvex::engine
