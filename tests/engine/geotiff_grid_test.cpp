@@ -292,6 +292,18 @@ TEST_F(GeoTiffRefusal, BandsUnitsAndSignsMustBeKnown) {
             "GeoTIFF grid sample.tif: image 1: positive_value is 'down', neither east nor west");
 }
 
+TEST_F(GeoTiffRefusal, AnImageOfOneColumnOrRowHasNoCell) {
+  // The ImageWidth and ImageLength entries (tags 256 and 257, LONG, big-endian): 9 and 7 nodes.
+  const std::string width("\x01\x00\x00\x04\x00\x00\x00\x01\x00\x00\x00\x09", 12);
+  const std::string length("\x01\x01\x00\x04\x00\x00\x00\x01\x00\x00\x00\x07", 12);
+  std::string oneColumn = width, oneRow = length;
+  oneColumn.back() = oneRow.back() = '\x01';
+  EXPECT_NE(refusalOf(patched(synthetic(), width, oneColumn)).find("image 1: it is 1 x 7 nodes"),
+            std::string::npos);
+  EXPECT_NE(refusalOf(patched(synthetic(), length, oneRow)).find("image 1: it is 9 x 1 nodes"),
+            std::string::npos);
+}
+
 TEST_F(GeoTiffRefusal, ANonFiniteNodeIsRefused) {
   std::vector<unsigned char> bytes = synthetic();
   // The last node's longitude offset: the file's last 8 bytes (big-endian double).
