@@ -169,6 +169,23 @@ TEST(VectorBlocks, EveryLatitudeAgreesWithScalarInEachSeries) {
   }
 }
 
+// Longitudes on the western edge of the zones' circle (180 deg W for UTM) belong to the first zone
+// and are the vector path's, like any other longitude inside the circle.
+TEST(VectorBlocks, TheWesternEdgeOfTheZonesStaysOnTheVectorPath) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  Points edge;
+  for (double latitude = -60.0; latitude < 60.0; latitude += 7.5) {
+    edge.x.push_back(-180.0);
+    edge.y.push_back(latitude);
+  }
+  const Transformer t({CT::Geographic, 3}, {CT::Grid, 3}, {6, true, 0});
+  const Batch scalar = run(t, KernelPath::Scalar, edge);
+  Batch vector;
+  EXPECT_EQ(scalarLanesOf(t, edge, vector), 0u);
+  expectSameResults(t, scalar, vector);
+  EXPECT_EQ(vector.zone[0], 1);
+}
+
 // Gauss-Krueger points (system 1, zone 3) a few last-digit steps either side of every edge of a
 // mask row's first and last cells, converted to UTM: the lanes whose unprojection could fall on
 // the other side of the edge than the scalar path's must take the scalar path's route.
