@@ -340,6 +340,18 @@ TEST_F(GeoTiffRefusal, OnlyBesselToGrs80GridsServeSystemOne) {
 
 // The format is the content's: a GeoTIFF grid named .gsb is read as GeoTIFF, and converts as
 // under its own name.
+TEST_F(GeoTiffRefusal, AnEpsgCodeTooLongForANumberIsRefused) {
+  // The grid's name six letters shorter, the target's code six digits longer: the same length.
+  const std::string items =
+      "<Item name=\"grid_name\">SYNTHETIC</Item>\n  <Item "
+      "name=\"target_crs_epsg_code\">4258</Item>";
+  const std::string longCode =
+      "<Item name=\"grid_name\">SYN</Item>\n  <Item "
+      "name=\"target_crs_epsg_code\">4258000000</Item>";
+  EXPECT_EQ(refusalOf(patched(synthetic(), items, longCode)),
+            "GeoTIFF grid sample.tif: target_crs_epsg_code is '4258000000', not an EPSG code");
+}
+
 TEST_F(GeoTiffRefusal, AGridIsReadByItsContentNotItsName) {
   testing::ScratchDirectory scratch;
   const std::string tif = sourcePath("data/de_hvbg_hessen_HeTA2010.tif");
