@@ -20,6 +20,7 @@
 #include "engine/ntv2_grid.h"
 #include "engine/official_datum.h"
 #include "engine/point_conversion.h"
+#include "grid_probes.h"
 #if NUVEX_VECTOR_PATH_BUILT
 #include "engine/vector/official_lanes.h"
 #endif
@@ -30,20 +31,7 @@ using nuvex::engine::Ntv2Grid;
 using nuvex::engine::Ntv2SubGrid;
 using nuvex::engine::Radians;
 
-void shiftAround(const Ntv2Grid& grid, const Ntv2SubGrid& sub) {
-  const double outside = sub.edgeTolerance * 2.0;
-  const double longitudes[] = {sub.west, sub.east, (sub.west + sub.east) / 2, sub.west - outside,
-                               sub.east + outside};
-  const double latitudes[] = {sub.south, sub.north, (sub.south + sub.north) / 2,
-                              sub.south - outside, sub.north + outside};
-  for (double longitude : longitudes) {
-    for (double latitude : latitudes) {
-      Radians forward{longitude, latitude}, inverse{longitude, latitude};
-      grid.shiftForward(forward);
-      grid.shiftInverse(inverse);
-    }
-  }
-}
+using nuvex::fuzz::shiftAround;
 
 #if NUVEX_VECTOR_PATH_BUILT
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
