@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nuvex/host.h"
@@ -42,6 +43,15 @@ struct ScratchArguments final : nuvex::runtime::ItemArguments {
   unsigned seed;
 };
 
+// A control string of at most 255 bytes names at most 127 items ("%z"), each taking at most a
+// count and a pointer.
+constexpr std::size_t kMostArguments = 256;
+
+template <std::size_t... Index>
+void scanWithPointers(FILE* stream, const char* control, void* p, std::index_sequence<Index...>) {
+  fscanunf(stream, control, ((void)Index, p)...);
+}
+
 FILE* openStream(const std::uint8_t* data, std::size_t size, bool asPipe) {
   if (!asPipe) return fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
   int ends[2];
@@ -63,8 +73,9 @@ void runScript(FILE* stream, const std::string& control, unsigned script, std::s
       continue;
     }
     // The public entry takes pointers only; a count slot then receives an address, which is
-    // always larger than the record.
-    fscanunf(stream, control.c_str(), p, p, p, p, p, p, p, p, p, p);
+    // always larger than the record. A variadic call cannot tell how many arguments it was given:
+    // every item the control string can name must have one.
+    scanWithPointers(stream, control.c_str(), p, std::make_index_sequence<kMostArguments>());
     nuvex::runtime::scanUnformatted(stream, continuation.c_str(), items);
   }
   nuvex::runtime::scanUnformatted(stream, control.c_str(), items);
