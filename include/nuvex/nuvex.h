@@ -61,7 +61,9 @@ enum nuvex_reason {
   NUVEX_REASON_OUTSIDE_OFFICIAL_AREA = 7,   /* datum 1: outside EPSG:1775's area of use */
   NUVEX_REASON_OUTSIDE_POLYNOMIAL_AREA = 8, /* datum 0: outside the shift polynomials' area */
   NUVEX_REASON_NO_ZONE_OF_TARGET = 9,       /* its zone would be none of the target grid's */
-  NUVEX_REASON_IMPOSSIBLE_RESULT = 10       /* the result would be no point */
+  NUVEX_REASON_IMPOSSIBLE_RESULT = 10,      /* the result would be no point */
+  NUVEX_REASON_HEIGHT_OUT_OF_RANGE = 11,    /* a height not finite or beyond 10 km */
+  NUVEX_REASON_OUTSIDE_GEOID = 12           /* where the quasigeoid grid holds no value */
 };
 
 typedef struct nuvex_transformer nuvex_transformer; /* opaque */

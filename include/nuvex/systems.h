@@ -29,6 +29,10 @@ struct CoordinateSystem {
   int system;
 };
 
+// What a height is, on one side of a conversion. Ellipsoidal: above the system's ellipsoid (system
+// 3: ETRS89/GRS80, system 4: Krassowsky); Normal: a DHHN2016 normal height, above the quasigeoid.
+enum class HeightKind { None, Ellipsoidal, Normal };
+
 inline constexpr int kFirstSystem = 1;
 inline constexpr int kLastSystem = 4;
 inline constexpr int kWgs84System = 3;  // the host's geographic side: WGS84
@@ -136,7 +140,10 @@ struct EpsgCode {
   CoordinateSystem system;  // Geographic for a geographic CRS, Grid for a projected one
   int zone;                 // projected: the zone the CRS is; geographic: 0
   int zoneWidth;            // degrees, 3 or 6 (projected); geographic: 0
+  HeightKind height = HeightKind::None;  // a 3D CRS's height (EPSG:4937: ellipsoidal)
 };
+// The vertical CRS of compound codes: DHHN2016 normal heights ("EPSG:31467+7837").
+inline constexpr int kDhhn2016Code = 7837;
 // Every supported code, ascending by code.
 std::span<const EpsgCode> epsgCodes();
 // The row of a code; null when the code is not supported.
@@ -155,14 +162,17 @@ std::vector<int> similarEpsgCodes(int code, std::size_t count);
 // left out), the prefixes in any letter case, or as the bare number "31467".
 struct NamedSystem {
   CoordinateSystem system;
-  std::optional<int> zone;       // a projected EPSG code's zone; none: chosen per point
-  std::optional<int> zoneWidth;  // 3 or 6 where the name fixes it
-  int epsgCode = 0;              // 0: named as TYPE:SYSTEM
+  std::optional<int> zone;               // a projected EPSG code's zone; none: chosen per point
+  std::optional<int> zoneWidth;          // 3 or 6 where the name fixes it
+  int epsgCode = 0;                      // 0: named as TYPE:SYSTEM
+  HeightKind height = HeightKind::None;  // a 3D or compound CRS's heights
 };
-// Reads a system's name; throws std::invalid_argument with a message that says what is accepted:
-// for an unknown EPSG code the supported codes of its kind (similarEpsgCodes), else the nearest
-// by number; for a UTM south zone (327xx) that south zones are not supported. `role` names the
-// text in the message, e.g. "source".
+// A compound CRS is written as PROJ writes it, horizontal + vertical: "EPSG:31467+7837" (the
+// vertical part also as "EPSG:7837"), with DHHN2016 (kDhhn2016Code) the only vertical CRS, on
+// systems 1, 3 and 4; it gives height Normal. Reads a system's name; throws std::invalid_argument
+// with a message that says what is accepted: for an unknown EPSG code the supported codes of its
+// kind (similarEpsgCodes), else the nearest by number; for a UTM south zone (327xx) that south
+// zones are not supported. `role` names the text in the message, e.g. "source".
 NamedSystem parseSystemName(std::string_view text, std::string_view role);
 
 // ---- Input checks shared by every interface ----------------------------------------------------
@@ -223,8 +233,12 @@ enum class RangeProblem {
   OutsidePolynomialArea = 8,  // polynomial mode: outside the area of the shift polynomials
   NoZoneOfTarget = 9,         // its zone in the target grid would be none of the target's
   ImpossibleResult = 10,      // the result would be no point: not finite or beyond 90 deg latitude
+  HeightOutOfRange = 11,      // a height that is not finite or beyond kLargestHeight
+  OutsideGeoid = 12,          // official mode: where the quasigeoid grid holds no value
 };
-inline constexpr int kRangeProblemCount = 11;
+inline constexpr int kRangeProblemCount = 13;
+// Metres: no height on or near the Earth comes near this; larger ones are typing errors.
+inline constexpr double kLargestHeight = 10000.0;
 // A short reason for messages, e.g. "outside the area of the polynomial datum shifts (5 deg E to
 // 15 deg 20' E, 47 deg N to 55 deg 12' N)"; "" for None.
 const char* describeRangeProblem(RangeProblem problem);

@@ -6,7 +6,8 @@
 // Systems (codes 1..4) as in TRGU: 1 Bessel 1841 / Gauss-Krueger, 2 International 1924 / UTM,
 // 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger (3 or 6 deg zones). Grid coordinates are metres
 // (Gauss-Krueger eastings carry the zone in their millions), geographic coordinates decimal
-// degrees. Heights are not converted: callers carry them along.
+// degrees. Heights are converted in the official mode where a HeightChoice asks for it; otherwise
+// callers carry them along.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +49,18 @@ struct DatumChoice {
                      // system 1 <-> ETRS89; empty: BeTA2007
 };
 
+// Heights, official mode only. With a kind on both sides, every point carries a height (m) that
+// is converted with it: an ellipsoidal ETRS89 height h and a DHHN2016 height H meet through the
+// quasigeoid, H = h - N, N interpolated bilinearly at the point's ETRS89 position; system 4
+// ellipsoidal heights go through EPSG:1775 in three dimensions (a normal height on system 4 leaves
+// the horizontal shift as it is without heights, at height 0). Normal to normal keeps the height.
+// System 1 (DHDN) has no ellipsoidal heights in practice: its heights are DHHN2016 ones.
+struct HeightChoice {
+  HeightKind from = HeightKind::None;
+  HeightKind to = HeightKind::None;
+  std::string geoid;  // a vertical GeoTIFF grid (ETRS89 to DHHN2016); empty: the built-in GCG2016
+};
+
 // Status of one point after Transformer::transform.
 inline constexpr int kPointConverted = 0;
 // No transformation path, or no point to convert or to give: input outside what its system can
@@ -59,9 +72,12 @@ class Transformer {
   // Throws std::invalid_argument for a system outside 1..4, a zone width other than 3 or 6 and a
   // grid given with the polynomial mode; in the official mode also for system 2 beside another
   // system and for a grid file that is missing, unreadable, truncated or malformed (the message
-  // names the file and what is wrong). The file is read here, once.
+  // names the file and what is wrong). The file is read here, once. Heights: throws for a kind on
+  // one side only, heights in the polynomial mode, ellipsoidal heights on system 1, a geoid given
+  // where no normal height meets an ellipsoidal one, and a geoid file that cannot serve (also in a
+  // build that reads no GeoTIFF grids, the built-in GCG2016 being one).
   Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones = {},
-              DatumChoice datum = {});
+              DatumChoice datum = {}, HeightChoice heights = {});
 
   // Converts count points given as separate arrays. Grid input: x easting (m), y northing (m),
   // zone (null: 0 for every point, i.e. taken from the easting's millions or the longitude);
@@ -76,23 +92,39 @@ class Transformer {
   // warn; see fartherThanZoneWidth). A geographic output within one system is the input itself.
   // Returns the number of points converted. Throws std::invalid_argument when count is not 0 and x,
   // y, xOut or yOut is null. Safe to call from any number of threads at once on the same object.
+  // Throws std::invalid_argument when the Transformer converts heights (they need the overload
+  // below).
   std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,
                         double* xOut, double* yOut, int* zoneOut, int* status) const;
+
+  // The same with a height per point: z in, zOut out (m; zOut may be z). Without heights
+  // (HeightKind::None on both sides) zOut is z as given, whatever the point's status. With them
+  // a point is also marked when its height is not finite or beyond kLargestHeight, or when the
+  // quasigeoid holds no value at it (outside the grid, or a cell without value); zOut is then NaN.
+  // Throws std::invalid_argument when count is not 0 and z or zOut is null.
+  std::size_t transform(std::size_t count, const double* x, const double* y, const double* z,
+                        const int* zone, double* xOut, double* yOut, double* zOut, int* zoneOut,
+                        int* status) const;
 
   // Why the point (x, y, zone as transform takes them) is marked by transform, or
   // RangeProblem::None when it is converted. For messages: it converts the point once more.
   RangeProblem explain(double x, double y, int zone) const;
+  // The same for a point with a height (the only form for a Transformer that converts heights).
+  RangeProblem explain(double x, double y, double z, int zone) const;
 
   CoordinateSystem source() const { return from_; }
   CoordinateSystem target() const { return to_; }
   ZoneChoice zones() const { return zones_; }
   const DatumChoice& datum() const { return datum_; }
+  const HeightChoice& heights() const { return heights_; }
+  bool convertsHeights() const { return heights_.from != HeightKind::None; }
 
  private:
   CoordinateSystem from_;
   CoordinateSystem to_;
   ZoneChoice zones_;
   DatumChoice datum_;
+  HeightChoice heights_;
   std::shared_ptr<const engine::OfficialDatum> official_;  // null in the polynomial mode
 };
 

@@ -60,4 +60,24 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   return converted;
 }
 
+std::size_t convertPointsWithHeights(const ConversionPlan& plan, std::size_t count, const double* x,
+                                     const double* y, const double* z, const int* zone,
+                                     double* xOut, double* yOut, double* zOut, int* zoneOut,
+                                     int* status) {
+  std::size_t converted = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    PointResult result{};
+    double height = 0.0;
+    const int pointStatus = statusOf(
+        convertBatchPoint(plan, x[i], y[i], z[i], zone != nullptr ? zone[i] : 0, result, height));
+    xOut[i] = result.x;
+    yOut[i] = result.y;
+    zOut[i] = height;
+    if (zoneOut != nullptr) zoneOut[i] = result.zone;
+    if (status != nullptr) status[i] = pointStatus;
+    if (pointStatus == kPointDone) ++converted;
+  }
+  return converted;
+}
+
 }  // namespace nuvex::engine

@@ -33,6 +33,18 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
                                PointResult& result);
 
+// The same with a height, converted as the plan's official datum says (which must convert
+// heights): also HeightOutOfRange and OutsideGeoid, with zResult NaN.
+RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, double z, int zone,
+                               PointResult& result, double& zResult);
+
+// Converts count points with heights on the scalar path (arrays as convertPoints, z and zOut
+// too). Returns the points converted.
+std::size_t convertPointsWithHeights(const ConversionPlan& plan, std::size_t count, const double* x,
+                                     const double* y, const double* z, const int* zone,
+                                     double* xOut, double* yOut, double* zOut, int* zoneOut,
+                                     int* status);
+
 // Status of a point as transform reports it.
 inline int statusOf(RangeProblem problem) {
   return problem == RangeProblem::None ? kPointDone : kPointNoPath;

@@ -59,7 +59,9 @@ Geographic unproject(const ConversionPlan& plan, double easting, double northing
           offsets.latitude * kDegreesPerRadianExact};
 }
 
-RangeProblem shiftDatum(const ConversionPlan& plan, Geographic& point) {
+// height: the point's height where the plan converts heights (official mode only), else null.
+RangeProblem shiftDatum(const ConversionPlan& plan, Geographic& point, double* height) {
+  if (height != nullptr) return plan.official->shift(point.latitude, point.longitude, *height);
   if (plan.chain.sameSystem) return RangeProblem::None;
   if (plan.official != nullptr) return plan.official->shift(point.latitude, point.longitude);
   if (!insidePolynomialArea(point.latitude, point.longitude)) {
@@ -111,17 +113,22 @@ RangeProblem project(const ConversionPlan& plan, Geographic point, PointResult& 
   return RangeProblem::None;
 }
 
+bool withinHeightRange(double height) {
+  return std::fabs(height) <= kLargestHeight;  // NaN: not within
+}
+
 RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int zone,
-                            PointResult& result) {
+                            double* height, PointResult& result) {
   const CoordinateSystem source{plan.unprojects ? CoordinateType::Grid : CoordinateType::Geographic,
                                 plan.fromSystem};
   if (const RangeProblem input = checkInput(source, plan.zoneWidth, zone, x, y);
       input != RangeProblem::None) {
     return input;
   }
+  if (height != nullptr && !withinHeightRange(*height)) return RangeProblem::HeightOutOfRange;
   Geographic point{x, y};
   if (plan.unprojects) point = unproject(plan, x, y, zone);
-  if (const RangeProblem shifted = shiftDatum(plan, point); shifted != RangeProblem::None) {
+  if (const RangeProblem shifted = shiftDatum(plan, point, height); shifted != RangeProblem::None) {
     return shifted;
   }
   if (!plan.projects) {
@@ -139,11 +146,20 @@ RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int 
 
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
                                PointResult& result) {
-  const RangeProblem problem = convertChecked(plan, x, y, zone, result);
+  const RangeProblem problem = convertChecked(plan, x, y, zone, nullptr, result);
   if (problem != RangeProblem::None) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     result = {kNaN, kNaN, 0};
   }
+  return problem;
+}
+
+RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, double z, int zone,
+                               PointResult& result, double& zResult) {
+  const RangeProblem problem = convertChecked(plan, x, y, zone, &z, result);
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  if (problem != RangeProblem::None) result = {kNaN, kNaN, 0};
+  zResult = problem == RangeProblem::None ? z : kNaN;
   return problem;
 }
 

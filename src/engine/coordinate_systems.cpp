@@ -202,7 +202,7 @@ NamedSystem namedByEpsgCode(std::string_view text, std::string_view digits, std:
   if (digits.size() == text.size() && isKnownSystemCode(code)) refuseAsNoSystem(text, role);
   const EpsgCode* row = findEpsgCode(code);
   if (row == nullptr) refuseUnknownCode(code, text, role);
-  NamedSystem named{row->system, std::nullopt, std::nullopt, row->code};
+  NamedSystem named{row->system, std::nullopt, std::nullopt, row->code, row->height};
   if (row->system.type == CoordinateType::Grid) {
     named.zone = row->zone;
     named.zoneWidth = row->zoneWidth;
@@ -210,9 +210,40 @@ NamedSystem namedByEpsgCode(std::string_view text, std::string_view digits, std:
   return named;
 }
 
+// "EPSG:31467+7837": the vertical part of a compound name, which must be DHHN2016, on a
+// horizontal system whose heights it can be.
+NamedSystem namedCompound(std::string_view text, std::string_view role, std::size_t plus) {
+  const std::string_view vertical = text.substr(plus + 1);
+  const std::string_view digits = startsWithIgnoringCase(vertical, kEpsgPrefix)
+                                      ? vertical.substr(kEpsgPrefix.size())
+                                      : vertical;
+  if (digits != std::to_string(kDhhn2016Code)) {
+    throw std::invalid_argument(quotedName(role, text) + ": the vertical CRS '" +
+                                std::string(vertical) +
+                                "' is not supported; heights are DHHN2016 (EPSG:7837), e.g. "
+                                "'EPSG:31467+7837'");
+  }
+  NamedSystem named = parseSystemName(text.substr(0, plus), role);
+  if (named.height != HeightKind::None) {
+    throw std::invalid_argument(quotedName(role, text) +
+                                ": its horizontal part has heights of its own already");
+  }
+  if (!describeSystem(named.system.system).officialDatum) {
+    throw std::invalid_argument(quotedName(role, text) +
+                                ": DHHN2016 heights go with systems 1, 3 "
+                                "and 4 (Germany's), not system " +
+                                std::to_string(named.system.system));
+  }
+  named.height = HeightKind::Normal;
+  return named;
+}
+
 }  // namespace
 
 NamedSystem parseSystemName(std::string_view text, std::string_view role) {
+  if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
+    return namedCompound(text, role, plus);
+  }
   if (const std::optional<CoordinateSystem> parsed = parseCoordinateSystem(text)) {
     return {*parsed, std::nullopt, std::nullopt, 0};
   }
@@ -301,6 +332,10 @@ const char* describeRangeProblem(RangeProblem problem) {
       return "its zone would be none of the target grid's zones";
     case RangeProblem::ImpossibleResult:
       return "the conversion gives no point (not finite, or beyond 90 deg latitude)";
+    case RangeProblem::HeightOutOfRange:
+      return "a height that is not a finite number within 10 km of the ellipsoid";
+    case RangeProblem::OutsideGeoid:
+      return "outside the quasigeoid grid, or in a cell of it without value (GCG2016: Germany)";
   }
   return "";
 }
@@ -329,6 +364,10 @@ const char* rangeProblemName(RangeProblem problem) {
       return "no_zone_of_target";
     case RangeProblem::ImpossibleResult:
       return "impossible_result";
+    case RangeProblem::HeightOutOfRange:
+      return "height_out_of_range";
+    case RangeProblem::OutsideGeoid:
+      return "outside_geoid";
   }
   return "";
 }

@@ -24,6 +24,7 @@ struct CodeRun {
   int zoneWidth;  // degrees: 3 or 6 (projected); geographic: 0
   const char* prefix;
   const char* suffix;
+  HeightKind height = HeightKind::None;
 };
 
 constexpr CoordinateType kGeo = CoordinateType::Geographic;
@@ -47,6 +48,7 @@ constexpr CodeRun kCodeRuns[] = {
     {32601, 32660, 3, kGrid, 1,     6,     "WGS 84 / UTM zone ", "N"},
     // ETRS89 as system 3 (exact in the official datum mode only, see nuvex/systems.h).
     {4258,  4258,  3, kGeo,  kNone, kNone, "ETRS89", ""},
+    {4937,  4937,  3, kGeo,  kNone, kNone, "ETRS89", "", HeightKind::Ellipsoidal},  // 3D
     {25828, 25838, 3, kGrid, 28,    6,     "ETRS89 / UTM zone ", "N"},
     // Pulkovo 1942(83): Krassowsky 1940, 3 and 6 deg Gauss-Krueger.
     {4178,  4178,  4, kGeo,  kNone, kNone, "Pulkovo 1942(83)", ""},
@@ -68,7 +70,8 @@ std::vector<EpsgCode> expandRuns() {
       std::string name = run.prefix;
       if (run.type == kGrid) name += std::to_string(zone);
       name += run.suffix;
-      codes.push_back({code, std::move(name), {run.type, run.system}, zone, run.zoneWidth});
+      codes.push_back(
+          {code, std::move(name), {run.type, run.system}, zone, run.zoneWidth, run.height});
     }
   }
   std::sort(codes.begin(), codes.end(),

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "engine/geoid_grid.h"
@@ -31,9 +32,14 @@ Ntv2Grid readGeoTiffShiftGrid(const unsigned char* bytes, std::size_t size,
 Ntv2Grid readGeoTiffShiftGridFile(const std::string& path);
 
 // A VERTICAL_OFFSET_GEOGRAPHIC_TO_VERTICAL grid (band geoid_undulation, metres); nodes holding
-// the GDAL no-data value hold no value.
+// the GDAL no-data value hold no value. Where the file names its CRSs, they must be a geographic
+// CRS on GRS80 (ETRS89) and DHHN2016 (EPSG:7837).
 GeoidGrid readGeoTiffGeoidGrid(const unsigned char* bytes, std::size_t size,
                                const std::string& origin);
 GeoidGrid readGeoTiffGeoidGridFile(const std::string& path);
+
+// The built-in quasigeoid GCG2016 (data/de_bkg_gcg2016.tif, built into the library), read once
+// per process. Throws std::invalid_argument in a build without GeoTIFF grids.
+std::shared_ptr<const GeoidGrid> builtInGeoid();
 
 }  // namespace nuvex::engine

@@ -69,6 +69,25 @@ Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point) {
           std::atan2(point.z + e.secondE2 * e.b * s * s * s, p - e.e2 * e.a * c * c * c)};
 }
 
+Geocentric geocentricOf(const Ellipsoid& ellipsoid, Radians point, double height) {
+  const EllipsoidTerms e = termsOf(ellipsoid);
+  const double sinPhi = std::sin(point.latitude), cosPhi = std::cos(point.latitude);
+  const double n = e.a / std::sqrt(1.0 - e.e2 * sinPhi * sinPhi);
+  return {(n + height) * cosPhi * std::cos(point.longitude),
+          (n + height) * cosPhi * std::sin(point.longitude), (n * (1.0 - e.e2) + height) * sinPhi};
+}
+
+// The height from the latitude by the form that keeps its precision at every latitude (neither
+// p / cos(phi) near the pole nor z / sin(phi) near the equator).
+Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point, double& height) {
+  const Radians geodetic = geodeticOf(ellipsoid, point);
+  const EllipsoidTerms e = termsOf(ellipsoid);
+  const double sinPhi = std::sin(geodetic.latitude), cosPhi = std::cos(geodetic.latitude);
+  height = std::hypot(point.x, point.y) * cosPhi + point.z * sinPhi -
+           e.a * std::sqrt(1.0 - e.e2 * sinPhi * sinPhi);
+  return geodetic;
+}
+
 Geocentric helmertForward(const HelmertParameters& h, const Geocentric& p) {
   const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
                rz = h.rz * kRadiansPerArcSecond;
@@ -168,6 +187,25 @@ OfficialDatum::OfficialDatum(int fromSystem, int toSystem, std::shared_ptr<const
   if (toSystem == kKrassowsky) steps_[stepCount_++] = OfficialStep::HelmertInverse;
 }
 
+OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile,
+                             HeightRoute heights)
+    : OfficialDatum(fromSystem, toSystem, gridFile) {
+  heights_ = std::move(heights);
+  // Within system 4 a normal height meets an ellipsoidal one in ETRS89 all the same: through
+  // EPSG:1775 and back, the position left as it is.
+  if (fromSystem == toSystem && fromSystem == kKrassowsky &&
+      heightsMeetGeoid(heights_.from, heights_.to)) {
+    steps_ = {OfficialStep::HelmertForward, OfficialStep::HelmertInverse};
+    stepCount_ = kMaxOfficialSteps;
+    keepsPosition_ = true;
+  }
+}
+
+bool heightsMeetGeoid(HeightKind from, HeightKind to) {
+  return (from == HeightKind::Normal && to == HeightKind::Ellipsoidal) ||
+         (from == HeightKind::Ellipsoidal && to == HeightKind::Normal);
+}
+
 bool OfficialDatum::apply(OfficialStep step, Radians& point) const {
   switch (step) {
     case OfficialStep::GridForward:
@@ -184,6 +222,31 @@ bool OfficialDatum::apply(OfficialStep step, Radians& point) const {
       return true;
   }
   return false;
+}
+
+bool OfficialDatum::applyWithHeight(OfficialStep step, Radians& point, double& height,
+                                    bool threeDimensional) const {
+  if (!threeDimensional) return apply(step, point);
+  switch (step) {
+    case OfficialStep::HelmertForward:
+      point = geodeticOf(
+          kGrs80,
+          helmertForward(kPulkovo83ToEtrs89, geocentricOf(krassowskyEllipsoid(), point, height)),
+          height);
+      return true;
+    case OfficialStep::HelmertInverse:
+      point = geodeticOf(krassowskyEllipsoid(),
+                         helmertInverse(kPulkovo83ToEtrs89, geocentricOf(kGrs80, point, height)),
+                         height);
+      return true;
+    default:
+      return apply(step, point);
+  }
+}
+
+bool OfficialDatum::undulationAt(Radians point, double& metres) const {
+  return heights_.geoid->undulationAt(point.latitude * kDegreesPerRadianExact,
+                                      point.longitude * kDegreesPerRadianExact, metres);
 }
 
 bool OfficialDatum::startsInPulkovoArea(double latitude, double longitude) const {
@@ -210,6 +273,51 @@ RangeProblem OfficialDatum::shift(double& latitude, double& longitude) const {
   if (!endsInPulkovoArea(newLatitude, newLongitude)) return RangeProblem::OutsideOfficialArea;
   longitude = newLongitude;
   latitude = newLatitude;
+  return RangeProblem::None;
+}
+
+namespace {
+
+bool leadsIntoEtrs89(OfficialStep step) {
+  return step == OfficialStep::GridForward || step == OfficialStep::HelmertForward;
+}
+
+}  // namespace
+
+RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double& height) const {
+  if (!startsInPulkovoArea(latitude, longitude)) return RangeProblem::OutsideOfficialArea;
+  Radians point{longitude * kRadiansPerDegree, latitude * kRadiansPerDegree};
+  const bool fromEllipsoidal = heights_.from == HeightKind::Ellipsoidal;
+  const bool toEllipsoidal = heights_.to == HeightKind::Ellipsoidal;
+  double ellipsoidal = fromEllipsoidal ? height : 0.0;  // on the ellipsoid of the current datum
+  int i = 0;
+  for (; i < stepCount_ && leadsIntoEtrs89(steps_[static_cast<std::size_t>(i)]); ++i) {
+    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal,
+                         fromEllipsoidal)) {
+      return RangeProblem::OutsideGrid;
+    }
+  }
+  // In ETRS89, where the quasigeoid is given.
+  double undulation = 0.0;
+  if (heightsMeetGeoid(heights_.from, heights_.to) && !undulationAt(point, undulation)) {
+    return RangeProblem::OutsideGeoid;
+  }
+  if (!fromEllipsoidal) ellipsoidal = height + undulation;  // normal to normal: unused
+  double newHeight = fromEllipsoidal && !toEllipsoidal ? ellipsoidal - undulation : height;
+  for (; i < stepCount_; ++i) {
+    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal, toEllipsoidal)) {
+      return RangeProblem::OutsideGrid;
+    }
+  }
+  if (toEllipsoidal) newHeight = ellipsoidal;
+  const double newLongitude = point.longitude * kDegreesPerRadianExact;
+  const double newLatitude = point.latitude * kDegreesPerRadianExact;
+  if (!endsInPulkovoArea(newLatitude, newLongitude)) return RangeProblem::OutsideOfficialArea;
+  if (!keepsPosition_) {
+    longitude = newLongitude;
+    latitude = newLatitude;
+  }
+  height = newHeight;
   return RangeProblem::None;
 }
 

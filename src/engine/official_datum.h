@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/geoid_grid.h"
 #include "engine/ntv2_grid.h"
 #include "engine/official_parameters.h"
 #include "nuvex/systems.h"
@@ -25,6 +26,9 @@ struct Geocentric {
 // Geodetic (rad, height 0) to geocentric on an ellipsoid, and back (the height dropped).
 Geocentric geocentricOf(const Ellipsoid& ellipsoid, Radians point);
 Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point);
+// The same with the ellipsoidal height (m).
+Geocentric geocentricOf(const Ellipsoid& ellipsoid, Radians point, double height);
+Radians geodeticOf(const Ellipsoid& ellipsoid, const Geocentric& point, double& height);
 
 // EPSG:1775 on geocentric coordinates, forward (Pulkovo 1942(83) to ETRS89) and its inverse as
 // the method defines it (the transposed rotation).
@@ -44,6 +48,17 @@ bool inPulkovo83Area(double latitude, double longitude);
 // nothing.
 void requireBesselToGrs80(const Ntv2Grid& grid);
 
+// What the official routes do with heights (HeightChoice of nuvex/transform.h): the kinds on each
+// side and, where a normal height meets an ellipsoidal one, the quasigeoid.
+struct HeightRoute {
+  HeightKind from = HeightKind::None;
+  HeightKind to = HeightKind::None;
+  std::shared_ptr<const GeoidGrid> geoid;  // null where the route needs none
+};
+
+// Whether a height route between the kinds needs the quasigeoid.
+bool heightsMeetGeoid(HeightKind from, HeightKind to);
+
 class OfficialDatum {
  public:
   // Systems 1, 3 and 4 (the caller refuses the others). grid: the NTv2 file for system 1; empty
@@ -53,10 +68,16 @@ class OfficialDatum {
   OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile);
   // The same with a grid already read (checked as above when the route uses it).
   OfficialDatum(int fromSystem, int toSystem, std::shared_ptr<const Ntv2Grid> grid);
+  // With heights (kinds on both sides; the caller has refused what cannot be converted).
+  OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile, HeightRoute heights);
 
   // Moves a geographic point (deg) from the source system to the target; RangeProblem::None, or
   // with the point untouched OutsideGrid or OutsideOfficialArea.
   RangeProblem shift(double& latitude, double& longitude) const;
+  // The same with a height (m) of the source's kind, made one of the target's: through ETRS89,
+  // where the quasigeoid is read at the ETRS89 position. Also OutsideGeoid, with the point and
+  // height untouched. Needs the height route.
+  RangeProblem shift(double& latitude, double& longitude, double& height) const;
 
   int stepCount() const { return stepCount_; }
   OfficialStep step(int index) const { return steps_[static_cast<std::size_t>(index)]; }
@@ -69,9 +90,19 @@ class OfficialDatum {
   bool endsInPulkovoArea(double latitude, double longitude) const;
 
  private:
+  // One step with a height: the Helmert steps in three dimensions where the height on their
+  // far side is ellipsoidal (threeDimensional), else as in two; the grid steps leave it alone.
+  bool applyWithHeight(OfficialStep step, Radians& point, double& height,
+                       bool threeDimensional) const;
+  // The height, ellipsoidal on ETRS89 at the ETRS89 point, from a height of the source's kind.
+  bool etrs89Height(Radians point, double height, double& ellipsoidal) const;
+  bool undulationAt(Radians point, double& metres) const;
+
   int stepCount_ = 0;
   std::array<OfficialStep, kMaxOfficialSteps> steps_{};
   std::shared_ptr<const Ntv2Grid> grid_;
+  HeightRoute heights_;
+  bool keepsPosition_ = false;  // within one system: only the height changes
 };
 
 // The built-in BeTA2007 grid, read once per process.

@@ -2,14 +2,17 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "engine/batch.h"
 #include "engine/exact_projection.h"
 #include "engine/geodetic_tables.h"
+#include "engine/geotiff_grid.h"
 #include "engine/official_datum.h"
 #include "nuvex/transform.h"
 
@@ -50,9 +53,57 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
   return plan;
 }
 
+[[noreturn]] void refuseHeights(const std::string& why) {
+  throw std::invalid_argument("nuvex::Transformer: " + why);
+}
+
+// What cannot be converted is refused before any file is read.
+void checkHeights(CoordinateSystem from, CoordinateSystem to, const DatumChoice& datum,
+                  const HeightChoice& heights) {
+  const bool fromNone = heights.from == HeightKind::None, toNone = heights.to == HeightKind::None;
+  if (fromNone && toNone) {
+    if (!heights.geoid.empty()) {
+      refuseHeights("a geoid (" + heights.geoid + ") is only used where heights are converted");
+    }
+    return;
+  }
+  if (fromNone != toNone) {
+    refuseHeights(std::string("a height is converted from one kind into another: the ") +
+                  (fromNone ? "source" : "target") + " needs a height kind too");
+  }
+  if (datum.method != DatumShift::Official) {
+    refuseHeights(
+        "heights are converted by the official datum transformations only; use the official "
+        "datum shift, or leave the heights out to carry them along unchanged");
+  }
+  for (const auto& [side, system, kind] : {std::tuple{"source", from.system, heights.from},
+                                           std::tuple{"target", to.system, heights.to}}) {
+    if (kind == HeightKind::Ellipsoidal && system == 1) {
+      refuseHeights(std::string("the ") + side +
+                    " is system 1 (DHDN), which has no ellipsoidal heights in practice: its "
+                    "heights are DHHN2016 normal heights");
+    }
+  }
+  if (!heights.geoid.empty() && !engine::heightsMeetGeoid(heights.from, heights.to)) {
+    refuseHeights("a geoid (" + heights.geoid +
+                  ") is only used where a normal height meets an ellipsoidal one");
+  }
+}
+
+engine::HeightRoute heightRouteOf(const HeightChoice& heights) {
+  engine::HeightRoute route{heights.from, heights.to, nullptr};
+  if (engine::heightsMeetGeoid(heights.from, heights.to)) {
+    route.geoid = heights.geoid.empty() ? engine::builtInGeoid()
+                                        : std::make_shared<const engine::GeoidGrid>(
+                                              engine::readGeoTiffGeoidGridFile(heights.geoid));
+  }
+  return route;
+}
+
 std::shared_ptr<const engine::OfficialDatum> officialDatumOf(CoordinateSystem from,
                                                              CoordinateSystem to,
-                                                             const DatumChoice& datum) {
+                                                             const DatumChoice& datum,
+                                                             const HeightChoice& heights) {
   if (datum.method == DatumShift::Polynomial) {
     if (!datum.grid.empty()) {
       throw std::invalid_argument("nuvex::Transformer: a grid (" + datum.grid +
@@ -67,21 +118,26 @@ std::shared_ptr<const engine::OfficialDatum> officialDatumOf(CoordinateSystem fr
     throw std::invalid_argument("nuvex::Transformer: " + *problem +
                                 "; use the polynomial datum shift");
   }
-  return std::make_shared<const engine::OfficialDatum>(from.system, to.system, datum.grid);
+  if (heights.from == HeightKind::None) {
+    return std::make_shared<const engine::OfficialDatum>(from.system, to.system, datum.grid);
+  }
+  return std::make_shared<const engine::OfficialDatum>(from.system, to.system, datum.grid,
+                                                       heightRouteOf(heights));
 }
 
 }  // namespace
 
 Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones,
-                         DatumChoice datum)
-    : from_(from), to_(to), zones_(zones), datum_(std::move(datum)) {
+                         DatumChoice datum, HeightChoice heights)
+    : from_(from), to_(to), zones_(zones), datum_(std::move(datum)), heights_(std::move(heights)) {
   checkSystem("source", from.system);
   checkSystem("target", to.system);
   if (zones.width != kThreeDegreeZones && zones.width != kSixDegreeZones) {
     throw std::invalid_argument("nuvex::Transformer: zone width " + std::to_string(zones.width) +
                                 " is not 3 or 6");
   }
-  official_ = officialDatumOf(from_, to_, datum_);
+  checkHeights(from_, to_, datum_, heights_);
+  official_ = officialDatumOf(from_, to_, datum_, heights_);
 }
 
 std::size_t Transformer::transform(std::size_t count, const double* x, const double* y,
@@ -92,14 +148,51 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
   checkArray(y, "y");
   checkArray(xOut, "xOut");
   checkArray(yOut, "yOut");
+  if (convertsHeights()) {
+    throw std::invalid_argument(
+        "nuvex::Transformer::transform: this Transformer converts heights; give them (z, zOut)");
+  }
   return engine::convertPoints(planOf(from_, to_, zones_, official_.get()),
                                engine::activeKernelPath(), count, x, y, zone, xOut, yOut, zoneOut,
                                status);
 }
 
+std::size_t Transformer::transform(std::size_t count, const double* x, const double* y,
+                                   const double* z, const int* zone, double* xOut, double* yOut,
+                                   double* zOut, int* zoneOut, int* status) const {
+  if (count == 0) return 0;
+  checkArray(x, "x");
+  checkArray(y, "y");
+  checkArray(z, "z");
+  checkArray(xOut, "xOut");
+  checkArray(yOut, "yOut");
+  checkArray(zOut, "zOut");
+  const engine::ConversionPlan plan = planOf(from_, to_, zones_, official_.get());
+  if (convertsHeights()) {
+    return engine::convertPointsWithHeights(plan, count, x, y, z, zone, xOut, yOut, zOut, zoneOut,
+                                            status);
+  }
+  // Carried along: a caller's zOut may overlap z in any way.
+  if (zOut != z) std::memmove(zOut, z, count * sizeof(double));
+  return engine::convertPoints(plan, engine::activeKernelPath(), count, x, y, zone, xOut, yOut,
+                               zoneOut, status);
+}
+
 RangeProblem Transformer::explain(double x, double y, int zone) const {
+  if (convertsHeights()) {
+    throw std::invalid_argument(
+        "nuvex::Transformer::explain: this Transformer converts heights; give the height");
+  }
   engine::PointResult result{};
   return engine::convertBatchPoint(planOf(from_, to_, zones_, official_.get()), x, y, zone, result);
+}
+
+RangeProblem Transformer::explain(double x, double y, double z, int zone) const {
+  const engine::ConversionPlan plan = planOf(from_, to_, zones_, official_.get());
+  engine::PointResult result{};
+  if (!convertsHeights()) return engine::convertBatchPoint(plan, x, y, zone, result);
+  double height = 0.0;
+  return engine::convertBatchPoint(plan, x, y, z, zone, result, height);
 }
 
 }  // namespace nuvex

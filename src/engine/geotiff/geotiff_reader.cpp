@@ -29,6 +29,7 @@
 #include "engine/geodetic_tables.h"
 #include "engine/geotiff_grid.h"
 #include "engine/printable_text.h"
+#include "nuvex/systems.h"
 
 namespace nuvex::engine {
 namespace {
@@ -850,13 +851,37 @@ Ntv2Grid readGeoTiffShiftGridFile(const std::string& path) {
   return fromFile<Ntv2Grid>(path, readGeoTiffShiftGrid);
 }
 
+namespace {
+
+// The quasigeoid is read at ETRS89 positions and gives DHHN2016 heights: a grid that names other
+// CRSs belongs to another route.
+void requireEtrs89ToDhhn2016(const Tiff& tiff, const Metadata& m, const GeoKeys& keys) {
+  std::optional<int> from = codeItem(tiff, m, "source_crs_epsg_code");
+  if (!from && keys.geodeticCrs && *keys.geodeticCrs != 0 && *keys.geodeticCrs != 32767) {
+    from = *keys.geodeticCrs;
+  }
+  if (from && std::find(std::begin(kGrs80CrsCodes), std::end(kGrs80CrsCodes), *from) ==
+                  std::end(kGrs80CrsCodes)) {
+    tiff.fail("its positions are in EPSG:" + std::to_string(*from) +
+              ", but heights are converted at ETRS89 (GRS80) positions");
+  }
+  const std::optional<int> to = codeItem(tiff, m, "target_crs_epsg_code");
+  if (to && *to != kDhhn2016Code) {
+    tiff.fail("it gives heights in EPSG:" + std::to_string(*to) +
+              ", but normal heights are DHHN2016 (EPSG:" + std::to_string(kDhhn2016Code) + ")");
+  }
+}
+
+}  // namespace
+
 GeoidGrid readGeoTiffGeoidGrid(const unsigned char* bytes, std::size_t size,
                                const std::string& origin) {
   const Tiff tiff(bytes, size, origin);
   std::vector<GeoidSubGrid> grids;
   std::vector<std::size_t> topLevel;
-  forEachImage(tiff, [&](Image& image, const Metadata& m, const GeoKeys&) {
+  forEachImage(tiff, [&](Image& image, const Metadata& m, const GeoKeys& keys) {
     requireType(tiff, m, image, "VERTICAL_OFFSET_GEOGRAPHIC_TO_VERTICAL");
+    requireEtrs89ToDhhn2016(tiff, m, keys);
     const int sample = sampleNamed(tiff, m, image, "geoid_undulation", 0);
     const std::string unit = m.sampleItem(sample, "UNITTYPE");
     if (!unit.empty() && unit != "metre") {

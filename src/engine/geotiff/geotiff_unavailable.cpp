@@ -32,5 +32,10 @@ GeoidGrid readGeoTiffGeoidGrid(const unsigned char*, std::size_t, const std::str
 GeoidGrid readGeoTiffGeoidGridFile(const std::string& path) {
   refuse(path);
 }
+std::shared_ptr<const GeoidGrid> builtInGeoid() {
+  throw std::invalid_argument(
+      "this build of nuvex converts no heights: it reads no GeoTIFF grids (it was built without "
+      "libtiff), and the quasigeoid GCG2016 is one");
+}
 
 }  // namespace nuvex::engine

@@ -17,7 +17,7 @@ import re
 import subprocess
 
 # The codes to check, as the CRS families are numbered in the EPSG dataset (first, last).
-GEOGRAPHIC = [4314, 4230, 4326, 4258, 4178]
+GEOGRAPHIC = [4314, 4230, 4326, 4258, 4937, 4178]
 PROJECTED_RUNS = [
     (5520, 5520), (5676, 5680), (31466, 31469),   # DHDN 3-degree Gauss-Kruger
     (23028, 23038),                               # ED50 / UTM 28N-38N
