@@ -1,6 +1,7 @@
 // The official datum shift against PROJ's same pipelines, in the same run: system 1
 // Gauss-Krueger zone 3 to system 3 UTM zone 32 (inverse tmerc on Bessel, BeTA2007 grid shift, utm
-// on GRS80) and system 4 geographic to ETRS89 geographic (EPSG:1775). The polynomial path on the
+// on GRS80), the same with DHHN2016 heights made ellipsoidal through the quasigeoid GCG2016, and
+// system 4 geographic to ETRS89 geographic (EPSG:1775). The polynomial path on the
 // same points is measured beside them: choosing the official mode must not cost it anything.
 #include <benchmark/benchmark.h>
 
@@ -22,6 +23,7 @@ namespace {
 using nuvex::CoordinateType;
 using nuvex::DatumChoice;
 using nuvex::DatumShift;
+using nuvex::HeightKind;
 using nuvex::Transformer;
 using nuvex::bench::choosePath;
 using nuvex::engine::KernelPath;
@@ -78,6 +80,33 @@ void runBatch(benchmark::State& state, const Transformer& t, const Points& in) {
   nuvex::engine::setKernelPathForTesting(nuvex::engine::fastestKernelPath());
 }
 
+// DHHN2016 heights of 0 to 1000 m on the Gauss-Krueger points.
+const std::vector<double>& normalHeights() {
+  static const std::vector<double> heights = [] {
+    std::vector<double> h(kPoints);
+    for (std::size_t i = 0; i < kPoints; ++i) h[i] = static_cast<double>(i % 1000);
+    return h;
+  }();
+  return heights;
+}
+
+void BM_OfficialGrid1ToGrid3Heights(benchmark::State& state) {
+  const Transformer t({CoordinateType::Grid, 1}, {CoordinateType::Grid, 3}, {3, false, kUtmZone},
+                      DatumChoice{DatumShift::Official, ""},
+                      {HeightKind::Normal, HeightKind::Ellipsoidal, ""});
+  const Points& in = gaussKrueger();
+  std::vector<double> xOut(kPoints), yOut(kPoints), zOut(kPoints);
+  std::vector<int> zoneOut(kPoints), status(kPoints);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(t.transform(kPoints, in.x.data(), in.y.data(), normalHeights().data(),
+                                         nullptr, xOut.data(), yOut.data(), zOut.data(),
+                                         zoneOut.data(), status.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+}
+BENCHMARK(BM_OfficialGrid1ToGrid3Heights);
+
 void BM_OfficialGrid1ToGrid3(benchmark::State& state) {
   if (!choosePath(state)) return;
   const Transformer t({CoordinateType::Grid, 1}, {CoordinateType::Grid, 3}, {3, false, kUtmZone},
@@ -117,6 +146,11 @@ constexpr const char* kProjGrid1ToGrid3 =
     "+proj=pipeline +step +inv +proj=tmerc +lat_0=0 +lon_0=9 +k=1 +x_0=3500000 +y_0=0 "
     "+ellps=bessel +step +proj=hgridshift +grids=BETA2007.gsb +step +proj=utm +zone=32 "
     "+ellps=GRS80";
+const std::string kProjGrid1ToGrid3Heights =
+    "+proj=pipeline +step +inv +proj=tmerc +lat_0=0 +lon_0=9 +k=1 +x_0=3500000 +y_0=0 "
+    "+ellps=bessel +step +proj=hgridshift +grids=BETA2007.gsb +step +proj=vgridshift "
+    "+grids=" NUVEX_DATA_DIR "/de_bkg_gcg2016.tif +multiplier=1 +step +proj=utm +zone=32 "
+    "+ellps=GRS80";
 constexpr const char* kProjEpsg1775 =
     "+proj=pipeline +step +proj=axisswap +order=2,1 +step +proj=unitconvert +xy_in=deg "
     "+xy_out=rad +step +proj=push +v_3 +step +proj=cart +ellps=krass +step +proj=helmert "
@@ -144,6 +178,14 @@ void BM_ProjGrid1ToGrid3(benchmark::State& state) {
   runProj(state, kProjGrid1ToGrid3, input);
 }
 
+void BM_ProjGrid1ToGrid3Heights(benchmark::State& state) {
+  std::vector<PJ_COORD> input;
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    input.push_back(proj_coord(gaussKrueger().x[i], gaussKrueger().y[i], normalHeights()[i], 0));
+  }
+  runProj(state, kProjGrid1ToGrid3Heights.c_str(), input);
+}
+
 void BM_ProjEpsg1775(benchmark::State& state) {
   std::vector<PJ_COORD> input;
   for (std::size_t i = 0; i < kPoints; ++i) {
@@ -152,6 +194,7 @@ void BM_ProjEpsg1775(benchmark::State& state) {
   runProj(state, kProjEpsg1775, input);
 }
 BENCHMARK(BM_ProjGrid1ToGrid3);
+BENCHMARK(BM_ProjGrid1ToGrid3Heights);
 BENCHMARK(BM_ProjEpsg1775);
 #endif
 
@@ -163,6 +206,7 @@ void printSummary(const nuvex::bench::RateReporter& reporter) {
   const std::string avx2 = "/" + std::to_string(kAvx2);
   reporter.printRatio("BM_OfficialGrid1ToGrid3" + avx2, "BM_ProjGrid1ToGrid3", 10.0);
   reporter.printRatio("BM_OfficialGeo4ToGeo3" + avx2, "BM_ProjEpsg1775", 10.0);
+  reporter.printRatio("BM_OfficialGrid1ToGrid3Heights", "BM_ProjGrid1ToGrid3Heights", 10.0);
   reporter.printRatio("BM_OfficialGrid1ToGrid3/" + std::to_string(kScalar), "BM_ProjGrid1ToGrid3");
   reporter.printRatio("BM_OfficialGeo4ToGeo3/" + std::to_string(kScalar), "BM_ProjEpsg1775");
 }

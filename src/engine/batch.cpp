@@ -7,6 +7,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "engine/official_datum.h"
+
 namespace nuvex::engine {
 
 bool kernelPathAvailable(KernelPath path) {
@@ -60,12 +62,19 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   return converted;
 }
 
-std::size_t convertPointsWithHeights(const ConversionPlan& plan, std::size_t count, const double* x,
-                                     const double* y, const double* z, const int* zone,
-                                     double* xOut, double* yOut, double* zOut, int* zoneOut,
-                                     int* status) {
+std::size_t convertPointsWithHeights(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                                     const double* x, const double* y, const double* z,
+                                     const int* zone, double* xOut, double* yOut, double* zOut,
+                                     int* zoneOut, int* status) {
   std::size_t converted = 0;
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t i = 0;
+  if (path == KernelPath::Avx2 && !plan.official->heightsInThreeDimensions()) {
+    const std::size_t blocks = count / kVectorLanes;
+    converted = convertBlocksWithHeightsAvx2(plan, blocks, x, y, z, zone, xOut, yOut, zOut, zoneOut,
+                                             status);
+    i = blocks * kVectorLanes;
+  }
+  for (; i < count; ++i) {
     PointResult result{};
     double height = 0.0;
     const int pointStatus = statusOf(

@@ -38,12 +38,12 @@ RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, i
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, double z, int zone,
                                PointResult& result, double& zResult);
 
-// Converts count points with heights on the scalar path (arrays as convertPoints, z and zOut
-// too). Returns the points converted.
-std::size_t convertPointsWithHeights(const ConversionPlan& plan, std::size_t count, const double* x,
-                                     const double* y, const double* z, const int* zone,
-                                     double* xOut, double* yOut, double* zOut, int* zoneOut,
-                                     int* status);
+// Converts count points with heights on the given path (arrays as convertPoints, z and zOut
+// too): heights in three dimensions always on the scalar path. Returns the points converted.
+std::size_t convertPointsWithHeights(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                                     const double* x, const double* y, const double* z,
+                                     const int* zone, double* xOut, double* yOut, double* zOut,
+                                     int* zoneOut, int* status);
 
 // Status of a point as transform reports it.
 inline int statusOf(RangeProblem problem) {
@@ -65,6 +65,13 @@ bool avx2BlockSupported();
 std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
                               const double* y, const int* zone, double* xOut, double* yOut,
                               int* zoneOut, int* status);
+
+// The same with heights, for a plan whose official datum converts them in two dimensions
+// (OfficialDatum::heightsInThreeDimensions false).
+std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan& plan, std::size_t blocks,
+                                         const double* x, const double* y, const double* z,
+                                         const int* zone, double* xOut, double* yOut, double* zOut,
+                                         int* zoneOut, int* status);
 
 // Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
 // scalar path so far (lanes near an edge or outside what the series serve).

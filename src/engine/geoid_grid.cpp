@@ -25,6 +25,12 @@ GeoidGrid::GeoidGrid(std::string origin, std::vector<GeoidSubGrid> subGrids,
 bool GeoidGrid::undulationAt(double latitude, double longitude, double& metres) const {
   const std::vector<std::size_t>* candidates = &topLevel_;
   const GeoidSubGrid* found = nullptr;
+  // One grid without sub-grids (as GCG2016 is) needs no search.
+  if (subGrids_.size() == 1) {
+    if (!contains(subGrids_[0], latitude, longitude)) return false;
+    found = &subGrids_[0];
+    candidates = &found->children;
+  }
   for (bool descended = true; descended;) {
     descended = false;
     for (std::size_t index : *candidates) {
@@ -52,6 +58,14 @@ bool GeoidGrid::undulationAt(double latitude, double longitude, double& metres) 
   // implementation does: a cell at the coast still has an undulation where any node has one.
   const double nodes[] = {v00[0], v00[1], v01[0], v01[1]};
   const double weights[] = {(1.0 - x) * (1.0 - y), x * (1.0 - y), (1.0 - x) * y, x * y};
+  // Most cells hold four values: their weighted sum, in the loop's order, needs no test per node
+  // and no scaling (the reference implementation scales only where a node is missing).
+  const double all = ((nodes[0] * weights[0] + nodes[1] * weights[1]) + nodes[2] * weights[2]) +
+                     nodes[3] * weights[3];
+  if (!std::isnan(all)) {
+    metres = all;
+    return true;
+  }
   double value = 0.0, weight = 0.0;
   for (int k = 0; k < 4; ++k) {
     if (std::isnan(nodes[k])) continue;

@@ -191,13 +191,12 @@ OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gr
                              HeightRoute heights)
     : OfficialDatum(fromSystem, toSystem, gridFile) {
   heights_ = std::move(heights);
-  // Within system 4 a normal height meets an ellipsoidal one in ETRS89 all the same: through
-  // EPSG:1775 and back, the position left as it is.
-  if (fromSystem == toSystem && fromSystem == kKrassowsky &&
-      heightsMeetGeoid(heights_.from, heights_.to)) {
+  // Within one system only the height changes; within system 4 a normal height meets an
+  // ellipsoidal one in ETRS89 all the same: through EPSG:1775 and back.
+  keepsPosition_ = fromSystem == toSystem;
+  if (keepsPosition_ && fromSystem == kKrassowsky && heightsMeetGeoid(heights_.from, heights_.to)) {
     steps_ = {OfficialStep::HelmertForward, OfficialStep::HelmertInverse};
     stepCount_ = kMaxOfficialSteps;
-    keepsPosition_ = true;
   }
 }
 
@@ -276,13 +275,25 @@ RangeProblem OfficialDatum::shift(double& latitude, double& longitude) const {
   return RangeProblem::None;
 }
 
-namespace {
-
-bool leadsIntoEtrs89(OfficialStep step) {
-  return step == OfficialStep::GridForward || step == OfficialStep::HelmertForward;
+bool OfficialDatum::heightsInThreeDimensions() const {
+  const auto ellipsoidalThrough = [&](HeightKind kind, OfficialStep helmert) {
+    if (kind != HeightKind::Ellipsoidal) return false;
+    for (int i = 0; i < stepCount_; ++i) {
+      if (steps_[static_cast<std::size_t>(i)] == helmert) return true;
+    }
+    return false;
+  };
+  return (keepsPosition_ && stepCount_ > 0) || ellipsoidalThrough(heights_.from, OfficialStep::HelmertForward) ||
+         ellipsoidalThrough(heights_.to, OfficialStep::HelmertInverse);
 }
 
-}  // namespace
+bool OfficialDatum::changeHeightInEtrs89(Radians point, double& height) const {
+  if (!heightsMeetGeoid(heights_.from, heights_.to)) return true;
+  double undulation = 0.0;
+  if (!undulationAt(point, undulation)) return false;
+  height = heights_.from == HeightKind::Ellipsoidal ? height - undulation : height + undulation;
+  return true;
+}
 
 RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double& height) const {
   if (!startsInPulkovoArea(latitude, longitude)) return RangeProblem::OutsideOfficialArea;

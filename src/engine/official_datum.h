@@ -56,6 +56,11 @@ struct HeightRoute {
   std::shared_ptr<const GeoidGrid> geoid;  // null where the route needs none
 };
 
+// Whether a step takes the point into ETRS89 (rather than out of it).
+inline bool leadsIntoEtrs89(OfficialStep step) {
+  return step == OfficialStep::GridForward || step == OfficialStep::HelmertForward;
+}
+
 // Whether a height route between the kinds needs the quasigeoid.
 bool heightsMeetGeoid(HeightKind from, HeightKind to);
 
@@ -78,6 +83,18 @@ class OfficialDatum {
   // where the quasigeoid is read at the ETRS89 position. Also OutsideGeoid, with the point and
   // height untouched. Needs the height route.
   RangeProblem shift(double& latitude, double& longitude, double& height) const;
+
+  // Whether the route converts heights, and whether it needs three dimensions for them (a system 4
+  // ellipsoidal height through EPSG:1775, or a height changed within system 4): the vector stage
+  // serves only the others.
+  bool convertsHeights() const { return heights_.from != HeightKind::None; }
+  // Whether the route changes only the height (within one system).
+  bool keepsPosition() const { return keepsPosition_; }
+  const HeightRoute& heightRoute() const { return heights_; }
+  bool heightsInThreeDimensions() const;
+  // The height change at the ETRS89 point of a route in two dimensions: by the quasigeoid where
+  // a normal height meets an ellipsoidal one, else none. False where the quasigeoid has no value.
+  bool changeHeightInEtrs89(Radians point, double& height) const;
 
   int stepCount() const { return stepCount_; }
   OfficialStep step(int index) const { return steps_[static_cast<std::size_t>(index)]; }

@@ -169,8 +169,8 @@ std::size_t Transformer::transform(std::size_t count, const double* x, const dou
   checkArray(zOut, "zOut");
   const engine::ConversionPlan plan = planOf(from_, to_, zones_, official_.get());
   if (convertsHeights()) {
-    return engine::convertPointsWithHeights(plan, count, x, y, z, zone, xOut, yOut, zOut, zoneOut,
-                                            status);
+    return engine::convertPointsWithHeights(plan, engine::activeKernelPath(), count, x, y, z, zone,
+                                            xOut, yOut, zOut, zoneOut, status);
   }
   // Carried along: a caller's zOut may overlap z in any way.
   if (zOut != z) std::memmove(zOut, z, count * sizeof(double));

@@ -958,9 +958,11 @@ Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
 // The official datum stage (official_lanes.cpp) on the lanes as arrays; returns the lanes it
 // leaves to the scalar path.
 VECTOR_CODE
-Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, Mask vectorLanes) {
+Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, double* height,
+                     Mask vectorLanes) {
   LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
-  const Mask served = shiftOfficialLanes(datum, latitude.data(), longitude.data(), vectorLanes);
+  const Mask served =
+      shiftOfficialLanes(datum, latitude.data(), longitude.data(), height, vectorLanes);
   point = {load(longitude.data()), load(latitude.data())};
   return vectorLanes & ~served;
 }
@@ -1027,20 +1029,25 @@ Geographic blend(Mask lanes, const Geographic& a, const Geographic& b) {
 struct Block {
   LaneArray x, y;
   std::array<int, kVectorLanes> zone;
+  LaneArray z;  // heights, where the plan converts them
 };
 
 thread_local std::size_t scalarLanes = 0;  // for scalarLanesOfBlocksForTesting
 
 // Redoes the given lanes on the scalar path (from the inputs as they were before any store).
 std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, unsigned which,
-                                double* xOut, double* yOut, int* zoneOut, int* status) {
+                                double* xOut, double* yOut, double* zOut, int* zoneOut,
+                                int* status) {
   if (which == 0) return 0;
   scalarLanes += static_cast<std::size_t>(__builtin_popcount(which));
   std::size_t converted = 0;
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
     PointResult result{};
-    const int pointStatus = statusOf(convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
+    const int pointStatus =
+        statusOf(zOut != nullptr ? convertBatchPoint(plan, in.x[k], in.y[k], in.z[k], in.zone[k],
+                                                     result, zOut[k])
+                                 : convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
     xOut[k] = result.x;
     yOut[k] = result.y;
     if (zoneOut != nullptr) zoneOut[k] = result.zone;
@@ -1054,6 +1061,7 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
 // grid output. Each shape's block is compiled on its own, without the stages it skips.
 struct Shape {
   bool unprojects, shifts, projects;
+  bool heights = false;  // the official stage converts heights (in two dimensions)
 };
 
 // What every block of a batch takes from the plan, derived once per batch.
@@ -1065,8 +1073,9 @@ struct BatchConstants {
 // The block itself: vector stages for the lanes it serves, the scalar path for the rest.
 template <Shape kShape>
 VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchConstants& batch,
-                                       const double* x, const double* y, const int* zone,
-                                       double* xOut, double* yOut, int* zoneOut, int* status) {
+                                       const double* x, const double* y, const double* z,
+                                       const int* zone, double* xOut, double* yOut, double* zOut,
+                                       int* zoneOut, int* status) {
   // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
@@ -1074,6 +1083,11 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
   in.x = lanes(xIn);
   in.y = lanes(yIn);
   for (std::size_t k = 0; k < kVectorLanes; ++k) in.zone[k] = zone != nullptr ? zone[k] : 0;
+  LaneArray height{};
+  if constexpr (kShape.heights) {
+    std::copy_n(z, kVectorLanes, in.z.begin());
+    height = in.z;
+  }
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
   Mask vectorLanes = 0;
@@ -1120,12 +1134,14 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
   } else {
     vectorLanes = withinMagnitude(xIn, kHighestLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
+  if constexpr (kShape.heights) vectorLanes &= withinMagnitude(load(in.z.data()), kLargestHeight);
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (kShape.shifts && vectorLanes != 0) {
     if (plan.official != nullptr) {
       // The official stage leaves lanes without a path to the scalar path, which marks them.
-      vectorLanes &= ~shiftOfficially(*plan.official, point, vectorLanes);
+      vectorLanes &= ~shiftOfficially(*plan.official, point,
+                                      kShape.heights ? height.data() : nullptr, vectorLanes);
     } else {
       noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
       vectorLanes &= ~noPathLanes;
@@ -1193,6 +1209,7 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
     }
     store(xOut, xResult);
     store(yOut, yResult);
+    if constexpr (kShape.heights) std::copy_n(height.begin(), kVectorLanes, zOut);
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
     if (status != nullptr) {
       std::fill_n(status, kVectorLanes, kPointDone);
@@ -1202,23 +1219,34 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
     }
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
   }
-  return converted +
-         convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut, zoneOut, status);
+  return converted + convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut,
+                                         kShape.heights ? zOut : nullptr, zoneOut, status);
 }
 
 // The blocks of a batch, one after another, for one shape.
 template <Shape kShape>
 VECTOR_CODE std::size_t convertBlocks(const ConversionPlan& plan, const BatchConstants& batch,
                                       std::size_t blocks, const double* x, const double* y,
-                                      const int* zone, double* xOut, double* yOut, int* zoneOut,
-                                      int* status) {
+                                      const double* z, const int* zone, double* xOut, double* yOut,
+                                      double* zOut, int* zoneOut, int* status) {
   std::size_t converted = 0;
   for (std::size_t i = 0; i < blocks * kVectorLanes; i += kVectorLanes) {
-    converted += convertBlock<kShape>(
-        plan, batch, x + i, y + i, zone != nullptr ? zone + i : nullptr, xOut + i, yOut + i,
-        zoneOut != nullptr ? zoneOut + i : nullptr, status != nullptr ? status + i : nullptr);
+    converted += convertBlock<kShape>(plan, batch, x + i, y + i, kShape.heights ? z + i : nullptr,
+                                      zone != nullptr ? zone + i : nullptr, xOut + i, yOut + i,
+                                      kShape.heights ? zOut + i : nullptr,
+                                      zoneOut != nullptr ? zoneOut + i : nullptr,
+                                      status != nullptr ? status + i : nullptr);
   }
   return converted;
+}
+
+using Blocks = std::size_t (*)(const ConversionPlan&, const BatchConstants&, std::size_t,
+                               const double*, const double*, const double*, const int*, double*,
+                               double*, double*, int*, int*);
+
+BatchConstants batchConstantsOf(const ConversionPlan& plan) {
+  return {outputZoneRange(plan.fromSystem, plan.zoneWidth),
+          outputZoneRange(plan.toSystem, plan.zoneWidth)};
 }
 
 }  // namespace
@@ -1236,9 +1264,6 @@ bool avx2BlockSupported() {
 std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
                               const double* y, const int* zone, double* xOut, double* yOut,
                               int* zoneOut, int* status) {
-  using Blocks =
-      std::size_t (*)(const ConversionPlan&, const BatchConstants&, std::size_t, const double*,
-                      const double*, const int*, double*, double*, int*, int*);
   // Indexed by unprojects, shifts, projects as the bits 4, 2, 1.
   static constexpr std::array<Blocks, 8> kShapes = {
       convertBlocks<Shape{false, false, false}>, convertBlocks<Shape{false, false, true}>,
@@ -1247,9 +1272,22 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
       convertBlocks<Shape{true, true, false}>,   convertBlocks<Shape{true, true, true}>};
   const unsigned shape =
       (plan.unprojects ? 4u : 0u) | (plan.chain.sameSystem ? 0u : 2u) | (plan.projects ? 1u : 0u);
-  const BatchConstants batch{outputZoneRange(plan.fromSystem, plan.zoneWidth),
-                             outputZoneRange(plan.toSystem, plan.zoneWidth)};
-  return kShapes[shape](plan, batch, blocks, x, y, zone, xOut, yOut, zoneOut, status);
+  return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, nullptr, zone, xOut, yOut,
+                        nullptr, zoneOut, status);
+}
+
+std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan& plan, std::size_t blocks,
+                                         const double* x, const double* y, const double* z,
+                                         const int* zone, double* xOut, double* yOut, double* zOut,
+                                         int* zoneOut, int* status) {
+  // Indexed by unprojects, projects as the bits 2, 1; the official stage runs within one system
+  // too, for the height.
+  static constexpr std::array<Blocks, 4> kShapes = {
+      convertBlocks<Shape{false, true, false, true}>, convertBlocks<Shape{false, true, true, true}>,
+      convertBlocks<Shape{true, true, false, true}>, convertBlocks<Shape{true, true, true, true}>};
+  const unsigned shape = (plan.unprojects ? 2u : 0u) | (plan.projects ? 1u : 0u);
+  return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, z, zone, xOut, yOut, zOut,
+                        zoneOut, status);
 }
 
 }  // namespace nuvex::engine

@@ -14,6 +14,12 @@ std::size_t convertBlocksAvx2(const ConversionPlan&, std::size_t, const double*,
   std::abort();  // unreachable: convertPoints takes only available paths
 }
 
+std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan&, std::size_t, const double*,
+                                         const double*, const double*, const int*, double*, double*,
+                                         double*, int*, int*) {
+  std::abort();  // unreachable as above
+}
+
 std::size_t scalarLanesOfBlocksForTesting() {
   return 0;
 }

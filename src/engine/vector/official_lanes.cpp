@@ -301,10 +301,78 @@ VECTOR_CODE unsigned applyStep(const OfficialDatum& datum, OfficialStep step, La
   return active;
 }
 
+// The undulations of four lanes (rad) on a geoid grid of one sub-grid, as GeoidGrid::undulationAt
+// forms them where the four nodes of the cell hold values; returns the lanes (bit k) it served:
+// those strictly inside the nodes, in cells of four values. The others are the scalar routine's.
+VECTOR_CODE unsigned undulations4(const GeoidSubGrid& g, const double* phi, const double* lambda,
+                                  double* undulation) {
+  const __m256d latitude = _mm256_loadu_pd(phi) * splat(kDegreesPerRadianExact);
+  const __m256d longitude = _mm256_loadu_pd(lambda) * splat(kDegreesPerRadianExact);
+  const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
+  const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
+  const __m256d inside =
+      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
+                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
+  const unsigned insideLanes = static_cast<unsigned>(_mm256_movemask_pd(inside));
+  if (insideLanes == 0) return 0;
+  // Lanes outside read the first cell instead: their results are dropped.
+  const __m256d column = _mm256_and_pd(_mm256_floor_pd(x), inside);
+  const __m256d row = _mm256_and_pd(_mm256_floor_pd(y), inside);
+  const __m128i node = _mm256_cvttpd_epi32(row * splat(g.columns) + column);
+  const float* base = g.undulations.data();
+  const __m128i next = _mm_set1_epi32(1), above = _mm_set1_epi32(g.columns);
+  const __m256d v00 = _mm256_cvtps_pd(_mm_i32gather_ps(base, node, 4));
+  const __m256d v10 = _mm256_cvtps_pd(_mm_i32gather_ps(base, _mm_add_epi32(node, next), 4));
+  const __m128i upper = _mm_add_epi32(node, above);
+  const __m256d v01 = _mm256_cvtps_pd(_mm_i32gather_ps(base, upper, 4));
+  const __m256d v11 = _mm256_cvtps_pd(_mm_i32gather_ps(base, _mm_add_epi32(upper, next), 4));
+  const __m256d fx = x - column, fy = y - row;
+  const __m256d gx = splat(1.0) - fx, gy = splat(1.0) - fy;
+  // The scalar routine's products and sums, in its order and unfused.
+  const __m256d w00 = _mm256_mul_pd(gx, gy), w10 = _mm256_mul_pd(fx, gy);
+  const __m256d w01 = _mm256_mul_pd(gx, fy), w11 = _mm256_mul_pd(fx, fy);
+  const __m256d sum =
+      _mm256_add_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(v00, w00), _mm256_mul_pd(v10, w10)),
+                                  _mm256_mul_pd(v01, w01)),
+                    _mm256_mul_pd(v11, w11));
+  _mm256_storeu_pd(undulation, sum);
+  const unsigned valued =
+      static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(sum, sum, _CMP_ORD_Q)));
+  return insideLanes & valued;
+}
+
+// The heights of the active lanes, at their ETRS89 points; returns the lanes still active.
+VECTOR_CODE unsigned changeHeights(const OfficialDatum& datum, const Lanes& phi,
+                                   const Lanes& lambda, double* height, unsigned active) {
+  unsigned vectorServed = 0;
+  const HeightRoute& route = datum.heightRoute();
+  if (heightsMeetGeoid(route.from, route.to) && route.geoid->subGrids().size() == 1) {
+    const GeoidSubGrid& grid = route.geoid->subGrids()[0];
+    const double sign = route.from == HeightKind::Ellipsoidal ? -1.0 : 1.0;
+    Lanes undulation{};
+    for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+      vectorServed |=
+          undulations4(grid, phi.data() + half, lambda.data() + half, undulation.data() + half)
+          << half;
+    }
+    for (std::size_t k = 0; k < kVectorLanes; ++k) {
+      if ((vectorServed & active & (1u << k)) != 0) height[k] += sign * undulation[k];
+    }
+  }
+  for (std::size_t k = 0; k < kVectorLanes; ++k) {
+    const unsigned bit = 1u << k;
+    if ((active & bit) == 0 || (vectorServed & bit) != 0) continue;
+    if (!datum.changeHeightInEtrs89({lambda[k], phi[k]}, height[k])) active &= ~bit;
+  }
+  return active;
+}
+
 }  // namespace
 
 VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* latitude,
-                                        double* longitude, unsigned lanes) {
+                                        double* longitude, double* height, unsigned lanes) {
   const Edges edges = edgesOf(datum);
   unsigned active = lanes & ~tippingLanes(datum, edges, latitude, longitude);
   Lanes phi{}, lambda{};
@@ -314,7 +382,12 @@ VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* lati
     phi[k] = latitude[k] * kRadiansPerDegree;
     lambda[k] = longitude[k] * kRadiansPerDegree;
   }
-  for (int i = 0; i < datum.stepCount() && active != 0; ++i) {
+  int i = 0;
+  for (; i < datum.stepCount() && active != 0 && leadsIntoEtrs89(datum.step(i)); ++i) {
+    active = applyStep(datum, datum.step(i), phi, lambda, active);
+  }
+  if (height != nullptr) active = changeHeights(datum, phi, lambda, height, active);
+  for (; i < datum.stepCount() && active != 0; ++i) {
     active = applyStep(datum, datum.step(i), phi, lambda, active);
   }
   Lanes newLatitude{}, newLongitude{};
@@ -327,8 +400,10 @@ VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* lati
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     const unsigned bit = 1u << k;
     if ((active & bit) == 0 || !endsInArea(datum, newLatitude[k], newLongitude[k])) continue;
-    latitude[k] = newLatitude[k];
-    longitude[k] = newLongitude[k];
+    if (!datum.keepsPosition()) {
+      latitude[k] = newLatitude[k];
+      longitude[k] = newLongitude[k];
+    }
     served |= bit;
   }
   return served;

@@ -10,8 +10,11 @@ namespace nuvex::engine {
 // served. The others, left untouched, go to the scalar path: lanes without a path, and lanes so
 // near an edge of a sub-grid or of the area of use that the unprojection's last bits could
 // decide on which side they fall.
+// height: the lanes' heights, changed at the ETRS89 point as the route says (which must need no
+// three dimensions, see OfficialDatum::heightsInThreeDimensions); null without heights. Lanes
+// where the quasigeoid has no value are left to the scalar path too.
 __attribute__((target("avx2,fma"))) unsigned shiftOfficialLanes(const OfficialDatum& datum,
                                                                 double* latitude, double* longitude,
-                                                                unsigned lanes);
+                                                                double* height, unsigned lanes);
 
 }  // namespace nuvex::engine
