@@ -352,6 +352,22 @@ TEST_F(GeoTiffRefusal, AnEpsgCodeTooLongForANumberIsRefused) {
             "GeoTIFF grid sample.tif: target_crs_epsg_code is '4258000000', not an EPSG code");
 }
 
+// A quasigeoid gives DHHN2016 heights: one that names another vertical CRS (here EVRF2007,
+// EPSG:5621) belongs to another route.
+TEST_F(GeoTiffRefusal, AGeoidOfAnotherHeightSystemIsRefused) {
+  const std::vector<unsigned char> geoid = bytesOf(sourcePath("data/de_bkg_gcg2016.tif"));
+  const std::string target = "<Item name=\"target_crs_epsg_code\">";
+  const std::vector<unsigned char> evrf = patched(geoid, target + "7837", target + "5621");
+  try {
+    engine::readGeoTiffGeoidGrid(evrf.data(), evrf.size(), "evrf.tif");
+    ADD_FAILURE() << "a geoid of EVRF2007 heights was taken";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_STREQ(e.what(),
+                 "GeoTIFF grid evrf.tif: it gives heights in EPSG:5621, but normal heights are "
+                 "DHHN2016 (EPSG:7837)");
+  }
+}
+
 TEST_F(GeoTiffRefusal, AGridIsReadByItsContentNotItsName) {
   testing::ScratchDirectory scratch;
   const std::string tif = sourcePath("data/de_hvbg_hessen_HeTA2010.tif");
