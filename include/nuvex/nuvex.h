@@ -6,7 +6,9 @@
  * Systems (codes 1..4): 1 Bessel 1841 / Gauss-Krueger 3 deg zones, 2 International 1924 / UTM,
  * 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg zones, named "E:n" (grid: easting
  * and northing in metres) or "G:n" (geographic: longitude and latitude in decimal degrees).
- * Gauss-Krueger eastings carry their zone in their millions.
+ * Gauss-Krueger eastings carry their zone in their millions. Heights (metres) are carried along,
+ * or converted with the official datum transformations (nuvex_options.height_from/height_to,
+ * nuvex_transform3d).
  *
  * Every call returns an error code (0: none) and fills the caller's nuvex_error, when given, with
  * the code and a message. Nothing the library allocates is freed by the caller except through
@@ -42,6 +44,13 @@ enum nuvex_error_code {
   NUVEX_ERROR_INTERNAL = 6 /* an unexpected failure; the message says what */
 };
 
+/* Kinds of heights (nuvex_options.height_from, height_to). */
+enum nuvex_height {
+  NUVEX_HEIGHT_NONE = 0,        /* none (as an option: the kind the side's name gives, if any) */
+  NUVEX_HEIGHT_ELLIPSOIDAL = 1, /* above the ellipsoid: system 3 ETRS89/GRS80, 4 Krassowsky */
+  NUVEX_HEIGHT_DHHN2016 = 2     /* DHHN2016 normal heights, above the quasigeoid (1, 3, 4) */
+};
+
 /* Status of one point after nuvex_transform. */
 enum nuvex_point_status {
   NUVEX_POINT_CONVERTED = 0,
@@ -63,7 +72,8 @@ enum nuvex_reason {
   NUVEX_REASON_NO_ZONE_OF_TARGET = 9,       /* its zone would be none of the target grid's */
   NUVEX_REASON_IMPOSSIBLE_RESULT = 10,      /* the result would be no point */
   NUVEX_REASON_HEIGHT_OUT_OF_RANGE = 11,    /* a height not finite or beyond 10 km */
-  NUVEX_REASON_OUTSIDE_GEOID = 12           /* where the quasigeoid grid holds no value */
+  NUVEX_REASON_OUTSIDE_GEOID = 12,          /* where the quasigeoid grid holds no value */
+  NUVEX_REASON_EPOCH_OUT_OF_RANGE = 13      /* system 5: an epoch not from 1990 to 2100 */
 };
 
 typedef struct nuvex_transformer nuvex_transformer; /* opaque */
@@ -80,6 +90,12 @@ typedef struct nuvex_options {
   int datum;        /* 0 polynomial (default, metre-level), 1 official (centimetre-level) */
   const char* grid; /* datum 1 only: an NTv2 or GeoTIFF grid file for system 1; NULL: the
                        built-in BeTA2007 */
+  /* The heights, added after the first version: read only as far as size covers them (the
+     smaller struct of a caller built before them means 0, 0, NULL). */
+  int height_from;   /* a nuvex_height; 0: the kind the source's name gives, or none */
+  int height_to;     /* a nuvex_height; 0: the kind the target's name gives, or none */
+  const char* geoid; /* heights between DHHN2016 and ellipsoidal only: a GeoTIFF quasigeoid grid
+                        (undulations, m); NULL: the built-in GCG2016 */
 } nuvex_options;
 
 /* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,
@@ -87,17 +103,27 @@ typedef struct nuvex_options {
    datum 1 takes the official transformations: the NTv2 grid BeTA2007 (built in; or `grid`) between
    systems 1 and 3, EPSG:1775 between 4 and 3, both between 1 and 4; system 3 is taken as ETRS89.
    System 2 has none: nuvex_transformer_create refuses it beside another system with datum 1.
+   Heights are converted with datum 1 only, between two kinds (height_from and height_to both
+   given, or both from the names): DHHN2016 and ETRS89 ellipsoidal heights meet through the
+   quasigeoid (H = h - N, N at the point's ETRS89 position), system 4 ellipsoidal heights go
+   through EPSG:1775 in three dimensions, DHHN2016 to DHHN2016 keeps the height. System 1 has no
+   ellipsoidal heights; system 2 no heights at all. A transformer that converts heights converts
+   with nuvex_transform3d only.
  */
 NUVEX_C_API void nuvex_options_init(nuvex_options* options);
 
 /* source/target as the converter writes them ("E:1", "G:3", or EPSG codes such as "EPSG:31467");
+   a compound name with DHHN2016 heights, "EPSG:31467+7837" (also "E:1+7837", on systems 1, 3
+   and 4), and the 3D code "EPSG:4937" (ETRS89, ellipsoidal heights) name their side's heights.
    options NULL: the defaults; error may be NULL. Returns NULL on failure, with error filled. A
    zone (option) must be one of the target grid's zones (0..119 for 3 deg, 1..60 for 6 deg zones);
    zone and zone_prefix need a grid target. A name that fixes a zone (a projected EPSG code) fixes
    it for its side: the output zone, or the zone of every input point (a UTM point's zone, if
    given (not 0), must be it; a Gauss-Krueger easting's millions must name it); one of system 4
-   fixes the zone width (zone_width 0 takes it). Options that contradict a name are refused; so
-   are datum 1 with system 2 and a grid file that cannot be read. */
+   fixes the zone width (zone_width 0 takes it). Options that contradict a name are refused (a
+   height kind other than the one a compound or 3D name gives); so are datum 1 with system 2, a
+   grid file that cannot be read, heights with datum 0 or on one side only, ellipsoidal heights
+   on system 1, and a geoid where no heights use one or that cannot be read. */
 NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
                                                         const nuvex_options* options,
                                                         nuvex_error* error);
@@ -114,12 +140,28 @@ NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const 
                                 const double* y, const int32_t* zone, double* x_out, double* y_out,
                                 int32_t* zone_out, int32_t* status, nuvex_error* error);
 
+/* nuvex_transform with a height per point: z in, z_out out (m; z_out may be z), both required
+   with count > 0. With heights converted (height_from, height_to) a point also has no path when
+   its height is not finite or beyond 10 km, or where the quasigeoid holds no value
+   (NUVEX_REASON_HEIGHT_OUT_OF_RANGE, NUVEX_REASON_OUTSIDE_GEOID); every point without a path then
+   has z_out NaN. Without them z_out is z as given, whatever the status. nuvex_transform refuses
+   a transformer that converts heights (NUVEX_ERROR_ARGUMENT). */
+NUVEX_C_API int nuvex_transform3d(const nuvex_transformer* t, size_t count, const double* x,
+                                  const double* y, const double* z, const int32_t* zone,
+                                  double* x_out, double* y_out, double* z_out, int32_t* zone_out,
+                                  int32_t* status, nuvex_error* error);
+
 /* Why nuvex_transform marks the point (x, y, zone as it takes them) as without a path: fills
    *reason with a nuvex_reason, NUVEX_REASON_NONE when the point converts. For messages: it
-   converts the point once more. Returns 0, or an error code (a NULL handle or reason) writing
-   nothing. */
+   converts the point once more. Returns 0, or an error code (a NULL handle or reason; a
+   transformer that converts heights, which needs nuvex_explain3d) writing nothing. */
 NUVEX_C_API int nuvex_explain(const nuvex_transformer* t, double x, double y, int32_t zone,
                               int32_t* reason, nuvex_error* error);
+
+/* The same for a point with a height, as nuvex_transform3d takes it: also the height's reasons
+   where heights are converted (a height carried along is never a reason). */
+NUVEX_C_API int nuvex_explain3d(const nuvex_transformer* t, double x, double y, double z,
+                                int32_t zone, int32_t* reason, nuvex_error* error);
 
 /* The library's text of a reason, e.g. "northing beyond the pole"; "" for NUVEX_REASON_NONE,
    "unknown reason" for a number that is no reason. Static: never NULL, never freed. */

@@ -34,8 +34,16 @@ struct CoordinateSystem {
 enum class HeightKind { None, Ellipsoidal, Normal };
 
 inline constexpr int kFirstSystem = 1;
-inline constexpr int kLastSystem = 4;
+inline constexpr int kLastSystem = 4;   // the last of the host entry points' systems
 inline constexpr int kWgs84System = 3;  // the host's geographic side: WGS84
+// System 5, the global frame of GNSS: ITRF2020 on GRS80 (WGS 84 (G2296) is the same system within
+// 1 to 2 cm), geographic and UTM. Only the batch path has it, in the official datum mode, where it
+// is joined to ETRS89 at an epoch (a decimal year): EPSG:10586, "ITRF2020 to ETRF2000 (1)".
+inline constexpr int kItrf2020System = 5;
+inline constexpr int kLastBatchSystem = kItrf2020System;
+// Decimal years: the epochs the frame transformation is taken for.
+inline constexpr double kEarliestEpoch = 1990.0;
+inline constexpr double kLatestEpoch = 2100.0;
 
 inline constexpr int kThreeDegreeZones = 3;  // zone width code selecting 3 deg zones (system 4)
 inline constexpr int kSixDegreeZones = 6;    // zone width code selecting 6 deg zones (system 4)
@@ -72,11 +80,12 @@ struct SystemDescription {
   bool officialDatum;  // the official datum transformations join it to the other systems
 };
 
-inline constexpr std::array<SystemDescription, 4> kSystems = {{
+inline constexpr std::array<SystemDescription, 5> kSystems = {{
     {1, "Bessel 1841", "Gauss-Krueger", true, ZoneScheme::ThreeDegrees, true},
     {2, "International 1924", "UTM", false, ZoneScheme::SixDegrees, false},
     {3, "WGS84", "UTM", false, ZoneScheme::SixDegrees, true},
     {4, "Krassowsky 1940", "Gauss-Krueger", true, ZoneScheme::ByZoneWidth, true},
+    {5, "ITRF2020 (GRS80)", "UTM", false, ZoneScheme::SixDegrees, true},
 }};
 
 // Inclusive range of zone numbers.
@@ -94,8 +103,16 @@ inline constexpr ZoneRange kSixDegreeZoneRange{1, 60};
 inline constexpr int kZoneFromEasting = 0;
 inline constexpr ZoneRange kUtmInputZoneRange{kZoneFromEasting, 60};
 
-// Whether code is one of the four systems.
+// Whether code is one of the five systems (system 5 in the batch path only).
 bool isKnownSystemCode(int system);
+// Whether the conversion between the systems needs an epoch: one of them is system 5, the other
+// another system.
+bool conversionNeedsEpoch(int fromSystem, int toSystem);
+// Reads an epoch: a decimal year ("2026.9") or a date ("2026-12-07", at 0h of the day: 2026 +
+// 340/365); nothing when the text is neither. Whether it lies from kEarliestEpoch to kLatestEpoch
+// is the caller's to check (isAcceptableEpoch).
+std::optional<double> parseEpoch(std::string_view text);
+bool isAcceptableEpoch(double epoch);
 // The row of kSystems; throws std::out_of_range for an unknown code.
 const SystemDescription& describeSystem(int system);
 bool isGaussKrueger(int system);
@@ -166,7 +183,10 @@ struct NamedSystem {
   std::optional<int> zoneWidth;          // 3 or 6 where the name fixes it
   int epsgCode = 0;                      // 0: named as TYPE:SYSTEM
   HeightKind height = HeightKind::None;  // a 3D or compound CRS's heights
+  std::optional<double> epoch = std::nullopt;  // a coordinate epoch ("EPSG:9990@2026.9")
 };
+// A coordinate epoch follows the name after '@', as PROJ writes it: "EPSG:9990@2026.9" (a decimal
+// year or a date, see parseEpoch; from kEarliestEpoch to kLatestEpoch).
 // A compound CRS is written as PROJ writes it, horizontal + vertical: "EPSG:31467+7837" (the
 // vertical part also as "EPSG:7837"), with DHHN2016 (kDhhn2016Code) the only vertical CRS, on
 // systems 1, 3 and 4; it gives height Normal. Reads a system's name; throws std::invalid_argument
@@ -235,8 +255,9 @@ enum class RangeProblem {
   ImpossibleResult = 10,      // the result would be no point: not finite or beyond 90 deg latitude
   HeightOutOfRange = 11,      // a height that is not finite or beyond kLargestHeight
   OutsideGeoid = 12,          // official mode: where the quasigeoid grid holds no value
+  EpochOutOfRange = 13,       // system 5: an epoch that is no number from 1990 to 2100
 };
-inline constexpr int kRangeProblemCount = 13;
+inline constexpr int kRangeProblemCount = 14;
 // Metres: no height on or near the Earth comes near this; larger ones are typing errors.
 inline constexpr double kLargestHeight = 10000.0;
 // A short reason for messages, e.g. "outside the area of the polynomial datum shifts (5 deg E to

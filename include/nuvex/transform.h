@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,28 @@ struct DatumChoice {
   DatumShift method = DatumShift::Polynomial;
   std::string grid;  // Official only: an NTv2 or GeoTIFF grid file (told apart by content) for
                      // system 1 <-> ETRS89; empty: BeTA2007
+  // Official only: the epoch (decimal year, kEarliestEpoch to kLatestEpoch) of every point of a
+  // conversion between system 5 (ITRF2020) and another system, where the points bring none of
+  // their own (PointArrays::epoch); NaN: none.
+  double epoch = std::numeric_limits<double>::quiet_NaN();
+};
+
+// The arrays of one call of Transformer::transform: every one count long; those that may be null
+// say what null means.
+struct PointArrays {
+  const double* x = nullptr;      // easting (m) or longitude (deg)
+  const double* y = nullptr;      // northing (m) or latitude (deg)
+  const double* z = nullptr;      // heights (m): converted, or carried where none are converted
+  const double* epoch = nullptr;  // decimal years, where the route needs them; null: the
+                                  // DatumChoice's
+  const int* zone = nullptr;      // grid input's zones; null: 0 for every point
+};
+struct ResultArrays {
+  double* x = nullptr;
+  double* y = nullptr;
+  double* z = nullptr;  // required with PointArrays::z
+  int* zone = nullptr;
+  int* status = nullptr;
 };
 
 // Heights, official mode only. With a kind on both sides, every point carries a height (m) that
@@ -97,6 +120,12 @@ class Transformer {
   std::size_t transform(std::size_t count, const double* x, const double* y, const int* zone,
                         double* xOut, double* yOut, int* zoneOut, int* status) const;
 
+  // The general form (the overloads above and below are it): outputs may be the inputs
+  // themselves. Throws std::invalid_argument as they do, and also when the route needs an epoch
+  // (between system 5 and another system) and neither the points nor the DatumChoice give one;
+  // a point's epoch outside kEarliestEpoch..kLatestEpoch (or NaN) marks it EpochOutOfRange.
+  std::size_t transform(std::size_t count, const PointArrays& in, const ResultArrays& out) const;
+
   // The same with a height per point: z in, zOut out (m; zOut may be z). Without heights
   // (HeightKind::None on both sides) zOut is z as given, whatever the point's status. With them
   // a point is also marked when its height is not finite or beyond kLargestHeight, or when the
@@ -111,6 +140,9 @@ class Transformer {
   RangeProblem explain(double x, double y, int zone) const;
   // The same for a point with a height (the only form for a Transformer that converts heights).
   RangeProblem explain(double x, double y, double z, int zone) const;
+  // The same with the point's epoch (NaN: the DatumChoice's); z is unused where no heights are
+  // converted.
+  RangeProblem explain(double x, double y, double z, double epoch, int zone) const;
 
   CoordinateSystem source() const { return from_; }
   CoordinateSystem target() const { return to_; }

@@ -62,13 +62,15 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   return converted;
 }
 
-std::size_t convertPointsWithHeights(const ConversionPlan& plan, KernelPath path, std::size_t count,
-                                     const double* x, const double* y, const double* z,
-                                     const int* zone, double* xOut, double* yOut, double* zOut,
-                                     int* zoneOut, int* status) {
+std::size_t convertPointsInFull(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                                const double* x, const double* y, const double* z,
+                                const double* epoch, const int* zone, double* xOut, double* yOut,
+                                double* zOut, int* zoneOut, int* status) {
   std::size_t converted = 0;
   std::size_t i = 0;
-  if (path == KernelPath::Avx2 && !plan.official->heightsInThreeDimensions()) {
+  const OfficialDatum& official = *plan.official;
+  if (path == KernelPath::Avx2 && z != nullptr && !official.needsEpoch() &&
+      !official.heightsInThreeDimensions()) {
     const std::size_t blocks = count / kVectorLanes;
     converted = convertBlocksWithHeightsAvx2(plan, blocks, x, y, z, zone, xOut, yOut, zOut, zoneOut,
                                              status);
@@ -77,11 +79,12 @@ std::size_t convertPointsWithHeights(const ConversionPlan& plan, KernelPath path
   for (; i < count; ++i) {
     PointResult result{};
     double height = 0.0;
-    const int pointStatus = statusOf(
-        convertBatchPoint(plan, x[i], y[i], z[i], zone != nullptr ? zone[i] : 0, result, height));
+    const int pointStatus = statusOf(convertBatchPoint(
+        plan, x[i], y[i], z != nullptr ? &z[i] : nullptr, epoch != nullptr ? epoch[i] : plan.epoch,
+        zone != nullptr ? zone[i] : 0, result, height));
     xOut[i] = result.x;
     yOut[i] = result.y;
-    zOut[i] = height;
+    if (zOut != nullptr) zOut[i] = height;
     if (zoneOut != nullptr) zoneOut[i] = result.zone;
     if (status != nullptr) status[i] = pointStatus;
     if (pointStatus == kPointDone) ++converted;

@@ -38,12 +38,20 @@ RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, i
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, double z, int zone,
                                PointResult& result, double& zResult);
 
-// Converts count points with heights on the given path (arrays as convertPoints, z and zOut
-// too): heights in three dimensions always on the scalar path. Returns the points converted.
-std::size_t convertPointsWithHeights(const ConversionPlan& plan, KernelPath path, std::size_t count,
-                                     const double* x, const double* y, const double* z,
-                                     const int* zone, double* xOut, double* yOut, double* zOut,
-                                     int* zoneOut, int* status);
+// The most general form: a height (z: null for none; the plan's official datum must convert
+// heights otherwise) and an epoch (the point's, for a route that needs one). zResult: the
+// converted height, NaN for a marked point (a point without height: 0).
+RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, const double* z,
+                               double epoch, int zone, PointResult& result, double& zResult);
+
+// Converts count points of an official plan that converts heights or needs epochs, on the given
+// path (arrays as convertPoints; z and zOut: heights, null where the plan converts none; epoch:
+// one per point, or null for the plan's). The vector blocks serve heights in two dimensions
+// without epochs; the rest runs on the scalar path. Returns the points converted.
+std::size_t convertPointsInFull(const ConversionPlan& plan, KernelPath path, std::size_t count,
+                                const double* x, const double* y, const double* z,
+                                const double* epoch, const int* zone, double* xOut, double* yOut,
+                                double* zOut, int* zoneOut, int* status);
 
 // Status of a point as transform reports it.
 inline int statusOf(RangeProblem problem) {

@@ -60,10 +60,15 @@ Geographic unproject(const ConversionPlan& plan, double easting, double northing
 }
 
 // height: the point's height where the plan converts heights (official mode only), else null.
-RangeProblem shiftDatum(const ConversionPlan& plan, Geographic& point, double* height) {
-  if (height != nullptr) return plan.official->shift(point.latitude, point.longitude, *height);
+// epoch: the point's epoch where the route needs one.
+RangeProblem shiftDatum(const ConversionPlan& plan, Geographic& point, double* height,
+                        double epoch) {
+  if (height != nullptr) {
+    return plan.official->shiftWithHeight(point.latitude, point.longitude, *height, epoch);
+  }
+  // Before the chain's test: system 5 runs on system 3's grid, but through its own step.
+  if (plan.official != nullptr) return plan.official->shift(point.latitude, point.longitude, epoch);
   if (plan.chain.sameSystem) return RangeProblem::None;
-  if (plan.official != nullptr) return plan.official->shift(point.latitude, point.longitude);
   if (!insidePolynomialArea(point.latitude, point.longitude)) {
     return RangeProblem::OutsidePolynomialArea;
   }
@@ -118,7 +123,7 @@ bool withinHeightRange(double height) {
 }
 
 RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int zone,
-                            double* height, PointResult& result) {
+                            double* height, double epoch, PointResult& result) {
   const CoordinateSystem source{plan.unprojects ? CoordinateType::Grid : CoordinateType::Geographic,
                                 plan.fromSystem};
   if (const RangeProblem input = checkInput(source, plan.zoneWidth, zone, x, y);
@@ -126,9 +131,13 @@ RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int 
     return input;
   }
   if (height != nullptr && !withinHeightRange(*height)) return RangeProblem::HeightOutOfRange;
+  if (plan.official != nullptr && plan.official->needsEpoch() && !isAcceptableEpoch(epoch)) {
+    return RangeProblem::EpochOutOfRange;
+  }
   Geographic point{x, y};
   if (plan.unprojects) point = unproject(plan, x, y, zone);
-  if (const RangeProblem shifted = shiftDatum(plan, point, height); shifted != RangeProblem::None) {
+  if (const RangeProblem shifted = shiftDatum(plan, point, height, epoch);
+      shifted != RangeProblem::None) {
     return shifted;
   }
   if (!plan.projects) {
@@ -146,7 +155,7 @@ RangeProblem convertChecked(const ConversionPlan& plan, double x, double y, int 
 
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, int zone,
                                PointResult& result) {
-  const RangeProblem problem = convertChecked(plan, x, y, zone, nullptr, result);
+  const RangeProblem problem = convertChecked(plan, x, y, zone, nullptr, plan.epoch, result);
   if (problem != RangeProblem::None) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     result = {kNaN, kNaN, 0};
@@ -156,10 +165,17 @@ RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, i
 
 RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, double z, int zone,
                                PointResult& result, double& zResult) {
-  const RangeProblem problem = convertChecked(plan, x, y, zone, &z, result);
+  return convertBatchPoint(plan, x, y, &z, plan.epoch, zone, result, zResult);
+}
+
+RangeProblem convertBatchPoint(const ConversionPlan& plan, double x, double y, const double* z,
+                               double epoch, int zone, PointResult& result, double& zResult) {
+  double height = z != nullptr ? *z : 0.0;
+  const RangeProblem problem =
+      convertChecked(plan, x, y, zone, z != nullptr ? &height : nullptr, epoch, result);
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   if (problem != RangeProblem::None) result = {kNaN, kNaN, 0};
-  zResult = problem == RangeProblem::None ? z : kNaN;
+  zResult = problem == RangeProblem::None ? height : kNaN;
   return problem;
 }
 

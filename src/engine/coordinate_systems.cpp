@@ -15,12 +15,66 @@
 namespace nuvex {
 
 bool isKnownSystemCode(int system) {
-  return system >= kFirstSystem && system <= kLastSystem;
+  return system >= kFirstSystem && system <= kLastBatchSystem;
+}
+
+bool conversionNeedsEpoch(int fromSystem, int toSystem) {
+  return (fromSystem == kItrf2020System) != (toSystem == kItrf2020System);
+}
+
+bool isAcceptableEpoch(double epoch) {
+  return epoch >= kEarliestEpoch && epoch <= kLatestEpoch;  // NaN: not acceptable
+}
+
+namespace {
+
+bool isLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// "2026-12-07" as a decimal year at 0h of the day; nothing when it is no date.
+std::optional<double> dateAsEpoch(std::string_view text) {
+  constexpr std::size_t kDateLength = 10;  // YYYY-MM-DD
+  if (text.size() != kDateLength || text[4] != '-' || text[7] != '-') return std::nullopt;
+  const auto number = [&](std::size_t at, std::size_t digits) -> std::optional<int> {
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      if (text[i] < '0' || text[i] > '9') return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const std::optional<int> year = number(0, 4), month = number(5, 2), day = number(8, 2);
+  if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1) return std::nullopt;
+  constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = isLeapYear(*year);
+  const auto daysIn = [&](int month) {
+    return kMonthDays[month - 1] + (leap && month == 2 ? 1 : 0);
+  };
+  if (*day > daysIn(*month)) return std::nullopt;
+  int dayOfYear = *day - 1;
+  for (int m = 1; m < *month; ++m) dayOfYear += daysIn(m);
+  return *year + static_cast<double>(dayOfYear) / (leap ? 366.0 : 365.0);
+}
+
+}  // namespace
+
+std::optional<double> parseEpoch(std::string_view text) {
+  if (const std::optional<double> date = dateAsEpoch(text)) return date;
+  // A decimal year: digits with one point at most and a digit somewhere, nothing else (no sign,
+  // exponent or spaces).
+  const bool decimal =
+      std::count(text.begin(), text.end(), '.') <= 1 &&
+      std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+      std::all_of(text.begin(), text.end(),
+                  [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+  if (!decimal) return std::nullopt;
+  return std::stod(std::string(text));
 }
 
 const SystemDescription& describeSystem(int system) {
   if (!isKnownSystemCode(system)) {
-    throw std::out_of_range("system " + std::to_string(system) + " is not one of 1, 2, 3, 4");
+    throw std::out_of_range("system " + std::to_string(system) + " is not one of 1 to 5");
   }
   return kSystems[static_cast<std::size_t>(system - kFirstSystem)];
 }
@@ -151,7 +205,7 @@ std::string quotedName(std::string_view role, std::string_view text) {
 [[noreturn]] void refuseAsNoSystem(std::string_view text, std::string_view role) {
   throw std::invalid_argument(quotedName(role, text) +
                               " is not a coordinate system: write TYPE:SYSTEM with TYPE E "
-                              "(grid) or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', "
+                              "(grid) or G (geographic) and SYSTEM 1 to 5, e.g. 'E:1' or 'G:3', "
                               "or an EPSG code, e.g. 'EPSG:31467'");
 }
 
@@ -241,6 +295,19 @@ NamedSystem namedCompound(std::string_view text, std::string_view role, std::siz
 }  // namespace
 
 NamedSystem parseSystemName(std::string_view text, std::string_view role) {
+  if (const std::size_t at = text.rfind('@'); at != std::string_view::npos) {
+    const std::optional<double> epoch = parseEpoch(text.substr(at + 1));
+    if (!epoch || !isAcceptableEpoch(*epoch)) {
+      throw std::invalid_argument(quotedName(role, text) + ": the epoch '" +
+                                  std::string(text.substr(at + 1)) +
+                                  "' is no decimal year or date from 1990 to 2100, e.g. "
+                                  "'EPSG:9990@2026.9'");
+    }
+    NamedSystem named = parseSystemName(text.substr(0, at), role);
+    if (named.epoch) throw std::invalid_argument(quotedName(role, text) + " has two epochs");
+    named.epoch = epoch;
+    return named;
+  }
   if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
     return namedCompound(text, role, plus);
   }
@@ -336,6 +403,8 @@ const char* describeRangeProblem(RangeProblem problem) {
       return "a height that is not a finite number within 10 km of the ellipsoid";
     case RangeProblem::OutsideGeoid:
       return "outside the quasigeoid grid, or in a cell of it without value (GCG2016: Germany)";
+    case RangeProblem::EpochOutOfRange:
+      return "an epoch that is no decimal year from 1990 to 2100";
   }
   return "";
 }
@@ -368,6 +437,8 @@ const char* rangeProblemName(RangeProblem problem) {
       return "height_out_of_range";
     case RangeProblem::OutsideGeoid:
       return "outside_geoid";
+    case RangeProblem::EpochOutOfRange:
+      return "epoch_out_of_range";
   }
   return "";
 }

@@ -50,6 +50,12 @@ constexpr CodeRun kCodeRuns[] = {
     {4258,  4258,  3, kGeo,  kNone, kNone, "ETRS89", ""},
     {4937,  4937,  3, kGeo,  kNone, kNone, "ETRS89", "", HeightKind::Ellipsoidal},  // 3D
     {25828, 25838, 3, kGrid, 28,    6,     "ETRS89 / UTM zone ", "N"},
+    // ITRF2020 and WGS 84 (G2296), the same system within 1 to 2 cm (EPSG:10608, a null
+    // transformation), 2D and 3D.
+    {9989,  9989,  5, kGeo,  kNone, kNone, "ITRF2020", "", HeightKind::Ellipsoidal},  // 3D
+    {9990,  9990,  5, kGeo,  kNone, kNone, "ITRF2020", ""},
+    {10605, 10605, 5, kGeo,  kNone, kNone, "WGS 84 (G2296)", "", HeightKind::Ellipsoidal},  // 3D
+    {10606, 10606, 5, kGeo,  kNone, kNone, "WGS 84 (G2296)", ""},
     // Pulkovo 1942(83): Krassowsky 1940, 3 and 6 deg Gauss-Krueger.
     {4178,  4178,  4, kGeo,  kNone, kNone, "Pulkovo 1942(83)", ""},
     {2397,  2399,  4, kGrid, 3,     3,     "Pulkovo 1942(83) / 3-degree Gauss-Kruger zone ", ""},

@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kBessel = 1;
 constexpr int kKrassowsky = 4;
+constexpr int kItrf2020 = 5;
 
 constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 constexpr double kDegreesPerRadianExact = 180.0 / std::numbers::pi;
@@ -183,20 +184,44 @@ OfficialDatum::OfficialDatum(int fromSystem, int toSystem, std::shared_ptr<const
   if (fromSystem == toSystem) return;
   if (fromSystem == kBessel) steps_[stepCount_++] = OfficialStep::GridForward;
   if (fromSystem == kKrassowsky) steps_[stepCount_++] = OfficialStep::HelmertForward;
+  if (fromSystem == kItrf2020) steps_[stepCount_++] = OfficialStep::FrameForward;
   if (toSystem == kBessel) steps_[stepCount_++] = OfficialStep::GridInverse;
   if (toSystem == kKrassowsky) steps_[stepCount_++] = OfficialStep::HelmertInverse;
+  if (toSystem == kItrf2020) steps_[stepCount_++] = OfficialStep::FrameInverse;
+}
+
+HelmertParameters frameParametersAt(double epoch) {
+  const TimeDependentHelmert& f = kItrf2020ToEtrf2000;
+  const double years = epoch - f.referenceEpoch;
+  const auto at = [years](double value, double rate) { return value + rate * years; };
+  return {at(f.at.tx, f.rate.tx),      at(f.at.ty, f.rate.ty), at(f.at.tz, f.rate.tz),
+          at(f.at.rx, f.rate.rx),      at(f.at.ry, f.rate.ry), at(f.at.rz, f.rate.rz),
+          at(f.at.scale, f.rate.scale)};
+}
+
+bool OfficialDatum::needsEpoch() const {
+  for (int i = 0; i < stepCount_; ++i) {
+    const OfficialStep step = steps_[static_cast<std::size_t>(i)];
+    if (step == OfficialStep::FrameForward || step == OfficialStep::FrameInverse) return true;
+  }
+  return false;
 }
 
 OfficialDatum::OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile,
                              HeightRoute heights)
     : OfficialDatum(fromSystem, toSystem, gridFile) {
   heights_ = std::move(heights);
-  // Within one system only the height changes; within system 4 a normal height meets an
-  // ellipsoidal one in ETRS89 all the same: through EPSG:1775 and back.
+  // Within one system only the height changes; within systems 4 and 5 a normal height meets an
+  // ellipsoidal one in ETRS89 all the same: through their transformation and back.
   keepsPosition_ = fromSystem == toSystem;
-  if (keepsPosition_ && fromSystem == kKrassowsky && heightsMeetGeoid(heights_.from, heights_.to)) {
-    steps_ = {OfficialStep::HelmertForward, OfficialStep::HelmertInverse};
-    stepCount_ = kMaxOfficialSteps;
+  if (keepsPosition_ && heightsMeetGeoid(heights_.from, heights_.to)) {
+    if (fromSystem == kKrassowsky) {
+      steps_ = {OfficialStep::HelmertForward, OfficialStep::HelmertInverse};
+      stepCount_ = kMaxOfficialSteps;
+    } else if (fromSystem == kItrf2020) {
+      steps_ = {OfficialStep::FrameForward, OfficialStep::FrameInverse};
+      stepCount_ = kMaxOfficialSteps;
+    }
   }
 }
 
@@ -205,7 +230,7 @@ bool heightsMeetGeoid(HeightKind from, HeightKind to) {
          (from == HeightKind::Ellipsoidal && to == HeightKind::Normal);
 }
 
-bool OfficialDatum::apply(OfficialStep step, Radians& point) const {
+bool OfficialDatum::apply(OfficialStep step, Radians& point, double epoch) const {
   switch (step) {
     case OfficialStep::GridForward:
       return grid_->shiftForward(point);
@@ -219,13 +244,21 @@ bool OfficialDatum::apply(OfficialStep step, Radians& point) const {
       point = geodeticOf(krassowskyEllipsoid(),
                          helmertInverse(kPulkovo83ToEtrs89, geocentricOf(kGrs80, point)));
       return true;
+    case OfficialStep::FrameForward:
+      point =
+          geodeticOf(kGrs80, helmertForward(frameParametersAt(epoch), geocentricOf(kGrs80, point)));
+      return true;
+    case OfficialStep::FrameInverse:
+      point =
+          geodeticOf(kGrs80, helmertInverse(frameParametersAt(epoch), geocentricOf(kGrs80, point)));
+      return true;
   }
   return false;
 }
 
 bool OfficialDatum::applyWithHeight(OfficialStep step, Radians& point, double& height,
-                                    bool threeDimensional) const {
-  if (!threeDimensional) return apply(step, point);
+                                    bool threeDimensional, double epoch) const {
+  if (!threeDimensional) return apply(step, point, epoch);
   switch (step) {
     case OfficialStep::HelmertForward:
       point = geodeticOf(
@@ -238,8 +271,18 @@ bool OfficialDatum::applyWithHeight(OfficialStep step, Radians& point, double& h
                          helmertInverse(kPulkovo83ToEtrs89, geocentricOf(kGrs80, point, height)),
                          height);
       return true;
+    case OfficialStep::FrameForward:
+      point = geodeticOf(
+          kGrs80, helmertForward(frameParametersAt(epoch), geocentricOf(kGrs80, point, height)),
+          height);
+      return true;
+    case OfficialStep::FrameInverse:
+      point = geodeticOf(
+          kGrs80, helmertInverse(frameParametersAt(epoch), geocentricOf(kGrs80, point, height)),
+          height);
+      return true;
     default:
-      return apply(step, point);
+      return apply(step, point, epoch);
   }
 }
 
@@ -259,13 +302,13 @@ bool OfficialDatum::endsInPulkovoArea(double latitude, double longitude) const {
          inPulkovo83Area(latitude, longitude);
 }
 
-RangeProblem OfficialDatum::shift(double& latitude, double& longitude) const {
+RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double epoch) const {
   if (stepCount_ == 0) return RangeProblem::None;
   // The area of use is checked in degrees as given (an edge point stays on its edge).
   if (!startsInPulkovoArea(latitude, longitude)) return RangeProblem::OutsideOfficialArea;
   Radians point{longitude * kRadiansPerDegree, latitude * kRadiansPerDegree};
   for (int i = 0; i < stepCount_; ++i) {
-    if (!apply(steps_[static_cast<std::size_t>(i)], point)) return RangeProblem::OutsideGrid;
+    if (!apply(steps_[static_cast<std::size_t>(i)], point, epoch)) return RangeProblem::OutsideGrid;
   }
   const double newLongitude = point.longitude * kDegreesPerRadianExact;
   const double newLatitude = point.latitude * kDegreesPerRadianExact;
@@ -276,15 +319,19 @@ RangeProblem OfficialDatum::shift(double& latitude, double& longitude) const {
 }
 
 bool OfficialDatum::heightsInThreeDimensions() const {
-  const auto ellipsoidalThrough = [&](HeightKind kind, OfficialStep helmert) {
+  // An ellipsoidal height on the side of a seven-parameter step goes through it.
+  const auto ellipsoidalThrough = [&](HeightKind kind, OfficialStep helmert, OfficialStep frame) {
     if (kind != HeightKind::Ellipsoidal) return false;
     for (int i = 0; i < stepCount_; ++i) {
-      if (steps_[static_cast<std::size_t>(i)] == helmert) return true;
+      const OfficialStep step = steps_[static_cast<std::size_t>(i)];
+      if (step == helmert || step == frame) return true;
     }
     return false;
   };
-  return (keepsPosition_ && stepCount_ > 0) || ellipsoidalThrough(heights_.from, OfficialStep::HelmertForward) ||
-         ellipsoidalThrough(heights_.to, OfficialStep::HelmertInverse);
+  return (keepsPosition_ && stepCount_ > 0) ||
+         ellipsoidalThrough(heights_.from, OfficialStep::HelmertForward,
+                            OfficialStep::FrameForward) ||
+         ellipsoidalThrough(heights_.to, OfficialStep::HelmertInverse, OfficialStep::FrameInverse);
 }
 
 bool OfficialDatum::changeHeightInEtrs89(Radians point, double& height) const {
@@ -295,7 +342,8 @@ bool OfficialDatum::changeHeightInEtrs89(Radians point, double& height) const {
   return true;
 }
 
-RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double& height) const {
+RangeProblem OfficialDatum::shiftWithHeight(double& latitude, double& longitude, double& height,
+                                            double epoch) const {
   if (!startsInPulkovoArea(latitude, longitude)) return RangeProblem::OutsideOfficialArea;
   Radians point{longitude * kRadiansPerDegree, latitude * kRadiansPerDegree};
   const bool fromEllipsoidal = heights_.from == HeightKind::Ellipsoidal;
@@ -303,8 +351,8 @@ RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double& h
   double ellipsoidal = fromEllipsoidal ? height : 0.0;  // on the ellipsoid of the current datum
   int i = 0;
   for (; i < stepCount_ && leadsIntoEtrs89(steps_[static_cast<std::size_t>(i)]); ++i) {
-    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal,
-                         fromEllipsoidal)) {
+    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal, fromEllipsoidal,
+                         epoch)) {
       return RangeProblem::OutsideGrid;
     }
   }
@@ -316,7 +364,8 @@ RangeProblem OfficialDatum::shift(double& latitude, double& longitude, double& h
   if (!fromEllipsoidal) ellipsoidal = height + undulation;  // normal to normal: unused
   double newHeight = fromEllipsoidal && !toEllipsoidal ? ellipsoidal - undulation : height;
   for (; i < stepCount_; ++i) {
-    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal, toEllipsoidal)) {
+    if (!applyWithHeight(steps_[static_cast<std::size_t>(i)], point, ellipsoidal, toEllipsoidal,
+                         epoch)) {
       return RangeProblem::OutsideGrid;
     }
   }

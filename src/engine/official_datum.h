@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -14,9 +15,20 @@
 
 namespace nuvex::engine {
 
-enum class OfficialStep { GridForward, GridInverse, HelmertForward, HelmertInverse };
+// Grid: the NTv2 shift of system 1; Helmert: EPSG:1775 of system 4; Frame: EPSG:10586 of system
+// 5 at an epoch. Forward steps lead into ETRS89, inverse ones out of it.
+enum class OfficialStep {
+  GridForward,
+  GridInverse,
+  HelmertForward,
+  HelmertInverse,
+  FrameForward,
+  FrameInverse
+};
 
 inline constexpr int kMaxOfficialSteps = 2;
+// The epoch of a route that needs none.
+inline constexpr double kNoEpoch = std::numeric_limits<double>::quiet_NaN();
 
 // Geocentric coordinates (m).
 struct Geocentric {
@@ -58,8 +70,12 @@ struct HeightRoute {
 
 // Whether a step takes the point into ETRS89 (rather than out of it).
 inline bool leadsIntoEtrs89(OfficialStep step) {
-  return step == OfficialStep::GridForward || step == OfficialStep::HelmertForward;
+  return step == OfficialStep::GridForward || step == OfficialStep::HelmertForward ||
+         step == OfficialStep::FrameForward;
 }
+
+// EPSG:10586's parameters at an epoch (decimal year).
+HelmertParameters frameParametersAt(double epoch);
 
 // Whether a height route between the kinds needs the quasigeoid.
 bool heightsMeetGeoid(HeightKind from, HeightKind to);
@@ -77,12 +93,16 @@ class OfficialDatum {
   OfficialDatum(int fromSystem, int toSystem, const std::string& gridFile, HeightRoute heights);
 
   // Moves a geographic point (deg) from the source system to the target; RangeProblem::None, or
-  // with the point untouched OutsideGrid or OutsideOfficialArea.
-  RangeProblem shift(double& latitude, double& longitude) const;
+  // with the point untouched OutsideGrid or OutsideOfficialArea. epoch: the decimal year of a
+  // route through system 5 (needsEpoch; the caller has checked it), else unused.
+  RangeProblem shift(double& latitude, double& longitude, double epoch = kNoEpoch) const;
   // The same with a height (m) of the source's kind, made one of the target's: through ETRS89,
   // where the quasigeoid is read at the ETRS89 position. Also OutsideGeoid, with the point and
   // height untouched. Needs the height route.
-  RangeProblem shift(double& latitude, double& longitude, double& height) const;
+  RangeProblem shiftWithHeight(double& latitude, double& longitude, double& height,
+                               double epoch = kNoEpoch) const;
+  // Whether the route runs through EPSG:10586, which needs the epoch.
+  bool needsEpoch() const;
 
   // Whether the route converts heights, and whether it needs three dimensions for them (a system 4
   // ellipsoidal height through EPSG:1775, or a height changed within system 4): the vector stage
@@ -102,15 +122,15 @@ class OfficialDatum {
 
   // One step on a point in radians; false (point untouched) outside the grid. The area of use
   // of EPSG:1775 is the callers' to check, in degrees, before the first and after the last step.
-  bool apply(OfficialStep step, Radians& point) const;
+  bool apply(OfficialStep step, Radians& point, double epoch = kNoEpoch) const;
   bool startsInPulkovoArea(double latitude, double longitude) const;
   bool endsInPulkovoArea(double latitude, double longitude) const;
 
  private:
   // One step with a height: the Helmert steps in three dimensions where the height on their
   // far side is ellipsoidal (threeDimensional), else as in two; the grid steps leave it alone.
-  bool applyWithHeight(OfficialStep step, Radians& point, double& height,
-                       bool threeDimensional) const;
+  bool applyWithHeight(OfficialStep step, Radians& point, double& height, bool threeDimensional,
+                       double epoch) const;
   // The height, ellipsoidal on ETRS89 at the ETRS89 point, from a height of the source's kind.
   bool etrs89Height(Radians point, double height, double& ellipsoidal) const;
   bool undulationAt(Radians point, double& metres) const;

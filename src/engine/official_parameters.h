@@ -21,6 +21,22 @@ struct HelmertParameters {
 inline constexpr HelmertParameters kPulkovo83ToEtrs89{24.9,   -126.4, -93.2, -0.063,
                                                       -0.247, -0.041, 1.01};
 
+// A time-dependent seven-parameter transformation (Position Vector): the parameters at an epoch
+// t (decimal year) are at + rate * (t - referenceEpoch), each in the units above (rates per year).
+struct TimeDependentHelmert {
+  HelmertParameters at;
+  HelmertParameters rate;
+  double referenceEpoch;  // decimal year
+};
+
+// EPSG:10586, "ITRF2020 to ETRF2000 (1)": ITRF2020 (system 5) to ETRS89 on GRS80. Translations
+// 53.8, 51.8, -82.2 mm (rates 0.1, 0.0, -1.7 mm/a); rotations 2.106, 12.740, -20.592 mas (rates
+// 0.081, 0.490, -0.792 mas/a); scale 2.25 ppb (rate 0.11 ppb/a); reference epoch 2015.0.
+inline constexpr TimeDependentHelmert kItrf2020ToEtrf2000{
+    {0.0538, 0.0518, -0.0822, 0.002106, 0.012740, -0.020592, 0.00225},
+    {0.0001, 0.0, -0.0017, 0.000081, 0.000490, -0.000792, 0.00011},
+    2015.0};
+
 // Where EPSG:1775 applies (deg, edges included), on the Krassowsky side.
 struct AreaOfUse {
   double south, north, west, east;

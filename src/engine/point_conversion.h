@@ -2,6 +2,8 @@
 // the entry points (through TRGU) and the batch paths all convert their points with it.
 #pragma once
 
+#include <limits>
+
 #include "engine/datum_chain.h"
 
 namespace nuvex::engine {
@@ -35,6 +37,9 @@ struct ConversionPlan {
   ProjectionSeries series = ProjectionSeries::Engine;
   const KruegerSeries* sourceSeries = nullptr;  // the source grid's ellipsoid (not Engine)
   const KruegerSeries* targetSeries = nullptr;  // the target grid's ellipsoid (not Engine)
+  // The epoch (decimal year) of every point, where the official route needs one and the points
+  // bring none of their own; NaN: none given.
+  double epoch = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Where a converted point goes: easting, northing (m) and zone of a grid output, or longitude,

@@ -20,10 +20,38 @@ namespace nuvex {
 namespace {
 
 void checkSystem(const char* side, int system) {
-  if (!engine::isKnownSystem(system)) {
+  if (!isKnownSystemCode(system)) {
     throw std::invalid_argument(std::string("nuvex::Transformer: ") + side + " system " +
-                                std::to_string(system) + " is not one of 1, 2, 3, 4");
+                                std::to_string(system) + " is not one of 1 to 5");
   }
+}
+
+// ITRF2020 moves against ETRS89 by some 2.5 cm a year in Germany: a conversion between them
+// without its epoch would be off by decimetres without a word.
+[[noreturn]] void refuseWithoutEpoch() {
+  throw std::invalid_argument(
+      "nuvex::Transformer: a conversion between system 5 (ITRF2020) and another system needs "
+      "the epoch of its points (DatumChoice::epoch, or an epoch per point)");
+}
+
+// The official datum's own checks of system 5 and the epoch.
+void checkFrame(CoordinateSystem from, CoordinateSystem to, const DatumChoice& datum) {
+  const bool frame = from.system == kItrf2020System || to.system == kItrf2020System;
+  if (frame && datum.method != DatumShift::Official) {
+    throw std::invalid_argument(
+        "nuvex::Transformer: system 5 (ITRF2020) is joined to the other systems by the official "
+        "datum transformations only (EPSG:10586 at an epoch); use the official datum shift");
+  }
+  if (!std::isnan(datum.epoch) && !isAcceptableEpoch(datum.epoch)) {
+    throw std::invalid_argument("nuvex::Transformer: the epoch " + std::to_string(datum.epoch) +
+                                " is no decimal year from 1990 to 2100");
+  }
+}
+
+// System 5 runs on system 3's grid and series (GRS80, exact), joined to it by its own step of the
+// official datum.
+int geometrySystemOf(int system) {
+  return system == kItrf2020System ? kWgs84System : system;
 }
 
 void checkArray(const void* array, const char* name) {
@@ -38,7 +66,9 @@ void checkArray(const void* array, const char* name) {
 // projected exactly where the engine's series are not (beyond their band, or in the official
 // mode, where system 3 is ETRS89 on GRS80).
 engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneChoice zones,
-                              const engine::OfficialDatum* official) {
+                              const DatumChoice& datum, const engine::OfficialDatum* official) {
+  from.system = geometrySystemOf(from.system);
+  to.system = geometrySystemOf(to.system);
   const bool gridInput = from.type == CoordinateType::Grid;
   const bool gridOutput = to.type == CoordinateType::Grid;
   const int gridSide = gridOutput ? to.system : gridInput ? from.system : engine::kNoGridSide;
@@ -50,6 +80,7 @@ engine::ConversionPlan planOf(CoordinateSystem from, CoordinateSystem to, ZoneCh
   plan.series = etrs89 ? engine::ProjectionSeries::Exact : engine::ProjectionSeries::Banded;
   plan.sourceSeries = &engine::kruegerSeriesOfSystem(from.system, etrs89);
   plan.targetSeries = &engine::kruegerSeriesOfSystem(to.system, etrs89);
+  plan.epoch = datum.epoch;
   return plan;
 }
 
@@ -136,6 +167,7 @@ Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice 
     throw std::invalid_argument("nuvex::Transformer: zone width " + std::to_string(zones.width) +
                                 " is not 3 or 6");
   }
+  checkFrame(from_, to_, datum_);
   checkHeights(from_, to_, datum_, heights_);
   official_ = officialDatumOf(from_, to_, datum_, heights_);
 }
@@ -143,39 +175,46 @@ Transformer::Transformer(CoordinateSystem from, CoordinateSystem to, ZoneChoice 
 std::size_t Transformer::transform(std::size_t count, const double* x, const double* y,
                                    const int* zone, double* xOut, double* yOut, int* zoneOut,
                                    int* status) const {
-  if (count == 0) return 0;
-  checkArray(x, "x");
-  checkArray(y, "y");
-  checkArray(xOut, "xOut");
-  checkArray(yOut, "yOut");
-  if (convertsHeights()) {
+  if (count != 0 && convertsHeights()) {
     throw std::invalid_argument(
         "nuvex::Transformer::transform: this Transformer converts heights; give them (z, zOut)");
   }
-  return engine::convertPoints(planOf(from_, to_, zones_, official_.get()),
-                               engine::activeKernelPath(), count, x, y, zone, xOut, yOut, zoneOut,
-                               status);
+  return transform(count, PointArrays{x, y, nullptr, nullptr, zone},
+                   ResultArrays{xOut, yOut, nullptr, zoneOut, status});
 }
 
 std::size_t Transformer::transform(std::size_t count, const double* x, const double* y,
                                    const double* z, const int* zone, double* xOut, double* yOut,
                                    double* zOut, int* zoneOut, int* status) const {
   if (count == 0) return 0;
-  checkArray(x, "x");
-  checkArray(y, "y");
   checkArray(z, "z");
-  checkArray(xOut, "xOut");
-  checkArray(yOut, "yOut");
-  checkArray(zOut, "zOut");
-  const engine::ConversionPlan plan = planOf(from_, to_, zones_, official_.get());
-  if (convertsHeights()) {
-    return engine::convertPointsWithHeights(plan, engine::activeKernelPath(), count, x, y, z, zone,
-                                            xOut, yOut, zOut, zoneOut, status);
+  return transform(count, PointArrays{x, y, z, nullptr, zone},
+                   ResultArrays{xOut, yOut, zOut, zoneOut, status});
+}
+
+std::size_t Transformer::transform(std::size_t count, const PointArrays& in,
+                                   const ResultArrays& out) const {
+  if (count == 0) return 0;
+  checkArray(in.x, "x");
+  checkArray(in.y, "y");
+  checkArray(out.x, "xOut");
+  checkArray(out.y, "yOut");
+  if (convertsHeights()) checkArray(in.z, "z");
+  if (in.z != nullptr) checkArray(out.z, "zOut");
+  const engine::ConversionPlan plan = planOf(from_, to_, zones_, datum_, official_.get());
+  const bool epochs = official_ != nullptr && official_->needsEpoch();
+  if (epochs && in.epoch == nullptr && std::isnan(datum_.epoch)) refuseWithoutEpoch();
+  if (!convertsHeights() && in.z != nullptr && out.z != in.z) {
+    std::memmove(out.z, in.z, count * sizeof(double));  // carried; out.z may overlap in.z
   }
-  // Carried along: a caller's zOut may overlap z in any way.
-  if (zOut != z) std::memmove(zOut, z, count * sizeof(double));
-  return engine::convertPoints(plan, engine::activeKernelPath(), count, x, y, zone, xOut, yOut,
-                               zoneOut, status);
+  if (convertsHeights() || epochs) {
+    return engine::convertPointsInFull(plan, engine::activeKernelPath(), count, in.x, in.y,
+                                       convertsHeights() ? in.z : nullptr,
+                                       epochs ? in.epoch : nullptr, in.zone, out.x, out.y,
+                                       convertsHeights() ? out.z : nullptr, out.zone, out.status);
+  }
+  return engine::convertPoints(plan, engine::activeKernelPath(), count, in.x, in.y, in.zone, out.x,
+                               out.y, out.zone, out.status);
 }
 
 RangeProblem Transformer::explain(double x, double y, int zone) const {
@@ -183,16 +222,23 @@ RangeProblem Transformer::explain(double x, double y, int zone) const {
     throw std::invalid_argument(
         "nuvex::Transformer::explain: this Transformer converts heights; give the height");
   }
-  engine::PointResult result{};
-  return engine::convertBatchPoint(planOf(from_, to_, zones_, official_.get()), x, y, zone, result);
+  return explain(x, y, 0.0, std::numeric_limits<double>::quiet_NaN(), zone);
 }
 
 RangeProblem Transformer::explain(double x, double y, double z, int zone) const {
-  const engine::ConversionPlan plan = planOf(from_, to_, zones_, official_.get());
+  return explain(x, y, z, std::numeric_limits<double>::quiet_NaN(), zone);
+}
+
+RangeProblem Transformer::explain(double x, double y, double z, double epoch, int zone) const {
+  const engine::ConversionPlan plan = planOf(from_, to_, zones_, datum_, official_.get());
+  if (official_ != nullptr && official_->needsEpoch() && std::isnan(epoch)) {
+    if (std::isnan(datum_.epoch)) refuseWithoutEpoch();
+    epoch = datum_.epoch;
+  }
   engine::PointResult result{};
-  if (!convertsHeights()) return engine::convertBatchPoint(plan, x, y, zone, result);
   double height = 0.0;
-  return engine::convertBatchPoint(plan, x, y, z, zone, result, height);
+  return engine::convertBatchPoint(plan, x, y, convertsHeights() ? &z : nullptr, epoch, zone,
+                                   result, height);
 }
 
 }  // namespace nuvex

@@ -433,7 +433,8 @@ const struct {
                  NUVEX_REASON(NUVEX_REASON_NO_ZONE_OF_TARGET),
                  NUVEX_REASON(NUVEX_REASON_IMPOSSIBLE_RESULT),
                  NUVEX_REASON(NUVEX_REASON_HEIGHT_OUT_OF_RANGE),
-                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_GEOID)};
+                 NUVEX_REASON(NUVEX_REASON_OUTSIDE_GEOID),
+                 NUVEX_REASON(NUVEX_REASON_EPOCH_OUT_OF_RANGE)};
 #undef NUVEX_REASON
 
 std::string upperCase(std::string text) {

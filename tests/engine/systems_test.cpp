@@ -11,13 +11,13 @@ namespace nuvex {
 namespace {
 
 TEST(SystemNames, ReadAndWrittenAlike) {
-  for (const char* text : {"E:1", "G:2", "E:3", "G:4"}) {
+  for (const char* text : {"E:1", "G:2", "E:3", "G:4", "E:5"}) {
     const std::optional<CoordinateSystem> parsed = parseCoordinateSystem(text);
     ASSERT_TRUE(parsed) << text;
     EXPECT_EQ(formatCoordinateSystem(*parsed), text);
   }
   EXPECT_EQ(formatCoordinateSystem(*parseCoordinateSystem("g:3")), "G:3");
-  for (const char* text : {"", "E:0", "E:5", "X:1", "E1", "E:12", "E-1", " E:1"}) {
+  for (const char* text : {"", "E:0", "E:6", "X:1", "E1", "E:12", "E-1", " E:1"}) {
     EXPECT_FALSE(parseCoordinateSystem(text)) << text;
   }
 }
@@ -29,7 +29,7 @@ TEST(SystemNames, RefusalSaysWhatIsAccepted) {
   } catch (const std::invalid_argument& error) {
     EXPECT_STREQ(error.what(),
                  "source 'E:9' is not a coordinate system: write TYPE:SYSTEM with TYPE E (grid) "
-                 "or G (geographic) and SYSTEM 1 to 4, e.g. 'E:1' or 'G:3', or an EPSG code, "
+                 "or G (geographic) and SYSTEM 1 to 5, e.g. 'E:1' or 'G:3', or an EPSG code, "
                  "e.g. 'EPSG:31467'");
   }
   const NamedSystem named = parseSystemName("E:4", "target");
@@ -46,7 +46,7 @@ TEST(SystemZones, RangesFollowTheZoneWidth) {
   EXPECT_EQ(systemTitle(4, kSixDegreeZones), "Krassowsky 1940 / Gauss-Krueger 6 deg");
   EXPECT_EQ(systemTitle(3, kThreeDegreeZones), "WGS84 / UTM");
   EXPECT_THROW(describeSystem(0), std::out_of_range);
-  EXPECT_THROW(describeSystem(5), std::out_of_range);
+  EXPECT_THROW(describeSystem(6), std::out_of_range);
 }
 
 // The official transformations join systems 1, 3 and 4; system 2 only to itself.

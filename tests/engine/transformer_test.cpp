@@ -475,14 +475,14 @@ TEST(Transformer, RefusesUnknownSystemsZoneWidthsAndMissingArrays) {
   using CT = CoordinateType;
   expectInvalidArgument(
       [] {
-        Transformer({CT::Grid, 5}, {CT::Grid, 1});
+        Transformer({CT::Grid, 6}, {CT::Grid, 1});
       },
-      "nuvex::Transformer: source system 5 is not one of 1, 2, 3, 4");
+      "nuvex::Transformer: source system 6 is not one of 1 to 5");
   expectInvalidArgument(
       [] {
         Transformer({CT::Grid, 1}, {CT::Geographic, 0});
       },
-      "nuvex::Transformer: target system 0 is not one of 1, 2, 3, 4");
+      "nuvex::Transformer: target system 0 is not one of 1 to 5");
   expectInvalidArgument(
       [] {
         Transformer({CT::Grid, 1}, {CT::Grid, 4}, {4, true, 0});

@@ -330,7 +330,7 @@ def test_inputs_exactly_at_the_bounds_are_taken_as_the_converter_takes_them(
 
 @pytest.mark.parametrize("call,error,message", [
     (lambda: nuvex.Transformer("X:1", "G:3"), ValueError, "source 'X:1' is not a coordinate"),
-    (lambda: nuvex.Transformer("E:1", "E:5"), ValueError, "target 'E:5' is not a coordinate"),
+    (lambda: nuvex.Transformer("E:1", "E:6"), ValueError, "target 'E:6' is not a coordinate"),
     (lambda: nuvex.Transformer("E1", "G:3"), ValueError, "TYPE:SYSTEM"),
     (lambda: nuvex.Transformer("E:1", "G:3", zone_width=4), ValueError, "zone_width 4 is not 3"),
     (lambda: nuvex.Transformer("E:1", "G:3", zone=32), ValueError, "geographic and has no zone"),

@@ -24,7 +24,8 @@ static_assert(same(NUVEX_REASON_NO_ZONE_OF_TARGET, RangeProblem::NoZoneOfTarget)
 static_assert(same(NUVEX_REASON_IMPOSSIBLE_RESULT, RangeProblem::ImpossibleResult));
 static_assert(same(NUVEX_REASON_HEIGHT_OUT_OF_RANGE, RangeProblem::HeightOutOfRange));
 static_assert(same(NUVEX_REASON_OUTSIDE_GEOID, RangeProblem::OutsideGeoid));
-static_assert(nuvex::kRangeProblemCount == NUVEX_REASON_OUTSIDE_GEOID + 1,
+static_assert(same(NUVEX_REASON_EPOCH_OUT_OF_RANGE, RangeProblem::EpochOutOfRange));
+static_assert(nuvex::kRangeProblemCount == NUVEX_REASON_EPOCH_OUT_OF_RANGE + 1,
               "the library has a reason that nuvex_reason lacks: add it to nuvex.h");
 
 }  // namespace

@@ -17,7 +17,11 @@ import re
 import subprocess
 
 # The codes to check, as the CRS families are numbered in the EPSG dataset (first, last).
-GEOGRAPHIC = [4314, 4230, 4326, 4258, 4937, 4178]
+GEOGRAPHIC = [4314, 4230, 4326, 4258, 4937, 4178, 9989, 9990]
+# Codes newer than PROJ 9.1.1's database, as the EPSG registry defines them: WGS 84 (G2296),
+# geographic 3D and 2D on the WGS 84 ellipsoid.
+NOT_IN_PROJ = {10605: ("WGS 84 (G2296)", "WGS 84", "6378137", "298.257223563"),
+               10606: ("WGS 84 (G2296)", "WGS 84", "6378137", "298.257223563")}
 PROJECTED_RUNS = [
     (5520, 5520), (5676, 5680), (31466, 31469),   # DHDN 3-degree Gauss-Kruger
     (23028, 23038),                               # ED50 / UTM 28N-38N
@@ -108,6 +112,9 @@ def main():
           "y_0 (m)|longitude (deg)|latitude (deg)|easting (m)|northing (m)")
     for code in GEOGRAPHIC:
         print(geographic_row(code))
+    print("# Not in PROJ's database; from the EPSG registry:")
+    for code, (name, ellps, a, rf) in NOT_IN_PROJ.items():
+        print(f"{code}|geographic|{name}|{ellps}|{a}|{rf}|||||||||")
     for first, last in PROJECTED_RUNS:
         for code in range(first, last + 1):
             print(projected_row(code))
