@@ -77,6 +77,7 @@ struct BlockConverter::Row {
   FieldSpan x{};
   FieldSpan y{};
   std::optional<FieldSpan> zone;
+  std::optional<FieldSpan> height;
   std::size_t problem = kNoProblem;          // 1 + index into Scratch::problems
   RangeProblem reason = RangeProblem::None;  // of a malformed line, where the library has one
 };
@@ -167,6 +168,7 @@ void BlockConverter::readRow(std::string_view wholeLine, std::size_t offset,
     row.x = parsed.xField;
     row.y = parsed.yField;
     row.zone = parsed.zoneField;
+    row.height = parsed.heightField;
   }
 }
 
@@ -224,6 +226,7 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
                                      const ConvertedPoint& point, const LineLayout& layout,
                                      std::string& out) const {
   const bool gridOutput = settings_.to.type == CoordinateType::Grid;
+  const bool height = convertsHeights(settings_);
   const std::string_view separator = separatorText(row.separator, row.gap);
   const char mark = layout.decimalMark;
   const std::string_view content = line.substr(row.contentOffset);
@@ -238,9 +241,11 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
   const std::array<Axis, 2> axes{swapped ? Axis::Latitude : Axis::Longitude,
                                  swapped ? Axis::Longitude : Axis::Latitude};
   if (style_.placement != Placement::InPlace) {
+    // x y [height] [zone]: the order the leading columns are read in.
     appendValue(out, values[0], axes[0], row.separator, mark);
     out.append(separator);
     appendValue(out, values[1], axes[1], row.separator, mark);
+    if (height) appendFixed(out.append(separator), point.z, style_.precision.metres, mark);
     if (gridOutput) appendZone(out.append(separator), point.zone);
     if (style_.placement == Placement::Leading && row.extras.end > row.extras.begin) {
       out.append(separator).append(row.extras.in(content));
@@ -248,14 +253,18 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
     return;
   }
   // In place: the chosen fields replaced, in the order they stand in the line.
+  enum class Held { X, Y, Zone, Height };
   struct Replacement {
     FieldSpan span;
-    int which;  // 0 x, 1 y, 2 zone
+    Held which;
   };
-  std::array<Replacement, 3> replacements{
-      {{row.x, 0}, {row.y, 1}, {row.zone.value_or(FieldSpan{}), 2}}};
-  const std::size_t count = gridOutput && row.zone ? 3 : 2;
-  // Three at most: sorted by insertion.
+  std::array<Replacement, kMostChosenColumns> replacements{};
+  std::size_t count = 0;
+  replacements[count++] = {row.x, Held::X};
+  replacements[count++] = {row.y, Held::Y};
+  if (gridOutput && row.zone) replacements[count++] = {*row.zone, Held::Zone};
+  if (height && row.height) replacements[count++] = {*row.height, Held::Height};
+  // Four at most: sorted by insertion.
   for (std::size_t i = 1; i < count; ++i) {
     for (std::size_t j = i; j > 0 && replacements[j].span.begin < replacements[j - 1].span.begin;
          --j) {
@@ -266,11 +275,19 @@ void BlockConverter::appendConverted(const Row& row, std::string_view line,
   for (std::size_t i = 0; i < count; ++i) {
     const Replacement& r = replacements[i];
     out.append(content.substr(at, r.span.begin - at));
-    if (r.which == 2) {
-      appendZone(out, point.zone);
-    } else {
-      const auto which = static_cast<std::size_t>(r.which);
-      appendValue(out, values[which], axes[which], row.separator, mark);
+    switch (r.which) {
+      case Held::Zone:
+        appendZone(out, point.zone);
+        break;
+      case Held::Height:
+        appendFixed(out, point.z, style_.precision.metres, mark);
+        break;
+      case Held::X:
+      case Held::Y: {
+        const std::size_t which = r.which == Held::X ? 0 : 1;
+        appendValue(out, values[which], axes[which], row.separator, mark);
+        break;
+      }
     }
     at = r.span.end;
   }

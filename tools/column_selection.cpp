@@ -47,8 +47,12 @@ bool ColumnSelection::namesAny() const {
                      [](const ColumnReference& column) { return column.position == 0; });
 }
 
+bool ColumnSelection::hasZone() const {
+  return columns.size() == kCoordinateAndZoneColumns + (height ? 1 : 0);
+}
+
 std::size_t ColumnIndices::highest() const {
-  return std::max({x, y, zone.value_or(0)});
+  return std::max({x, y, zone.value_or(0), height.value_or(0)});
 }
 
 std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::string& problem) {
@@ -57,7 +61,9 @@ std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::
     const std::size_t comma = text.find(',');
     const std::string_view item = text.substr(0, comma);
     if (item.empty()) {
-      problem = "expected X,Y or X,Y,ZONE: column positions from 1 or header names";
+      problem =
+          "expected X,Y or X,Y,ZONE (with heights X,Y,H or X,Y,H,ZONE): column positions "
+          "from 1 or header names";
       return std::nullopt;
     }
     ColumnReference column;
@@ -75,9 +81,9 @@ std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
   }
-  if (selection.columns.size() != kCoordinateColumns &&
-      selection.columns.size() != kCoordinateAndZoneColumns) {
-    problem = "expected X,Y or X,Y,ZONE: two or three columns";
+  if (selection.columns.size() < kCoordinateColumns ||
+      selection.columns.size() > kMostChosenColumns) {
+    problem = "expected X,Y or X,Y,ZONE (with heights X,Y,H or X,Y,H,ZONE): two to four columns";
     return std::nullopt;
   }
   for (std::size_t i = 0; i < selection.columns.size(); ++i) {
@@ -114,7 +120,9 @@ std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
     }
   }
   ColumnIndices resolved{indices[0], indices[1], std::nullopt};
-  if (indices.size() == kCoordinateAndZoneColumns) resolved.zone = indices[2];
+  std::size_t next = kCoordinateColumns;
+  if (selection.height && next < indices.size()) resolved.height = indices[next++];
+  if (next < indices.size()) resolved.zone = indices[next];
   return resolved;
 }
 

@@ -1,5 +1,6 @@
 // Which columns of a line hold the coordinates: --columns X,Y[,ZONE] by 1-based position or by
-// header name, resolved against the header line of each input.
+// header name, resolved against the header line of each input. Where heights are converted the
+// height is the third coordinate: X,Y,H[,ZONE].
 #pragma once
 
 #include <cstddef>
@@ -17,14 +18,19 @@ struct ColumnReference {
 };
 
 struct ColumnSelection {
-  std::vector<ColumnReference> columns;  // X, Y and optionally ZONE
+  std::vector<ColumnReference> columns;  // X, Y, [H,] and optionally ZONE
+  bool height = false;                   // the third column is the height (heights are converted)
   bool namesAny() const;
+  bool hasZone() const;
 };
 
 inline constexpr std::size_t kCoordinateColumns = 2;         // X, Y
 inline constexpr std::size_t kCoordinateAndZoneColumns = 3;  // X, Y, ZONE
+inline constexpr std::size_t kMostChosenColumns = 4;         // X, Y, H, ZONE
 
-// Reads "X,Y" or "X,Y,ZONE"; nothing (and a reason) when the text is not of that form.
+// Reads two to four columns: X,Y, then ZONE, or with heights H and ZONE (whether a third column is
+// a zone or a height is for the conversion to say: ColumnSelection::height). Nothing (and a
+// reason) when the text is not of that form.
 std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::string& problem);
 
 // 0-based indices of the coordinate columns of a line.
@@ -32,6 +38,7 @@ struct ColumnIndices {
   std::size_t x = 0;
   std::size_t y = 1;
   std::optional<std::size_t> zone;
+  std::optional<std::size_t> height{};
   std::size_t highest() const;
 };
 

@@ -1,6 +1,8 @@
 #include "conversion_setup.h"
 
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "option_checks.h"
 
@@ -17,8 +19,11 @@ LineLayout baseLayout(const InputColumns& columns, const Options& options,
     std::string positionsNeedNoHeader;
     layout.picked = resolveColumns(*selection, {}, positionsNeedNoHeader);
   } else if (!selection && options.append) {
+    // The leading columns, in the order they are read: x, y, [height,] [zone].
     layout.picked = ColumnIndices{0, 1, std::nullopt};
-    if (readsZoneColumn(columns)) layout.picked->zone = 2;
+    std::size_t next = kCoordinateColumns;
+    if (columns.height) layout.picked->height = next++;
+    if (readsZoneColumn(columns)) layout.picked->zone = next;
   }
   return layout;
 }
@@ -39,10 +44,19 @@ HeaderSettings headerSettings(const ConversionSettings& settings, const Options&
                               const std::optional<ColumnSelection>& selection) {
   HeaderSettings header{selection, outputStyle(settings, options).placement, {}, {}};
   const bool grid = settings.to.type == CoordinateType::Grid;
-  const std::size_t count = grid ? kCoordinateAndZoneColumns : kCoordinateColumns;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < kCoordinateColumns; ++i) {
     header.outputNames.emplace_back(kDefaultOutputNames[i]);
     header.heldNames.emplace_back(grid ? kGridOutputNames[i] : kGeographicOutputNames[i]);
+  }
+  // In the order the values are written: x, y, [height,] [zone].
+  header.height = convertsHeights(settings);
+  if (header.height) {
+    header.outputNames.emplace_back(kHeightOutputName);
+    header.heldNames.emplace_back(kHeightName);
+  }
+  if (grid) {
+    header.outputNames.emplace_back(kDefaultOutputNames[kCoordinateColumns]);
+    header.heldNames.emplace_back(kGridOutputNames[kCoordinateColumns]);
   }
   if (!options.outNames.empty())
     header.outputNames = header.heldNames = splitNames(options.outNames);
@@ -50,17 +64,19 @@ HeaderSettings headerSettings(const ConversionSettings& settings, const Options&
 }
 
 // The checks and settings every command shares, once the two sides are known.
-ConversionSetup completed(ConversionSettings settings, const InputColumns& columns,
+ConversionSetup completed(ConversionSettings settings, InputColumns columns,
                           const Options& options) {
   settings.datum = datumChoice(options, settings);
-  for (const auto& problem :
-       {checkOutputZone(settings), checkZonePrefix(settings), checkZoneWidth(settings, options)}) {
+  for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings),
+                              checkZoneWidth(settings, options), checkHeightDatum(settings)}) {
     if (problem) throw CLI::ValidationError(*problem);
   }
+  columns.height = convertsHeights(settings);
   std::optional<ColumnSelection> selection;
   if (!options.columns.empty()) {
     std::string problem;
     selection = parseColumnSelection(options.columns, problem);
+    selection->height = columns.height;
   }
   if (auto problem = checkLayout(settings, columns, options, selection)) {
     throw CLI::ValidationError(*problem);
@@ -82,6 +98,7 @@ ConversionSetup toLL(const Options& options) {
                               std::nullopt, false};
   applyNamedSides(grid, wgs84, options, "--zone", settings, columns);
   applyAxisOrder(options, settings, columns);
+  settings.heights = heightChoice(grid, wgs84, options);
   return completed(settings, columns, options);
 }
 
@@ -93,6 +110,7 @@ ConversionSetup fromLL(const Options& options) {
                               options.zone, options.zonePrefix};
   applyNamedSides(wgs84, grid, options, "--zone", settings, columns);
   applyAxisOrder(options, settings, columns);
+  settings.heights = heightChoice(wgs84, grid, options);
   return completed(settings, columns, options);
 }
 
@@ -105,6 +123,7 @@ ConversionSetup convert(const Options& options) {
                               options.zonePrefix};
   applyNamedSides(from, to, options, "--from-zone", settings, columns);
   applyAxisOrder(options, settings, columns);
+  settings.heights = heightChoice(from, to, options);
   return completed(settings, columns, options);
 }
 
@@ -120,6 +139,47 @@ ConversionSetup setUpConversion(ConversionCommand command, const Options& option
       break;
   }
   return convert(options);
+}
+
+namespace {
+
+// The library's messages name the class that refuses; the converter's user named no class.
+constexpr std::string_view kLibraryPrefix = "nuvex::Transformer: ";
+
+bool names(std::string_view message, const std::string& file) {
+  return !file.empty() && message.find(file) != std::string_view::npos;
+}
+
+// The option a refusal of the library is about: a file it could not read, or the heights (the
+// setup has refused every other combination the library would refuse).
+std::string refusedOption(std::string_view message, bool logical, const Options& options,
+                          const ConversionSettings& settings) {
+  if (names(message, options.geoid)) return "--geoid: ";
+  if (!logical && !options.grid.empty()) return "--grid: ";
+  if (convertsHeights(settings) || settings.heights.to != HeightKind::None) return "heights: ";
+  return "";
+}
+
+// What the command line can do about a height on one side only.
+std::string oneSidedHint(const HeightChoice& heights) {
+  if ((heights.from == HeightKind::None) == (heights.to == HeightKind::None)) return "";
+  return std::string(" (") + (heights.from == HeightKind::None ? "--height-from" : "--height-to") +
+         ", or a 3D or compound code such as EPSG:4937 or EPSG:25832+7837)";
+}
+
+}  // namespace
+
+BlockConverter makeBlockConverter(const ConversionSetup& setup, const Options& options) {
+  try {
+    return BlockConverter(setup.settings, setup.style);
+  } catch (const std::invalid_argument& error) {
+    std::string_view message = error.what();
+    const bool logical = message.starts_with(kLibraryPrefix);
+    if (logical) message.remove_prefix(kLibraryPrefix.size());
+    throw CLI::ValidationError(refusedOption(message, logical, options, setup.settings) +
+                               std::string(message) +
+                               (logical ? oneSidedHint(setup.settings.heights) : ""));
+  }
 }
 
 }  // namespace nuvex::cli

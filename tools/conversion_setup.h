@@ -28,4 +28,9 @@ struct ConversionSetup {
 // A combination of options that cannot be meant is a CLI::ValidationError with its reason.
 ConversionSetup setUpConversion(ConversionCommand command, const Options& options);
 
+// The converter of a conversion set up so; grid and geoid files are read here, once. What the
+// library refuses (a file that cannot be read, heights it cannot convert) is a
+// CLI::ValidationError with the library's reason, led by the option it is about.
+BlockConverter makeBlockConverter(const ConversionSetup& setup, const Options& options);
+
 }  // namespace nuvex::cli

@@ -17,7 +17,7 @@ nuvex::ZoneChoice zoneChoice(const ConversionSettings& settings) {
 bool isIdentity(const ConversionSettings& settings) {
   return settings.from.type == CoordinateType::Geographic &&
          settings.to.type == CoordinateType::Geographic &&
-         settings.from.system == settings.to.system;
+         settings.from.system == settings.to.system && !convertsHeights(settings);
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ const char* describeFailure(PointStatus status) {
 }
 
 void PointColumns::clear() {
-  for (auto* column : {&x, &y, &xOut, &yOut}) column->clear();
+  for (auto* column : {&x, &y, &z, &xOut, &yOut, &zOut}) column->clear();
   for (auto* column : {&zone, &zoneOut, &status}) column->clear();
   outcome.clear();
   problem.clear();
@@ -47,12 +47,15 @@ void PointColumns::clear() {
 void PointColumns::add(const InputPoint& point) {
   x.push_back(point.x);
   y.push_back(point.y);
+  z.push_back(point.z);
   zone.push_back(point.zone);
 }
 
 BatchConverter::BatchConverter(const ConversionSettings& settings)
     : settings_(settings),
-      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum) {
+      transformer_(settings.from, settings.to, zoneChoice(settings), settings.datum,
+                   settings.heights),
+      heights_(transformer_.convertsHeights()) {
   if (settings.targetZone && settings.to.type == CoordinateType::Grid) {
     int zone = 0;
     forcedZoneMeridian_ =
@@ -76,6 +79,7 @@ void BatchConverter::convert(PointColumns& points) const {
   points.xOut.resize(count);
   points.yOut.resize(count);
   points.zoneOut.resize(count);
+  if (heights_) points.zOut.resize(count);
   points.status.resize(count);
   points.outcome.resize(count);
   points.problem.assign(count, RangeProblem::None);
@@ -103,17 +107,26 @@ void BatchConverter::convert(PointColumns& points) const {
 
 void BatchConverter::convertRange(PointColumns& points, std::size_t first,
                                   std::size_t count) const {
-  transformer_.transform(count, points.x.data() + first, points.y.data() + first,
-                         points.zone.data() + first, points.xOut.data() + first,
-                         points.yOut.data() + first, points.zoneOut.data() + first,
-                         points.status.data() + first);
+  if (heights_) {
+    transformer_.transform(
+        count, points.x.data() + first, points.y.data() + first, points.z.data() + first,
+        points.zone.data() + first, points.xOut.data() + first, points.yOut.data() + first,
+        points.zOut.data() + first, points.zoneOut.data() + first, points.status.data() + first);
+  } else {
+    transformer_.transform(count, points.x.data() + first, points.y.data() + first,
+                           points.zone.data() + first, points.xOut.data() + first,
+                           points.yOut.data() + first, points.zoneOut.data() + first,
+                           points.status.data() + first);
+  }
   for (std::size_t i = first; i < first + count; ++i) finish(points, i);
 }
 
 void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   if (points.status[i] != kPointConverted) {
     points.outcome[i] = PointStatus::NoPath;
-    points.problem[i] = transformer_.explain(points.x[i], points.y[i], points.zone[i]);
+    points.problem[i] =
+        heights_ ? transformer_.explain(points.x[i], points.y[i], points.z[i], points.zone[i])
+                 : transformer_.explain(points.x[i], points.y[i], points.zone[i]);
     return;
   }
   if (forcedZoneMeridian_ && !points.farFromForcedZone && farFromForcedZone(points, i)) {
@@ -123,7 +136,8 @@ void BatchConverter::finish(PointColumns& points, std::size_t i) const {
       !isGaussKrueger(settings_.to.system)) {
     points.xOut[i] += points.zoneOut[i] * kZoneMultiplier;
   }
-  const bool finite = std::isfinite(points.xOut[i]) && std::isfinite(points.yOut[i]);
+  const bool finite = std::isfinite(points.xOut[i]) && std::isfinite(points.yOut[i]) &&
+                      (!heights_ || std::isfinite(points.zOut[i]));
   points.outcome[i] = finite ? PointStatus::Converted : PointStatus::NotFinite;
 }
 

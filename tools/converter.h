@@ -21,7 +21,13 @@ struct ConversionSettings {
   std::optional<int> targetZone{};    // zone of grid output; chosen from the longitude if absent
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
   DatumChoice datum{};                // polynomial (default) or official datum shift
+  HeightChoice heights{};             // none on both sides: heights are extras, carried along
 };
+
+// Whether the conversion converts heights (then every point has one).
+inline bool convertsHeights(const ConversionSettings& settings) {
+  return settings.heights.from != HeightKind::None;
+}
 
 enum class PointStatus {
   Converted,
@@ -31,24 +37,26 @@ enum class PointStatus {
 };
 
 // x is the easting (m) or longitude (deg), y the northing (m) or latitude (deg); zone is the zone
-// of grid output (0 for geographic output). Only meaningful when status is Converted.
+// of grid output (0 for geographic output), z the converted height (m) where heights are
+// converted. Only meaningful when status is Converted.
 struct ConvertedPoint {
   PointStatus status = PointStatus::Converted;
   double x = 0.0;
   double y = 0.0;
   int zone = 0;
   RangeProblem problem = RangeProblem::None;  // why a NoPath point was not converted
+  double z = 0.0;
 };
 
 // The reason named in messages for a point that was not converted.
 const char* describeFailure(PointStatus status);
 
 // Points as separate arrays, the layout the batch transformation works on. The outputs are
-// filled by BatchConverter::convert.
+// filled by BatchConverter::convert; z and zOut are the heights, used where heights are converted.
 struct PointColumns {
-  std::vector<double> x, y;
+  std::vector<double> x, y, z;
   std::vector<int> zone;
-  std::vector<double> xOut, yOut;
+  std::vector<double> xOut, yOut, zOut;
   std::vector<int> zoneOut;
   std::vector<int> status;
   std::vector<PointStatus> outcome;
@@ -61,7 +69,7 @@ struct PointColumns {
   void clear();
   void add(const InputPoint& point);
   ConvertedPoint result(std::size_t i) const {
-    return {outcome[i], xOut[i], yOut[i], zoneOut[i], problem[i]};
+    return {outcome[i], xOut[i], yOut[i], zoneOut[i], problem[i], i < zOut.size() ? zOut[i] : 0.0};
   }
 };
 
@@ -84,6 +92,7 @@ class BatchConverter {
 
   ConversionSettings settings_;
   Transformer transformer_;
+  bool heights_;  // the transformer converts heights: points go through it with theirs
   std::optional<double> forcedZoneMeridian_;  // deg: of the zone --zone forces
 };
 

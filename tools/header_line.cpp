@@ -25,17 +25,23 @@ std::string renamedHeader(std::string_view content, char separator, const InputC
     return text;
   };
   const std::vector<std::string>& names = settings.heldNames;
+  const std::size_t heights = settings.height ? 1 : 0;
   if (settings.placement == Placement::InPlace && input.layout.picked) {
+    // names are x, y, [height,] [zone]: the zone's only for grid output.
     const ColumnIndices& picked = *input.layout.picked;
-    std::vector<std::size_t> at = {picked.x, picked.y};
-    if (names.size() == kCoordinateAndZoneColumns && picked.zone) at.push_back(*picked.zone);
-    for (std::size_t i = 0; i < at.size(); ++i) {
-      if (at[i] < texts.size()) texts[at[i]] = named(names[i]);
-    }
+    std::size_t name = 0;
+    const auto rename = [&](std::optional<std::size_t> column) {
+      if (column && *column < texts.size()) texts[*column] = named(names[name]);
+      ++name;
+    };
+    rename(picked.x);
+    rename(picked.y);
+    if (heights != 0) rename(picked.height);
+    if (names.size() == kCoordinateAndZoneColumns + heights) rename(picked.zone);
   } else {
-    const std::size_t consumed = std::min(
-        readsZoneColumn(input.layout.columns) ? kCoordinateAndZoneColumns : kCoordinateColumns,
-        texts.size());
+    const std::size_t consumed =
+        std::min(kCoordinateColumns + heights + (readsZoneColumn(input.layout.columns) ? 1 : 0),
+                 texts.size());
     std::vector<std::string> rebuilt;
     for (const std::string& name : names) rebuilt.push_back(named(name));
     rebuilt.insert(rebuilt.end(), texts.begin() + static_cast<std::ptrdiff_t>(consumed),

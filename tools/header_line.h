@@ -19,6 +19,9 @@ inline constexpr std::string_view kDefaultOutputNames[] = {"x_out", "y_out", "zo
 // Names of converted columns that replace input columns when none are given: what they hold.
 inline constexpr std::string_view kGridOutputNames[] = {"easting", "northing", "zone"};
 inline constexpr std::string_view kGeographicOutputNames[] = {"longitude", "latitude"};
+// The converted height's column, appended or in place of the input's height.
+inline constexpr std::string_view kHeightOutputName = "h_out";
+inline constexpr std::string_view kHeightName = "height";
 
 // The header keeps as many fields as the rows: appended columns get their names, columns
 // replaced by converted values (in place or leading) the names of what they now hold, and the
@@ -27,7 +30,8 @@ struct HeaderSettings {
   std::optional<ColumnSelection> selection;  // resolved against the header when it has names
   Placement placement = Placement::Leading;
   std::vector<std::string> outputNames;  // the names of appended columns
-  std::vector<std::string> heldNames;    // x, y[, zone]: the names of replaced columns
+  std::vector<std::string> heldNames;    // x, y[, height][, zone]: the names of replaced columns
+  bool height = false;                   // heights are converted: a height column is replaced
 };
 
 // Reads the header line (lineNumber in its input) for an input of the given context.

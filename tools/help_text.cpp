@@ -7,6 +7,8 @@ Coordinates stay x/y for every code: longitude latitude, easting northing (--axi
 and writes geographic columns latitude first). A projected code is one zone: Gauss-Krueger
 eastings carry it in their millions, as the EPSG false eastings do. ETRS89 is converted as WGS84
 (system 3); this is exact only in the official datum mode. UTM south (327xx) is not supported.
+Heights: EPSG:4937 is ETRS89 with ellipsoidal heights (3D).
+Compound: any code of systems 1, 3 and 4 + 7837 (DHHN2016 height), e.g. EPSG:31467+7837.
 )";
 
 const char* const kHelpFooter = R"(
@@ -16,7 +18,8 @@ first data line decides for the whole file):
   grid         easting northing [zone] [extra ...]   (metres)
 The zone column is read for UTM grids (systems 2, 3) unless --zone/--from-zone gives it (0: the
 easting carries the zone in its millions); Gauss-Krueger eastings (systems 1, 4) always carry
-their zone. Extra columns (height, point id, ...) are copied to the output unchanged.
+their zone. Extra columns (point id, ...) are copied to the output unchanged, and so is a height
+unless heights are converted (see Heights).
 Blank lines and lines starting with '#' are copied unchanged.
 Geographic columns also take degrees, minutes and seconds: 50°30'15.25"N, 50d30m15.25s,
 50:30:15.25, N50 30 15.25 (parts grouped by their hemisphere letters N/S/E/W, O for east),
@@ -28,7 +31,8 @@ UTF-8 byte-order mark are read. --columns picks the coordinate columns by positi
 names of a header line (which is then copied); the other columns stay in place.
 
 Output: one line per input line. Grid output is "easting northing zone", geographic output
-"longitude latitude", then the extra columns; the input's delimiter is kept.
+"longitude latitude" (with converted heights "easting northing height zone" and "longitude
+latitude height"), then the extra columns; the input's delimiter is kept.
 A line that cannot be read or has no transformation path is written as "*error* " followed by
 the original line, and a message "nuvex: FILE:LINE: reason" goes to standard error; so is a
 point more than 4 deg from its zone's central meridian, beyond the pole, in no zone of its
@@ -48,6 +52,15 @@ them), e.g. EPSG:31467 (DHDN / 3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS
 32N, converted as WGS84). A projected code is one zone: a point of another zone, or a --zone or
 --from-zone that contradicts it, is refused. Coordinates stay x/y (longitude latitude, easting northing) whatever EPSG's axis
 order; --axis lat-lon reads and writes geographic columns latitude first.
+Heights (--datum official only): where both sides have a height, ellipsoidal (ETRS89; Krassowsky
+on system 4) or dhhn2016 (normal heights), the height is converted with the point, H = h - N
+through the quasigeoid GCG2016 (--geoid FILE: another vertical GeoTIFF grid). It is then the
+third column, "x y height [zone] [extra ...]" (with --columns X,Y,H[,ZONE]), and is written in its
+place with the metres' decimals (default mm). A side's height comes from its code (EPSG:4937
+ellipsoidal; a compound code such as EPSG:31467+7837 DHHN2016) or from --height-from/--height-to
+none|ellipsoidal|dhhn2016; an option that contradicts its code is a usage error. A height that
+is no number makes the line unreadable; one not finite or beyond 10 km, or a point outside the
+quasigeoid, is refused with its reason.
 
 Examples:
   echo "10 50" | nuvex from-ll --system 3          -> 571666.448 5539109.815 32
@@ -66,6 +79,10 @@ Examples:
   nuvex from-ll -s 3 --threads 2 --quiet big.txt               (two threads, no progress)
   nuvex convert --from E:1 --to E:3 --datum official gk.txt    (BeTA2007 grid, centimetres)
   nuvex to-ll -s 1 --datum official --grid NTv2_BW.gsb gk.txt  (a state's own NTv2 grid)
+  nuvex convert --from EPSG:31467+7837 --to EPSG:25832 --height-to ellipsoidal --datum official
+        gk.txt                                                 (DHHN2016 -> ellipsoidal heights)
+  nuvex convert --from EPSG:4937 --to EPSG:4258+7837 --datum official geo.txt
+                                                               (ellipsoidal -> DHHN2016 heights)
   nuvex demo)";
 
 }  // namespace nuvex::cli

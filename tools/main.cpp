@@ -82,20 +82,8 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
   pipeline.process(file, context, header, error ? 0 : size);
 }
 
-// The converter of the run; a grid file that cannot be read is a usage error. The file is read
-// here, once.
-BlockConverter makeConverter(const ConversionSettings& settings, const OutputStyle& style,
-                             const Options& options) {
-  try {
-    return BlockConverter(settings, style);
-  } catch (const std::invalid_argument& error) {
-    if (options.grid.empty()) throw;
-    throw CLI::ValidationError("--grid: " + std::string(error.what()));
-  }
-}
-
 int runConversion(const ConversionSetup& setup, const Options& options) {
-  const BlockConverter converter = makeConverter(setup.settings, setup.style, options);
+  const BlockConverter converter = makeBlockConverter(setup, options);
   ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
   BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
 
@@ -120,16 +108,19 @@ int runConversion(const ConversionSetup& setup, const Options& options) {
   return pipeline.hadDataErrors() ? kDataError : kSuccess;
 }
 
-// The EPSG codes the converter takes, one per line.
+// The EPSG codes the converter takes, one per line; a 3D code says what its heights are.
 int runList() {
   std::cout << "EPSG   system zone width name\n";
   for (const EpsgCode& row : epsgCodes()) {
     const bool grid = row.system.type == CoordinateType::Grid;
+    const char* dimensions = row.height == HeightKind::Ellipsoidal ? " (3D, ellipsoidal height)"
+                             : row.height == HeightKind::Normal    ? " (3D, DHHN2016 height)"
+                                                                   : "";
     char line[kListLineCapacity];
-    std::snprintf(line, sizeof line, "%-6d %-6s %4s %5s %s\n", row.code,
+    std::snprintf(line, sizeof line, "%-6d %-6s %4s %5s %s%s\n", row.code,
                   formatCoordinateSystem(row.system).c_str(),
                   grid ? std::to_string(row.zone).c_str() : "-",
-                  grid ? std::to_string(row.zoneWidth).c_str() : "-", row.name.c_str());
+                  grid ? std::to_string(row.zoneWidth).c_str() : "-", row.name.c_str(), dimensions);
     std::cout << line;
   }
   std::cout << kListNotes;

@@ -112,6 +112,43 @@ void applyNamedSides(const NamedSide& from, const NamedSide& to, const Options& 
   }
 }
 
+namespace {
+
+// How a code's heights are called in messages.
+const char* describeHeights(HeightKind kind) {
+  return kind == HeightKind::Normal ? "DHHN2016 heights" : "ellipsoidal heights";
+}
+
+HeightKind sideHeight(const NamedSide& side, const char* optionName, const std::string& given) {
+  const HeightKind named = side.named.height;
+  if (given.empty()) return named;
+  const HeightKind asked = parseHeightKind(given).value_or(HeightKind::None);
+  if (named == HeightKind::None || named == asked) return asked;
+  throw CLI::ValidationError(std::string(optionName) + " " + given + ": " + side.text + " has " +
+                             describeHeights(named));
+}
+
+}  // namespace
+
+HeightChoice heightChoice(const NamedSide& from, const NamedSide& to, const Options& options) {
+  return {sideHeight(from, "--height-from", options.heightFrom),
+          sideHeight(to, "--height-to", options.heightTo), options.geoid};
+}
+
+std::optional<std::string> checkHeightDatum(const ConversionSettings& settings) {
+  const HeightChoice& heights = settings.heights;
+  if (heights.from == HeightKind::None || heights.to == HeightKind::None ||
+      settings.datum.method == DatumShift::Official) {
+    return std::nullopt;
+  }
+  const std::string what = std::string("heights (") + heightKindName(heights.from) + " to " +
+                           heightKindName(heights.to) + ")";
+  if (const auto problem = officialDatumProblem(settings.from.system, settings.to.system)) {
+    return what + " are converted by the official datum transformations only, and " + *problem;
+  }
+  return what + " are converted by the official datum transformations only: add --datum official";
+}
+
 // --axis lat-lon: the geographic sides' columns are latitude first.
 void applyAxisOrder(const Options& options, const ConversionSettings& settings,
                     InputColumns& columns) {
@@ -135,32 +172,61 @@ std::optional<std::string> checkZoneWidth(const ConversionSettings& settings,
          "fixed";
 }
 
+namespace {
+
+std::optional<std::string> checkOutputNames(const ConversionSettings& settings,
+                                            const Options& options) {
+  if (options.outNames.empty()) return std::nullopt;
+  const bool gridOutput = settings.to.type == CoordinateType::Grid;
+  const bool height = convertsHeights(settings);
+  const std::size_t wanted = kCoordinateColumns + (height ? 1 : 0) + (gridOutput ? 1 : 0);
+  if (splitNames(options.outNames).size() == wanted) return std::nullopt;
+  if (!height) {
+    return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
+                      : "--out-names: geographic output adds two columns (x, y)";
+  }
+  return gridOutput ? "--out-names: grid output with heights adds four columns (x, y, height, zone)"
+                    : "--out-names: geographic output with heights adds three columns (x, y, "
+                      "height)";
+}
+
+std::optional<std::string> checkChosenColumns(const ConversionSettings& settings,
+                                              const InputColumns& columns, const Options& options,
+                                              const ColumnSelection& selection) {
+  const bool gridOutput = settings.to.type == CoordinateType::Grid;
+  const bool height = convertsHeights(settings);
+  if (height && selection.columns.size() == kCoordinateColumns) {
+    return "--columns: heights are converted: name the height column too (X,Y,H or X,Y,H,ZONE)";
+  }
+  if (!height && selection.columns.size() == kMostChosenColumns) {
+    return "--columns: four columns are X,Y,H,ZONE, with a height only where heights are "
+           "converted (--height-from, --height-to)";
+  }
+  const std::string zoneForm = height ? "X,Y,H,ZONE" : "X,Y,ZONE";
+  const bool hasZoneColumn = selection.hasZone();
+  if (readsZoneColumn(columns) && !hasZoneColumn) {
+    return "--columns: UTM grid input needs a zone column (" + zoneForm + ") or a zone option";
+  }
+  if (gridOutput && !isGaussKrueger(settings.to.system) && !hasZoneColumn && !options.append &&
+      !settings.targetZone && !settings.zonePrefix) {
+    return "--columns: the zone of UTM output needs a column (" + zoneForm +
+           "), --zone, --zone-prefix or --append";
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 // Checks of the columns and output options against the conversion; nothing when they are sound.
 std::optional<std::string> checkLayout(const ConversionSettings& settings,
                                        const InputColumns& columns, const Options& options,
                                        const std::optional<ColumnSelection>& selection) {
-  const bool gridOutput = settings.to.type == CoordinateType::Grid;
-  if (!options.outNames.empty()) {
-    const std::size_t wanted = gridOutput ? kCoordinateAndZoneColumns : kCoordinateColumns;
-    if (splitNames(options.outNames).size() != wanted) {
-      return gridOutput ? "--out-names: grid output adds three columns (x, y, zone)"
-                        : "--out-names: geographic output adds two columns (x, y)";
-    }
-  }
-  if (options.dms != Options::kNoDms && gridOutput) {
+  if (auto problem = checkOutputNames(settings, options)) return problem;
+  if (options.dms != Options::kNoDms && settings.to.type == CoordinateType::Grid) {
     return "--dms: the output is a grid, not degrees";
   }
   if (!selection) return std::nullopt;
-  const bool hasZoneColumn = selection->columns.size() == kCoordinateAndZoneColumns;
-  if (readsZoneColumn(columns) && !hasZoneColumn) {
-    return "--columns: UTM grid input needs a zone column (X,Y,ZONE) or a zone option";
-  }
-  if (gridOutput && !isGaussKrueger(settings.to.system) && !hasZoneColumn && !options.append &&
-      !settings.targetZone && !settings.zonePrefix) {
-    return "--columns: the zone of UTM output needs a column (X,Y,ZONE), --zone, --zone-prefix "
-           "or --append";
-  }
-  return std::nullopt;
+  return checkChosenColumns(settings, columns, options, *selection);
 }
 
 // The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system

@@ -29,6 +29,14 @@ struct NamedSide {
 void applyNamedSides(const NamedSide& from, const NamedSide& to, const Options& options,
                      const char* inputZoneOption, ConversionSettings& settings,
                      InputColumns& columns);
+// The heights of the two sides: a side's EPSG code's (a 3D or compound code), or else what
+// --height-from or --height-to says, with --geoid. An option that contradicts its side's code is a
+// usage error; whatever else the library cannot convert it refuses itself (see
+// makeBlockConverter in conversion_setup.h).
+HeightChoice heightChoice(const NamedSide& from, const NamedSide& to, const Options& options);
+// Heights on both sides need the official datum transformations: nothing when they have them (or
+// when a side has no height, which the library refuses with its own reason), else the message.
+std::optional<std::string> checkHeightDatum(const ConversionSettings& settings);
 // --axis lat-lon: the geographic sides' columns are latitude first.
 void applyAxisOrder(const Options& options, const ConversionSettings& settings,
                     InputColumns& columns);

@@ -33,7 +33,31 @@ constexpr std::array<DelimiterName, 7> kDelimiterNames = {{{",", kCommaSeparator
                                                            {"\t", kTabSeparator},
                                                            {"space", kBlankSeparator}}};
 
+// Height kinds by the names --height-from and --height-to take.
+struct HeightKindName {
+  std::string_view name;
+  HeightKind kind;
+};
+constexpr std::array<HeightKindName, 3> kHeightKindNames = {
+    {{"none", HeightKind::None},
+     {"ellipsoidal", HeightKind::Ellipsoidal},
+     {"dhhn2016", HeightKind::Normal}}};
+
 }  // namespace
+
+std::optional<HeightKind> parseHeightKind(std::string_view text) {
+  for (const HeightKindName& entry : kHeightKindNames) {
+    if (entry.name == text) return entry.kind;
+  }
+  return std::nullopt;
+}
+
+const char* heightKindName(HeightKind kind) {
+  for (const HeightKindName& entry : kHeightKindNames) {
+    if (entry.kind == kind) return entry.name.data();
+  }
+  return "";
+}
 
 std::optional<char> parseDelimiter(std::string_view text) {
   for (const DelimiterName& entry : kDelimiterNames) {
@@ -95,8 +119,9 @@ void addLayoutOptions(CLI::App& command, Options& options) {
   command
       .add_option("--columns", options.columns,
                   "Coordinate columns by position from 1 or by header name, e.g. 3,4 or "
-                  "easting,northing,zone; the other columns stay in place")
-      ->type_name("X,Y[,ZONE]")
+                  "easting,northing,zone; with heights X,Y,H[,ZONE]; the other columns stay in "
+                  "place")
+      ->type_name("X,Y[,H][,ZONE]")
       ->check(CLI::Validator(
           [](std::string& text) {
             std::string problem;
@@ -107,9 +132,10 @@ void addLayoutOptions(CLI::App& command, Options& options) {
                    "Keep every column as it is and add the converted values at the end");
   command
       .add_option("--out-names", options.outNames,
-                  "Header names of the converted columns (default x_out,y_out[,zone_out] "
-                  "added by --append, else easting,northing,zone or longitude,latitude)")
-      ->type_name("X,Y[,ZONE]");
+                  "Header names of the converted columns (default x_out,y_out[,h_out][,zone_out] "
+                  "added by --append, else easting,northing[,height],zone or "
+                  "longitude,latitude[,height])")
+      ->type_name("X,Y[,H][,ZONE]");
   command.add_flag("--header", options.header,
                    "The first line (not blank, not a comment) is a header: copy it");
   command
@@ -121,6 +147,35 @@ void addLayoutOptions(CLI::App& command, Options& options) {
             return parseDelimiter(text) ? std::string() : "expected one of , ; | tab space";
           },
           ""));
+}
+
+CLI::Validator heightKindValidator() {
+  return CLI::Validator(
+      [](std::string& text) {
+        return parseHeightKind(text) ? std::string() : "expected none, ellipsoidal or dhhn2016";
+      },
+      "");
+}
+
+void addHeightOptions(CLI::App& command, Options& options) {
+  command
+      .add_option("--height-from", options.heightFrom,
+                  "Height of the input (the third coordinate): none, ellipsoidal (ETRS89, or "
+                  "Krassowsky on system 4) or dhhn2016 (normal height); default: the EPSG "
+                  "code's (EPSG:4937 ellipsoidal, EPSG:31467+7837 dhhn2016), else none")
+      ->type_name("KIND")
+      ->check(heightKindValidator());
+  command
+      .add_option("--height-to", options.heightTo,
+                  "Height of the output, as --height-from; heights are converted with --datum "
+                  "official where both sides have one")
+      ->type_name("KIND")
+      ->check(heightKindValidator());
+  command
+      .add_option("--geoid", options.geoid,
+                  "Quasigeoid between ellipsoidal and DHHN2016 heights: a vertical GeoTIFF grid "
+                  "(default: the built-in GCG2016)")
+      ->type_name("FILE");
 }
 
 void addInputOptions(CLI::App& command, Options& options) {
@@ -144,6 +199,7 @@ void addInputOptions(CLI::App& command, Options& options) {
                   "NTv2 or GeoTIFF grid for system 1 with --datum official (default: the built-in "
                   "BeTA2007)")
       ->type_name("FILE");
+  addHeightOptions(command, options);
   addLayoutOptions(command, options);
   command
       .add_option("--threads", options.threads,
@@ -192,7 +248,7 @@ void addRefusedDmsOption(CLI::App& command, Options& options) {
 
 }  // namespace
 
-// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone) in any
+// The grid -s names: a system code 1 to 5, or a projected EPSG code (which fixes the zone) in any
 // form the library reads, e.g. EPSG:31467 or 31467.
 NamedSystem parseGridSystem(const std::string& text) {
   // EPSG codes of coordinate systems have four digits or more; a shorter number is a system code.
@@ -202,7 +258,7 @@ NamedSystem parseGridSystem(const std::string& text) {
                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
     const std::optional<CoordinateSystem> system = parseCoordinateSystem("E:" + text);
     if (!system) {
-      throw std::invalid_argument("systems are 1 to 4, or a projected EPSG code, e.g. EPSG:31467");
+      throw std::invalid_argument("systems are 1 to 5, or a projected EPSG code, e.g. EPSG:31467");
     }
     return {*system, std::nullopt, std::nullopt, 0};
   }

@@ -24,11 +24,14 @@ struct Options {
   bool zonePrefix = false;
   std::string datum = "polynomial";  // --datum
   std::string grid;                  // --grid FILE, official datum shift only
+  std::string heightFrom;            // --height-from KIND; empty: the source code's heights
+  std::string heightTo;              // --height-to KIND; empty: the target code's heights
+  std::string geoid;                 // --geoid FILE, heights only; empty: the built-in GCG2016
   std::string from;
   std::string to;
   std::string precision;  // "M" or "M,D"; empty for the defaults
   std::vector<std::string> files;
-  std::string columns;  // --columns X,Y[,ZONE]; empty for the leading columns
+  std::string columns;  // --columns X,Y[,ZONE] (X,Y,H[,ZONE]); empty for the leading columns
   bool append = false;
   std::string outNames;  // --out-names, comma-separated
   bool header = false;
@@ -62,6 +65,10 @@ std::vector<std::string> commandArguments(int argc, char** argv);
 
 // After parsing: the decimals a given --dms[=DECIMALS] asks for.
 void readDmsFlags(Options& options);
+
+// The kinds of height --height-from and --height-to name: none, ellipsoidal, dhhn2016.
+std::optional<HeightKind> parseHeightKind(std::string_view text);
+const char* heightKindName(HeightKind kind);
 
 std::optional<char> parseDelimiter(std::string_view text);
 std::vector<std::string> splitNames(std::string_view text);

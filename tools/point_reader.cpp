@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <system_error>
 
 #include "dms.h"
@@ -192,10 +193,15 @@ struct ColumnNames {
 
 ColumnNames columnNames(const InputColumns& columns) {
   if (columns.type == CoordinateType::Geographic) {
-    return {"longitude", "latitude", "longitude and latitude"};
+    return {"longitude", "latitude",
+            columns.height ? "longitude, latitude and height" : "longitude and latitude"};
   }
-  if (readsZoneColumn(columns)) return {"easting", "northing", "easting, northing and zone"};
-  return {"easting", "northing", "easting and northing"};
+  if (readsZoneColumn(columns)) {
+    return {"easting", "northing",
+            columns.height ? "easting, northing, height and zone" : "easting, northing and zone"};
+  }
+  return {"easting", "northing",
+          columns.height ? "easting, northing and height" : "easting and northing"};
 }
 
 // The coordinate fields' texts, wherever the layout has them; false with a reason when the line
@@ -204,9 +210,31 @@ struct PointFields {
   std::string_view x;
   std::string_view y;
   std::string_view zone;
+  std::string_view height{};  // where a height column is read
 };
 
-bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLine& line) {
+// A height field: any number, as written. A height that is not finite or far beyond any height on
+// Earth is a point the library refuses with its own reason, as it refuses coordinates out of the
+// range of its systems; text that is no number at all is no point.
+bool readHeight(std::string_view text, char decimalMark, ParsedLine& line) {
+  const NumberReading number = readDecimal(text, decimalMark);
+  if (number.error == std::errc::invalid_argument) {
+    line.problem = "height " + quoted(text) + " is not a number";
+    return false;
+  }
+  if (number.error == std::errc::result_out_of_range) {
+    // Beyond a double (infinite, which the library refuses) or too small for one (zero): the
+    // form is a number's, only its size is not, and strtod gives the nearest.
+    std::string copy(text);
+    std::replace(copy.begin(), copy.end(), decimalMark, kDecimalPoint);
+    line.point.z = std::strtod(copy.c_str(), nullptr);
+    return true;
+  }
+  line.point.z = number.value;
+  return true;
+}
+
+bool readHorizontalValues(const PointFields& text, const LineLayout& layout, ParsedLine& line) {
   const InputColumns& columns = layout.columns;
   const ColumnNames names = columnNames(columns);
   const bool geographic = columns.type == CoordinateType::Geographic;
@@ -253,6 +281,13 @@ bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLi
   if (utmZoneFitsEasting(*zone, *x, text.x, line.problem)) return true;
   line.reason = RangeProblem::NoSuchZone;  // as the library's check names it
   return false;
+}
+
+// The coordinates of a line: the horizontal ones first (a line refused for them names them),
+// then the height where one is read.
+bool readPointValues(const PointFields& text, const LineLayout& layout, ParsedLine& line) {
+  if (!readHorizontalValues(text, layout, line)) return false;
+  return !layout.columns.height || readHeight(text.height, layout.decimalMark, line);
 }
 
 // The value of a field; one unquoted into the scratch text is copied to `owned`, because the
@@ -445,34 +480,49 @@ bool readGroupedAngles(std::string_view content, const LineLayout& layout, LineS
     return content.substr(scratch.fields[first].begin,
                           scratch.fields[last - 1].end - scratch.fields[first].begin);
   };
-  if (groups->yLast < tokens.size()) {
-    line.extras = trimBlanks(content.substr(scratch.fields[groups->yLast].begin));
+  // A height is the first field after the two angles, as it is the third field of plain numbers.
+  std::size_t extrasFirst = groups->yLast;
+  std::string_view height;
+  if (layout.columns.height) {
+    if (extrasFirst >= tokens.size()) {
+      line.problem = "too few fields: expected " +
+                     std::string(columnNames(layout.columns).expected) + ", found two angles";
+      return false;
+    }
+    height = tokens[extrasFirst++];
+  }
+  if (extrasFirst < tokens.size()) {
+    line.extras = trimBlanks(content.substr(scratch.fields[extrasFirst].begin));
   }
   return readPointValues(
-      {join(groups->xFirst, groups->xLast), join(groups->yFirst, groups->yLast), {}}, layout, line);
+      {join(groups->xFirst, groups->xLast), join(groups->yFirst, groups->yLast), {}, height},
+      layout, line);
 }
 
-// The converter's default: the leading columns in order, the rest of the line as extras.
+// The converter's default: the leading columns in order (x, y, the height where one is read, the
+// zone where one is read), the rest of the line as extras.
 bool readLeadingColumns(std::string_view content, const LineLayout& layout, LineScratch& scratch,
                         ParsedLine& line) {
-  std::size_t wanted = readsZoneColumn(layout.columns) ? 3 : 2;
+  const std::size_t coordinates = kCoordinateColumns + (layout.columns.height ? 1 : 0);
+  std::size_t wanted = coordinates + (readsZoneColumn(layout.columns) ? 1 : 0);
   splitFields(content, line.separator, wanted + 1, scratch.fields);
   if (line.separator == kBlankSeparator && scratch.fields.size() > 1) {
     line.gap = content[scratch.fields[0].end];
   }
-  if (wanted == 3 && !scratch.fields.empty() &&
+  if (wanted > coordinates && !scratch.fields.empty() &&
       readDecimal(trimBlanks(scratch.fields[0].in(content))).value >= kSmallestPrefixedUtmEasting &&
-      (scratch.fields.size() == 2 ||
-       (scratch.fields.size() > 2 && !looksLikeZone(trimBlanks(scratch.fields[2].in(content)))))) {
+      (scratch.fields.size() == coordinates ||
+       (scratch.fields.size() > coordinates &&
+        !looksLikeZone(trimBlanks(scratch.fields[coordinates].in(content)))))) {
     // An easting that carries its zone needs no zone column: what follows is extra.
-    wanted = 2;
+    wanted = coordinates;
     splitFields(content, line.separator, wanted + 1, scratch.fields);
   }
   if (layout.columns.type == CoordinateType::Geographic && line.separator == kBlankSeparator &&
       scratch.fields.size() >= 2 &&
-      needsGrouping(
-          scratch.fields[0].in(content), scratch.fields[1].in(content),
-          scratch.fields.size() > 2 ? scratch.fields[2].in(content) : std::string_view())) {
+      needsGrouping(scratch.fields[0].in(content), scratch.fields[1].in(content),
+                    scratch.fields.size() > 2 ? content.substr(scratch.fields[2].begin)
+                                              : std::string_view())) {
     return readGroupedAngles(content, layout, scratch, line);
   }
   if (scratch.fields.size() < wanted) {
@@ -480,12 +530,16 @@ bool readLeadingColumns(std::string_view content, const LineLayout& layout, Line
                    ", found " + std::to_string(scratch.fields.size());
     return false;
   }
-  std::array<std::string_view, 3> values{};
+  std::array<std::string_view, kMostChosenColumns> values{};
   for (std::size_t index = 0; index < wanted; ++index) {
     values[index] = valueOf(scratch.fields[index].in(content), scratch, scratch.owned[index]);
   }
   if (scratch.fields.size() > wanted) line.extras = trimBlanks(scratch.fields[wanted].in(content));
-  return readPointValues({values[0], values[1], values[2]}, layout, line);
+  const bool height = layout.columns.height;
+  const std::string_view zone = wanted > coordinates ? values[coordinates] : std::string_view();
+  return readPointValues(
+      {values[0], values[1], zone, height ? values[kCoordinateColumns] : std::string_view()},
+      layout, line);
 }
 
 // Chosen columns: the fields at the layout's indices; every field is kept for the output.
@@ -495,11 +549,20 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   const bool zoneWanted =
       readsZoneColumn(layout.columns) ||
       (picked.zone && layout.columns.namedZone && !isGaussKrueger(layout.columns.system));
-  if (zoneWanted && !picked.zone) {  // the command line refuses this; a caller may not
+  const bool heightWanted = layout.columns.height;
+  // The command line refuses these; a caller may not.
+  if (zoneWanted && !picked.zone) {
     line.problem = "no zone column chosen for UTM grid input";
     return false;
   }
-  const std::size_t needed = (zoneWanted ? picked.highest() : std::max(picked.x, picked.y)) + 1;
+  if (heightWanted && !picked.height) {
+    line.problem = "no height column chosen where heights are converted";
+    return false;
+  }
+  std::size_t last = std::max(picked.x, picked.y);
+  if (zoneWanted) last = std::max(last, *picked.zone);
+  if (heightWanted) last = std::max(last, *picked.height);
+  const std::size_t needed = last + 1;
   // Fields after the last chosen one (the zone column included, which grid output replaces) are
   // copied as they are: one span holds them all.
   splitFields(content, line.separator, picked.highest() + 2, scratch.fields);
@@ -516,12 +579,16 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   if (picked.zone && *picked.zone < scratch.fields.size()) {
     line.zoneField = scratch.fields[*picked.zone];
   }
+  if (heightWanted) line.heightField = scratch.fields[*picked.height];
   const std::string_view x = valueOf(line.xField.in(content), scratch, scratch.owned[0]);
   const std::string_view y = valueOf(line.yField.in(content), scratch, scratch.owned[1]);
   const std::string_view zone =
       zoneWanted ? valueOf(line.zoneField->in(content), scratch, scratch.owned[2])
                  : std::string_view();
-  return readPointValues({x, y, zone}, layout, line);
+  const std::string_view height =
+      heightWanted ? valueOf(line.heightField->in(content), scratch, scratch.owned[3])
+                   : std::string_view();
+  return readPointValues({x, y, zone, height}, layout, line);
 }
 
 }  // namespace

@@ -3,12 +3,13 @@
 // why instead of producing a point.
 //
 // Columns, by default in this order:
-//   geographic input   longitude latitude [extra ...]            (decimal degrees or DMS)
-//   grid input         easting northing [zone] [extra ...]       (metres)
+//   geographic input   longitude latitude [height] [extra ...]            (decimal degrees or DMS)
+//   grid input         easting northing [height] [zone] [extra ...]       (metres)
 // The zone column is read for UTM grids (systems 2 and 3) when no zone is given on the command
-// line; Gauss-Krueger eastings (systems 1 and 4) carry their zone in their millions. With chosen
-// columns (--columns) the coordinates are taken from anywhere in the line. Everything else is
-// carried to the output as written.
+// line; Gauss-Krueger eastings (systems 1 and 4) carry their zone in their millions. The height
+// is a coordinate only where heights are converted; otherwise it is an extra like any other.
+// With chosen columns (--columns) the coordinates are taken from anywhere in the line. Everything
+// else is carried to the output as written.
 //
 // Without a delimiter given, the file's first line decides it (guessDelimiter) for every line:
 // comma-separated (fields may be padded with blanks and quoted) or separated by blanks or tabs.
@@ -37,6 +38,7 @@ struct InputColumns {
   // eastings by their millions, a chosen zone column by its value).
   std::optional<int> namedZone{};
   bool latitudeFirst = false;  // geographic columns are latitude, longitude
+  bool height = false;         // a height column is read (heights are converted)
 };
 
 // Where the coordinates are in a line and how the line is written.
@@ -48,11 +50,14 @@ struct LineLayout {
 };
 
 // A point as read: x is the easting or the longitude, y the northing or the latitude. zone is the
-// zone of a UTM grid point (kZoneFromEasting when its easting carries it), 0 otherwise.
+// zone of a UTM grid point (kZoneFromEasting when its easting carries it), 0 otherwise. z is the
+// height (m) where a height column is read, 0 otherwise; a number is taken as written, finite or
+// not: what heights the library converts is the library's to say.
 struct InputPoint {
   double x;
   double y;
   int zone;
+  double z = 0.0;
 };
 
 enum class LineKind { Point, PassThrough, Malformed };
@@ -63,10 +68,12 @@ struct ParsedLine {
   char separator = kBlankSeparator;
   char gap = ' ';  // blank-separated lines: what follows the first field, a blank or a tab
   std::string_view extras;  // leading-columns layout: text after the coordinates, trimmed
-  // Chosen columns: where the coordinate fields are in the line (zone: when a column is chosen).
+  // Chosen columns: where the coordinate fields are in the line (zone and height: when a column
+  // is chosen).
   FieldSpan xField{};
   FieldSpan yField{};
   std::optional<FieldSpan> zoneField;
+  std::optional<FieldSpan> heightField;
   std::string problem;  // why a Malformed line could not be read
   // The library's reason where it has one (coordinates not finite or out of range, a zone the
   // system does not have); None for a line that is no point as written.
@@ -80,7 +87,7 @@ bool readsZoneColumn(const InputColumns& columns);
 struct LineScratch {
   std::vector<FieldSpan> fields;
   std::string unquoted;
-  std::array<std::string, 3> owned;  // values of X, Y and ZONE unquoted apart from the line
+  std::array<std::string, 4> owned;  // values of X, Y, H and ZONE unquoted apart from the line
 };
 
 // Reads one line (without its line end; a trailing carriage return is ignored). Views in the

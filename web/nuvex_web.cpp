@@ -184,7 +184,7 @@ std::unique_ptr<Conversion> prepare(const PageChoices& choices) {
   conversion->setup = setUpConversion(ConversionCommand::Convert, options);
   conversion->inputName = choices.inputName;
   conversion->converter =
-      std::make_unique<BlockConverter>(conversion->setup.settings, conversion->setup.style);
+      std::make_unique<BlockConverter>(makeBlockConverter(conversion->setup, options));
   return conversion;
 }
 

@@ -12,7 +12,9 @@ grid coordinates of system 1 (easting, northing in metres; Gauss-Krueger easting
 in their millions), "G:3" for geographic coordinates of system 3 (longitude, latitude in decimal
 degrees). Between systems the datum shifts of the library apply; they are defined over Germany
 (about 5 to 15.3 deg E, 47 to 55.2 deg N), and points that have no transformation path come back
-with status -1 and NaN coordinates while the rest are converted.
+with status -1 and NaN coordinates while the rest are converted. Heights are carried over, or
+converted with the official datum transformations (heights=, or compound codes such as
+"EPSG:31467+7837" with DHHN2016 heights; transform(x, y, z=z)).
 
     >>> import numpy as np, nuvex
     >>> t = nuvex.Transformer("G:3", "E:3")            # WGS84 lon/lat -> UTM

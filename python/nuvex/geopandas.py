@@ -2,8 +2,10 @@
 
 to_crs(gdf, "EPSG:25832") converts every geometry of the frame's active geometry column as
 GeoDataFrame.to_crs does, with the nuvex engine: all coordinates of the frame in one call, on
-every core for large frames. The source is the frame's CRS (its EPSG code); the result carries
-the target's. geopandas itself is imported by the caller, not by this module.
+every core for large frames. The source is the frame's CRS (its EPSG code, or the codes of a
+compound CRS with DHHN2016 heights); the result carries the target's. 3D geometries have their
+heights converted where the Transformer converts them. geopandas itself is imported by the
+caller, not by this module.
 """
 
 from . import shapely as _shapely
@@ -13,7 +15,8 @@ __all__ = ["to_crs"]
 
 
 def _crs_name(crs, role):
-    """"EPSG:n" for a pyproj CRS, an EPSG number, or a name nuvex reads (returned as it is)."""
+    """"EPSG:n" for a pyproj CRS ("EPSG:h+v" for a compound one), an EPSG number, or a name nuvex
+    reads (returned as it is)."""
     if crs is None:
         raise ValueError(f"the {role} CRS is not set; set it on the frame (gdf.set_crs) or pass "
                          f"{role}=")
@@ -21,6 +24,12 @@ def _crs_name(crs, role):
         return crs
     if isinstance(crs, int):
         return f"EPSG:{crs}"
+    if getattr(crs, "is_compound", False):
+        # By its parts, as PROJ writes it: "EPSG:31467+7837". Some compound CRSs have a code of
+        # their own (ETRS89 + DHHN2016 is EPSG:9924), which nuvex does not list.
+        parts = [part.to_epsg() for part in crs.sub_crs_list]
+        if None not in parts:
+            return "EPSG:" + "+".join(str(part) for part in parts)
     to_epsg = getattr(crs, "to_epsg", None)
     code = to_epsg() if to_epsg else None
     if code is None:
@@ -29,27 +38,33 @@ def _crs_name(crs, role):
     return f"EPSG:{code}"
 
 
-def to_crs(gdf, crs, *, source=None, errors="raise", threads=0, datum=None, grid=None, **options):
+def to_crs(gdf, crs, *, source=None, errors="raise", threads=0, datum=None, grid=None,
+           heights=None, geoid=None, **options):
     """Converts the geometries of a GeoDataFrame (or GeoSeries) to another CRS; returns a copy.
 
-    crs -- the target: "EPSG:25832", an EPSG number, a pyproj CRS with an EPSG code, or a nuvex
-        name such as "E:1" or "G:3". x is the easting or longitude and y the northing or
-        latitude, whatever axis order EPSG gives the CRS, as GeoPandas writes geometries.
+    crs -- the target: "EPSG:25832", an EPSG number, a pyproj CRS with an EPSG code (or a
+        compound one of two, as "EPSG:31467+7837"), or a nuvex name such as "E:1" or "G:3". x is
+        the easting or longitude and y the northing or latitude, whatever axis order EPSG gives
+        the CRS, as GeoPandas writes geometries.
     source -- the source CRS, in the same forms; default: the frame's own CRS.
     errors -- "raise" (default): a geometry with a point that has no transformation path raises
         ValueError naming its row; "empty": such geometries become empty geometries of their
         type (their rows are kept).
     threads -- most threads (0, the default: one per core).
-    datum, grid, options -- further arguments of nuvex.Transformer; None leaves its default.
+    datum, grid, heights, geoid, options -- further arguments of nuvex.Transformer; None leaves
+        its default. heights=("dhhn2016", "ellipsoidal") (or a compound or 3D CRS on a side,
+        with datum="official") converts the z coordinates of 3D geometries; a 2D geometry is
+        then refused with ValueError naming its row.
 
     Points, lines, polygons with holes, multi-part geometries and collections are converted
-    (heights kept); missing geometries stay missing. The result's CRS is the target's EPSG code,
-    or none when the target is a nuvex name without one (e.g. "E:1" with zones per point). The
-    input is left alone; the other columns and the index are kept.
+    (heights converted as the Transformer says, else kept); missing geometries stay missing. The
+    result's CRS is the target's EPSG code (or compound name), or none when the target is a
+    nuvex name without one (e.g. "E:1" with zones per point). The input is left alone; the other
+    columns and the index are kept.
     """
     source_name = _crs_name(gdf.crs if source is None else source, "source")
     target_name = _crs_name(crs, "target")
-    for name, value in (("datum", datum), ("grid", grid)):
+    for name, value in (("datum", datum), ("grid", grid), ("heights", heights), ("geoid", geoid)):
         if value is not None:
             options[name] = value
     geoseries = gdf.geometry if hasattr(gdf, "geometry") and gdf.geometry is not gdf else gdf

@@ -59,9 +59,12 @@ std::string systemText(const CoordinateSystem& system) {
 
 namespace {
 
+// The name as a compound CRS keeps it: its DHHN2016 heights are part of what it names.
 std::string nameOf(const NamedSystem& named) {
-  return named.epsgCode != 0 ? "EPSG:" + std::to_string(named.epsgCode)
-                             : formatCoordinateSystem(named.system);
+  const std::string horizontal = named.epsgCode != 0 ? "EPSG:" + std::to_string(named.epsgCode)
+                                                     : formatCoordinateSystem(named.system);
+  const bool compound = named.height == HeightKind::Normal;
+  return compound ? horizontal + "+" + std::to_string(kDhhn2016Code) : horizontal;
 }
 
 // The zone width of system 4 that an EPSG code on either side fixes.
@@ -108,6 +111,8 @@ ConversionSettings namedSettings(const std::string& source, const std::string& t
     }
     settings.targetZone = to.zone;
   }
+  settings.heights.from = from.height;
+  settings.heights.to = to.height;
   return settings;
 }
 
@@ -116,7 +121,7 @@ ArrayConverter::ArrayConverter(const ConversionSettings& settings)
       transformer_(
           settings.from, settings.to,
           {settings.zoneWidth, !settings.targetZone.has_value(), settings.targetZone.value_or(0)},
-          settings.datum),
+          settings.datum, settings.heights),
       utmInput_(settings.from.type == CoordinateType::Grid && isUtm(settings.from.system)),
       utmPrefix_(settings.zonePrefix && settings.to.type == CoordinateType::Grid &&
                  isUtm(settings.to.system)),
@@ -182,8 +187,15 @@ bool ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin, 
   }
   // The Transformer refuses what the points' systems cannot hold; a projected EPSG source also
   // refuses the points of its other zones.
-  transformer_.transform(end - begin, points.x + begin, points.y + begin, zone, points.xOut + begin,
-                         points.yOut + begin, points.zoneOut + begin, points.status + begin);
+  if (points.z != nullptr) {
+    transformer_.transform(end - begin, points.x + begin, points.y + begin, points.z + begin, zone,
+                           points.xOut + begin, points.yOut + begin, points.zOut + begin,
+                           points.zoneOut + begin, points.status + begin);
+  } else {
+    transformer_.transform(end - begin, points.x + begin, points.y + begin, zone,
+                           points.xOut + begin, points.yOut + begin, points.zoneOut + begin,
+                           points.status + begin);
+  }
   if (settings_.sourceZone) markOutsideSourceZone(points, begin, end);
   // Before the zone prefix: a UTM easting far west or east of its zone would carry the millions of
   // a neighbouring zone.
@@ -251,18 +263,22 @@ bool ArrayConverter::inSourceZone(int zone, double easting) const noexcept {
 
 void ArrayConverter::markOutsideSourceZone(const PointArrays& points, std::size_t begin,
                                            std::size_t end) const noexcept {
+  // As the Transformer marks points: a converted height goes with its point, a carried one stays.
+  double* zOut = convertsHeights() ? points.zOut : nullptr;
   for (std::size_t i = begin; i < end; ++i) {
     const int zone = points.zone != nullptr ? points.zone[i] : *settings_.sourceZone;
     if (!inSourceZone(zone, points.x[i])) {
       points.xOut[i] = kNotANumber;
       points.yOut[i] = kNotANumber;
+      if (zOut != nullptr) zOut[i] = kNotANumber;
       points.zoneOut[i] = 0;
       points.status[i] = kPointWithoutPath;
     }
   }
 }
 
-RangeProblem ArrayConverter::explain(double x, double y, std::optional<int> givenZone) const {
+RangeProblem ArrayConverter::explain(double x, double y, std::optional<double> z,
+                                     std::optional<int> givenZone) const {
   // The zones convert() reads: the given ones, else a UTM source code's zone, else 0.
   const int zone = givenZone.value_or(utmInput_ ? settings_.sourceZone.value_or(kZoneFromEasting)
                                                 : kZoneFromEasting);
@@ -270,6 +286,8 @@ RangeProblem ArrayConverter::explain(double x, double y, std::optional<int> give
   if (input != RangeProblem::None) return input;
   // A zone of the system, but not the one the EPSG code names: none of the source's zones.
   if (settings_.sourceZone && !inSourceZone(zone, x)) return RangeProblem::NoSuchZone;
+  // A height that is only carried over is never a reason.
+  if (z && convertsHeights()) return transformer_.explain(x, y, *z, zone);
   return transformer_.explain(x, y, zone);
 }
 

@@ -21,13 +21,15 @@ struct ConversionSettings {
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
   // The zone a projected EPSG code of the source is: every input point must lie in it.
   std::optional<int> sourceZone{};
-  std::string sourceName{}, targetName{};  // "E:1", "EPSG:31467": as the systems were named
+  std::string sourceName{}, targetName{};  // "E:1", "EPSG:31467+7837": as the systems were named
   DatumChoice datum{};                     // polynomial (default) or official datum shift
+  // The kinds of heights; namedSettings takes them from the names (compound and 3D codes).
+  HeightChoice heights{};
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
-// (deg); zone: zones of UTM input points, or null for 0 (the zone from the easting's millions).
-// Every output is required.
+// (deg); zone: zones of UTM input points, or null for 0 (the zone from the easting's millions);
+// z/zOut: heights (m), both null for a call without them. Every output is required.
 struct PointArrays {
   std::size_t count = 0;
   const double* x = nullptr;
@@ -37,13 +39,16 @@ struct PointArrays {
   double* yOut = nullptr;
   int* zoneOut = nullptr;
   int* status = nullptr;
+  const double* z = nullptr;
+  double* zOut = nullptr;
 };
 
 // Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
 CoordinateSystem parseSystem(const std::string& text, const char* role);
 // The settings of systems named "E:1"/"G:3" or by EPSG codes: a projected code fixes the zone of
-// its side and, for system 4, the zone width. Throws std::invalid_argument for an unknown name,
-// or a zone width, zone or zone prefix that contradicts a code.
+// its side and, for system 4, the zone width; a compound or 3D code the kind of its heights.
+// Throws std::invalid_argument for an unknown name, or a zone width, zone or zone prefix that
+// contradicts a code.
 ConversionSettings namedSettings(const std::string& source, const std::string& target,
                                  std::optional<int> zoneWidth, std::optional<int> zone,
                                  bool zonePrefix);
@@ -53,8 +58,9 @@ std::string systemText(const CoordinateSystem& endpoint);
 class ArrayConverter {
  public:
   // Throws std::invalid_argument for a zone width other than 3 or 6, a target zone that the
-  // target grid does not have (or a geographic target), or a datum choice the Transformer refuses
-  // (system 2 with the official shift, a grid file that cannot serve).
+  // target grid does not have (or a geographic target), or a datum or height choice the
+  // Transformer refuses (system 2 with the official shift, a grid file that cannot serve, heights
+  // outside the official mode).
   explicit ArrayConverter(const ConversionSettings& settings);
 
   // Throws std::invalid_argument when the source takes no input zones (geographic input, or
@@ -69,13 +75,17 @@ class ArrayConverter {
   // than one zone width from the central meridian of a forced target zone (fartherThanZoneWidth;
   // false without a forced zone): each thread decides it for its own points as it converts them,
   // so the answer does not depend on the number of threads. Needs no Python and throws nothing.
+  // With heights (PointArrays::z) a Transformer that converts them also marks points whose
+  // height it cannot convert, and gives every marked point a NaN height; one that does not
+  // carries each height over as it is. A Transformer that converts heights needs them.
   bool convert(const PointArrays& points, unsigned threads) const noexcept;
 
-  // Why convert marks the point (x, y as in PointArrays; its zone when zones are given), or
+  // Why convert marks the point (x, y as in PointArrays; its height and its zone when given), or
   // RangeProblem::None when it converts it. Converts the point once more, on the scalar path.
-  RangeProblem explain(double x, double y, std::optional<int> zone) const;
+  RangeProblem explain(double x, double y, std::optional<double> z, std::optional<int> zone) const;
 
   const ConversionSettings& settings() const { return settings_; }
+  bool convertsHeights() const { return transformer_.convertsHeights(); }
 
  private:
   bool convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "array_conversion.h"
@@ -119,14 +120,15 @@ ByteRange bytesOf(const py::array& array) {
   return {begin, begin + array.nbytes()};
 }
 
-// The caller's result arrays: (x, y, zone, status), float64, float64, int32, int32, each
-// C-contiguous, writeable and of the points' shape, none sharing memory with another or with
-// the input the conversion reads.
+// The caller's result arrays: (x, y, zone, status), float64, float64, int32, int32, or with
+// heights (x, y, z, zone, status), z float64; each C-contiguous, writeable and of the points'
+// shape, none sharing memory with another or with the input the conversion reads.
 struct ResultArrays {
   py::array_t<double> x;
   py::array_t<double> y;
   py::array_t<int> zone;
   py::array_t<int> status;
+  std::optional<py::array_t<double>> z;  // a call with heights only
 };
 
 template <typename T>
@@ -155,16 +157,27 @@ py::array_t<T> resultArray(const py::tuple& arrays, std::size_t index, const cha
 }
 
 ResultArrays callerResults(const py::object& out, const Shape& shape,
-                           const std::vector<ByteRange>& inputs) {
-  if (!py::isinstance<py::tuple>(out) || py::len(out) != 4) {
-    throw py::type_error("out must be a tuple of four arrays (x, y, zone, status)");
+                           const std::vector<ByteRange>& inputs, bool withHeights) {
+  const std::size_t count = withHeights ? 5 : 4;
+  if (!py::isinstance<py::tuple>(out) || py::len(out) != count) {
+    throw py::type_error(withHeights
+                             ? "out must be a tuple of five arrays (x, y, z, zone, status) when z "
+                               "is given"
+                             : "out must be a tuple of four arrays (x, y, zone, status)");
   }
   const auto arrays = py::reinterpret_borrow<py::tuple>(out);
-  ResultArrays results{
-      resultArray<double>(arrays, 0, "x", shape), resultArray<double>(arrays, 1, "y", shape),
-      resultArray<int>(arrays, 2, "zone", shape), resultArray<int>(arrays, 3, "status", shape)};
-  const std::array<ByteRange, 4> written = {bytesOf(results.x), bytesOf(results.y),
-                                            bytesOf(results.zone), bytesOf(results.status)};
+  const std::size_t zoneAt = count - 2;  // z, when given, comes before the zone
+  auto x = resultArray<double>(arrays, 0, "x", shape);
+  auto y = resultArray<double>(arrays, 1, "y", shape);
+  std::optional<py::array_t<double>> z;
+  if (withHeights) z = resultArray<double>(arrays, 2, "z", shape);
+  ResultArrays results{x, y, resultArray<int>(arrays, zoneAt, "zone", shape),
+                       resultArray<int>(arrays, zoneAt + 1, "status", shape), z};
+  // In the tuple's order, so that a message's indices are the caller's.
+  std::vector<ByteRange> written = {bytesOf(results.x), bytesOf(results.y)};
+  if (z) written.push_back(bytesOf(*z));
+  written.push_back(bytesOf(results.zone));
+  written.push_back(bytesOf(results.status));
   for (std::size_t i = 0; i < written.size(); ++i) {
     for (std::size_t j = i + 1; j < written.size(); ++j) {
       if (written[i].overlaps(written[j])) {
@@ -201,22 +214,45 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
 
 // ---- Conversion --------------------------------------------------------------------------------
 
-// The points of a call: x and y as float64 arrays of one shape, and their zones if given.
+// The points of a call: x and y (and z, when given) as float64 arrays of one shape, and their
+// zones if given.
 struct CallPoints {
   DoubleArray x;
   DoubleArray y;
   InputZones zones;
   Shape shape;
+  std::optional<DoubleArray> z;
 };
 
+// "dhhn2016 to ellipsoidal": a Transformer's heights in messages.
+std::string heightsText(const ArrayConverter& converter);
+
+// A Transformer that converts heights converts no point without one; one that does not carries
+// them over.
+std::optional<DoubleArray> callHeights(const ArrayConverter& converter, const py::object& z,
+                                       const DoubleArray& x) {
+  if (z.is_none()) {
+    if (!converter.convertsHeights()) return std::nullopt;
+    throw py::value_error("this Transformer converts heights (" + heightsText(converter) +
+                          "): give them with z=");
+  }
+  DoubleArray heights = numericArray(z, "z");
+  if (shapeOf(heights) != shapeOf(x)) {
+    throw py::value_error("z must have the shape of x and y, not " + shapeText(heights) +
+                          " against " + shapeText(x));
+  }
+  return heights;
+}
+
 CallPoints callPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                      const py::object& zone) {
-  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}};
+                      const py::object& zone, const py::object& z) {
+  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}, std::nullopt};
   if (shapeOf(points.x) != shapeOf(points.y)) {
     throw py::value_error("x and y must have the same shape, not " + shapeText(points.x) + " and " +
                           shapeText(points.y));
   }
   points.shape = shapeOf(points.x);
+  points.z = callHeights(converter, z, points.x);
   if (!zone.is_none()) {
     converter.requireInputZones();
     points.zones = zonesFor(zone, points.x);
@@ -224,9 +260,11 @@ CallPoints callPoints(const ArrayConverter& converter, const py::object& x, cons
   return points;
 }
 
-ResultArrays newResults(const Shape& shape) {
+ResultArrays newResults(const Shape& shape, bool withHeights) {
+  std::optional<py::array_t<double>> z;
+  if (withHeights) z = emptyArray<double>(shape);
   return {emptyArray<double>(shape), emptyArray<double>(shape), emptyArray<int>(shape),
-          emptyArray<int>(shape)};
+          emptyArray<int>(shape), z};
 }
 
 PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
@@ -237,7 +275,9 @@ PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
           results.x.mutable_data(),
           results.y.mutable_data(),
           results.zone.mutable_data(),
-          results.status.mutable_data()};
+          results.status.mutable_data(),
+          points.z ? points.z->data() : nullptr,
+          results.z ? results.z->mutable_data() : nullptr};
 }
 
 // Converts with the GIL released. A zone forced on points far from it converts them; Python's
@@ -256,17 +296,25 @@ void convertPoints(const ArrayConverter& converter, const PointArrays& arrays, u
 }
 
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                        const py::object& zone, int threads, const py::object& out) {
+                        const py::object& zone, int threads, const py::object& out,
+                        const py::object& z = py::none()) {
   const unsigned workers = threadCount(threads);
-  const CallPoints points = callPoints(converter, x, y, zone);
+  const CallPoints points = callPoints(converter, x, y, zone, z);
+  const bool withHeights = points.z.has_value();
   std::vector<ByteRange> inputs = {bytesOf(points.x), bytesOf(points.y)};
   if (points.zones.data != nullptr) inputs.push_back(bytesOf(points.zones.array));
+  if (withHeights) inputs.push_back(bytesOf(*points.z));
   const bool given = !out.is_none();
-  ResultArrays results =
-      given ? callerResults(out, points.shape, inputs) : newResults(points.shape);
+  ResultArrays results = given ? callerResults(out, points.shape, inputs, withHeights)
+                               : newResults(points.shape, withHeights);
   convertPoints(converter, pointArrays(points, results), workers);
   if (given) return py::reinterpret_borrow<py::tuple>(out);
   const bool scalar = points.x.ndim() == 0;
+  if (withHeights) {
+    return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
+                          result(*results.z, scalar), result(results.zone, scalar),
+                          result(results.status, scalar));
+  }
   return py::make_tuple(result(results.x, scalar), result(results.y, scalar),
                         result(results.zone, scalar), result(results.status, scalar));
 }
@@ -281,9 +329,9 @@ py::array reasonNames() {
 }
 
 py::object explainPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                         const py::object& zone) {
-  const CallPoints points = callPoints(converter, x, y, zone);
-  ResultArrays results = newResults(points.shape);
+                         const py::object& zone, const py::object& z) {
+  const CallPoints points = callPoints(converter, x, y, zone, z);
+  ResultArrays results = newResults(points.shape, points.z.has_value());
   const PointArrays arrays = pointArrays(points, results);
   py::array_t<std::int8_t> problems(points.shape);
   std::int8_t* problem = problems.mutable_data();
@@ -297,7 +345,10 @@ py::object explainPoints(const ArrayConverter& converter, const py::object& x, c
       if (arrays.status[i] == kPointConverted) continue;
       const std::optional<int> pointZone =
           arrays.zone != nullptr ? std::optional<int>(arrays.zone[i]) : std::nullopt;
-      problem[i] = static_cast<std::int8_t>(converter.explain(arrays.x[i], arrays.y[i], pointZone));
+      const std::optional<double> height =
+          arrays.z != nullptr ? std::optional<double>(arrays.z[i]) : std::nullopt;
+      problem[i] =
+          static_cast<std::int8_t>(converter.explain(arrays.x[i], arrays.y[i], height, pointZone));
     }
   }
   const py::object names = reasonNames().attr("take")(problems);
@@ -336,12 +387,138 @@ DatumChoice datumChoice(const std::string& datum, const std::optional<std::strin
   return {datum == kOfficial ? DatumShift::Official : DatumShift::Polynomial, grid.value_or("")};
 }
 
+// ---- Heights -----------------------------------------------------------------------------------
+
+constexpr char kNoHeights[] = "none";
+constexpr char kEllipsoidalHeights[] = "ellipsoidal";
+constexpr char kDhhn2016Heights[] = "dhhn2016";
+constexpr char kHeightWords[] = "'none', 'ellipsoidal' or 'dhhn2016'";
+
+const char* heightWord(HeightKind kind) {
+  switch (kind) {
+    case HeightKind::Ellipsoidal:
+      return kEllipsoidalHeights;
+    case HeightKind::Normal:
+      return kDhhn2016Heights;
+    case HeightKind::None:
+      break;
+  }
+  return kNoHeights;
+}
+
+std::string heightsText(const ArrayConverter& converter) {
+  const HeightChoice& heights = converter.settings().heights;
+  return std::string(heightWord(heights.from)) + " to " + heightWord(heights.to);
+}
+
+std::string pairText(HeightKind from, HeightKind to) {
+  return std::string("('") + heightWord(from) + "', '" + heightWord(to) + "')";
+}
+
+HeightKind heightKind(const py::handle& word, const char* side) {
+  const std::string role = std::string("heights: the ") + side + "'s ";
+  if (!py::isinstance<py::str>(word)) {
+    throw py::type_error(role + "kind must be " + kHeightWords + ", not " +
+                         std::string(py::repr(word)));
+  }
+  const auto text = word.cast<std::string>();
+  if (text == kNoHeights) return HeightKind::None;
+  if (text == kEllipsoidalHeights) return HeightKind::Ellipsoidal;
+  if (text == kDhhn2016Heights) return HeightKind::Normal;
+  throw py::value_error(role + "kind '" + text + "' is not " + kHeightWords +
+                        " (DHHN2016 normal heights)");
+}
+
+// The caller's pair (source, target) of height kinds.
+std::pair<HeightKind, HeightKind> givenHeights(const py::object& heights) {
+  const bool pair = (py::isinstance<py::tuple>(heights) || py::isinstance<py::list>(heights)) &&
+                    py::len(heights) == 2;
+  if (!pair) {
+    throw py::type_error(std::string("heights must be a pair (source, target) of ") + kHeightWords +
+                         ", e.g. ('dhhn2016', 'ellipsoidal'), or None, not " +
+                         std::string(py::repr(heights)));
+  }
+  const auto sides = py::reinterpret_borrow<py::sequence>(heights);
+  return {heightKind(sides[0], "source"), heightKind(sides[1], "target")};
+}
+
+// A kind the caller gives must be the one a compound or 3D name has; a name without heights
+// takes any.
+void checkAgainstName(HeightKind given, HeightKind named, const char* side, const std::string& name,
+                      const std::string& argument) {
+  if (named == HeightKind::None || given == named) return;
+  throw py::value_error(argument + ": the " + side + " " + name + " has " + heightWord(named) +
+                        " heights, not " + heightWord(given));
+}
+
+// Heights are converted from one kind into another, by the official datum transformations only.
+// Checked here rather than left to the Transformer, so that the message speaks of the arguments
+// the caller wrote; `origin` says where the kinds came from.
+void checkHeightKinds(const HeightChoice& choice, const ConversionSettings& settings,
+                      const std::string& origin) {
+  const bool from = choice.from != HeightKind::None;
+  if (from != (choice.to != HeightKind::None)) {
+    const std::string with = from ? "source" : "target";
+    const std::string without = from ? "target" : "source";
+    throw py::value_error("heights: the " + with + " has " +
+                          heightWord(from ? choice.from : choice.to) + " heights and the " +
+                          without + " none (" + origin +
+                          "); name the kind of both, e.g. heights=('dhhn2016', 'ellipsoidal'), "
+                          "or of neither");
+  }
+  if (from && settings.datum.method != DatumShift::Official) {
+    throw py::value_error("heights " + std::string(heightWord(choice.from)) + " to " +
+                          heightWord(choice.to) + " (" + origin +
+                          ") are converted only with datum='official'");
+  }
+}
+
+std::string geoidPath(const HeightChoice& choice, const std::string& geoid) {
+  if (choice.from == HeightKind::None) throw py::value_error("geoid is only used with heights");
+  // The operating system would read the path only up to the NUL: another file.
+  if (geoid.find('\0') != std::string::npos) {
+    throw py::value_error("geoid " + std::string(py::repr(py::str(geoid))) +
+                          " holds a NUL character, which no file path can hold");
+  }
+  return geoid;
+}
+
+// The heights a Transformer converts: the caller's (checked against the names), else the names'.
+HeightChoice heightChoice(const ConversionSettings& settings, const py::object& heights,
+                          const std::optional<std::string>& geoid) {
+  HeightChoice choice = settings.heights;  // the names' kinds
+  std::string origin = "from the names " + settings.sourceName + " and " + settings.targetName;
+  if (!heights.is_none()) {
+    const auto [from, to] = givenHeights(heights);
+    origin = "heights=" + pairText(from, to);
+    checkAgainstName(from, choice.from, "source", settings.sourceName, origin);
+    checkAgainstName(to, choice.to, "target", settings.targetName, origin);
+    choice.from = from;
+    choice.to = to;
+  }
+  checkHeightKinds(choice, settings, origin);
+  if (geoid) choice.geoid = geoidPath(choice, *geoid);
+  return choice;
+}
+
+py::object heightsOf(const ConversionSettings& settings) {
+  if (settings.heights.from == HeightKind::None) return py::none();
+  return py::make_tuple(heightWord(settings.heights.from), heightWord(settings.heights.to));
+}
+
+py::object geoidOf(const ConversionSettings& settings) {
+  return settings.heights.geoid.empty() ? py::none() : py::object(py::str(settings.heights.geoid));
+}
+
 ArrayConverter makeConverter(const std::string& source, const std::string& target,
                              std::optional<int> zoneWidth, std::optional<int> zone, bool zonePrefix,
                              const std::string& datum = kPolynomial,
-                             const std::optional<std::string>& grid = std::nullopt) {
+                             const std::optional<std::string>& grid = std::nullopt,
+                             const py::object& heights = py::none(),
+                             const std::optional<std::string>& geoid = std::nullopt) {
   ConversionSettings settings = namedSettings(source, target, zoneWidth, zone, zonePrefix);
   settings.datum = datumChoice(datum, grid);
+  settings.heights = heightChoice(settings, heights, geoid);
   return ArrayConverter(settings);
 }
 
@@ -383,6 +560,12 @@ std::string describe(const ArrayConverter& converter) {
   if (settings.zonePrefix) text += ", zone_prefix=True";
   if (settings.datum.method == DatumShift::Official) text += ", datum='official'";
   if (!settings.datum.grid.empty()) text += ", grid=" + std::string(py::repr(gridOf(settings)));
+  if (converter.convertsHeights()) {
+    text += ", heights=" + pairText(settings.heights.from, settings.heights.to);
+  }
+  if (!settings.heights.geoid.empty()) {
+    text += ", geoid=" + std::string(py::repr(geoidOf(settings)));
+  }
   return text + ")";
 }
 
@@ -390,16 +573,22 @@ py::tuple pickledState(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
   return py::make_tuple(settings.sourceName, settings.targetName, settings.zoneWidth,
                         settings.targetZone, settings.zonePrefix, datumText(settings),
-                        gridOf(settings));
+                        gridOf(settings), heightsOf(settings), geoidOf(settings));
 }
 
 ArrayConverter fromPickledState(const py::tuple& state) {
-  constexpr std::size_t kStateFields = 7;
-  if (state.size() != kStateFields) throw py::value_error("not a pickled nuvex.Transformer");
-  return makeConverter(state[0].cast<std::string>(), state[1].cast<std::string>(),
-                       state[2].cast<int>(), state[3].cast<std::optional<int>>(),
-                       state[4].cast<bool>(), state[5].cast<std::string>(),
-                       state[6].cast<std::optional<std::string>>());
+  // Transformers pickled before heights have the first seven fields.
+  constexpr std::size_t kStateFieldsWithoutHeights = 7;
+  constexpr std::size_t kStateFields = 9;
+  if (state.size() != kStateFields && state.size() != kStateFieldsWithoutHeights) {
+    throw py::value_error("not a pickled nuvex.Transformer");
+  }
+  const bool withHeights = state.size() == kStateFields;
+  return makeConverter(
+      state[0].cast<std::string>(), state[1].cast<std::string>(), state[2].cast<int>(),
+      state[3].cast<std::optional<int>>(), state[4].cast<bool>(), state[5].cast<std::string>(),
+      state[6].cast<std::optional<std::string>>(), withHeights ? py::object(state[7]) : py::none(),
+      withHeights ? state[8].cast<std::optional<std::string>>() : std::nullopt);
 }
 
 // ---- Angles ------------------------------------------------------------------------------------
@@ -528,7 +717,7 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
 constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
 
 Transformer(source, target, zone_width=None, zone=None, zone_prefix=False, datum="polynomial",
-            grid=None)
+            grid=None, heights=None, geoid=None)
 
 source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
     coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
@@ -538,6 +727,8 @@ source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for
     3-degree Gauss-Kruger zone 3), "EPSG:25832" (ETRS89 / UTM zone 32N, converted as WGS84): a
     projected code is one zone (and zone width); input points of another zone get status -1.
     Coordinates stay x/y (longitude, latitude; easting, northing) whatever EPSG's axis order.
+    A compound code with DHHN2016 heights, "EPSG:31467+7837" (also "E:1+7837"), or the 3D
+    code "EPSG:4937" (ETRS89 with ellipsoidal heights) also names the side's heights.
 zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6; None: 3, or the
     zone width of an EPSG code.
 zone -- zone of grid output for every point; None: each point's zone follows from its longitude
@@ -552,17 +743,29 @@ datum -- "polynomial": the engine's datum shift polynomials (metre-level; the de
 grid -- with datum="official": the path of another grid for system 1, an NTv2 file or a GeoTIFF
     grid (told apart by the file's content; None: the built-in BeTA2007), read when the
     Transformer is made.
+heights -- with datum="official": the kinds of heights (source, target), each "none",
+    "ellipsoidal" (above the system's ellipsoid: GRS80 for system 3 as ETRS89, Krassowsky for
+    system 4) or "dhhn2016" (DHHN2016 normal heights, systems 1, 3 and 4), e.g. ("dhhn2016",
+    "ellipsoidal"); transform then converts the heights given with z=. None: the kinds the
+    names give (compound and 3D codes), else no heights. A kind on one side only, and
+    ellipsoidal heights on system 1, are refused.
+geoid -- with heights between "dhhn2016" and "ellipsoidal": the path of another quasigeoid, a
+    GeoTIFF grid of undulations (None: the built-in GCG2016, Germany), read when the
+    Transformer is made.
 
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
 zone prefix that contradicts an EPSG code, system 2 with datum="official" (it has no official
 transformation) and a grid file that is missing or not a valid NTv2 or GeoTIFF grid (or a path holding a
-NUL). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
+NUL); for an unknown kind of heights, heights that contradict a name's, heights without
+datum="official" or on one side only, and a geoid where no heights use one or that cannot be
+read (TypeError for heights that are not a pair of strings). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
 Dask workers). transform converts points; explain says why points are not converted.)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
-transform(x, y, zone=None, threads=0, *, out=None) -> (x, y, zone, status)
+transform(x, y, zone=None, threads=0, *, z=None, out=None) -> (x, y, zone, status)
+    with heights z: -> (x, y, z, zone, status)
 
 x, y -- easting and northing (metres) or longitude and latitude (decimal degrees), as the source
     is grid or geographic: anything array-like of the same shape (lists, numpy arrays of any
@@ -571,14 +774,18 @@ x, y -- easting and northing (metres) or longitude and latitude (decimal degrees
 zone -- zones of UTM input points (systems 2, 3): one for every point or one per point; None
     means 0, i.e. every easting carries its zone in its millions. Not accepted for geographic
     input or Gauss-Krueger eastings.
+z -- heights (metres) of the points, array-like of their shape: converted when the Transformer
+    converts heights (it needs them), else carried over unchanged. With z the result has five
+    arrays, the heights third.
 threads -- most threads that share the points; 0 (the default): one per core. Each thread
     takes at least 16384 points, so small arrays stay on the calling thread. The results are
     bitwise the same for any number of threads. The GIL is released while converting.
 out -- a tuple of four arrays (x, y, zone, status) the results are written into instead of new
-    arrays: dtypes float64, float64, int32, int32, C-contiguous, writeable, of the input's shape,
-    sharing no memory with each other or with x, y and zone as the conversion reads them (an
-    input that is converted to float64 first is a copy and may share memory with out). The
-    same tuple is returned. Reusing arrays saves allocating and first touching new memory.
+    arrays: dtypes float64, float64, int32, int32 (with z five: x, y, z, zone, status, z
+    float64), C-contiguous, writeable, of the input's shape, sharing no memory with each other
+    or with x, y, z and zone as the conversion reads them (an input that is converted to
+    float64 first is a copy and may share memory with out). The same tuple is returned.
+    Reusing arrays saves allocating and first touching new memory.
 
 Returns four numpy arrays of the input's shape (numpy scalars for scalar input): x and y
 (float64, metres or degrees as the target is grid or geographic), zone (int32: the output zone
@@ -586,20 +793,24 @@ for grid output, the zone the input was read in for grid-to-geographic, 0 for
 geographic-to-geographic) and status (int32: 0 converted, -1 not converted). A point without a
 transformation path, not finite, outside -180..180 deg longitude / -90..90 deg latitude or
 beyond 1e9 m, or whose UTM zone does not fit its easting has status -1, NaN coordinates and
-zone 0; the other points are converted all the same.
+zone 0; the other points are converted all the same. Where heights are converted, so has a point
+whose height is not finite or beyond 10 km, or where the quasigeoid has no value (outside
+Germany for GCG2016); every point with status -1 then has a NaN height. Heights that are
+carried over stay as given, whatever the status.
 
 Raises ValueError for arrays of different shapes, a zone array of another shape, zones that are
-not whole numbers, zones where the source takes none, threads < 0, out arrays of another shape,
-not C-contiguous, read-only or sharing memory; TypeError for input that is not numeric
-(strings, booleans, complex numbers, objects) and out arrays of another dtype.)";
+not whole numbers, zones where the source takes none, no z for a Transformer that converts
+heights, threads < 0, out arrays of another shape, not C-contiguous, read-only or sharing
+memory; TypeError for input that is not numeric (strings, booleans, complex numbers, objects)
+and out arrays of another dtype.)";
 
 constexpr const char* kExplainDoc = R"(Why points are not converted.
 
-explain(x, y, zone=None) -> reasons
+explain(x, y, zone=None, *, z=None) -> reasons
 
-x, y, zone -- as in transform. Returns, for each point, the library's identifier of the reason
-transform gives it status -1, or "" for a point it converts: a numpy array of strings of the
-input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
+x, y, zone, z -- as in transform (z is needed where heights are converted). Returns, for each
+point, the library's identifier of the reason transform gives it status -1, or "" for a point
+it converts: a numpy array of strings of the input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
 messages. A point of another zone than a projected EPSG source names is "no_such_zone". The
 refused points are converted once more, one by one, to find their reasons: meant for messages,
 not for every point of large arrays. Raises what transform raises for bad arguments.
@@ -698,12 +909,13 @@ PYBIND11_MODULE(_nuvex, module) {
       .def(py::init(&makeConverter), py::arg("source"), py::arg("target"),
            py::arg("zone_width") = py::none(), py::arg("zone") = py::none(),
            py::arg("zone_prefix") = false, py::arg("datum") = kPolynomial,
-           py::arg("grid") = py::none())
+           py::arg("grid") = py::none(), py::arg("heights") = py::none(),
+           py::arg("geoid") = py::none())
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
-           py::arg("out") = py::none())
+           py::arg("out") = py::none(), py::arg("z") = py::none())
       .def("explain", &explainPoints, explainDoc(), py::arg("x"), py::arg("y"),
-           py::arg("zone") = py::none())
+           py::arg("zone") = py::none(), py::kw_only(), py::arg("z") = py::none())
       .def_property_readonly(
           "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
           "The source system, e.g. 'E:1' or 'EPSG:31467'.")
@@ -726,6 +938,14 @@ PYBIND11_MODULE(_nuvex, module) {
           "grid", [](const ArrayConverter& c) { return gridOf(c.settings()); },
           "The grid file (NTv2 or GeoTIFF) of the official datum shift, or None for the built-in "
           "BeTA2007.")
+      .def_property_readonly(
+          "heights", [](const ArrayConverter& c) { return heightsOf(c.settings()); },
+          "The kinds of heights converted, (source, target), e.g. ('dhhn2016', 'ellipsoidal'); "
+          "None when heights are carried over unchanged.")
+      .def_property_readonly(
+          "geoid", [](const ArrayConverter& c) { return geoidOf(c.settings()); },
+          "The quasigeoid grid file (GeoTIFF) between DHHN2016 and ellipsoidal heights, or None "
+          "for the built-in GCG2016.")
       .def("__repr__", &describe)
       .def(py::pickle(&pickledState, &fromPickledState));
 

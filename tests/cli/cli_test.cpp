@@ -493,6 +493,19 @@ TEST_F(Cli, ListPrintsEveryCodeWithItsSystemAndZone) {
   }
 }
 
+// EPSG:4937 is a row of the table like any other; compound codes are no rows, so the list says
+// how they are written.
+TEST_F(Cli, ListShowsTheThreeDimensionalCodeAndHowCompoundCodesAreWritten) {
+  const CliResult list = runCli("list");
+  EXPECT_EQ(list.status, 0);
+  EXPECT_TRUE(contains(list.out, "\n4937   G:3       -     - ETRS89 (3D, ellipsoidal height)\n"))
+      << list.out;
+  EXPECT_TRUE(contains(list.out, "\n4258   G:3       -     - ETRS89\n"));
+  EXPECT_TRUE(contains(list.out,
+                       "\nCompound: any code of systems 1, 3 and 4 + 7837 (DHHN2016 height), e.g. "
+                       "EPSG:31467+7837.\n"));
+}
+
 // A zone forced on points far from it converts them, with one warning for the whole input.
 TEST_F(Cli, AZoneForcedFarFromThePointsIsWarnedOfOnce) {
   const CliResult far = runCli("from-ll -s 3 --zone 32", "10 50\n30 50\n31 50\n10 51\n");
@@ -567,6 +580,147 @@ TEST_F(Cli, GridTakesGeoTiffGrids) {
   EXPECT_EQ(result.status, kDataError) << result.err;
   EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "8.4990215278 50.4987944539");
   EXPECT_NE(result.err.find("outside"), std::string::npos) << result.err;
+}
+
+// ---- Heights ------------------------------------------------------------------------------------
+
+// Numbers within their tolerances (one per numeric field in order, the last for the rest),
+// everything between them exactly.
+void expectLineMatchesEach(const std::string& actual, const std::string& expected,
+                           const std::vector<double>& tolerances) {
+  const char *a = actual.c_str(), *e = expected.c_str();
+  std::size_t field = 0;
+  while (*a != '\0' || *e != '\0') {
+    char *aEnd = nullptr, *eEnd = nullptr;
+    const double got = std::isalpha(static_cast<unsigned char>(*a)) ? 0.0 : std::strtod(a, &aEnd);
+    const double want = std::isalpha(static_cast<unsigned char>(*e)) ? 0.0 : std::strtod(e, &eEnd);
+    if (aEnd != nullptr && aEnd != a && eEnd != nullptr && eEnd != e) {
+      EXPECT_NEAR(got, want, tolerances[std::min(field++, tolerances.size() - 1)])
+          << "at \"" << a << "\" of: " << actual;
+      a = aEnd, e = eEnd;
+    } else {
+      ASSERT_EQ(*a, *e) << "at \"" << a << "\" of: " << actual << "\nexpected: " << expected;
+      ++a, ++e;
+    }
+  }
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+class CliHeights : public Cli {
+ protected:
+  void SetUp() override {
+    // The quasigeoid is a GeoTIFF grid: a build without libtiff converts no heights.
+    if (!engine::geoTiffGridsSupported()) GTEST_SKIP() << "built without libtiff";
+  }
+};
+
+TEST_F(CliHeights, ConvertsTheCasesOfTheDataFileAsProjDoes) {
+  for (const TestCase& c : readCases("cli_heights.txt")) {
+    SCOPED_TRACE(c.where());
+    std::string input = unescape(c.fields.at(1));
+    if (!input.ends_with('\n')) input += '\n';
+    const CliResult result = runCli(c.fields.at(0), input);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    std::vector<double> tolerances;
+    std::istringstream listed(c.fields.at(3));
+    for (std::string tolerance; std::getline(listed, tolerance, ',');) {
+      tolerances.push_back(std::stod(tolerance));
+    }
+    const std::vector<std::string> got = linesOf(result.out), want = linesOf(unescape(c.fields[2]));
+    ASSERT_EQ(got.size(), want.size()) << result.out;
+    for (std::size_t i = 0; i < got.size(); ++i) expectLineMatchesEach(got[i], want[i], tolerances);
+  }
+}
+
+// A height that is no number makes its line unreadable; one the library refuses (not finite,
+// beyond 10 km, -1e999 read as minus infinity) or a point outside the quasigeoid is refused with
+// the library's reason; the lines after them convert. The point converted is cli_heights.txt's.
+TEST_F(CliHeights, RefusesHeightsItCannotConvertAndGoesOn) {
+  const CliResult result = runCli("convert --from EPSG:4937 --to EPSG:4258+7837 --datum official",
+                                  "13.7885598 51.9487479 76.5 a\n10 50 abc b\n10 50 nan c\n"
+                                  "10 50 1e9 d\n16.5 51 10 e\n10 50\n10 50 -1e999 f\n"
+                                  "13.7885598 51.9487479 76.5 g\n");
+  EXPECT_EQ(result.status, kDataError);
+  EXPECT_EQ(result.out,
+            "13.78855980 51.94874790 35.334 a\n*error* 10 50 abc b\n*error* 10 50 nan c\n"
+            "*error* 10 50 1e9 d\n*error* 16.5 51 10 e\n*error* 10 50\n*error* 10 50 -1e999 f\n"
+            "13.78855980 51.94874790 35.334 g\n");
+  const std::string outOfRange =
+      ": a height that is not a finite number within 10 km of the ellipsoid\n";
+  EXPECT_EQ(
+      result.err,
+      "nuvex: <stdin>:2: height \"abc\" is not a number\n"
+      "nuvex: <stdin>:3" +
+          outOfRange + "nuvex: <stdin>:4" + outOfRange +
+          "nuvex: <stdin>:5: outside the quasigeoid grid, or in a cell of it without value "
+          "(GCG2016: Germany)\n"
+          "nuvex: <stdin>:6: too few fields: expected longitude, latitude and height, found "
+          "2\n"
+          "nuvex: <stdin>:7" +
+          outOfRange +
+          "nuvex: 8 lines read, 2 converted, 6 refused (2 unreadable, 3 height_out_of_range, 1 "
+          "outside_geoid)\n");
+}
+
+// --geoid takes the quasigeoid from a file: GCG2016's own file gives what the built-in grid
+// gives; a file that cannot be read, or that is no vertical grid, is a usage error.
+TEST_F(CliHeights, GeoidTakesAVerticalGeoTiffGrid) {
+  const std::string conversion =
+      "convert --from EPSG:31467+7837 --to EPSG:25832 --height-to ellipsoidal --datum official";
+  const std::string points =
+      "3514881.4679 5685234.0224 250.0 p1\n3437131.0190 5428790.6050 512.25\n";
+  const CliResult builtIn = runCli(conversion, points);
+  const CliResult file =
+      runCli(conversion + " --geoid " NUVEX_TEST_DATA_DIR "/../../data/de_bkg_gcg2016.tif", points);
+  EXPECT_EQ(builtIn.status + file.status, 0) << builtIn.err << file.err;
+  EXPECT_EQ(file.out, builtIn.out);
+  EXPECT_EQ(firstLine(builtIn.out), "514801.644 5683399.847 296.724 32 p1");
+  const CliResult missing = runCli(conversion + " --geoid no-such-geoid.tif", points);
+  EXPECT_EQ(missing.status, kUsageError);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_TRUE(missing.err.starts_with("--geoid: ") && contains(missing.err, "no-such-geoid.tif"))
+      << missing.err;
+  const CliResult horizontal = runCli(
+      conversion + " --geoid " NUVEX_TEST_DATA_DIR "/../../data/de_adv_BETA2007.tif", points);
+  EXPECT_EQ(horizontal.status, kUsageError);
+  EXPECT_TRUE(horizontal.err.starts_with("--geoid: ")) << horizontal.err;
+}
+
+// The heights travel with their points through blocks on several threads: the same output on one
+// thread and three, every line in its place.
+TEST_F(CliHeights, ThreadsAndBlocksCarryEveryHeightWithItsPoint) {
+  constexpr std::size_t kBlockBytes = 512 << 10;  // the converter's block
+  std::string input;
+  for (int i = 0; input.size() < 3 * kBlockBytes; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%.6f %.6f %d p%d\n", 9.0 + (i % 200) * 0.01,
+                  50.0 + (i % 100) * 0.01, i % 1000, i);
+    input += line;
+  }
+  writeWholeFile("heights.txt", input);
+  const std::string conversion =
+      "convert --from EPSG:4258+7837 --to EPSG:4937 --datum official -p 6 heights.txt";
+  const CliResult one = runCli(conversion + " --threads 1");
+  const CliResult three = runCli(conversion + " --threads 3");
+  EXPECT_EQ(one.status + three.status, 0) << one.err << three.err;
+  EXPECT_EQ(three.out, one.out);
+  // h = H + N, with N within 30 to 60 m around Germany: each line's height is its own plus N.
+  const std::vector<std::string> in = linesOf(input), out = linesOf(one.out);
+  ASSERT_EQ(out.size(), in.size());
+  for (std::size_t i = 0; i < in.size(); i += 997) {
+    const std::vector<std::string> a = words(in[i]), b = words(out[i]);
+    ASSERT_EQ(b.size(), 4u) << out[i];
+    EXPECT_EQ(b[3], a[3]);
+    const double undulation = std::stod(b[2]) - std::stod(a[2]);
+    EXPECT_TRUE(undulation > 30.0 && undulation < 60.0) << in[i] << " -> " << out[i];
+  }
 }
 
 // Every option --help shows for a command is in the manual page, and the reverse.

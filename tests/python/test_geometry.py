@@ -159,3 +159,71 @@ def test_heights_are_carried_over():
     np.testing.assert_array_equal(np.asarray(converted.coords)[:, 2], [120.5, 130.25])
     np.testing.assert_allclose(np.asarray(converted.coords)[0, :2], [571666.448, 5539109.815],
                                atol=MILLIMETRE)
+
+
+# GK zone 3 with DHHN2016 heights to UTM zone 32 with ellipsoidal heights: points of
+# tests/data/interface_heights.txt (PROJ's cct), as (x, y, z) in and out.
+GK3_DHHN = [(3514881.4679, 5685234.0224, 250.0), (3437131.0190, 5428790.6050, 512.25),
+            (3554630.7335, 5673565.0920, 0.0)]
+UTM32_ELLIPSOIDAL = [(514801.643959750130, 5683399.846769998781, 296.723969022768),
+                     (437080.694948008284, 5427058.650519149378, 560.121687188105),
+                     (554535.032594097429, 5671735.247649459168, 46.669436282477)]
+HEIGHTS = {"datum": "official", "heights": ("dhhn2016", "ellipsoidal")}
+
+
+def test_to_crs_converts_the_heights_of_3d_geometries():
+    a, b, c = GK3_DHHN
+    frame = gpd.GeoDataFrame(
+        {"geometry": [Point(a), LineString([b, c]), Polygon([a, b, c]),
+                      MultiPoint([c, a]), None]},
+        index=["point", "line", "polygon", "points", "missing"], crs="EPSG:31467+7837")
+    converted = nuvex.geopandas.to_crs(frame, "EPSG:25832", **HEIGHTS)
+    assert converted.crs == "EPSG:25832" and converted.geometry["missing"] is None
+    p, q, r = (np.array(point) for point in UTM32_ELLIPSOIDAL)
+    expected = {"point": [p], "line": [np.array([q, r])], "polygon": [np.array([p, q, r, p])],
+                "points": [r, p]}
+    for label, parts in expected.items():
+        got = coordinate_arrays(converted.geometry[label])
+        assert len(got) == len(parts), label
+        for part, want in zip(got, parts):
+            np.testing.assert_allclose(part.reshape(want.shape), want, rtol=0, atol=1e-4,
+                                       err_msg=label)
+    # A closed ring stays closed, heights included.
+    ring = np.asarray(converted.geometry["polygon"].exterior.coords)
+    assert (ring[0] == ring[-1]).all()
+
+
+def test_heights_from_the_frames_compound_crs_and_their_refusals():
+    frame = gpd.GeoDataFrame({"geometry": [Point(10.0, 50.0, 100.0),
+                                           Point(5.7014159, 52.3619409, 10.0)]},
+                             index=["germany", "netherlands"], crs="EPSG:4258+7837")
+    # The heights' kinds from the two CRSs: DHHN2016 to ETRS89 ellipsoidal (EPSG:4937).
+    with pytest.raises(ValueError, match=r"row 'netherlands': its Point has a point without a "
+                                         r"path from EPSG:4258\+7837 to EPSG:4937 "
+                                         r"\(5.7014159, 52.3619409, 10.0\)"):
+        nuvex.geopandas.to_crs(frame, "EPSG:4937", datum="official")
+    converted = nuvex.geopandas.to_crs(frame, 4937, datum="official", errors="empty")
+    assert converted.crs == "EPSG:4937" and converted.geometry["netherlands"].is_empty
+    assert abs(converted.geometry["germany"].z - 147.809500694132) < 1e-4
+    # Back: the result's CRS is the compound one.
+    back = nuvex.geopandas.to_crs(converted.iloc[:1], "EPSG:4258+7837", datum="official")
+    assert back.crs == frame.crs and abs(back.geometry["germany"].z - 100.0) < 1e-6
+    # A 2D geometry has no height to convert.
+    flat = gpd.GeoDataFrame({"geometry": [Point(10.0, 50.0, 1.0), LineString([(9, 50), (10, 51)])]},
+                            index=["hill", "road"], crs="EPSG:4258+7837")
+    with pytest.raises(ValueError, match=r"row 'road': its LineString has no heights \(2D\), but "
+                                         r"the Transformer converts heights \(dhhn2016 to "
+                                         r"ellipsoidal\)"):
+        nuvex.geopandas.to_crs(flat, "EPSG:4937", datum="official")
+    # Without heights they are carried over, and the kinds must not be half given.
+    with pytest.raises(ValueError, match="the source has dhhn2016 heights and the target none"):
+        nuvex.geopandas.to_crs(frame, "EPSG:25832", datum="official")
+
+
+def test_one_geometry_converts_its_heights():
+    line = LineString(GK3_DHHN[:2])
+    converted = nuvex.shapely.transform(line, "EPSG:31467", "EPSG:25832", **HEIGHTS)
+    np.testing.assert_allclose(np.asarray(converted.coords), UTM32_ELLIPSOIDAL[:2], rtol=0,
+                               atol=1e-4)
+    assert nuvex.shapely.transform(Point(10.0, 50.0, 1e9), "EPSG:4258+7837", "EPSG:4937",
+                                   datum="official", errors="empty").is_empty

@@ -14,6 +14,12 @@ namespace {
 // append fields; a caller's smaller struct is no version at all.
 constexpr std::size_t kFirstOptionsSize = offsetof(nuvex_options, grid) + sizeof(const char*);
 
+// Whether a caller's struct of `size` bytes holds the field at `offset` of `bytes` bytes: one
+// built before the field was added ends before it, and keeps its default.
+constexpr bool holds(std::size_t size, std::size_t offset, std::size_t bytes) {
+  return size >= offset + bytes;
+}
+
 constexpr int kDefaultZoneWidth = 0;  // option value asking for the default, 3 deg zones
 constexpr int kPolynomialDatum = 0;
 constexpr int kOfficialDatum = 1;
@@ -31,6 +37,16 @@ nuvex_options readOptions(const nuvex_options* given) {
                       " bytes): set it to sizeof(nuvex_options)");
   }
   std::memcpy(&options, given, kFirstOptionsSize);
+  // Field by field: the struct's padding may leave a caller's size between two of them.
+  if (holds(given->size, offsetof(nuvex_options, height_from), sizeof(int))) {
+    options.height_from = given->height_from;
+  }
+  if (holds(given->size, offsetof(nuvex_options, height_to), sizeof(int))) {
+    options.height_to = given->height_to;
+  }
+  if (holds(given->size, offsetof(nuvex_options, geoid), sizeof(const char*))) {
+    options.geoid = given->geoid;
+  }
   return options;
 }
 
@@ -111,13 +127,73 @@ void resolveDatum(const nuvex_options& options, Conversion& conversion) {
   if (options.grid != nullptr) conversion.grid = options.grid;
 }
 
+HeightKind heightKindOf(int option) {
+  return option == NUVEX_HEIGHT_ELLIPSOIDAL ? HeightKind::Ellipsoidal
+         : option == NUVEX_HEIGHT_DHHN2016  ? HeightKind::Normal
+                                            : HeightKind::None;
+}
+
+// A kind as the options write it.
+const char* heightOptionText(HeightKind kind) {
+  switch (kind) {
+    case HeightKind::Ellipsoidal:
+      return "1 (ellipsoidal)";
+    case HeightKind::Normal:
+      return "2 (DHHN2016)";
+    case HeightKind::None:
+      break;
+  }
+  return "0 (none)";
+}
+
+// One side's kind of heights: the option's (0: none given), which must be the name's when the
+// name has one, else the name's.
+HeightKind resolveHeight(const char* field, int option, const NamedSystem& named,
+                         const char* name) {
+  if (option < NUVEX_HEIGHT_NONE || option > NUVEX_HEIGHT_DHHN2016) {
+    refuse(std::string(field) + " " + std::to_string(option) +
+           " is not 0 (none), 1 (ellipsoidal) or 2 (DHHN2016)");
+  }
+  const HeightKind kind = heightKindOf(option);
+  if (kind == HeightKind::None) return named.height;
+  if (named.height != HeightKind::None && kind != named.height) {
+    refuse(std::string(field) + " " + heightOptionText(kind) + ": " + name + " has heights " +
+           heightOptionText(named.height));
+  }
+  return kind;
+}
+
+// The kinds of heights and the quasigeoid. The rules of the kinds themselves (system 1 has no
+// ellipsoidal heights, a geoid only where one is used) are the Transformer's; these are the ones
+// of the options.
+void resolveHeights(const nuvex_options& options, const NamedSystem& from, const NamedSystem& to,
+                    const char* source, const char* target, Conversion& conversion) {
+  HeightChoice& heights = conversion.heights;
+  heights.from = resolveHeight("height_from", options.height_from, from, source);
+  heights.to = resolveHeight("height_to", options.height_to, to, target);
+  const bool fromKind = heights.from != HeightKind::None;
+  if (fromKind != (heights.to != HeightKind::None)) {
+    refuse(std::string("heights: ") + (fromKind ? "the source" : "the target") + " has heights " +
+           heightOptionText(fromKind ? heights.from : heights.to) + " and " +
+           (fromKind ? "the target" : "the source") + " none: give " +
+           (fromKind ? "height_to" : "height_from") + " (or name a compound CRS)");
+  }
+  if (fromKind && !conversion.officialDatum) {
+    refuse("heights are converted with datum 1 (official) only");
+  }
+  if (options.geoid != nullptr) {
+    if (!fromKind) refuse("geoid: a quasigeoid is read only where heights are converted");
+    heights.geoid = options.geoid;
+  }
+}
+
 }  // namespace
 
 Conversion resolveConversion(const char* source, const char* target, const nuvex_options* given) {
   const NamedSystem from = parseName(source, "source");
   const NamedSystem to = parseName(target, "target");
   const nuvex_options options = readOptions(given);
-  Conversion conversion{from.system, to.system, {}, std::nullopt, false, false, {}};
+  Conversion conversion{from.system, to.system, {}, std::nullopt, false, false, {}, {}};
   const int width = resolveZoneWidth(options.zone_width, from, to, source, target);
   conversion.zones = resolveZones(options.zone, width, to, target);
   if (options.zone_prefix != 0 && options.zone_prefix != 1) {
@@ -132,6 +208,7 @@ Conversion resolveConversion(const char* source, const char* target, const nuvex
   }
   if (from.system.type == CoordinateType::Grid) conversion.sourceZone = from.zone;
   resolveDatum(options, conversion);
+  resolveHeights(options, from, to, source, target, conversion);
   return conversion;
 }
 

@@ -19,11 +19,13 @@ struct Conversion {
   bool zonePrefix = false;        // UTM output eastings carry the zone in their millions
   bool officialDatum = false;     // the official datum shifts instead of the polynomial ones
   std::string grid;               // official only: an NTv2 file; empty: the built-in grid
+  HeightChoice heights;           // the options' kinds, else the names'
 };
 
 // Throws Failure: NUVEX_ERROR_SYSTEM for a null or unknown system name, NUVEX_ERROR_OPTIONS_SIZE
 // for options smaller than their first version, NUVEX_ERROR_ARGUMENT for an option out of range
-// or against the systems.
+// or against the systems (a height kind other than a name's, heights on one side only or with
+// the polynomial datum shifts).
 Conversion resolveConversion(const char* source, const char* target, const nuvex_options* options);
 
 }  // namespace nuvex::c_api

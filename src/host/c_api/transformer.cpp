@@ -1,12 +1,15 @@
 // Transformers of the C interface: the batch engine with the library's per-point input checks,
-// the zone a source name fixes, and the zone prefix of UTM output eastings.
+// the zone a source name fixes, the zone prefix of UTM output eastings, and heights.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
+#include <string>
 #include <type_traits>
+#include <utility>
 
 #include "host/c_api/boundary.h"
 #include "host/c_api/conversion.h"
@@ -38,6 +41,8 @@ struct Arrays {
   double* yOut;
   std::int32_t* zoneOut;
   std::int32_t* status;
+  const double* z = nullptr;  // heights: both null for nuvex_transform
+  double* zOut = nullptr;
 };
 
 // Doubles an array can hold at most: no object is larger than the largest pointer difference. A
@@ -83,11 +88,20 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   std::int32_t* statusOf = a.status != nullptr ? a.status + begin : status.data();
   double* xOut = a.xOut + begin;
   double* yOut = a.yOut + begin;
-  t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf, statusOf);
+  if (a.z != nullptr) {
+    t.transformer.transform(count, a.x + begin, a.y + begin, a.z + begin, zones, xOut, yOut,
+                            a.zOut + begin, zoneOutOf, statusOf);
+  } else {
+    t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf,
+                            statusOf);
+  }
+  // A converted height goes with its point; one carried along stays whatever the point's status.
+  double* zOut = t.transformer.convertsHeights() ? a.zOut + begin : nullptr;
   for (std::size_t i = 0; i < count; ++i) {
     if (!acceptable[i] || statusOf[i] != kPointConverted) {
       xOut[i] = kNotANumber;
       yOut[i] = kNotANumber;
+      if (zOut != nullptr) zOut[i] = kNotANumber;
       zoneOutOf[i] = 0;
       statusOf[i] = kPointWithoutPath;
     } else if (c.zonePrefix) {
@@ -96,8 +110,9 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   }
 }
 
-// Why convertChunk marks the point, or None.
-RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, int zone) {
+// Why convertChunk marks the point (with its height, when given), or None.
+RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, const double* z,
+                          int zone) {
   const Conversion& c = t.conversion;
   if (!inNamedZone(c, x, zone)) {
     // Coordinates that are no numbers or out of range say so before their zone does.
@@ -106,7 +121,39 @@ RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, int zo
         input == RangeProblem::NotFinite || input == RangeProblem::OutsideCoordinates;
     return noCoordinates ? input : RangeProblem::NoSuchZone;
   }
+  if (z != nullptr) return t.transformer.explain(x, y, *z, engineZone(c, zone));
   return t.transformer.explain(x, y, engineZone(c, zone));
+}
+
+// A transformer that converts heights has no point to give without them.
+void requireHeightsCall(const nuvex_transformer& t, const char* call) {
+  if (t.transformer.convertsHeights()) {
+    throw Failure(NUVEX_ERROR_ARGUMENT,
+                  std::string("the transformer converts heights: call ") + call + " with z");
+  }
+}
+
+// Checks the arguments of a batch call; the named arrays must not be null with count > 0.
+void checkBatchCall(const nuvex_transformer* t, std::size_t count,
+                    std::initializer_list<std::pair<const void*, const char*>> arrays) {
+  requirePointer(t, "transformer");
+  if (count == 0) return;
+  if (count > kMostPoints) {
+    throw Failure(NUVEX_ERROR_ARGUMENT,
+                  "count " + std::to_string(count) + " is more points than an array can hold");
+  }
+  const std::string withCount = " with count " + std::to_string(count);
+  for (const auto& [pointer, name] : arrays) {
+    if (pointer == nullptr) {
+      throw Failure(NUVEX_ERROR_ARGUMENT, std::string(name) + " is NULL" + withCount);
+    }
+  }
+}
+
+void convertInChunks(const nuvex_transformer& t, std::size_t count, const Arrays& arrays) {
+  for (std::size_t begin = 0; begin < count; begin += kChunkPoints) {
+    convertChunk(t, arrays, begin, std::min(kChunkPoints, count - begin));
+  }
 }
 
 }  // namespace
@@ -126,7 +173,8 @@ nuvex_transformer* nuvex_transformer_create(const char* source, const char* targ
         conversion.officialDatum ? nuvex::DatumShift::Official : nuvex::DatumShift::Polynomial,
         conversion.grid};
     made = new nuvex_transformer{
-        conversion, nuvex::Transformer(conversion.from, conversion.to, conversion.zones, datum)};
+        conversion, nuvex::Transformer(conversion.from, conversion.to, conversion.zones, datum,
+                                       conversion.heights)};
   });
   return made;
 }
@@ -135,26 +183,25 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
                     const std::int32_t* zone, double* x_out, double* y_out, std::int32_t* zone_out,
                     std::int32_t* status, nuvex_error* error) {
   return guarded(error, [&] {
-    requirePointer(t, "transformer");
+    nuvex::c_api::checkBatchCall(t, count,
+                                 {{x, "x"}, {y, "y"}, {x_out, "x_out"}, {y_out, "y_out"}});
+    nuvex::c_api::requireHeightsCall(*t, "nuvex_transform3d");
     if (count == 0) return;
-    if (count > nuvex::c_api::kMostPoints) {
-      throw Failure(NUVEX_ERROR_ARGUMENT,
-                    "count " + std::to_string(count) + " is more points than an array can hold");
-    }
-    const std::string withCount = " with count " + std::to_string(count);
-    for (const auto& [pointer, name] : {std::pair<const void*, const char*>{x, "x"},
-                                        {y, "y"},
-                                        {x_out, "x_out"},
-                                        {y_out, "y_out"}}) {
-      if (pointer == nullptr) {
-        throw Failure(NUVEX_ERROR_ARGUMENT, std::string(name) + " is NULL" + withCount);
-      }
-    }
-    const nuvex::c_api::Arrays arrays{x, y, zone, x_out, y_out, zone_out, status};
-    for (std::size_t begin = 0; begin < count; begin += nuvex::c_api::kChunkPoints) {
-      nuvex::c_api::convertChunk(*t, arrays, begin,
-                                 std::min(nuvex::c_api::kChunkPoints, count - begin));
-    }
+    nuvex::c_api::convertInChunks(*t, count, {x, y, zone, x_out, y_out, zone_out, status});
+  });
+}
+
+int nuvex_transform3d(const nuvex_transformer* t, std::size_t count, const double* x,
+                      const double* y, const double* z, const std::int32_t* zone, double* x_out,
+                      double* y_out, double* z_out, std::int32_t* zone_out, std::int32_t* status,
+                      nuvex_error* error) {
+  return guarded(error, [&] {
+    nuvex::c_api::checkBatchCall(
+        t, count,
+        {{x, "x"}, {y, "y"}, {z, "z"}, {x_out, "x_out"}, {y_out, "y_out"}, {z_out, "z_out"}});
+    if (count == 0) return;
+    nuvex::c_api::convertInChunks(*t, count,
+                                  {x, y, zone, x_out, y_out, zone_out, status, z, z_out});
   });
 }
 
@@ -163,7 +210,17 @@ int nuvex_explain(const nuvex_transformer* t, double x, double y, std::int32_t z
   return guarded(error, [&] {
     requirePointer(t, "transformer");
     requirePointer(reason, "reason");
-    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, zone));
+    nuvex::c_api::requireHeightsCall(*t, "nuvex_explain3d");
+    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, nullptr, zone));
+  });
+}
+
+int nuvex_explain3d(const nuvex_transformer* t, double x, double y, double z, std::int32_t zone,
+                    std::int32_t* reason, nuvex_error* error) {
+  return guarded(error, [&] {
+    requirePointer(t, "transformer");
+    requirePointer(reason, "reason");
+    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, &z, zone));
   });
 }
 
