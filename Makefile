@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make demo` and `make test` do all set-up themselves.
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map
+.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map heights-map
 .PHONY: web test-web bench-web
 
 all: test
@@ -85,6 +85,10 @@ accuracy-map: setup
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS) --target nuvex_python
 	PYTHONPATH=build/dev/python /usr/bin/python3 docs/accuracy_map.py
+
+# The quasigeoid and the grids' coverage as PROJ's cct gives them; needs cct (proj-bin), not nuvex.
+heights-map:
+	/usr/bin/python3 docs/heights_map.py
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null
