@@ -69,11 +69,10 @@ std::size_t convertPointsInFull(const ConversionPlan& plan, KernelPath path, std
   std::size_t converted = 0;
   std::size_t i = 0;
   const OfficialDatum& official = *plan.official;
-  if (path == KernelPath::Avx2 && z != nullptr && !official.needsEpoch() &&
-      !official.heightsInThreeDimensions()) {
+  if (path == KernelPath::Avx2 && !official.heightsInThreeDimensions()) {
     const std::size_t blocks = count / kVectorLanes;
-    converted = convertBlocksWithHeightsAvx2(plan, blocks, x, y, z, zone, xOut, yOut, zOut, zoneOut,
-                                             status);
+    converted = convertBlocksInFullAvx2(plan, blocks, x, y, z, epoch, zone, xOut, yOut, zOut,
+                                        zoneOut, status);
     i = blocks * kVectorLanes;
   }
   for (; i < count; ++i) {

@@ -74,12 +74,13 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
                               const double* y, const int* zone, double* xOut, double* yOut,
                               int* zoneOut, int* status);
 
-// The same with heights, for a plan whose official datum converts them in two dimensions
-// (OfficialDatum::heightsInThreeDimensions false).
-std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan& plan, std::size_t blocks,
-                                         const double* x, const double* y, const double* z,
-                                         const int* zone, double* xOut, double* yOut, double* zOut,
-                                         int* zoneOut, int* status);
+// The same for an official plan with heights (z, zOut; null without) in two dimensions
+// (OfficialDatum::heightsInThreeDimensions false) and epochs (one per point, or null for the
+// plan's).
+std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                                    const double* y, const double* z, const double* epoch,
+                                    const int* zone, double* xOut, double* yOut, double* zOut,
+                                    int* zoneOut, int* status);
 
 // Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
 // scalar path so far (lanes near an edge or outside what the series serve).

@@ -77,9 +77,6 @@ constexpr double kMaxNodesPerSide = 1.0e7;
 // program that wrote the file, no more.
 constexpr double kWholeStepTolerance = 1e-4;
 
-constexpr int kMaxInverseIterations = 10;
-constexpr double kInverseTolerance = 1e-12;  // rad
-
 std::string errorText(const std::string& origin, const std::string& what) {
   return "NTv2 grid " + origin + ": " + what;
 }

@@ -48,6 +48,10 @@ struct Ntv2Datums {
   bool fromNamed = true, toNamed = true;
 };
 
+// The inverse shift iterates on the forward one until a step is this small (rad), at most so often.
+inline constexpr int kMaxInverseIterations = 10;
+inline constexpr double kInverseTolerance = 1e-12;
+
 class Ntv2Grid {
  public:
   // Reads an NTv2 file from its bytes. `origin` names the file in every error. Throws

@@ -959,10 +959,10 @@ Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
 // leaves to the scalar path.
 VECTOR_CODE
 Mask shiftOfficially(const OfficialDatum& datum, Geographic& point, double* height,
-                     Mask vectorLanes) {
+                     const double* epoch, Mask vectorLanes) {
   LaneArray latitude = lanes(point.latitude), longitude = lanes(point.longitude);
   const Mask served =
-      shiftOfficialLanes(datum, latitude.data(), longitude.data(), height, vectorLanes);
+      shiftOfficialLanes(datum, latitude.data(), longitude.data(), height, epoch, vectorLanes);
   point = {load(longitude.data()), load(latitude.data())};
   return vectorLanes & ~served;
 }
@@ -1029,14 +1029,15 @@ Geographic blend(Mask lanes, const Geographic& a, const Geographic& b) {
 struct Block {
   LaneArray x, y;
   std::array<int, kVectorLanes> zone;
-  LaneArray z;  // heights, where the plan converts them
+  LaneArray z;      // heights, where the call converts them
+  LaneArray epoch;  // epochs, where the route needs them
 };
 
 thread_local std::size_t scalarLanes = 0;  // for scalarLanesOfBlocksForTesting
 
 // Redoes the given lanes on the scalar path (from the inputs as they were before any store).
 std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, unsigned which,
-                                double* xOut, double* yOut, double* zOut, int* zoneOut,
+                                double* xOut, double* yOut, double* zOut, bool full, int* zoneOut,
                                 int* status) {
   if (which == 0) return 0;
   scalarLanes += static_cast<std::size_t>(__builtin_popcount(which));
@@ -1044,10 +1045,12 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
   for (std::size_t k = 0; k < kVectorLanes; ++k) {
     if ((which & (1u << k)) == 0) continue;
     PointResult result{};
-    const int pointStatus =
-        statusOf(zOut != nullptr ? convertBatchPoint(plan, in.x[k], in.y[k], in.z[k], in.zone[k],
-                                                     result, zOut[k])
-                                 : convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
+    double height = 0.0;
+    const int pointStatus = statusOf(
+        full ? convertBatchPoint(plan, in.x[k], in.y[k], zOut != nullptr ? &in.z[k] : nullptr,
+                                 in.epoch[k], in.zone[k], result, height)
+             : convertBatchPoint(plan, in.x[k], in.y[k], in.zone[k], result));
+    if (zOut != nullptr) zOut[k] = height;
     xOut[k] = result.x;
     yOut[k] = result.y;
     if (zoneOut != nullptr) zoneOut[k] = result.zone;
@@ -1061,7 +1064,9 @@ std::size_t convertOnScalarPath(const ConversionPlan& plan, const Block& in, uns
 // grid output. Each shape's block is compiled on its own, without the stages it skips.
 struct Shape {
   bool unprojects, shifts, projects;
-  bool heights = false;  // the official stage converts heights (in two dimensions)
+  // The official stage with the heights (in two dimensions) and epochs of the call, where it has
+  // them.
+  bool full = false;
 };
 
 // What every block of a batch takes from the plan, derived once per batch.
@@ -1074,8 +1079,8 @@ struct BatchConstants {
 template <Shape kShape>
 VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchConstants& batch,
                                        const double* x, const double* y, const double* z,
-                                       const int* zone, double* xOut, double* yOut, double* zOut,
-                                       int* zoneOut, int* status) {
+                                       const double* epoch, const int* zone, double* xOut,
+                                       double* yOut, double* zOut, int* zoneOut, int* status) {
   // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
@@ -1084,9 +1089,16 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
   in.y = lanes(yIn);
   for (std::size_t k = 0; k < kVectorLanes; ++k) in.zone[k] = zone != nullptr ? zone[k] : 0;
   LaneArray height{};
-  if constexpr (kShape.heights) {
-    std::copy_n(z, kVectorLanes, in.z.begin());
-    height = in.z;
+  if constexpr (kShape.full) {
+    if (z != nullptr) {
+      std::copy_n(z, kVectorLanes, in.z.begin());
+      height = in.z;
+    }
+    if (epoch != nullptr) {
+      std::copy_n(epoch, kVectorLanes, in.epoch.begin());
+    } else {
+      in.epoch.fill(plan.epoch);
+    }
   }
   Geographic point{xIn, yIn};
   Vec zoneUsed = splat(0.0);
@@ -1134,14 +1146,22 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
   } else {
     vectorLanes = withinMagnitude(xIn, kHighestLongitude) & withinMagnitude(yIn, kMaxLatitude);
   }
-  if constexpr (kShape.heights) vectorLanes &= withinMagnitude(load(in.z.data()), kLargestHeight);
+  if constexpr (kShape.full) {
+    if (z != nullptr) vectorLanes &= withinMagnitude(load(in.z.data()), kLargestHeight);
+    if (plan.official->needsEpoch()) {
+      const Vec epochs = load(in.epoch.data());
+      vectorLanes &= maskOf(both(compare<_CMP_GE_OQ>(epochs, splat(kEarliestEpoch)),
+                                 compare<_CMP_LE_OQ>(epochs, splat(kLatestEpoch))));
+    }
+  }
 
   Mask noPathLanes = 0;  // served here too: marked as the scalar path marks them
   if (kShape.shifts && vectorLanes != 0) {
     if (plan.official != nullptr) {
       // The official stage leaves lanes without a path to the scalar path, which marks them.
       vectorLanes &= ~shiftOfficially(*plan.official, point,
-                                      kShape.heights ? height.data() : nullptr, vectorLanes);
+                                      kShape.full && z != nullptr ? height.data() : nullptr,
+                                      kShape.full ? in.epoch.data() : nullptr, vectorLanes);
     } else {
       noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
       vectorLanes &= ~noPathLanes;
@@ -1209,7 +1229,9 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
     }
     store(xOut, xResult);
     store(yOut, yResult);
-    if constexpr (kShape.heights) std::copy_n(height.begin(), kVectorLanes, zOut);
+    if constexpr (kShape.full) {
+      if (z != nullptr) std::copy_n(height.begin(), kVectorLanes, zOut);
+    }
     if (zoneOut != nullptr) storeZones(zoneOut, zoneResult);
     if (status != nullptr) {
       std::fill_n(status, kVectorLanes, kPointDone);
@@ -1220,7 +1242,8 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
     converted = static_cast<std::size_t>(__builtin_popcount(vectorLanes));
   }
   return converted + convertOnScalarPath(plan, in, kAllLanes & ~servedLanes, xOut, yOut,
-                                         kShape.heights ? zOut : nullptr, zoneOut, status);
+                                         kShape.full ? zOut : nullptr, kShape.full, zoneOut,
+                                         status);
 }
 
 // The blocks of a batch, one after another, for one shape.
@@ -1228,21 +1251,22 @@ template <Shape kShape>
 VECTOR_CODE std::size_t convertBlocks(const ConversionPlan& plan, const BatchConstants& batch,
                                       std::size_t blocks, const double* x, const double* y,
                                       const double* z, const int* zone, double* xOut, double* yOut,
-                                      double* zOut, int* zoneOut, int* status) {
+                                      double* zOut, int* zoneOut, int* status,
+                                      const double* epoch) {
   std::size_t converted = 0;
   for (std::size_t i = 0; i < blocks * kVectorLanes; i += kVectorLanes) {
-    converted += convertBlock<kShape>(plan, batch, x + i, y + i, kShape.heights ? z + i : nullptr,
-                                      zone != nullptr ? zone + i : nullptr, xOut + i, yOut + i,
-                                      kShape.heights ? zOut + i : nullptr,
-                                      zoneOut != nullptr ? zoneOut + i : nullptr,
-                                      status != nullptr ? status + i : nullptr);
+    converted += convertBlock<kShape>(
+        plan, batch, x + i, y + i, z != nullptr ? z + i : nullptr,
+        epoch != nullptr ? epoch + i : nullptr, zone != nullptr ? zone + i : nullptr, xOut + i,
+        yOut + i, zOut != nullptr ? zOut + i : nullptr, zoneOut != nullptr ? zoneOut + i : nullptr,
+        status != nullptr ? status + i : nullptr);
   }
   return converted;
 }
 
 using Blocks = std::size_t (*)(const ConversionPlan&, const BatchConstants&, std::size_t,
                                const double*, const double*, const double*, const int*, double*,
-                               double*, double*, int*, int*);
+                               double*, double*, int*, int*, const double*);
 
 BatchConstants batchConstantsOf(const ConversionPlan& plan) {
   return {outputZoneRange(plan.fromSystem, plan.zoneWidth),
@@ -1273,21 +1297,21 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
   const unsigned shape =
       (plan.unprojects ? 4u : 0u) | (plan.chain.sameSystem ? 0u : 2u) | (plan.projects ? 1u : 0u);
   return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, nullptr, zone, xOut, yOut,
-                        nullptr, zoneOut, status);
+                        nullptr, zoneOut, status, nullptr);
 }
 
-std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan& plan, std::size_t blocks,
-                                         const double* x, const double* y, const double* z,
-                                         const int* zone, double* xOut, double* yOut, double* zOut,
-                                         int* zoneOut, int* status) {
+std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                                    const double* y, const double* z, const double* epoch,
+                                    const int* zone, double* xOut, double* yOut, double* zOut,
+                                    int* zoneOut, int* status) {
   // Indexed by unprojects, projects as the bits 2, 1; the official stage runs within one system
-  // too, for the height.
+  // too, for the height, and from system 5, which runs on system 3's grid.
   static constexpr std::array<Blocks, 4> kShapes = {
       convertBlocks<Shape{false, true, false, true}>, convertBlocks<Shape{false, true, true, true}>,
       convertBlocks<Shape{true, true, false, true}>, convertBlocks<Shape{true, true, true, true}>};
   const unsigned shape = (plan.unprojects ? 2u : 0u) | (plan.projects ? 1u : 0u);
   return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, z, zone, xOut, yOut, zOut,
-                        zoneOut, status);
+                        zoneOut, status, epoch);
 }
 
 }  // namespace nuvex::engine

@@ -14,9 +14,9 @@ std::size_t convertBlocksAvx2(const ConversionPlan&, std::size_t, const double*,
   std::abort();  // unreachable: convertPoints takes only available paths
 }
 
-std::size_t convertBlocksWithHeightsAvx2(const ConversionPlan&, std::size_t, const double*,
-                                         const double*, const double*, const int*, double*, double*,
-                                         double*, int*, int*) {
+std::size_t convertBlocksInFullAvx2(const ConversionPlan&, std::size_t, const double*,
+                                    const double*, const double*, const double*, const int*,
+                                    double*, double*, double*, int*, int*) {
   std::abort();  // unreachable as above
 }
 

@@ -174,14 +174,46 @@ VECTOR_CODE inline __m256d smallArcTangent(__m256d t) {
   return t * (splat(1.0) - t2 * (splat(1.0 / 3.0) - t2 * splat(1.0 / 5.0)));
 }
 
-// One Helmert step (EPSG:1775 forward or its inverse) on four lanes of radians, in place.
-VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
-  const Ellipsoid4& from = forward ? kKrassowskyTerms : kGrs80Terms;
-  const Ellipsoid4& to = forward ? kGrs80Terms : kKrassowskyTerms;
-  const HelmertParameters& h = kPulkovo83ToEtrs89;
-  const double rx = h.rx * kRadiansPerArcSecond, ry = h.ry * kRadiansPerArcSecond,
-               rz = h.rz * kRadiansPerArcSecond;
-  const double scale = 1.0 + h.scale * kPerMillion;
+// The seven parameters of four lanes: translations (m), rotations (rad) and the scale as a factor.
+struct Parameters4 {
+  __m256d tx, ty, tz, rx, ry, rz, scale;
+};
+
+VECTOR_CODE Parameters4 parametersOf(const HelmertParameters& h) {
+  return {splat(h.tx),
+          splat(h.ty),
+          splat(h.tz),
+          splat(h.rx * kRadiansPerArcSecond),
+          splat(h.ry * kRadiansPerArcSecond),
+          splat(h.rz * kRadiansPerArcSecond),
+          splat(1.0 + h.scale * kPerMillion)};
+}
+
+// A parameter at each lane's epoch: value + rate * years.
+VECTOR_CODE inline __m256d atEpoch(double value, double rate, __m256d years) {
+  return _mm256_add_pd(splat(value), _mm256_mul_pd(splat(rate), years));
+}
+
+// EPSG:10586's parameters at each lane's epoch, formed as frameParametersAt forms them.
+VECTOR_CODE Parameters4 frameParametersOf(const double* epoch) {
+  const TimeDependentHelmert& f = kItrf2020ToEtrf2000;
+  const __m256d years = _mm256_sub_pd(_mm256_loadu_pd(epoch), splat(f.referenceEpoch));
+  const __m256d arcSecond = splat(kRadiansPerArcSecond);
+  return {atEpoch(f.at.tx, f.rate.tx, years),
+          atEpoch(f.at.ty, f.rate.ty, years),
+          atEpoch(f.at.tz, f.rate.tz, years),
+          _mm256_mul_pd(atEpoch(f.at.rx, f.rate.rx, years), arcSecond),
+          _mm256_mul_pd(atEpoch(f.at.ry, f.rate.ry, years), arcSecond),
+          _mm256_mul_pd(atEpoch(f.at.rz, f.rate.rz, years), arcSecond),
+          _mm256_add_pd(splat(1.0), _mm256_mul_pd(atEpoch(f.at.scale, f.rate.scale, years),
+                                                  splat(kPerMillion)))};
+}
+
+// One seven-parameter step (Position Vector, forward or its inverse as the method defines it) from
+// one ellipsoid to another, on four lanes of radians, in place.
+VECTOR_CODE void sevenParameters4(const Ellipsoid4& from, const Ellipsoid4& to, bool forward,
+                                  const Parameters4& h, double* phi, double* lambda) {
+  const __m256d rx = h.rx, ry = h.ry, rz = h.rz, scale = h.scale;
 
   const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
   // One call of the eight-lane routine: latitudes in the low half, longitudes in the high half.
@@ -192,15 +224,14 @@ VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
   const __m256d z = n * splat(1.0 - from.e2) * p.sin;
   __m256d x2, y2, z2;
   if (forward) {
-    x2 = splat(scale) * (x - splat(rz) * y + splat(ry) * z) + splat(h.tx);
-    y2 = splat(scale) * (splat(rz) * x + y - splat(rx) * z) + splat(h.ty);
-    z2 = splat(scale) * (splat(-ry) * x + splat(rx) * y + z) + splat(h.tz);
+    x2 = scale * (x - rz * y + ry * z) + h.tx;
+    y2 = scale * (rz * x + y - rx * z) + h.ty;
+    z2 = scale * (-ry * x + rx * y + z) + h.tz;
   } else {
-    const __m256d xs = (x - splat(h.tx)) / splat(scale), ys = (y - splat(h.ty)) / splat(scale),
-                  zs = (z - splat(h.tz)) / splat(scale);
-    x2 = xs + splat(rz) * ys - splat(ry) * zs;
-    y2 = splat(-rz) * xs + ys + splat(rx) * zs;
-    z2 = splat(ry) * xs - splat(rx) * ys + zs;
+    const __m256d xs = (x - h.tx) / scale, ys = (y - h.ty) / scale, zs = (z - h.tz) / scale;
+    x2 = xs + rz * ys - ry * zs;
+    y2 = -rz * xs + ys + rx * zs;
+    z2 = ry * xs - rx * ys + zs;
   }
   // Bowring's formula on the target ellipsoid, its angles as sines and cosines.
   const __m256d pp = _mm256_sqrt_pd(x2 * x2 + y2 * y2);
@@ -214,6 +245,18 @@ VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
   const __m256d tanDLambda = (y2 * l.cos - x2 * l.sin) / (x2 * l.cos + y2 * l.sin);
   _mm256_storeu_pd(phi, latitude + smallArcTangent(tanDPhi));
   _mm256_storeu_pd(lambda, longitude + smallArcTangent(tanDLambda));
+}
+
+// EPSG:1775 forward or inverse on four lanes.
+VECTOR_CODE void helmert4(bool forward, double* phi, double* lambda) {
+  const Parameters4 parameters = parametersOf(kPulkovo83ToEtrs89);
+  sevenParameters4(forward ? kKrassowskyTerms : kGrs80Terms,
+                   forward ? kGrs80Terms : kKrassowskyTerms, forward, parameters, phi, lambda);
+}
+
+// EPSG:10586 forward (ITRF2020 to ETRS89) or inverse on four lanes at their epochs.
+VECTOR_CODE void frame4(bool forward, double* phi, double* lambda, const double* epoch) {
+  sevenParameters4(kGrs80Terms, kGrs80Terms, forward, frameParametersOf(epoch), phi, lambda);
 }
 
 // The shifts of four nodes (two floats each, read as one 64-bit word) as doubles.
@@ -270,9 +313,72 @@ VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lam
   return static_cast<unsigned>(_mm256_movemask_pd(kept));
 }
 
+// The shift (rad) at four lanes on a grid of one sub-grid, as gridForward4 forms it; returns the
+// mask of the lanes strictly inside the nodes (the others' shifts are meaningless).
+VECTOR_CODE __m256d shiftAt4(const Ntv2SubGrid& g, __m256d latitude, __m256d longitude,
+                             __m256d& dLat, __m256d& dLon) {
+  const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
+  const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
+  const __m256d inside =
+      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
+                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
+                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
+  const __m256d column = _mm256_and_pd(_mm256_floor_pd(x), inside);
+  const __m256d row = _mm256_and_pd(_mm256_floor_pd(y), inside);
+  const __m256d fx = x - column, fy = y - row;
+  const __m128i node = _mm256_cvttpd_epi32(row * splat(g.columns) + column);
+  const auto* base = reinterpret_cast<const long long*>(g.shifts.data());
+  const __m128i east = _mm_set1_epi32(1), north = _mm_set1_epi32(g.columns);
+  __m256d lat00, lon00, lat10, lon10, lat01, lon01, lat11, lon11;
+  gatherNode(base, node, lat00, lon00);
+  gatherNode(base, _mm_add_epi32(node, east), lat10, lon10);
+  gatherNode(base, _mm_add_epi32(node, north), lat01, lon01);
+  gatherNode(base, _mm_add_epi32(_mm_add_epi32(node, north), east), lat11, lon11);
+  const __m256d m11 = fx * fy, m01 = (splat(1.0) - fx) * fy;
+  const __m256d yc = splat(1.0) - fy;
+  const __m256d m00 = (splat(1.0) - fx) * yc, m10 = fx * yc;
+  dLat = m00 * lat00 + m10 * lat10 + m01 * lat01 + m11 * lat11;
+  dLon = m00 * lon00 + m10 * lon10 + m01 * lon01 + m11 * lon11;
+  return inside;
+}
+
+// The inverse grid shift of four lanes on a grid of one sub-grid, iterated as
+// Ntv2Grid::shiftInverse iterates, each lane until its own step is small enough; returns the lanes
+// it served: those whose every guess lay strictly inside the nodes and that settled on the
+// ellipsoid. The others are untouched (the scalar routine decides on them).
+VECTOR_CODE unsigned gridInverse4(const Ntv2SubGrid& g, double* phi, double* lambda) {
+  const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
+  __m256d dLat, dLon;
+  __m256d alive = shiftAt4(g, latitude, longitude, dLat, dLon);
+  __m256d guessLat = latitude - dLat, guessLon = longitude - dLon;
+  __m256d settled = _mm256_setzero_pd();
+  const __m256d tolerance = splat(kInverseTolerance * kInverseTolerance);
+  for (int iteration = 0; iteration < kMaxInverseIterations; ++iteration) {
+    alive = _mm256_and_pd(alive, shiftAt4(g, guessLat, guessLon, dLat, dLon));
+    const __m256d stepLon = guessLon + dLon - longitude, stepLat = guessLat + dLat - latitude;
+    const __m256d moving = _mm256_andnot_pd(settled, alive);
+    guessLon = _mm256_blendv_pd(guessLon, guessLon - stepLon, moving);
+    guessLat = _mm256_blendv_pd(guessLat, guessLat - stepLat, moving);
+    const __m256d small =
+        _mm256_cmp_pd(stepLon * stepLon + stepLat * stepLat, tolerance, _CMP_LE_OQ);
+    settled = _mm256_or_pd(settled, _mm256_and_pd(moving, small));
+    if (_mm256_movemask_pd(_mm256_andnot_pd(settled, alive)) == 0) break;
+  }
+  const __m256d sign = splat(-0.0);
+  const __m256d kept = _mm256_and_pd(
+      settled,
+      _mm256_and_pd(
+          _mm256_cmp_pd(_mm256_andnot_pd(sign, guessLat), splat(std::numbers::pi / 2), _CMP_LE_OQ),
+          _mm256_cmp_pd(_mm256_andnot_pd(sign, guessLon), splat(std::numbers::pi), _CMP_LE_OQ)));
+  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, guessLat, kept));
+  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, guessLon, kept));
+  return static_cast<unsigned>(_mm256_movemask_pd(kept));
+}
+
 // One step on the active lanes; returns the lanes still active (a lane without a value leaves).
 VECTOR_CODE unsigned applyStep(const OfficialDatum& datum, OfficialStep step, Lanes& phi,
-                               Lanes& lambda, unsigned active) {
+                               Lanes& lambda, const double* epoch, unsigned active) {
   unsigned vectorServed = 0;
   if (step == OfficialStep::HelmertForward || step == OfficialStep::HelmertInverse) {
     for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
@@ -280,10 +386,20 @@ VECTOR_CODE unsigned applyStep(const OfficialDatum& datum, OfficialStep step, La
     }
     return active;
   }
-  const Ntv2Grid& grid = datum.grid();
-  if (step == OfficialStep::GridForward && grid.subGrids().size() == 1) {
+  if (step == OfficialStep::FrameForward || step == OfficialStep::FrameInverse) {
     for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
-      vectorServed |= gridForward4(grid.subGrids()[0], phi.data() + half, lambda.data() + half)
+      frame4(step == OfficialStep::FrameForward, phi.data() + half, lambda.data() + half,
+             epoch + half);
+    }
+    return active;
+  }
+  const Ntv2Grid& grid = datum.grid();
+  if (grid.subGrids().size() == 1) {
+    const bool forward = step == OfficialStep::GridForward;
+    for (std::size_t half = 0; half < kVectorLanes; half += kQuarter) {
+      const Ntv2SubGrid& g = grid.subGrids()[0];
+      vectorServed |= (forward ? gridForward4(g, phi.data() + half, lambda.data() + half)
+                               : gridInverse4(g, phi.data() + half, lambda.data() + half))
                       << half;
     }
   }
@@ -372,7 +488,8 @@ VECTOR_CODE unsigned changeHeights(const OfficialDatum& datum, const Lanes& phi,
 }  // namespace
 
 VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* latitude,
-                                        double* longitude, double* height, unsigned lanes) {
+                                        double* longitude, double* height, const double* epoch,
+                                        unsigned lanes) {
   const Edges edges = edgesOf(datum);
   unsigned active = lanes & ~tippingLanes(datum, edges, latitude, longitude);
   Lanes phi{}, lambda{};
@@ -384,11 +501,11 @@ VECTOR_CODE unsigned shiftOfficialLanes(const OfficialDatum& datum, double* lati
   }
   int i = 0;
   for (; i < datum.stepCount() && active != 0 && leadsIntoEtrs89(datum.step(i)); ++i) {
-    active = applyStep(datum, datum.step(i), phi, lambda, active);
+    active = applyStep(datum, datum.step(i), phi, lambda, epoch, active);
   }
   if (height != nullptr) active = changeHeights(datum, phi, lambda, height, active);
   for (; i < datum.stepCount() && active != 0; ++i) {
-    active = applyStep(datum, datum.step(i), phi, lambda, active);
+    active = applyStep(datum, datum.step(i), phi, lambda, epoch, active);
   }
   Lanes newLatitude{}, newLongitude{};
   for (std::size_t k = 0; k < kVectorLanes; ++k) {

@@ -13,8 +13,11 @@ namespace nuvex::engine {
 // height: the lanes' heights, changed at the ETRS89 point as the route says (which must need no
 // three dimensions, see OfficialDatum::heightsInThreeDimensions); null without heights. Lanes
 // where the quasigeoid has no value are left to the scalar path too.
+// epoch: the lanes' epochs (decimal years, acceptable ones), for a route that needs them; else
+// unused.
 __attribute__((target("avx2,fma"))) unsigned shiftOfficialLanes(const OfficialDatum& datum,
                                                                 double* latitude, double* longitude,
-                                                                double* height, unsigned lanes);
+                                                                double* height, const double* epoch,
+                                                                unsigned lanes);
 
 }  // namespace nuvex::engine
