@@ -140,8 +140,9 @@ class Transformer {
   RangeProblem explain(double x, double y, int zone) const;
   // The same for a point with a height (the only form for a Transformer that converts heights).
   RangeProblem explain(double x, double y, double z, int zone) const;
-  // The same with the point's epoch (NaN: the DatumChoice's); z is unused where no heights are
-  // converted.
+  // The same with the point's own epoch, as PointArrays::epoch gives it (NaN is no epoch, as there:
+  // EpochOutOfRange where the route needs one); z is unused where no heights are converted. The
+  // forms without an epoch take the DatumChoice's.
   RangeProblem explain(double x, double y, double z, double epoch, int zone) const;
 
   CoordinateSystem source() const { return from_; }

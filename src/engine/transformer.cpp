@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -43,7 +44,9 @@ void checkFrame(CoordinateSystem from, CoordinateSystem to, const DatumChoice& d
         "datum transformations only (EPSG:10586 at an epoch); use the official datum shift");
   }
   if (!std::isnan(datum.epoch) && !isAcceptableEpoch(datum.epoch)) {
-    throw std::invalid_argument("nuvex::Transformer: the epoch " + std::to_string(datum.epoch) +
+    std::ostringstream epoch;
+    epoch << datum.epoch;
+    throw std::invalid_argument("nuvex::Transformer: the epoch " + epoch.str() +
                                 " is no decimal year from 1990 to 2100");
   }
 }
@@ -222,19 +225,18 @@ RangeProblem Transformer::explain(double x, double y, int zone) const {
     throw std::invalid_argument(
         "nuvex::Transformer::explain: this Transformer converts heights; give the height");
   }
-  return explain(x, y, 0.0, std::numeric_limits<double>::quiet_NaN(), zone);
+  return explain(x, y, 0.0, zone);
 }
 
 RangeProblem Transformer::explain(double x, double y, double z, int zone) const {
-  return explain(x, y, z, std::numeric_limits<double>::quiet_NaN(), zone);
+  if (official_ != nullptr && official_->needsEpoch() && std::isnan(datum_.epoch)) {
+    refuseWithoutEpoch();
+  }
+  return explain(x, y, z, datum_.epoch, zone);
 }
 
 RangeProblem Transformer::explain(double x, double y, double z, double epoch, int zone) const {
   const engine::ConversionPlan plan = planOf(from_, to_, zones_, datum_, official_.get());
-  if (official_ != nullptr && official_->needsEpoch() && std::isnan(epoch)) {
-    if (std::isnan(datum_.epoch)) refuseWithoutEpoch();
-    epoch = datum_.epoch;
-  }
   engine::PointResult result{};
   double height = 0.0;
   return engine::convertBatchPoint(plan, x, y, convertsHeights() ? &z : nullptr, epoch, zone,
