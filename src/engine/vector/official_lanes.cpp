@@ -63,6 +63,14 @@ VECTOR_CODE bool usesGrid(const OfficialDatum& datum) {
   return false;
 }
 
+VECTOR_CODE bool usesHelmert(const OfficialDatum& datum) {
+  for (int i = 0; i < datum.stepCount(); ++i) {
+    const OfficialStep step = datum.step(i);
+    if (step == OfficialStep::HelmertForward || step == OfficialStep::HelmertInverse) return true;
+  }
+  return false;
+}
+
 VECTOR_CODE bool inArea(double latitude, double longitude) {
   const AreaOfUse& a = kPulkovo83ToEtrs89Area;
   return latitude >= a.south && latitude <= a.north && longitude >= a.west && longitude <= a.east;
@@ -83,7 +91,7 @@ VECTOR_CODE bool endsInArea(const OfficialDatum& datum, double latitude, double 
 // Whether the unprojection's last bits could put the point on the other side of an edge.
 VECTOR_CODE bool decisionMayTip(const OfficialDatum& datum, double latitude, double longitude) {
   return (usesGrid(datum) && nearSubGridEdge(datum.grid(), latitude, longitude)) ||
-         nearAreaEdge(latitude, longitude);
+         (usesHelmert(datum) && nearAreaEdge(latitude, longitude));
 }
 
 // The edges where a lane's decision could tip (deg), gathered once per block so that the lanes
@@ -116,8 +124,11 @@ VECTOR_CODE Edges edgesOf(const OfficialDatum& datum) {
                 (g.west - t) * kDegreesPerRadianExact, (g.east + t) * kDegreesPerRadianExact);
     }
   }
-  const AreaOfUse& a = kPulkovo83ToEtrs89Area;
-  edges.add(a.south, a.north, a.west, a.east);
+  // Only EPSG:1775 has an area of use to check.
+  if (usesHelmert(datum)) {
+    const AreaOfUse& a = kPulkovo83ToEtrs89Area;
+    edges.add(a.south, a.north, a.west, a.east);
+  }
   return edges;
 }
 
