@@ -1,8 +1,8 @@
 // GeoTIFF grids against PROJ's results (geotiff_grid_shifts.txt, geotiff_geoid.txt; made by cct,
 // see tests/generators/geotiff_grids): the state grids and BeTA2007 of data/, the synthetic grids
 // of tests/data/geotiff/ (pixel-is-area, big-endian 64-bit floats, tiles, nested images,
-// interleaved samples), through the grid object and through a Transformer on every kernel path;
-// and the refusal of malformed files, made here from the synthetic ones.
+// interleaved samples, Deflate and LZW), through the grid object and through a Transformer on every
+// kernel path; and the refusal of malformed files, made here from the synthetic ones.
 #include "engine/geotiff_grid.h"
 
 #include <gtest/gtest.h>

@@ -16,6 +16,7 @@ and the synthetic grids tests/data/geotiff/*.tif, which exercise what the publis
   strips_contig.tif     pixel-is-point, 32-bit floats, 3 rows per strip, Deflate, samples
                         interleaved, an accuracy band first (bands found by their names)
   geoid_area.tif        a geoid grid without holes, pixel-is-area, one tile
+  geoid_lzw.tif         the same undulations in strips of 4 rows, LZW-compressed
 
 Each case file's header gives the exact cct commands. Shift line format (as official_*.txt):
   grid|from|to|zone|x|y|x expected|y expected
@@ -55,6 +56,52 @@ def metadata_xml(items):
         f'  <Item name="{n}"' + (f' sample="{s}"' if s is not None else "") +
         (f' role="{r}"' if r else "") + f">{v}</Item>\n" for n, s, r, v in items)
     return "<GDALMetadata>\n" + body + "</GDALMetadata>\n"
+
+
+def lzw_compress(data):
+    """TIFF's LZW (compression 5): codes of 9 to 12 bits, most significant bit first, widened
+    one code early as TIFF readers expect, the table cleared before it overflows."""
+    clear, end = 256, 257
+    out, buffer, filled = bytearray(), 0, 0
+
+    def put(code, width):
+        nonlocal buffer, filled
+        buffer = (buffer << width) | code
+        filled += width
+        while filled >= 8:
+            filled -= 8
+            out.append((buffer >> filled) & 0xFF)
+        buffer &= (1 << filled) - 1
+
+    def fresh():
+        return {bytes([i]): i for i in range(256)}, 258, 9
+
+    table, next_code, width = fresh()
+    put(clear, width)
+    current = b""
+    for byte in data:
+        extended = current + bytes([byte])
+        if extended in table:
+            current = extended
+            continue
+        put(table[current], width)
+        table[extended] = next_code
+        next_code += 1
+        if next_code == 4094:  # full: start again
+            put(clear, width)
+            table, next_code, width = fresh()
+        elif next_code == (1 << width) - 1:
+            width += 1
+        current = bytes([byte])
+    if current:
+        put(table[current], width)
+        next_code += 1
+        if next_code == (1 << width) - 1 and width < 12:
+            width += 1
+    put(end, width)
+    if filled:
+        out.append((buffer << (8 - filled)) & 0xFF)
+    return bytes(out)
 
 
 def tiff_bytes(images, big_endian=False):
@@ -107,10 +154,15 @@ def tiff_bytes(images, big_endian=False):
                             else:
                                 vals.append(bands[plane][y * w + x])
                     blocks.append(encode_block(vals, bits))
+        compression = 1
         if img.get("deflate"):
             blocks = [zlib.compress(b, 9) for b in blocks]
+            compression = 8
+        elif img.get("lzw"):
+            blocks = [lzw_compress(b) for b in blocks]
+            compression = 5
         tags = {256: (LONG, [w]), 257: (LONG, [h]), 258: (SHORT, [bits] * spp),
-                259: (SHORT, [8 if img.get("deflate") else 1]), 262: (SHORT, [1]),
+                259: (SHORT, [compression]), 262: (SHORT, [1]),
                 277: (SHORT, [spp]), 284: (SHORT, [planar]), 339: (SHORT, [3] * spp),
                 33550: (DOUBLE, list(img["scale"]) + [0.0]),
                 33922: (DOUBLE, [img["tie"][0], img["tie"][1], 0.0, img["tie"][2],
@@ -258,6 +310,9 @@ def write_synthetic(rng):
                          ("UNITTYPE", 0, "unittype", "metre"),
                          ("DESCRIPTION", 0, "description", "geoid_undulation")])
     grids["geoid_area.tif"] = tiff_bytes([img])
+    # The same undulations in strips, LZW-compressed.
+    strips = dict(img, tile=None, rows_per_strip=4, lzw=True)
+    grids["geoid_lzw.tif"] = tiff_bytes([strips])
     for name, data in grids.items():
         with open(os.path.join(SYNTHETIC, name), "wb") as f:
             f.write(data)
