@@ -68,7 +68,9 @@ std::optional<double> parseEpoch(std::string_view text) {
       std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
       std::all_of(text.begin(), text.end(),
                   [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-  if (!decimal) return std::nullopt;
+  // No year has so many digits; more would overflow the conversion.
+  constexpr std::size_t kLongestDecimalYear = 64;
+  if (!decimal || text.size() > kLongestDecimalYear) return std::nullopt;
   return std::stod(std::string(text));
 }
 
@@ -282,11 +284,13 @@ NamedSystem namedCompound(std::string_view text, std::string_view role, std::siz
     throw std::invalid_argument(quotedName(role, text) +
                                 ": its horizontal part has heights of its own already");
   }
-  if (!describeSystem(named.system.system).officialDatum) {
+  // Germany's own systems; the global frame gives ellipsoidal heights (EPSG:9989).
+  const int system = named.system.system;
+  if (!describeSystem(system).officialDatum || system == kItrf2020System) {
     throw std::invalid_argument(quotedName(role, text) +
                                 ": DHHN2016 heights go with systems 1, 3 "
                                 "and 4 (Germany's), not system " +
-                                std::to_string(named.system.system));
+                                std::to_string(system));
   }
   named.height = HeightKind::Normal;
   return named;

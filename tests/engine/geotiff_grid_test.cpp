@@ -398,6 +398,14 @@ TEST(GeoTiffUnavailable, ABuildWithoutLibtiffSaysSo) {
                                          "built without libtiff); give the grid as an NTv2 file "
                                          "(.gsb)");
   EXPECT_EQ(transformerRefusal(std::string(NUVEX_TEST_DATA_DIR) + "/ntv2/nested_le.gsb"), "");
+  // The quasigeoid is one too: heights between DHHN2016 and ellipsoidal ones are refused.
+  try {
+    const Transformer t(kEtrsGeographic, kEtrsGeographic, {}, DatumChoice{DatumShift::Official, ""},
+                        HeightChoice{HeightKind::Normal, HeightKind::Ellipsoidal, ""});
+    ADD_FAILURE() << "heights converted without the quasigeoid";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_NE(std::string(e.what()).find("converts no heights"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

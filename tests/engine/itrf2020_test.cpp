@@ -528,6 +528,9 @@ TEST(ItrfEpochNames, ParseEpochReadsDecimalYearsAndDates) {
         "2026-02-29", "2026-00-10", "2026-1-07", "26-12-07", "2026/12/07", "2026-12-07T00"}) {
     EXPECT_FALSE(parseEpoch(text).has_value()) << "'" << text << "'";
   }
+  // Digits beyond any year are refused, not overflowed.
+  EXPECT_FALSE(parseEpoch(std::string(400, '9')).has_value());
+  EXPECT_FALSE(parseEpoch(std::string(65, '2')).has_value());
   EXPECT_TRUE(isAcceptableEpoch(kEarliestEpoch) && isAcceptableEpoch(kLatestEpoch));
   for (const double epoch : {1989.999, 2100.001, kNaN, kInf}) {
     EXPECT_FALSE(isAcceptableEpoch(epoch)) << epoch;
@@ -571,6 +574,17 @@ TEST(ItrfEpochNames, MalformedEpochsAreRefusedNamingTheEpoch) {
     }
     expectNaming(message, {"epoch"}, text);
   }
+}
+
+// DHHN2016 heights go with Germany's systems; the global frame's heights are ellipsoidal.
+TEST(ItrfEpochNames, NoDhhn2016HeightsOnTheGlobalFrame) {
+  std::string message;
+  try {
+    parseSystemName("EPSG:9990+7837", "source");
+  } catch (const std::invalid_argument& e) {
+    message = e.what();
+  }
+  expectNaming(message, {"DHHN2016", "system 5"}, "EPSG:9990+7837");
 }
 
 }  // namespace
