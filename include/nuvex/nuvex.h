@@ -3,12 +3,13 @@
  * Library: libnuvex_c.so on Linux, nuvex_c.dll with its import library nuvex_c.lib on Windows;
  * CMake target nuvex::nuvex_c.
  *
- * Systems (codes 1..4): 1 Bessel 1841 / Gauss-Krueger 3 deg zones, 2 International 1924 / UTM,
- * 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg zones, named "E:n" (grid: easting
- * and northing in metres) or "G:n" (geographic: longitude and latitude in decimal degrees).
- * Gauss-Krueger eastings carry their zone in their millions. Heights (metres) are carried along,
- * or converted with the official datum transformations (nuvex_options.height_from/height_to,
- * nuvex_transform3d).
+ * Systems (codes 1..5): 1 Bessel 1841 / Gauss-Krueger 3 deg zones, 2 International 1924 / UTM,
+ * 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg zones, 5 ITRF2020 (GRS80) / UTM
+ * (datum 1 only), named "E:n" (grid: easting and northing in metres) or "G:n" (geographic:
+ * longitude and latitude in decimal degrees). Gauss-Krueger eastings carry their zone in their
+ * millions. Heights (metres) are carried along, or converted with the official datum
+ * transformations (nuvex_options.height_from/height_to, nuvex_transform3d). System 5 meets the
+ * others at the points' epoch (nuvex_options.epoch, or one per point in nuvex_transform3d).
  *
  * Every call returns an error code (0: none) and fills the caller's nuvex_error, when given, with
  * the code and a message. Nothing the library allocates is freed by the caller except through
@@ -96,6 +97,10 @@ typedef struct nuvex_options {
   int height_to;     /* a nuvex_height; 0: the kind the target's name gives, or none */
   const char* geoid; /* heights between DHHN2016 and ellipsoidal only: a GeoTIFF quasigeoid grid
                         (undulations, m); NULL: the built-in GCG2016 */
+  /* Added after the heights, read only as far as size covers it (before it: 0). */
+  double epoch; /* between system 5 (ITRF2020) and another system only: the epoch of every point,
+                   a decimal year from 1990 to 2100 (2026.9); 0 or NaN: none (the names' epoch,
+                   "EPSG:9990@2026.9", or one per point in nuvex_transform3d) */
 } nuvex_options;
 
 /* Fills options with the defaults (zone width 0: 3 deg, zones from the longitude, no zone prefix,
@@ -108,9 +113,18 @@ typedef struct nuvex_options {
    quasigeoid (H = h - N, N at the point's ETRS89 position), system 4 ellipsoidal heights go
    through EPSG:1775 in three dimensions, DHHN2016 to DHHN2016 keeps the height. System 1 has no
    ellipsoidal heights; system 2 no heights at all. A transformer that converts heights converts
-   with nuvex_transform3d only.
+   with nuvex_transform3d only. System 5 (ITRF2020, WGS 84 (G2296) taken as the same) needs
+   datum 1: EPSG:10586 joins it to ETRS89 at the points' epoch, which a conversion between it
+   and another system needs (epoch, or a name's, or one per point in nuvex_transform3d).
  */
-NUVEX_C_API void nuvex_options_init(nuvex_options* options);
+NUVEX_C_API void nuvex_options_init_sized(nuvex_options* options, size_t size);
+/* The initialiser of the first version, kept for programs built against it: it fills the fields
+   that version had (up to grid) and sets size to theirs, writing nothing beyond. Programs built
+   with this header reach nuvex_options_init_sized with their own struct's size through the macro
+   below; callers through a foreign-function interface call nuvex_options_init_sized with the size
+   of the struct they declare. */
+NUVEX_C_API void(nuvex_options_init)(nuvex_options* options);
+#define nuvex_options_init(options) nuvex_options_init_sized((options), sizeof *(options))
 
 /* source/target as the converter writes them ("E:1", "G:3", or EPSG codes such as "EPSG:31467");
    a compound name with DHHN2016 heights, "EPSG:31467+7837" (also "E:1+7837", on systems 1, 3
@@ -123,7 +137,12 @@ NUVEX_C_API void nuvex_options_init(nuvex_options* options);
    fixes the zone width (zone_width 0 takes it). Options that contradict a name are refused (a
    height kind other than the one a compound or 3D name gives); so are datum 1 with system 2, a
    grid file that cannot be read, heights with datum 0 or on one side only, ellipsoidal heights
-   on system 1, and a geoid where no heights use one or that cannot be read. */
+   on system 1, and a geoid where no heights use one or that cannot be read. System 5 ("G:5",
+   "E:5", "EPSG:9990", 3D "EPSG:9989") is refused with datum 0; an epoch after '@' in a name
+   ("EPSG:9990@2026.9", a decimal year or a date "2026-12-07") is the points' epoch, and so is
+   options.epoch: the two must agree (and the names' with each other), options.epoch must lie
+   from 1990 to 2100 and is refused where the conversion needs no epoch. A conversion that needs
+   an epoch is not refused without one: its points may bring their own (nuvex_transform3d). */
 NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, const char* target,
                                                         const nuvex_options* options,
                                                         nuvex_error* error);
@@ -135,33 +154,45 @@ NUVEX_C_API nuvex_transformer* nuvex_transformer_create(const char* source, cons
    coordinates' range (lon -180..180, lat -90..90 deg, grid within 1e9 m), with a UTM zone that does
    not fit its easting, or not finite has no path; nuvex_explain says why. Returns 0, or an error
    code with error filled (a NULL handle, a NULL array with count > 0, a count of more doubles than
-   an array can hold), writing no output. */
+   an array can hold, a conversion that needs an epoch without options.epoch or a name's),
+   writing no output. */
 NUVEX_C_API int nuvex_transform(const nuvex_transformer* t, size_t count, const double* x,
                                 const double* y, const int32_t* zone, double* x_out, double* y_out,
                                 int32_t* zone_out, int32_t* status, nuvex_error* error);
 
-/* nuvex_transform with a height per point: z in, z_out out (m; z_out may be z), both required
-   with count > 0. With heights converted (height_from, height_to) a point also has no path when
-   its height is not finite or beyond 10 km, or where the quasigeoid holds no value
-   (NUVEX_REASON_HEIGHT_OUT_OF_RANGE, NUVEX_REASON_OUTSIDE_GEOID); every point without a path then
-   has z_out NaN. Without them z_out is z as given, whatever the status. nuvex_transform refuses
-   a transformer that converts heights (NUVEX_ERROR_ARGUMENT). */
+/* nuvex_transform with a height and an epoch per point. z in, z_out out (m; z_out may be z):
+   both required with count > 0 where heights are converted; elsewhere z may be NULL (no heights:
+   z_out is not written and may be NULL too), and a given z needs z_out. With heights converted
+   (height_from, height_to) a point also has no path when its height is not finite or beyond
+   10 km, or where the quasigeoid holds no value (NUVEX_REASON_HEIGHT_OUT_OF_RANGE,
+   NUVEX_REASON_OUTSIDE_GEOID); every point without a path then has z_out NaN. Without them z_out
+   is z as given, whatever the status. epoch: between system 5 (ITRF2020) and another system, the
+   points' own epochs (decimal years; one that is NaN or outside 1990..2100 leaves its point
+   without a path, NUVEX_REASON_EPOCH_OUT_OF_RANGE), in place of options.epoch; NULL: the
+   options' (or a name's) epoch, which the transformer then needs. An epoch array for any other
+   conversion is refused (NUVEX_ERROR_ARGUMENT), as nuvex_transform refuses a transformer that
+   converts heights. */
 NUVEX_C_API int nuvex_transform3d(const nuvex_transformer* t, size_t count, const double* x,
-                                  const double* y, const double* z, const int32_t* zone,
-                                  double* x_out, double* y_out, double* z_out, int32_t* zone_out,
-                                  int32_t* status, nuvex_error* error);
+                                  const double* y, const double* z, const double* epoch,
+                                  const int32_t* zone, double* x_out, double* y_out, double* z_out,
+                                  int32_t* zone_out, int32_t* status, nuvex_error* error);
 
 /* Why nuvex_transform marks the point (x, y, zone as it takes them) as without a path: fills
    *reason with a nuvex_reason, NUVEX_REASON_NONE when the point converts. For messages: it
    converts the point once more. Returns 0, or an error code (a NULL handle or reason; a
-   transformer that converts heights, which needs nuvex_explain3d) writing nothing. */
+   transformer that converts heights, or needs an epoch it does not have, which need
+   nuvex_explain3d) writing nothing. */
 NUVEX_C_API int nuvex_explain(const nuvex_transformer* t, double x, double y, int32_t zone,
                               int32_t* reason, nuvex_error* error);
 
-/* The same for a point with a height, as nuvex_transform3d takes it: also the height's reasons
-   where heights are converted (a height carried along is never a reason). */
+/* The same for a point with a height and an epoch, as nuvex_transform3d takes them: also the
+   height's reasons where heights are converted (a height carried along is never a reason; z is
+   then unused), and the epoch's: epoch points to the point's own epoch (NaN is none:
+   NUVEX_REASON_EPOCH_OUT_OF_RANGE), or is NULL for the options' epoch, as in nuvex_transform3d
+   and with its refusals. */
 NUVEX_C_API int nuvex_explain3d(const nuvex_transformer* t, double x, double y, double z,
-                                int32_t zone, int32_t* reason, nuvex_error* error);
+                                const double* epoch, int32_t zone, int32_t* reason,
+                                nuvex_error* error);
 
 /* The library's text of a reason, e.g. "northing beyond the pole"; "" for NUVEX_REASON_NONE,
    "unknown reason" for a number that is no reason. Static: never NULL, never freed. */

@@ -102,6 +102,35 @@ TEST(CInterface, OptionsOfALaterVersionAreReadAsFarAsKnown) {
   EXPECT_EQ(zone, 33);
 }
 
+// A program built against an older, smaller struct initialises it through the initialiser it was
+// linked with: nothing beyond its struct is written. The sized initialiser writes as far as told.
+TEST(CInterface, InitialisersWriteNoFurtherThanTheCallersStruct) {
+  constexpr std::size_t kFirstVersion = offsetof(nuvex_options, grid) + sizeof(const char*);
+  constexpr unsigned char kUntouched = 0xAB;
+  alignas(nuvex_options) unsigned char buffer[sizeof(nuvex_options) + 16];
+  const auto untouchedFrom = [&](std::size_t first) {
+    return std::all_of(buffer + first, std::end(buffer),
+                       [&](unsigned char b) { return b == kUntouched; });
+  };
+  auto* options = reinterpret_cast<nuvex_options*>(buffer);
+  std::memset(buffer, kUntouched, sizeof buffer);
+  (nuvex_options_init)(options);
+  EXPECT_TRUE(untouchedFrom(kFirstVersion));
+  EXPECT_EQ(options->size, kFirstVersion);
+  EXPECT_EQ(options->datum, 0);
+  EXPECT_EQ(options->grid, nullptr);
+  for (const std::size_t size : {kFirstVersion, kFirstVersion + 8, sizeof(nuvex_options)}) {
+    std::memset(buffer, kUntouched, sizeof buffer);
+    nuvex_options_init_sized(options, size);
+    EXPECT_TRUE(untouchedFrom(size)) << size;
+    EXPECT_EQ(options->size, size);
+  }
+  std::memset(buffer, kUntouched, sizeof buffer);
+  nuvex_options_init(options);  // the header's: the whole struct of this version
+  EXPECT_EQ(options->size, sizeof(nuvex_options));
+  EXPECT_TRUE(untouchedFrom(sizeof(nuvex_options)));
+}
+
 TEST(CInterface, MessagesLongerThanTheRecordAreCut) {
   const std::string longName(1000, 'E');
   nuvex_error error{};

@@ -6,10 +6,11 @@ cmake_minimum_required(VERSION 3.25)
 # -DLLVM_NM=... -DIMPORT_LIBRARY=...]
 
 file(READ ${HEADER} header)
-string(REGEX MATCHALL "NUVEX_C_API[^;(]*[ *]nuvex_[a-z0-9_]+\\(" declarations "${header}")
+# A name in parentheses ("void(nuvex_options_init)(") is declared beside a macro of its name.
+string(REGEX MATCHALL "NUVEX_C_API[a-z_ *]*[ *(]nuvex_[a-z0-9_]+\\)?\\(" declarations "${header}")
 set(expected "")
 foreach(declaration IN LISTS declarations)
-  string(REGEX REPLACE ".*[ *](nuvex_[a-z0-9_]+)\\($" "\\1" name "${declaration}")
+  string(REGEX REPLACE ".*[ *(](nuvex_[a-z0-9_]+)\\)?\\($" "\\1" name "${declaration}")
   list(APPEND expected ${name})
 endforeach()
 list(SORT expected)

@@ -1,5 +1,9 @@
 #include "host/c_api/conversion.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <stdexcept>
@@ -46,6 +50,9 @@ nuvex_options readOptions(const nuvex_options* given) {
   }
   if (holds(given->size, offsetof(nuvex_options, geoid), sizeof(const char*))) {
     options.geoid = given->geoid;
+  }
+  if (holds(given->size, offsetof(nuvex_options, epoch), sizeof(double))) {
+    options.epoch = given->epoch;
   }
   return options;
 }
@@ -187,6 +194,45 @@ void resolveHeights(const nuvex_options& options, const NamedSystem& from, const
   }
 }
 
+// The shortest text that reads back as the number: "2026.9".
+std::string numberText(double number) {
+  std::array<char, 32> text{};
+  const auto written = std::to_chars(text.data(), text.data() + text.size(), number);
+  return std::string(text.data(), written.ptr);
+}
+
+// System 5 is joined to the others by EPSG:10586 alone, an official transformation.
+void checkFrameDatum(const NamedSystem& from, const NamedSystem& to, const Conversion& conversion) {
+  const bool frame = from.system.system == kItrf2020System || to.system.system == kItrf2020System;
+  if (frame && !conversion.officialDatum) {
+    refuse("system 5 (ITRF2020) is converted with datum 1 (official) only: EPSG:10586 at an epoch");
+  }
+}
+
+// The points' epoch: options.epoch (0 or NaN: none) or the names' ("EPSG:9990@2026.9"), which
+// must agree, kept where the conversion needs one. An option that changes nothing is refused, as
+// grid and geoid are; a name's epoch only says when its coordinates hold.
+void resolveEpoch(double option, const NamedSystem& from, const NamedSystem& to, const char* source,
+                  const char* target, Conversion& conversion) {
+  const bool given = option != 0.0 && !std::isnan(option);
+  if (given && !isAcceptableEpoch(option)) {
+    refuse("epoch " + numberText(option) + " is no decimal year from 1990 to 2100 (0: none)");
+  }
+  if (from.epoch && to.epoch && *from.epoch != *to.epoch) {
+    refuse(std::string(source) + " and " + target + " name different epochs");
+  }
+  const std::optional<double> named = from.epoch ? from.epoch : to.epoch;
+  if (given && named && *named != option) {
+    refuse("epoch " + numberText(option) + ": " + (from.epoch ? source : target) +
+           " names the epoch " + numberText(*named));
+  }
+  conversion.needsEpoch = conversionNeedsEpoch(from.system.system, to.system.system);
+  if (given && !conversion.needsEpoch) {
+    refuse("epoch: read only between system 5 (ITRF2020) and another system");
+  }
+  if (conversion.needsEpoch && (given || named)) conversion.epoch = given ? option : *named;
+}
+
 }  // namespace
 
 Conversion resolveConversion(const char* source, const char* target, const nuvex_options* given) {
@@ -208,14 +254,27 @@ Conversion resolveConversion(const char* source, const char* target, const nuvex
   }
   if (from.system.type == CoordinateType::Grid) conversion.sourceZone = from.zone;
   resolveDatum(options, conversion);
+  checkFrameDatum(from, to, conversion);
+  resolveEpoch(options.epoch, from, to, source, target, conversion);
   resolveHeights(options, from, to, source, target, conversion);
   return conversion;
 }
 
 }  // namespace nuvex::c_api
 
-void nuvex_options_init(nuvex_options* options) {
+void nuvex_options_init_sized(nuvex_options* options, size_t size) {
   if (options == nullptr) return;
-  *options = nuvex_options{};
-  options->size = sizeof(nuvex_options);
+  // The caller's struct may be older and smaller than this one: nothing beyond it is written.
+  const std::size_t known = std::min<std::size_t>(size, sizeof(nuvex_options));
+  const nuvex_options defaults{};
+  std::memcpy(static_cast<void*>(options), &defaults, known);
+  if (known >= sizeof options->size) {
+    const std::size_t written = known;
+    std::memcpy(static_cast<void*>(options), &written, sizeof written);
+  }
+}
+
+void(nuvex_options_init)(nuvex_options* options) {
+  constexpr std::size_t kFirstVersion = offsetof(nuvex_options, grid) + sizeof options->grid;
+  nuvex_options_init_sized(options, kFirstVersion);
 }

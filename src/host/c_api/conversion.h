@@ -2,6 +2,7 @@
 // options, checked and resolved with the library's rules for zones.
 #pragma once
 
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -20,12 +21,17 @@ struct Conversion {
   bool officialDatum = false;     // the official datum shifts instead of the polynomial ones
   std::string grid;               // official only: an NTv2 file; empty: the built-in grid
   HeightChoice heights;           // the options' kinds, else the names'
+  // Between system 5 (ITRF2020) and another system: the points need an epoch, the options' or
+  // the names' (NaN: none; the points then bring their own).
+  bool needsEpoch = false;
+  double epoch = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Throws Failure: NUVEX_ERROR_SYSTEM for a null or unknown system name, NUVEX_ERROR_OPTIONS_SIZE
 // for options smaller than their first version, NUVEX_ERROR_ARGUMENT for an option out of range
 // or against the systems (a height kind other than a name's, heights on one side only or with
-// the polynomial datum shifts).
+// the polynomial datum shifts, system 5 with them, an epoch out of range, against a name's or
+// where none is used).
 Conversion resolveConversion(const char* source, const char* target, const nuvex_options* options);
 
 }  // namespace nuvex::c_api

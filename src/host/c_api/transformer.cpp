@@ -1,5 +1,5 @@
 // Transformers of the C interface: the batch engine with the library's per-point input checks,
-// the zone a source name fixes, the zone prefix of UTM output eastings, and heights.
+// the zone a source name fixes, the zone prefix of UTM output eastings, heights and epochs.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -43,6 +43,7 @@ struct Arrays {
   std::int32_t* status;
   const double* z = nullptr;  // heights: both null for nuvex_transform
   double* zOut = nullptr;
+  const double* epoch = nullptr;  // the points' own epochs; null: the options'
 };
 
 // Doubles an array can hold at most: no object is larger than the largest pointer difference. A
@@ -88,13 +89,9 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   std::int32_t* statusOf = a.status != nullptr ? a.status + begin : status.data();
   double* xOut = a.xOut + begin;
   double* yOut = a.yOut + begin;
-  if (a.z != nullptr) {
-    t.transformer.transform(count, a.x + begin, a.y + begin, a.z + begin, zones, xOut, yOut,
-                            a.zOut + begin, zoneOutOf, statusOf);
-  } else {
-    t.transformer.transform(count, a.x + begin, a.y + begin, zones, xOut, yOut, zoneOutOf,
-                            statusOf);
-  }
+  const auto at = [begin](auto* array) { return array != nullptr ? array + begin : nullptr; };
+  t.transformer.transform(count, PointArrays{a.x + begin, a.y + begin, at(a.z), at(a.epoch), zones},
+                          ResultArrays{xOut, yOut, at(a.zOut), zoneOutOf, statusOf});
   // A converted height goes with its point; one carried along stays whatever the point's status.
   double* zOut = t.transformer.convertsHeights() ? a.zOut + begin : nullptr;
   for (std::size_t i = 0; i < count; ++i) {
@@ -110,9 +107,9 @@ void convertChunk(const nuvex_transformer& t, const Arrays& a, std::size_t begin
   }
 }
 
-// Why convertChunk marks the point (with its height, when given), or None.
+// Why convertChunk marks the point (with its height and its own epoch, when given), or None.
 RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, const double* z,
-                          int zone) {
+                          const double* epoch, int zone) {
   const Conversion& c = t.conversion;
   if (!inNamedZone(c, x, zone)) {
     // Coordinates that are no numbers or out of range say so before their zone does.
@@ -121,8 +118,10 @@ RangeProblem explainPoint(const nuvex_transformer& t, double x, double y, const 
         input == RangeProblem::NotFinite || input == RangeProblem::OutsideCoordinates;
     return noCoordinates ? input : RangeProblem::NoSuchZone;
   }
-  if (z != nullptr) return t.transformer.explain(x, y, *z, engineZone(c, zone));
-  return t.transformer.explain(x, y, engineZone(c, zone));
+  // A height is read only where heights are converted.
+  const double height = z != nullptr ? *z : 0.0;
+  if (epoch != nullptr) return t.transformer.explain(x, y, height, *epoch, engineZone(c, zone));
+  return t.transformer.explain(x, y, height, engineZone(c, zone));
 }
 
 // A transformer that converts heights has no point to give without them.
@@ -130,6 +129,24 @@ void requireHeightsCall(const nuvex_transformer& t, const char* call) {
   if (t.transformer.convertsHeights()) {
     throw Failure(NUVEX_ERROR_ARGUMENT,
                   std::string("the transformer converts heights: call ") + call + " with z");
+  }
+}
+
+// ITRF2020 moves against ETRS89 by some 2.5 cm a year in Germany: a conversion between them has
+// no result without the points' epoch, and epochs given to any other would change nothing.
+void requireEpochs(const nuvex_transformer& t, const double* epochs, const char* perPointCall) {
+  const Conversion& c = t.conversion;
+  if (epochs != nullptr && !c.needsEpoch) {
+    throw Failure(NUVEX_ERROR_ARGUMENT,
+                  "epoch: the conversion needs none (only one between system 5 (ITRF2020) and "
+                  "another system does); pass NULL");
+  }
+  if (c.needsEpoch && epochs == nullptr && std::isnan(c.epoch)) {
+    throw Failure(NUVEX_ERROR_ARGUMENT,
+                  std::string("the conversion between system 5 (ITRF2020) and another system "
+                              "needs the epoch of its points: set options.epoch (or name it, "
+                              "'EPSG:9990@2026.9'), or give ") +
+                      perPointCall + " one per point");
   }
 }
 
@@ -171,7 +188,7 @@ nuvex_transformer* nuvex_transformer_create(const char* source, const char* targ
         nuvex::c_api::resolveConversion(source, target, options);
     const nuvex::DatumChoice datum{
         conversion.officialDatum ? nuvex::DatumShift::Official : nuvex::DatumShift::Polynomial,
-        conversion.grid};
+        conversion.grid, conversion.epoch};
     made = new nuvex_transformer{
         conversion, nuvex::Transformer(conversion.from, conversion.to, conversion.zones, datum,
                                        conversion.heights)};
@@ -186,22 +203,27 @@ int nuvex_transform(const nuvex_transformer* t, std::size_t count, const double*
     nuvex::c_api::checkBatchCall(t, count,
                                  {{x, "x"}, {y, "y"}, {x_out, "x_out"}, {y_out, "y_out"}});
     nuvex::c_api::requireHeightsCall(*t, "nuvex_transform3d");
+    nuvex::c_api::requireEpochs(*t, nullptr, "nuvex_transform3d");
     if (count == 0) return;
     nuvex::c_api::convertInChunks(*t, count, {x, y, zone, x_out, y_out, zone_out, status});
   });
 }
 
 int nuvex_transform3d(const nuvex_transformer* t, std::size_t count, const double* x,
-                      const double* y, const double* z, const std::int32_t* zone, double* x_out,
-                      double* y_out, double* z_out, std::int32_t* zone_out, std::int32_t* status,
-                      nuvex_error* error) {
+                      const double* y, const double* z, const double* epoch,
+                      const std::int32_t* zone, double* x_out, double* y_out, double* z_out,
+                      std::int32_t* zone_out, std::int32_t* status, nuvex_error* error) {
   return guarded(error, [&] {
-    nuvex::c_api::checkBatchCall(
-        t, count,
-        {{x, "x"}, {y, "y"}, {z, "z"}, {x_out, "x_out"}, {y_out, "y_out"}, {z_out, "z_out"}});
+    nuvex::c_api::checkBatchCall(t, count,
+                                 {{x, "x"}, {y, "y"}, {x_out, "x_out"}, {y_out, "y_out"}});
+    // Heights are needed where they are converted; elsewhere they are carried, if given.
+    if (z != nullptr || t->transformer.convertsHeights()) {
+      nuvex::c_api::checkBatchCall(t, count, {{z, "z"}, {z_out, "z_out"}});
+    }
+    nuvex::c_api::requireEpochs(*t, epoch, "nuvex_transform3d");
     if (count == 0) return;
     nuvex::c_api::convertInChunks(*t, count,
-                                  {x, y, zone, x_out, y_out, zone_out, status, z, z_out});
+                                  {x, y, zone, x_out, y_out, zone_out, status, z, z_out, epoch});
   });
 }
 
@@ -211,16 +233,19 @@ int nuvex_explain(const nuvex_transformer* t, double x, double y, std::int32_t z
     requirePointer(t, "transformer");
     requirePointer(reason, "reason");
     nuvex::c_api::requireHeightsCall(*t, "nuvex_explain3d");
-    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, nullptr, zone));
+    nuvex::c_api::requireEpochs(*t, nullptr, "nuvex_explain3d");
+    *reason =
+        static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, nullptr, nullptr, zone));
   });
 }
 
-int nuvex_explain3d(const nuvex_transformer* t, double x, double y, double z, std::int32_t zone,
-                    std::int32_t* reason, nuvex_error* error) {
+int nuvex_explain3d(const nuvex_transformer* t, double x, double y, double z, const double* epoch,
+                    std::int32_t zone, std::int32_t* reason, nuvex_error* error) {
   return guarded(error, [&] {
     requirePointer(t, "transformer");
     requirePointer(reason, "reason");
-    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, &z, zone));
+    nuvex::c_api::requireEpochs(*t, epoch, "nuvex_explain3d");
+    *reason = static_cast<std::int32_t>(nuvex::c_api::explainPoint(*t, x, y, &z, epoch, zone));
   });
 }
 
