@@ -1,11 +1,12 @@
-"""nuvex: coordinate transformations between four geodetic systems, on numpy arrays.
+"""nuvex: coordinate transformations between five geodetic systems, on numpy arrays.
 
-Systems (codes 1 to 4), each an ellipsoid with its transverse Mercator grid:
+Systems (codes 1 to 5), each an ellipsoid with its transverse Mercator grid:
 
     1  Bessel 1841 / Gauss-Krueger, 3 deg zones
     2  International 1924 / UTM
     3  WGS84 / UTM
     4  Krassowsky 1940 / Gauss-Krueger, 3 or 6 deg zones
+    5  ITRF2020 (GRS80) / UTM, with datum="official" only, at an epoch
 
 A side of a conversion is written "TYPE:SYSTEM" as the nuvex converter writes it: "E:1" for
 grid coordinates of system 1 (easting, northing in metres; Gauss-Krueger eastings carry the zone
@@ -14,7 +15,9 @@ degrees). Between systems the datum shifts of the library apply; they are define
 (about 5 to 15.3 deg E, 47 to 55.2 deg N), and points that have no transformation path come back
 with status -1 and NaN coordinates while the rest are converted. Heights are carried over, or
 converted with the official datum transformations (heights=, or compound codes such as
-"EPSG:31467+7837" with DHHN2016 heights; transform(x, y, z=z)).
+"EPSG:31467+7837" with DHHN2016 heights; transform(x, y, z=z)). System 5, the global frame of
+GNSS (EPSG:9990), is joined to ETRS89 at the points' epoch: Transformer(..., epoch=2026.9), a
+name such as "EPSG:9990@2026.9", or transform(x, y, epoch=epochs) one per point.
 
     >>> import numpy as np, nuvex
     >>> t = nuvex.Transformer("G:3", "E:3")            # WGS84 lon/lat -> UTM

@@ -41,7 +41,7 @@ def _output_names(df, out, zone_out, status_out):
 
 def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_out"),
               zone_out="zone_out", status_out="status", zone_width=None, target_zone=None,
-              zone_prefix=False, datum="polynomial", grid=None, threads=0):
+              zone_prefix=False, datum="polynomial", grid=None, epoch=None, threads=0):
     """Converts two columns of a pandas DataFrame; returns a new DataFrame with four more columns.
 
     x, y -- names of the input columns: easting and northing (metres) or longitude and latitude
@@ -58,6 +58,11 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
         from each row's longitude), zone in the millions of UTM output eastings.
     datum, grid -- the datum shift, "polynomial" or "official", and the NTv2 file of the official
         one (None: the built-in BeTA2007), as in nuvex.Transformer.
+    epoch -- between ITRF2020 (system 5, EPSG:9990) and another system: the name of a column of
+        the rows' epochs (decimal years; a row whose epoch is missing, NaN or outside 1990 to
+        2100 gets status -1), or one epoch for every row, a decimal year or a date
+        ("2026-12-07"), as epoch of nuvex.Transformer. None: the names' epoch
+        ("EPSG:9990@2026.9").
     threads -- most threads sharing a large frame (0, the default: one per core).
 
     The input frame is not changed; the result keeps its index and columns. Raises KeyError for
@@ -65,11 +70,15 @@ def transform(df, x="x", y="y", *, source, target, zone=None, out=("x_out", "y_o
     non-numeric columns, and the errors of nuvex.Transformer.
     """
     names = _output_names(df, out, zone_out, status_out)
+    # A text that names a column is the rows' epochs; any other is a date for every row.
+    epoch_column = isinstance(epoch, str) and epoch in df.columns
     transformer = Transformer(source, target, zone_width=zone_width, zone=target_zone,
-                              zone_prefix=zone_prefix, datum=datum, grid=grid)
+                              zone_prefix=zone_prefix, datum=datum, grid=grid,
+                              epoch=None if epoch_column else epoch)
     zones = _column_values(df, zone, "zone") if isinstance(zone, str) else zone
+    epochs = _column_values(df, epoch, "epoch") if epoch_column else None
     results = transformer.transform(_column_values(df, x, "x"), _column_values(df, y, "y"),
-                                    zone=zones, threads=threads)
+                                    zone=zones, threads=threads, epoch=epochs)
     converted = df.copy(deep=False)
     for name, values in zip(names, results):
         converted[name] = values

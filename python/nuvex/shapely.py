@@ -105,10 +105,10 @@ def convert_geometries(geometries, source, target, *, labels=None, errors="raise
     """Converts a sequence of shapely geometries (None stays None); returns a list.
 
     source, target -- system names ("EPSG:25832", "E:1", "G:3", "EPSG:31467+7837"); options go
-    to nuvex.Transformer (datum=, grid=, heights=, geoid=, ...). labels -- how error messages
-    name the geometries (default: "geometry <position>"). errors -- "raise": a geometry with a
-    point that cannot be converted raises ValueError naming it; "empty": such a geometry becomes
-    an empty geometry of its type.
+    to nuvex.Transformer (datum=, grid=, heights=, geoid=, epoch=, ...). labels -- how error
+    messages name the geometries (default: "geometry <position>"). errors -- "raise": a geometry
+    with a point that cannot be converted raises ValueError naming it; "empty": such a geometry
+    becomes an empty geometry of its type.
 
     The geometries travel as well-known binary: written and read by GEOS, with only the x and y
     bytes of every point replaced (and z, where heights are converted), which costs a fraction
@@ -192,7 +192,8 @@ def transform(geom, source, target, *, errors="raise", threads=0, **options):
         CRS. A UTM code fixes the zone of its eastings.
     errors -- "raise" (default): a point without a transformation path raises ValueError;
         "empty": the result is then an empty geometry of the same type.
-    options -- further arguments of nuvex.Transformer (e.g. datum=, heights=).
+    options -- further arguments of nuvex.Transformer (e.g. datum=, heights=, epoch=: the epoch
+        of every point between ITRF2020 and another system).
 
     Every point of points, lines, rings, polygons (holes included), multi-part geometries and
     collections is converted; heights are converted where the Transformer converts them (the

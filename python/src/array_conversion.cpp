@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -82,6 +83,27 @@ std::optional<int> namedZoneWidth(const NamedSystem& from, const NamedSystem& to
   return width;
 }
 
+// The shortest text that reads back as the number, as Python writes floats: "2026.9", "2027.0".
+std::string numberText(double number) {
+  std::array<char, 32> text{};
+  const auto written = std::to_chars(text.data(), text.data() + text.size(), number);
+  std::string shortest(text.data(), written.ptr);
+  const bool whole = shortest.find_first_not_of("-0123456789") == std::string::npos;
+  return whole ? shortest + ".0" : shortest;
+}
+
+// The names' epoch: "EPSG:9990@2026.9" gives its points' epoch; two names must not disagree.
+void takeNamedEpoch(const NamedSystem& from, const NamedSystem& to, const std::string& source,
+                    const std::string& target, ConversionSettings& settings) {
+  if (from.epoch && to.epoch && *from.epoch != *to.epoch) {
+    throw std::invalid_argument("the source " + source + " and the target " + target +
+                                " name different epochs (" + numberText(*from.epoch) + " and " +
+                                numberText(*to.epoch) + ")");
+  }
+  settings.namedEpoch = from.epoch ? from.epoch : to.epoch;
+  if (settings.namedEpoch) settings.epochName = from.epoch ? source : target;
+}
+
 }  // namespace
 
 ConversionSettings namedSettings(const std::string& source, const std::string& target,
@@ -113,6 +135,7 @@ ConversionSettings namedSettings(const std::string& source, const std::string& t
   }
   settings.heights.from = from.height;
   settings.heights.to = to.height;
+  takeNamedEpoch(from, to, source, target, settings);
   return settings;
 }
 
@@ -186,16 +209,13 @@ bool ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin, 
     zone = namedZones.data();
   }
   // The Transformer refuses what the points' systems cannot hold; a projected EPSG source also
-  // refuses the points of its other zones.
-  if (points.z != nullptr) {
-    transformer_.transform(end - begin, points.x + begin, points.y + begin, points.z + begin, zone,
-                           points.xOut + begin, points.yOut + begin, points.zOut + begin,
-                           points.zoneOut + begin, points.status + begin);
-  } else {
-    transformer_.transform(end - begin, points.x + begin, points.y + begin, zone,
-                           points.xOut + begin, points.yOut + begin, points.zoneOut + begin,
-                           points.status + begin);
-  }
+  // refuses the points of its other zones. Heights and epochs, where given, go with their points.
+  const auto at = [begin](auto* array) { return array != nullptr ? array + begin : nullptr; };
+  transformer_.transform(
+      end - begin,
+      nuvex::PointArrays{points.x + begin, points.y + begin, at(points.z), at(points.epoch), zone},
+      nuvex::ResultArrays{points.xOut + begin, points.yOut + begin, at(points.zOut),
+                          points.zoneOut + begin, points.status + begin});
   if (settings_.sourceZone) markOutsideSourceZone(points, begin, end);
   // Before the zone prefix: a UTM easting far west or east of its zone would carry the millions of
   // a neighbouring zone.
@@ -277,7 +297,16 @@ void ArrayConverter::markOutsideSourceZone(const PointArrays& points, std::size_
   }
 }
 
+bool ArrayConverter::needsEpoch() const {
+  return conversionNeedsEpoch(settings_.from.system, settings_.to.system);
+}
+
+bool ArrayConverter::hasEpoch() const {
+  return !std::isnan(settings_.datum.epoch);
+}
+
 RangeProblem ArrayConverter::explain(double x, double y, std::optional<double> z,
+                                     std::optional<double> epoch,
                                      std::optional<int> givenZone) const {
   // The zones convert() reads: the given ones, else a UTM source code's zone, else 0.
   const int zone = givenZone.value_or(utmInput_ ? settings_.sourceZone.value_or(kZoneFromEasting)
@@ -286,9 +315,10 @@ RangeProblem ArrayConverter::explain(double x, double y, std::optional<double> z
   if (input != RangeProblem::None) return input;
   // A zone of the system, but not the one the EPSG code names: none of the source's zones.
   if (settings_.sourceZone && !inSourceZone(zone, x)) return RangeProblem::NoSuchZone;
-  // A height that is only carried over is never a reason.
-  if (z && convertsHeights()) return transformer_.explain(x, y, *z, zone);
-  return transformer_.explain(x, y, zone);
+  // A height that is only carried over is never a reason (the Transformer reads none then); a
+  // point's own epoch is taken as convert() takes it, NaN being none.
+  if (epoch) return transformer_.explain(x, y, z.value_or(0.0), *epoch, zone);
+  return transformer_.explain(x, y, z.value_or(0.0), zone);
 }
 
 }  // namespace nuvex::python

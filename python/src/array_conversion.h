@@ -22,14 +22,21 @@ struct ConversionSettings {
   // The zone a projected EPSG code of the source is: every input point must lie in it.
   std::optional<int> sourceZone{};
   std::string sourceName{}, targetName{};  // "E:1", "EPSG:31467+7837": as the systems were named
-  DatumChoice datum{};                     // polynomial (default) or official datum shift
+  // Polynomial (default) or official datum shift; epoch: the points' epoch of a conversion
+  // between system 5 and another system, NaN where the points bring their own or none is needed.
+  DatumChoice datum{};
   // The kinds of heights; namedSettings takes them from the names (compound and 3D codes).
   HeightChoice heights{};
+  // The epoch the names give ("EPSG:9990@2026.9"; both, where both do, give the same), and the
+  // name that gives it, for messages.
+  std::optional<double> namedEpoch{};
+  std::string epochName{};
 };
 
 // The arrays of one call, all of `count` elements. x/y: easting/northing (m) or longitude/latitude
 // (deg); zone: zones of UTM input points, or null for 0 (the zone from the easting's millions);
-// z/zOut: heights (m), both null for a call without them. Every output is required.
+// z/zOut: heights (m), both null for a call without them; epoch: the points' own epochs
+// (decimal years), null for the Transformer's. Every output is required.
 struct PointArrays {
   std::size_t count = 0;
   const double* x = nullptr;
@@ -41,14 +48,15 @@ struct PointArrays {
   int* status = nullptr;
   const double* z = nullptr;
   double* zOut = nullptr;
+  const double* epoch = nullptr;
 };
 
 // Reads "E:1" or "G:3" (either case); throws std::invalid_argument naming `role` otherwise.
 CoordinateSystem parseSystem(const std::string& text, const char* role);
 // The settings of systems named "E:1"/"G:3" or by EPSG codes: a projected code fixes the zone of
-// its side and, for system 4, the zone width; a compound or 3D code the kind of its heights.
-// Throws std::invalid_argument for an unknown name, or a zone width, zone or zone prefix that
-// contradicts a code.
+// its side and, for system 4, the zone width; a compound or 3D code the kind of its heights; an
+// epoch after '@' the points' epoch. Throws std::invalid_argument for an unknown name, a zone
+// width, zone or zone prefix that contradicts a code, and two names with different epochs.
 ConversionSettings namedSettings(const std::string& source, const std::string& target,
                                  std::optional<int> zoneWidth, std::optional<int> zone,
                                  bool zonePrefix);
@@ -77,15 +85,23 @@ class ArrayConverter {
   // so the answer does not depend on the number of threads. Needs no Python and throws nothing.
   // With heights (PointArrays::z) a Transformer that converts them also marks points whose
   // height it cannot convert, and gives every marked point a NaN height; one that does not
-  // carries each height over as it is. A Transformer that converts heights needs them.
+  // carries each height over as it is. A Transformer that converts heights needs them. A
+  // conversion that needs epochs needs them per point or from the settings (hasEpoch); a point
+  // whose own epoch is NaN or outside 1990..2100 is marked.
   bool convert(const PointArrays& points, unsigned threads) const noexcept;
 
-  // Why convert marks the point (x, y as in PointArrays; its height and its zone when given), or
-  // RangeProblem::None when it converts it. Converts the point once more, on the scalar path.
-  RangeProblem explain(double x, double y, std::optional<double> z, std::optional<int> zone) const;
+  // Why convert marks the point (x, y as in PointArrays; its height, epoch and zone when given),
+  // or RangeProblem::None when it converts it. Converts the point once more, on the scalar path.
+  RangeProblem explain(double x, double y, std::optional<double> z, std::optional<double> epoch,
+                       std::optional<int> zone) const;
 
   const ConversionSettings& settings() const { return settings_; }
   bool convertsHeights() const { return transformer_.convertsHeights(); }
+  // Whether the conversion runs between system 5 (ITRF2020) and another system, which needs the
+  // points' epoch.
+  bool needsEpoch() const;
+  // Whether the settings give every point an epoch.
+  bool hasEpoch() const;
 
  private:
   bool convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;

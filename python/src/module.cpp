@@ -212,16 +212,122 @@ InputZones zonesFor(const py::object& zone, const DoubleArray& points) {
   return {array, array.data()};
 }
 
+// ---- Epochs ------------------------------------------------------------------------------------
+
+std::string numberText(double number) {
+  return py::repr(py::float_(number));
+}
+
+// One epoch from 1990 to 2100, as a decimal year or a date (nuvex::parseEpoch); `role` names the
+// argument in messages.
+double singleEpoch(const py::handle& value, const std::string& role) {
+  double epoch = 0.0;
+  if (py::isinstance<py::str>(value)) {
+    const auto text = value.cast<std::string>();
+    const std::optional<double> parsed = parseEpoch(text);
+    if (!parsed) {
+      throw py::value_error(role + " '" + text +
+                            "' is neither a decimal year (e.g. 2026.9) nor a date ('2026-12-07')");
+    }
+    epoch = *parsed;
+  } else {
+    const bool real = py::isinstance(value, py::module_::import("numbers").attr("Real")) &&
+                      !py::isinstance<py::bool_>(value);
+    if (!real) {
+      throw py::type_error(
+          role + " must be a decimal year (e.g. 2026.9) or a date ('2026-12-07'), not " +
+          std::string(py::repr(value)) + "; epochs per point go to transform(x, y, epoch=...)");
+    }
+    epoch = value.cast<double>();
+  }
+  if (!isAcceptableEpoch(epoch)) {
+    throw py::value_error(role + " " + numberText(epoch) + " is no decimal year from " +
+                          numberText(kEarliestEpoch) + " to " + numberText(kLatestEpoch));
+  }
+  return epoch;
+}
+
+// "from EPSG:9990 to EPSG:31467": a Transformer's conversion in messages.
+std::string conversionText(const ConversionSettings& settings) {
+  return "from " + settings.sourceName + " to " + settings.targetName;
+}
+
+[[noreturn]] void refuseUnusedEpoch(const ConversionSettings& settings, const std::string& role) {
+  throw py::value_error(role + ": the conversion " + conversionText(settings) +
+                        " needs no epoch; only one between system 5 (ITRF2020) and another "
+                        "system does");
+}
+
+// ITRF2020 moves against ETRS89 by some 2.5 cm a year in Germany: without the epoch a result
+// would be off by decimetres, so a call without one is refused.
+[[noreturn]] void refuseWithoutEpoch(const ConversionSettings& settings) {
+  throw py::value_error("the conversion " + conversionText(settings) +
+                        " runs between system 5 (ITRF2020) and another system and needs the "
+                        "epoch of the points: give the Transformer epoch=2026.9 (a decimal year, "
+                        "or a date such as '2026-12-07'; also in a name, 'EPSG:9990@2026.9'), or "
+                        "transform(x, y, epoch=...) one per point");
+}
+
+// The points' epoch a Transformer keeps: epoch= or the names' (which must agree), where the
+// conversion needs one; NaN otherwise. An epoch= the conversion does not use is refused, as
+// grid= and geoid= are; a name's epoch only says when its coordinates hold.
+double epochChoice(const ConversionSettings& settings, const py::object& epoch) {
+  const bool needed = conversionNeedsEpoch(settings.from.system, settings.to.system);
+  std::optional<double> given;
+  if (!epoch.is_none()) {
+    given = singleEpoch(epoch, "epoch");
+    if (!needed) refuseUnusedEpoch(settings, "epoch=" + numberText(*given));
+  }
+  if (given && settings.namedEpoch && *given != *settings.namedEpoch) {
+    throw py::value_error("epoch=" + numberText(*given) + " contradicts the epoch " +
+                          numberText(*settings.namedEpoch) + " of " + settings.epochName);
+  }
+  if (!needed) return std::numeric_limits<double>::quiet_NaN();
+  return given.value_or(settings.namedEpoch.value_or(std::numeric_limits<double>::quiet_NaN()));
+}
+
+// The epochs of a call: one per point (the points' own: NaN or out of range marks a point), one
+// for every point (checked as the Transformer's), or none (the Transformer's, which a conversion
+// that needs epochs must then have).
+std::optional<DoubleArray> callEpochs(const ArrayConverter& converter, const py::object& epoch,
+                                      const DoubleArray& x) {
+  const ConversionSettings& settings = converter.settings();
+  if (epoch.is_none()) {
+    if (converter.needsEpoch() && !converter.hasEpoch()) refuseWithoutEpoch(settings);
+    return std::nullopt;
+  }
+  if (!converter.needsEpoch()) refuseUnusedEpoch(settings, "epoch");
+  std::optional<double> single;
+  DoubleArray epochs;
+  if (py::isinstance<py::str>(epoch)) {
+    single = singleEpoch(epoch, "epoch");
+  } else {
+    epochs = numericArray(epoch, "epoch");
+    if (epochs.ndim() == 0) single = singleEpoch(py::float_(epochs.data()[0]), "epoch");
+  }
+  if (single) {
+    DoubleArray everyPoint(shapeOf(x));
+    std::fill_n(everyPoint.mutable_data(), everyPoint.size(), *single);
+    return everyPoint;
+  }
+  if (shapeOf(epochs) != shapeOf(x)) {
+    throw py::value_error("epoch must be one epoch or one per point: shape " + shapeText(epochs) +
+                          " against points of shape " + shapeText(x));
+  }
+  return epochs;
+}
+
 // ---- Conversion --------------------------------------------------------------------------------
 
-// The points of a call: x and y (and z, when given) as float64 arrays of one shape, and their
-// zones if given.
+// The points of a call: x and y (and z, when given) as float64 arrays of one shape, their zones
+// if given, and their epochs if given.
 struct CallPoints {
   DoubleArray x;
   DoubleArray y;
   InputZones zones;
   Shape shape;
   std::optional<DoubleArray> z;
+  std::optional<DoubleArray> epoch;
 };
 
 // "dhhn2016 to ellipsoidal": a Transformer's heights in messages.
@@ -245,14 +351,15 @@ std::optional<DoubleArray> callHeights(const ArrayConverter& converter, const py
 }
 
 CallPoints callPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                      const py::object& zone, const py::object& z) {
-  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}, std::nullopt};
+                      const py::object& zone, const py::object& z, const py::object& epoch) {
+  CallPoints points{numericArray(x, "x"), numericArray(y, "y"), {}, {}, std::nullopt, std::nullopt};
   if (shapeOf(points.x) != shapeOf(points.y)) {
     throw py::value_error("x and y must have the same shape, not " + shapeText(points.x) + " and " +
                           shapeText(points.y));
   }
   points.shape = shapeOf(points.x);
   points.z = callHeights(converter, z, points.x);
+  points.epoch = callEpochs(converter, epoch, points.x);
   if (!zone.is_none()) {
     converter.requireInputZones();
     points.zones = zonesFor(zone, points.x);
@@ -277,7 +384,8 @@ PointArrays pointArrays(const CallPoints& points, ResultArrays& results) {
           results.zone.mutable_data(),
           results.status.mutable_data(),
           points.z ? points.z->data() : nullptr,
-          results.z ? results.z->mutable_data() : nullptr};
+          results.z ? results.z->mutable_data() : nullptr,
+          points.epoch ? points.epoch->data() : nullptr};
 }
 
 // Converts with the GIL released. A zone forced on points far from it converts them; Python's
@@ -297,13 +405,14 @@ void convertPoints(const ArrayConverter& converter, const PointArrays& arrays, u
 
 py::tuple convertArrays(const ArrayConverter& converter, const py::object& x, const py::object& y,
                         const py::object& zone, int threads, const py::object& out,
-                        const py::object& z = py::none()) {
+                        const py::object& z = py::none(), const py::object& epoch = py::none()) {
   const unsigned workers = threadCount(threads);
-  const CallPoints points = callPoints(converter, x, y, zone, z);
+  const CallPoints points = callPoints(converter, x, y, zone, z, epoch);
   const bool withHeights = points.z.has_value();
   std::vector<ByteRange> inputs = {bytesOf(points.x), bytesOf(points.y)};
   if (points.zones.data != nullptr) inputs.push_back(bytesOf(points.zones.array));
   if (withHeights) inputs.push_back(bytesOf(*points.z));
+  if (points.epoch) inputs.push_back(bytesOf(*points.epoch));
   const bool given = !out.is_none();
   ResultArrays results = given ? callerResults(out, points.shape, inputs, withHeights)
                                : newResults(points.shape, withHeights);
@@ -329,8 +438,8 @@ py::array reasonNames() {
 }
 
 py::object explainPoints(const ArrayConverter& converter, const py::object& x, const py::object& y,
-                         const py::object& zone, const py::object& z) {
-  const CallPoints points = callPoints(converter, x, y, zone, z);
+                         const py::object& zone, const py::object& z, const py::object& epoch) {
+  const CallPoints points = callPoints(converter, x, y, zone, z, epoch);
   ResultArrays results = newResults(points.shape, points.z.has_value());
   const PointArrays arrays = pointArrays(points, results);
   py::array_t<std::int8_t> problems(points.shape);
@@ -347,8 +456,10 @@ py::object explainPoints(const ArrayConverter& converter, const py::object& x, c
           arrays.zone != nullptr ? std::optional<int>(arrays.zone[i]) : std::nullopt;
       const std::optional<double> height =
           arrays.z != nullptr ? std::optional<double>(arrays.z[i]) : std::nullopt;
-      problem[i] =
-          static_cast<std::int8_t>(converter.explain(arrays.x[i], arrays.y[i], height, pointZone));
+      const std::optional<double> pointEpoch =
+          arrays.epoch != nullptr ? std::optional<double>(arrays.epoch[i]) : std::nullopt;
+      problem[i] = static_cast<std::int8_t>(
+          converter.explain(arrays.x[i], arrays.y[i], height, pointEpoch, pointZone));
     }
   }
   const py::object names = reasonNames().attr("take")(problems);
@@ -510,16 +621,36 @@ py::object geoidOf(const ConversionSettings& settings) {
   return settings.heights.geoid.empty() ? py::none() : py::object(py::str(settings.heights.geoid));
 }
 
+// System 5 is joined to the others by EPSG:10586 alone, an official transformation.
+void checkFrameDatum(const ConversionSettings& settings) {
+  const bool frame =
+      settings.from.system == kItrf2020System || settings.to.system == kItrf2020System;
+  if (frame && settings.datum.method != DatumShift::Official) {
+    throw py::value_error(
+        "system 5 (ITRF2020) is converted with datum='official' only (EPSG:10586 "
+        "to ETRS89 at an epoch): the conversion " +
+        conversionText(settings));
+  }
+}
+
 ArrayConverter makeConverter(const std::string& source, const std::string& target,
                              std::optional<int> zoneWidth, std::optional<int> zone, bool zonePrefix,
                              const std::string& datum = kPolynomial,
                              const std::optional<std::string>& grid = std::nullopt,
                              const py::object& heights = py::none(),
-                             const std::optional<std::string>& geoid = std::nullopt) {
+                             const std::optional<std::string>& geoid = std::nullopt,
+                             const py::object& epoch = py::none()) {
   ConversionSettings settings = namedSettings(source, target, zoneWidth, zone, zonePrefix);
   settings.datum = datumChoice(datum, grid);
+  checkFrameDatum(settings);
+  settings.datum.epoch = epochChoice(settings, epoch);
   settings.heights = heightChoice(settings, heights, geoid);
   return ArrayConverter(settings);
+}
+
+py::object epochOf(const ConversionSettings& settings) {
+  if (std::isnan(settings.datum.epoch)) return py::none();
+  return py::float_(settings.datum.epoch);
 }
 
 std::string datumText(const ConversionSettings& settings) {
@@ -566,6 +697,7 @@ std::string describe(const ArrayConverter& converter) {
   if (!settings.heights.geoid.empty()) {
     text += ", geoid=" + std::string(py::repr(geoidOf(settings)));
   }
+  if (!std::isnan(settings.datum.epoch)) text += ", epoch=" + numberText(settings.datum.epoch);
   return text + ")";
 }
 
@@ -573,22 +705,27 @@ py::tuple pickledState(const ArrayConverter& converter) {
   const ConversionSettings& settings = converter.settings();
   return py::make_tuple(settings.sourceName, settings.targetName, settings.zoneWidth,
                         settings.targetZone, settings.zonePrefix, datumText(settings),
-                        gridOf(settings), heightsOf(settings), geoidOf(settings));
+                        gridOf(settings), heightsOf(settings), geoidOf(settings),
+                        epochOf(settings));
 }
 
 ArrayConverter fromPickledState(const py::tuple& state) {
-  // Transformers pickled before heights have the first seven fields.
+  // Transformers pickled before heights have the first seven fields, before epochs nine.
   constexpr std::size_t kStateFieldsWithoutHeights = 7;
-  constexpr std::size_t kStateFields = 9;
-  if (state.size() != kStateFields && state.size() != kStateFieldsWithoutHeights) {
+  constexpr std::size_t kStateFieldsWithoutEpoch = 9;
+  constexpr std::size_t kStateFields = 10;
+  if (state.size() != kStateFields && state.size() != kStateFieldsWithoutEpoch &&
+      state.size() != kStateFieldsWithoutHeights) {
     throw py::value_error("not a pickled nuvex.Transformer");
   }
-  const bool withHeights = state.size() == kStateFields;
+  const bool withHeights = state.size() >= kStateFieldsWithoutEpoch;
+  const bool withEpoch = state.size() == kStateFields;
   return makeConverter(
       state[0].cast<std::string>(), state[1].cast<std::string>(), state[2].cast<int>(),
       state[3].cast<std::optional<int>>(), state[4].cast<bool>(), state[5].cast<std::string>(),
       state[6].cast<std::optional<std::string>>(), withHeights ? py::object(state[7]) : py::none(),
-      withHeights ? state[8].cast<std::optional<std::string>>() : std::nullopt);
+      withHeights ? state[8].cast<std::optional<std::string>>() : std::nullopt,
+      withEpoch ? py::object(state[9]) : py::none());
 }
 
 // ---- Angles ------------------------------------------------------------------------------------
@@ -717,18 +854,22 @@ py::object dms2deg(const py::object& degrees, const py::object& minutes,
 constexpr const char* kTransformerDoc = R"(Converts points between two coordinate systems.
 
 Transformer(source, target, zone_width=None, zone=None, zone_prefix=False, datum="polynomial",
-            grid=None, heights=None, geoid=None)
+            grid=None, heights=None, geoid=None, epoch=None)
 
 source, target -- "TYPE:SYSTEM" as the nuvex converter writes them: TYPE "E" for grid
     coordinates (easting, northing in metres) or "G" for geographic coordinates (longitude,
     latitude in decimal degrees); SYSTEM 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International
-    1924 / UTM, 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg. Examples: "E:1",
+    1924 / UTM, 3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg, 5 ITRF2020 (GRS80)
+    / UTM, the global frame of GNSS (datum="official" only). Examples: "E:1",
     "G:3". Or an EPSG code of one of them (`nuvex list` prints them), e.g. "EPSG:31467" (DHDN /
     3-degree Gauss-Kruger zone 3), "EPSG:25832" (ETRS89 / UTM zone 32N, converted as WGS84): a
     projected code is one zone (and zone width); input points of another zone get status -1.
     Coordinates stay x/y (longitude, latitude; easting, northing) whatever EPSG's axis order.
     A compound code with DHHN2016 heights, "EPSG:31467+7837" (also "E:1+7837"), or the 3D
     code "EPSG:4937" (ETRS89 with ellipsoidal heights) also names the side's heights.
+    ITRF2020 is "EPSG:9990" (2D) or "EPSG:9989" (3D, ellipsoidal heights); WGS 84 (G2296),
+    "EPSG:10606" and "EPSG:10605", is taken as the same system. An epoch after '@' is the
+    points' epoch, as PROJ writes it: "EPSG:9990@2026.9".
 zone_width -- width of the Gauss-Krueger zones of system 4 in degrees: 3 or 6; None: 3, or the
     zone width of an EPSG code.
 zone -- zone of grid output for every point; None: each point's zone follows from its longitude
@@ -739,7 +880,8 @@ zone_prefix -- UTM output eastings (systems 2, 3) carry the zone in their millio
 datum -- "polynomial": the engine's datum shift polynomials (metre-level; the default);
     "official": the official transformations (centimetre-level): the NTv2 grid BeTA2007 between
     system 1 and system 3 (taken as ETRS89), EPSG:1775 between system 4 and system 3, both for
-    1 <-> 4. Points outside the grid or EPSG:1775's area of use get status -1.
+    1 <-> 4, EPSG:10586 at the points' epoch between system 5 and system 3. Points outside the
+    grid or EPSG:1775's area of use get status -1.
 grid -- with datum="official": the path of another grid for system 1, an NTv2 file or a GeoTIFF
     grid (told apart by the file's content; None: the built-in BeTA2007), read when the
     Transformer is made.
@@ -752,6 +894,12 @@ heights -- with datum="official": the kinds of heights (source, target), each "n
 geoid -- with heights between "dhhn2016" and "ellipsoidal": the path of another quasigeoid, a
     GeoTIFF grid of undulations (None: the built-in GCG2016, Germany), read when the
     Transformer is made.
+epoch -- between system 5 (ITRF2020) and another system: the epoch of every point, a decimal
+    year from 1990 to 2100 (2026.9) or a date ("2026-12-07", at 0h: 2026 + 340/365), as an
+    epoch after '@' in a name gives it (the two must agree). ITRF2020 moves against ETRS89 by
+    some 2.5 cm a year in Germany. None: the names' epoch, if any; without one the points bring
+    theirs to transform(x, y, epoch=...), which raises ValueError when they do not. Other
+    conversions take no epoch.
 
 Raises ValueError for an unknown system text or EPSG code (naming the nearest supported ones), a
 zone width other than 3 or 6, a zone the target grid does not have, or a zone, zone width or
@@ -759,12 +907,16 @@ zone prefix that contradicts an EPSG code, system 2 with datum="official" (it ha
 transformation) and a grid file that is missing or not a valid NTv2 or GeoTIFF grid (or a path holding a
 NUL); for an unknown kind of heights, heights that contradict a name's, heights without
 datum="official" or on one side only, and a geoid where no heights use one or that cannot be
-read (TypeError for heights that are not a pair of strings). A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
+read (TypeError for heights that are not a pair of strings); for system 5 without
+datum="official", an epoch that is no decimal year or date from 1990 to 2100, one that
+contradicts a name's (or names with two different epochs), and an epoch for a conversion that
+needs none (TypeError for an epoch that is neither a number nor a string, e.g. an array).
+A Transformer is immutable, may be shared between threads and can be pickled (e.g. sent to
 Dask workers). transform converts points; explain says why points are not converted.)";
 
 constexpr const char* kTransformDoc = R"(Converts arrays of points.
 
-transform(x, y, zone=None, threads=0, *, z=None, out=None) -> (x, y, zone, status)
+transform(x, y, zone=None, threads=0, *, z=None, epoch=None, out=None) -> (x, y, zone, status)
     with heights z: -> (x, y, z, zone, status)
 
 x, y -- easting and northing (metres) or longitude and latitude (decimal degrees), as the source
@@ -777,13 +929,18 @@ zone -- zones of UTM input points (systems 2, 3): one for every point or one per
 z -- heights (metres) of the points, array-like of their shape: converted when the Transformer
     converts heights (it needs them), else carried over unchanged. With z the result has five
     arrays, the heights third.
+epoch -- between system 5 (ITRF2020) and another system: the points' epochs, decimal years,
+    array-like of their shape (a point whose epoch is NaN or outside 1990 to 2100 gets status
+    -1), or one epoch for every point (a number or a date string, checked as the Transformer's
+    epoch). They take the place of the Transformer's epoch; None: the Transformer's, which it
+    must then have. Split over the threads with their points.
 threads -- most threads that share the points; 0 (the default): one per core. Each thread
     takes at least 16384 points, so small arrays stay on the calling thread. The results are
     bitwise the same for any number of threads. The GIL is released while converting.
 out -- a tuple of four arrays (x, y, zone, status) the results are written into instead of new
     arrays: dtypes float64, float64, int32, int32 (with z five: x, y, z, zone, status, z
     float64), C-contiguous, writeable, of the input's shape, sharing no memory with each other
-    or with x, y, z and zone as the conversion reads them (an input that is converted to
+    or with x, y, z, zone and epoch as the conversion reads them (an input that is converted to
     float64 first is a copy and may share memory with out). The same tuple is returned.
     Reusing arrays saves allocating and first touching new memory.
 
@@ -800,15 +957,17 @@ carried over stay as given, whatever the status.
 
 Raises ValueError for arrays of different shapes, a zone array of another shape, zones that are
 not whole numbers, zones where the source takes none, no z for a Transformer that converts
-heights, threads < 0, out arrays of another shape, not C-contiguous, read-only or sharing
-memory; TypeError for input that is not numeric (strings, booleans, complex numbers, objects)
+heights, no epoch for a conversion that needs one (or one for a conversion that needs none),
+an epoch array of another shape, threads < 0, out arrays of another shape, not C-contiguous,
+read-only or sharing memory; TypeError for input that is not numeric (strings, booleans, complex numbers, objects)
 and out arrays of another dtype.)";
 
 constexpr const char* kExplainDoc = R"(Why points are not converted.
 
-explain(x, y, zone=None, *, z=None) -> reasons
+explain(x, y, zone=None, *, z=None, epoch=None) -> reasons
 
-x, y, zone, z -- as in transform (z is needed where heights are converted). Returns, for each
+x, y, zone, z, epoch -- as in transform (z is needed where heights are converted, epoch where
+the Transformer has none for a conversion that needs one). Returns, for each
 point, the library's identifier of the reason transform gives it status -1, or "" for a point
 it converts: a numpy array of strings of the input's shape, or a str for scalar input. nuvex.reason_text(reason) gives the sentence for
 messages. A point of another zone than a projected EPSG source names is "no_such_zone". The
@@ -910,12 +1069,13 @@ PYBIND11_MODULE(_nuvex, module) {
            py::arg("zone_width") = py::none(), py::arg("zone") = py::none(),
            py::arg("zone_prefix") = false, py::arg("datum") = kPolynomial,
            py::arg("grid") = py::none(), py::arg("heights") = py::none(),
-           py::arg("geoid") = py::none())
+           py::arg("geoid") = py::none(), py::arg("epoch") = py::none())
       .def("transform", &convertArrays, kTransformDoc, py::arg("x"), py::arg("y"),
            py::arg("zone") = py::none(), py::arg("threads") = 0, py::kw_only(),
-           py::arg("out") = py::none(), py::arg("z") = py::none())
+           py::arg("out") = py::none(), py::arg("z") = py::none(), py::arg("epoch") = py::none())
       .def("explain", &explainPoints, explainDoc(), py::arg("x"), py::arg("y"),
-           py::arg("zone") = py::none(), py::kw_only(), py::arg("z") = py::none())
+           py::arg("zone") = py::none(), py::kw_only(), py::arg("z") = py::none(),
+           py::arg("epoch") = py::none())
       .def_property_readonly(
           "source", [](const ArrayConverter& c) { return c.settings().sourceName; },
           "The source system, e.g. 'E:1' or 'EPSG:31467'.")
@@ -946,6 +1106,11 @@ PYBIND11_MODULE(_nuvex, module) {
           "geoid", [](const ArrayConverter& c) { return geoidOf(c.settings()); },
           "The quasigeoid grid file (GeoTIFF) between DHHN2016 and ellipsoidal heights, or None "
           "for the built-in GCG2016.")
+      .def_property_readonly(
+          "epoch", [](const ArrayConverter& c) { return epochOf(c.settings()); },
+          "The epoch of the points (decimal year) of a conversion between system 5 (ITRF2020) and "
+          "another system, from epoch= or the names; None without one (the points then bring "
+          "their own to transform).")
       .def("__repr__", &describe)
       .def(py::pickle(&pickledState, &fromPickledState));
 
