@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets. `make demo` and `make test` do all set-up themselves.
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map heights-map
+.PHONY: all setup demo test test-asan test-tsan bench fuzz-smoke install format clean accuracy-map heights-map itrf2020-map
 .PHONY: web test-web bench-web
 
 all: test
@@ -89,6 +89,10 @@ accuracy-map: setup
 # The quasigeoid and the grids' coverage as PROJ's cct gives them; needs cct (proj-bin), not nuvex.
 heights-map:
 	/usr/bin/python3 docs/heights_map.py
+
+# ITRF2020 against ETRS89 at 2026.9 and by epoch, as PROJ's cct gives EPSG:10586; needs cct only.
+itrf2020-map:
+	/usr/bin/python3 docs/itrf2020_map.py
 
 fuzz-smoke: setup
 	cmake --preset fuzz >/dev/null

@@ -55,6 +55,25 @@ std::size_t ColumnIndices::highest() const {
   return std::max({x, y, zone.value_or(0), height.value_or(0)});
 }
 
+std::optional<ColumnReference> parseColumnReference(std::string_view text, std::string& problem) {
+  ColumnReference column;
+  if (text.empty()) {
+    problem = "expected a column position from 1 or a header name";
+    return std::nullopt;
+  }
+  if (!isPosition(text)) {
+    column.name = std::string(text);
+    return column;
+  }
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), column.position);
+  if (error != std::errc{} || column.position == 0) {
+    problem = "column " + std::string(text) + ": positions start at 1";
+    return std::nullopt;
+  }
+  return column;
+}
+
 std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::string& problem) {
   ColumnSelection selection;
   while (true) {
@@ -66,18 +85,9 @@ std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::
           "from 1 or header names";
       return std::nullopt;
     }
-    ColumnReference column;
-    if (isPosition(item)) {
-      const auto [end, error] =
-          std::from_chars(item.data(), item.data() + item.size(), column.position);
-      if (error != std::errc{} || column.position == 0) {
-        problem = "column " + std::string(item) + ": positions start at 1";
-        return std::nullopt;
-      }
-    } else {
-      column.name = std::string(item);
-    }
-    selection.columns.push_back(std::move(column));
+    std::optional<ColumnReference> column = parseColumnReference(item, problem);
+    if (!column) return std::nullopt;
+    selection.columns.push_back(std::move(*column));
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
   }
@@ -99,16 +109,19 @@ std::optional<ColumnSelection> parseColumnSelection(std::string_view text, std::
   return selection;
 }
 
+std::optional<std::size_t> resolveColumn(const ColumnReference& column,
+                                         const std::vector<std::string>& header,
+                                         std::string& problem) {
+  if (column.position != 0) return column.position - 1;
+  return findName(column.name, header, problem);
+}
+
 std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
                                             const std::vector<std::string>& header,
                                             std::string& problem) {
   std::vector<std::size_t> indices;
   for (const ColumnReference& column : selection.columns) {
-    if (column.position != 0) {
-      indices.push_back(column.position - 1);
-      continue;
-    }
-    const std::optional<std::size_t> index = findName(column.name, header, problem);
+    const std::optional<std::size_t> index = resolveColumn(column, header, problem);
     if (!index) return std::nullopt;
     indices.push_back(*index);
   }

@@ -1,6 +1,6 @@
 // Which columns of a line hold the coordinates: --columns X,Y[,ZONE] by 1-based position or by
 // header name, resolved against the header line of each input. Where heights are converted the
-// height is the third coordinate: X,Y,H[,ZONE].
+// height is the third coordinate: X,Y,H[,ZONE]. --epoch-column names one more column the same way.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +16,10 @@ struct ColumnReference {
   std::size_t position = 0;  // 0 when the column is named
   std::string name;
 };
+
+// Reads one column: a position from 1 (all digits) or else a header name. Nothing (and a reason)
+// for an empty text or position 0.
+std::optional<ColumnReference> parseColumnReference(std::string_view text, std::string& problem);
 
 struct ColumnSelection {
   std::vector<ColumnReference> columns;  // X, Y, [H,] and optionally ZONE
@@ -49,5 +53,9 @@ struct ColumnIndices {
 std::optional<ColumnIndices> resolveColumns(const ColumnSelection& selection,
                                             const std::vector<std::string>& header,
                                             std::string& problem);
+// The 0-based index of one column, a name matched as resolveColumns matches it.
+std::optional<std::size_t> resolveColumn(const ColumnReference& column,
+                                         const std::vector<std::string>& header,
+                                         std::string& problem);
 
 }  // namespace nuvex::cli

@@ -11,8 +11,10 @@ namespace {
 
 // The layout every input starts from; names in --columns are resolved per input, at its header.
 LineLayout baseLayout(const InputColumns& columns, const Options& options,
-                      const std::optional<ColumnSelection>& selection) {
+                      const std::optional<ColumnSelection>& selection,
+                      const std::optional<ColumnReference>& epochColumn) {
   LineLayout layout{columns, std::nullopt, 0, kDecimalPoint};
+  if (epochColumn && epochColumn->position != 0) layout.epochColumn = epochColumn->position - 1;
   if (!options.delimiter.empty()) layout.delimiter = *parseDelimiter(options.delimiter);
   if (layout.delimiter == kSemicolonSeparator) layout.decimalMark = kDecimalComma;
   if (selection && !selection->namesAny()) {
@@ -41,8 +43,10 @@ OutputStyle outputStyle(const ConversionSettings& settings, const Options& optio
 }
 
 HeaderSettings headerSettings(const ConversionSettings& settings, const Options& options,
-                              const std::optional<ColumnSelection>& selection) {
+                              const std::optional<ColumnSelection>& selection,
+                              const std::optional<ColumnReference>& epochColumn) {
   HeaderSettings header{selection, outputStyle(settings, options).placement, {}, {}};
+  header.epochColumn = epochColumn;
   const bool grid = settings.to.type == CoordinateType::Grid;
   for (std::size_t i = 0; i < kCoordinateColumns; ++i) {
     header.outputNames.emplace_back(kDefaultOutputNames[i]);
@@ -63,10 +67,27 @@ HeaderSettings headerSettings(const ConversionSettings& settings, const Options&
   return header;
 }
 
+// The column --epoch-column names, whether its epochs are used or not.
+std::optional<ColumnReference> givenEpochColumn(const Options& options) {
+  if (options.epochColumn.empty()) return std::nullopt;
+  std::string problem;
+  return parseColumnReference(options.epochColumn, problem);  // its option's check read it
+}
+
+void checkEpochPosition(const LineLayout& layout, const std::optional<ColumnSelection>& selection,
+                        const Options& options) {
+  if (!layout.epochColumn || (selection && selection->namesAny())) return;
+  if (const std::string problem = epochColumnProblem(layout); !problem.empty()) {
+    throw CLI::ValidationError("--epoch-column " + options.epochColumn + ": " + problem);
+  }
+}
+
 // The checks and settings every command shares, once the two sides are known.
-ConversionSetup completed(ConversionSettings settings, InputColumns columns,
-                          const Options& options) {
+ConversionSetup completed(ConversionSettings settings, InputColumns columns, const Options& options,
+                          const std::optional<GivenEpoch>& epoch) {
   settings.datum = datumChoice(options, settings);
+  std::vector<std::string> warnings;
+  if (auto warning = applyEpoch(epoch, options, settings)) warnings.push_back(*warning);
   for (const auto& problem : {checkOutputZone(settings), checkZonePrefix(settings),
                               checkZoneWidth(settings, options), checkHeightDatum(settings)}) {
     if (problem) throw CLI::ValidationError(*problem);
@@ -81,12 +102,21 @@ ConversionSetup completed(ConversionSettings settings, InputColumns columns,
   if (auto problem = checkLayout(settings, columns, options, selection)) {
     throw CLI::ValidationError(*problem);
   }
+  // A position is checked here against the columns the layout reads, a name at each input's
+  // header. A column named where no epoch is used still makes the first line a header.
+  const std::optional<ColumnReference> givenColumn = givenEpochColumn(options);
+  const std::optional<ColumnReference> epochColumn =
+      settings.pointEpochs ? givenColumn : std::nullopt;
+  const LineLayout layout = baseLayout(columns, options, selection, epochColumn);
+  checkEpochPosition(layout, selection, options);
   return {settings,
           columns,
           outputStyle(settings, options),
-          baseLayout(columns, options, selection),
-          headerSettings(settings, options, selection),
-          options.header || (selection && selection->namesAny())};
+          layout,
+          headerSettings(settings, options, selection, epochColumn),
+          options.header || (selection && selection->namesAny()) ||
+              (givenColumn && givenColumn->position == 0),
+          std::move(warnings)};
 }
 
 ConversionSetup toLL(const Options& options) {
@@ -99,7 +129,7 @@ ConversionSetup toLL(const Options& options) {
   applyNamedSides(grid, wgs84, options, "--zone", settings, columns);
   applyAxisOrder(options, settings, columns);
   settings.heights = heightChoice(grid, wgs84, options);
-  return completed(settings, columns, options);
+  return completed(settings, columns, options, givenEpoch(grid, wgs84, options));
 }
 
 ConversionSetup fromLL(const Options& options) {
@@ -111,7 +141,7 @@ ConversionSetup fromLL(const Options& options) {
   applyNamedSides(wgs84, grid, options, "--zone", settings, columns);
   applyAxisOrder(options, settings, columns);
   settings.heights = heightChoice(wgs84, grid, options);
-  return completed(settings, columns, options);
+  return completed(settings, columns, options, givenEpoch(wgs84, grid, options));
 }
 
 ConversionSetup convert(const Options& options) {
@@ -124,7 +154,7 @@ ConversionSetup convert(const Options& options) {
   applyNamedSides(from, to, options, "--from-zone", settings, columns);
   applyAxisOrder(options, settings, columns);
   settings.heights = heightChoice(from, to, options);
-  return completed(settings, columns, options);
+  return completed(settings, columns, options, givenEpoch(from, to, options));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "column_selection.h"
 #include "converter.h"
@@ -23,6 +25,7 @@ struct ConversionSetup {
   LineLayout layout;  // names in --columns are resolved per input, at its header
   HeaderSettings header;
   bool hasHeader = false;
+  std::vector<std::string> warnings;  // lines for standard error, before any input is read
 };
 
 // A combination of options that cannot be meant is a CLI::ValidationError with its reason.

@@ -37,7 +37,7 @@ const char* describeFailure(PointStatus status) {
 }
 
 void PointColumns::clear() {
-  for (auto* column : {&x, &y, &z, &xOut, &yOut, &zOut}) column->clear();
+  for (auto* column : {&x, &y, &z, &epoch, &xOut, &yOut, &zOut}) column->clear();
   for (auto* column : {&zone, &zoneOut, &status}) column->clear();
   outcome.clear();
   problem.clear();
@@ -48,6 +48,7 @@ void PointColumns::add(const InputPoint& point) {
   x.push_back(point.x);
   y.push_back(point.y);
   z.push_back(point.z);
+  epoch.push_back(point.epoch);
   zone.push_back(point.zone);
 }
 
@@ -107,26 +108,27 @@ void BatchConverter::convert(PointColumns& points) const {
 
 void BatchConverter::convertRange(PointColumns& points, std::size_t first,
                                   std::size_t count) const {
-  if (heights_) {
-    transformer_.transform(
-        count, points.x.data() + first, points.y.data() + first, points.z.data() + first,
-        points.zone.data() + first, points.xOut.data() + first, points.yOut.data() + first,
-        points.zOut.data() + first, points.zoneOut.data() + first, points.status.data() + first);
-  } else {
-    transformer_.transform(count, points.x.data() + first, points.y.data() + first,
-                           points.zone.data() + first, points.xOut.data() + first,
-                           points.yOut.data() + first, points.zoneOut.data() + first,
-                           points.status.data() + first);
-  }
+  const PointArrays in{points.x.data() + first, points.y.data() + first,
+                       heights_ ? points.z.data() + first : nullptr,
+                       settings_.pointEpochs ? points.epoch.data() + first : nullptr,
+                       points.zone.data() + first};
+  const ResultArrays out{points.xOut.data() + first, points.yOut.data() + first,
+                         heights_ ? points.zOut.data() + first : nullptr,
+                         points.zoneOut.data() + first, points.status.data() + first};
+  transformer_.transform(count, in, out);
   for (std::size_t i = first; i < first + count; ++i) finish(points, i);
 }
 
 void BatchConverter::finish(PointColumns& points, std::size_t i) const {
   if (points.status[i] != kPointConverted) {
     points.outcome[i] = PointStatus::NoPath;
+    // The height is unused where none are converted; the epoch is the point's where it brings
+    // one, else the conversion's.
     points.problem[i] =
-        heights_ ? transformer_.explain(points.x[i], points.y[i], points.z[i], points.zone[i])
-                 : transformer_.explain(points.x[i], points.y[i], points.zone[i]);
+        settings_.pointEpochs
+            ? transformer_.explain(points.x[i], points.y[i], points.z[i], points.epoch[i],
+                                   points.zone[i])
+            : transformer_.explain(points.x[i], points.y[i], points.z[i], points.zone[i]);
     return;
   }
   if (forcedZoneMeridian_ && !points.farFromForcedZone && farFromForcedZone(points, i)) {

@@ -22,6 +22,7 @@ struct ConversionSettings {
   bool zonePrefix = false;            // UTM output eastings carry the zone in their millions
   DatumChoice datum{};                // polynomial (default) or official datum shift
   HeightChoice heights{};             // none on both sides: heights are extras, carried along
+  bool pointEpochs = false;           // every point brings its own epoch (InputPoint::epoch)
 };
 
 // Whether the conversion converts heights (then every point has one).
@@ -52,9 +53,10 @@ struct ConvertedPoint {
 const char* describeFailure(PointStatus status);
 
 // Points as separate arrays, the layout the batch transformation works on. The outputs are
-// filled by BatchConverter::convert; z and zOut are the heights, used where heights are converted.
+// filled by BatchConverter::convert; z and zOut are the heights, used where heights are converted,
+// epoch the points' own epochs, used where they bring them (ConversionSettings::pointEpochs).
 struct PointColumns {
-  std::vector<double> x, y, z;
+  std::vector<double> x, y, z, epoch;
   std::vector<int> zone;
   std::vector<double> xOut, yOut, zOut;
   std::vector<int> zoneOut;

@@ -9,6 +9,11 @@ namespace nuvex::cli {
 
 namespace {
 
+// A column as the command line named it.
+std::string columnText(const ColumnReference& column) {
+  return column.position != 0 ? std::to_string(column.position) : column.name;
+}
+
 // The header's fields as written, with the converted columns' names in place of the replaced
 // ones: in place at the chosen columns, or the leading columns the rows' leading values replace
 // (a zone column that grid output adds is inserted after them, one that geographic output
@@ -61,6 +66,37 @@ std::string renamedHeader(std::string_view content, char separator, const InputC
   return out;
 }
 
+// Resolves the names of --columns and --epoch-column against the header's fields into the
+// layout; the problem when a name matches no column, or the epoch's column holds a coordinate.
+std::string resolveNames(std::string_view content, char separator, const HeaderSettings& settings,
+                         LineLayout& layout) {
+  const bool columnsNamed = settings.selection && settings.selection->namesAny();
+  const bool epochNamed = settings.epochColumn && settings.epochColumn->position == 0;
+  if (!columnsNamed && !epochNamed) return {};
+  LineScratch scratch;
+  splitFields(content, separator, std::string::npos, scratch.fields);
+  std::vector<std::string> names;
+  for (const FieldSpan& field : scratch.fields) {
+    names.emplace_back(fieldValue(field.in(content), scratch.unquoted));
+  }
+  std::string problem;
+  if (columnsNamed) {
+    const std::optional<ColumnIndices> indices =
+        resolveColumns(*settings.selection, names, problem);
+    if (!indices) return problem;
+    layout.picked = indices;
+  }
+  const std::string epochOption =
+      settings.epochColumn ? "--epoch-column " + columnText(*settings.epochColumn) + ": " : "";
+  if (epochNamed) {
+    const std::optional<std::size_t> index = resolveColumn(*settings.epochColumn, names, problem);
+    if (!index) return epochOption + problem;
+    layout.epochColumn = index;
+  }
+  problem = epochColumnProblem(layout);
+  return problem.empty() ? problem : epochOption + problem;
+}
+
 }  // namespace
 
 HeaderOutcome readHeader(std::string_view line, std::size_t lineNumber, const InputContext& input,
@@ -72,28 +108,17 @@ HeaderOutcome readHeader(std::string_view line, std::size_t lineNumber, const In
   auto context = std::make_shared<InputContext>(input);
   context->layout.delimiter = separator;  // the header's delimiter is the whole file's
   HeaderOutcome outcome;
-  if (settings.selection && settings.selection->namesAny()) {
-    LineScratch scratch;
-    splitFields(content, separator, std::string::npos, scratch.fields);
-    std::vector<std::string> names;
-    for (const FieldSpan& field : scratch.fields) {
-      names.emplace_back(fieldValue(field.in(content), scratch.unquoted));
-    }
-    std::string problem;
-    const std::optional<ColumnIndices> indices =
-        resolveColumns(*settings.selection, names, problem);
-    if (!indices) {
-      context->headerProblem = problem;
-      outcome.context = context;
-      outcome.failed = true;
-      outcome.output.append(kErrorMarker).append(" ").append(line).push_back('\n');
-      outcome.diagnostics =
-          "nuvex: " + input.name + ":" + std::to_string(lineNumber) + ": " + problem + "\n";
-      return outcome;
-    }
-    context->layout.picked = indices;
-  }
+  const std::string problem = resolveNames(content, separator, settings, context->layout);
   outcome.context = context;
+  if (!problem.empty()) {
+    // No line of the input can be read: its columns are unknown.
+    context->headerProblem = problem;
+    outcome.failed = true;
+    outcome.output.append(kErrorMarker).append(" ").append(line).push_back('\n');
+    outcome.diagnostics =
+        "nuvex: " + input.name + ":" + std::to_string(lineNumber) + ": " + problem + "\n";
+    return outcome;
+  }
   if (settings.placement == Placement::Appended || settings.heldNames.empty()) {
     outcome.output.append(line);
   } else {

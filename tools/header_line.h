@@ -1,5 +1,6 @@
 // The header line of an input: copied to the output (with the names of appended columns), and
-// where --columns names the coordinate columns, the place of each name in it.
+// where --columns names the coordinate columns (or --epoch-column the epochs'), the place of each
+// name in it.
 #pragma once
 
 #include <optional>
@@ -32,6 +33,7 @@ struct HeaderSettings {
   std::vector<std::string> outputNames;  // the names of appended columns
   std::vector<std::string> heldNames;    // x, y[, height][, zone]: the names of replaced columns
   bool height = false;                   // heights are converted: a height column is replaced
+  std::optional<ColumnReference> epochColumn{};  // points' epochs: resolved against the header
 };
 
 // Reads the header line (lineNumber in its input) for an input of the given context.

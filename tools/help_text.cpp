@@ -9,6 +9,10 @@ eastings carry it in their millions, as the EPSG false eastings do. ETRS89 is co
 (system 3); this is exact only in the official datum mode. UTM south (327xx) is not supported.
 Heights: EPSG:4937 is ETRS89 with ellipsoidal heights (3D).
 Compound: any code of systems 1, 3 and 4 + 7837 (DHHN2016 height), e.g. EPSG:31467+7837.
+System 5: ITRF2020 (9990; 3D 9989) and WGS 84 (G2296) (10606; 3D 10605), the frames of GNSS, on
+GRS80, joined to ETRS89 by EPSG:10586 with --datum official at an epoch. An epoch follows a name
+after '@', EPSG:9990@2026.9 (a decimal year or a date, EPSG:9990@2026-11-24), or comes from
+--epoch or --epoch-column.
 )";
 
 const char* const kHelpFooter = R"(
@@ -42,11 +46,13 @@ A run that refused lines ends with one summary: lines read, converted, refused b
 Exit status: 0 all converted, 1 some line or file failed, 2 usage error.
 
 Systems: 1 Bessel 1841 / Gauss-Krueger 3 deg, 2 International 1924 / UTM,
-         3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width).
+         3 WGS84 / UTM, 4 Krassowsky 1940 / Gauss-Krueger 3 or 6 deg (--zone-width),
+         5 ITRF2020 (GRS80) / UTM (--datum official only, at an epoch).
 Datum shift (--datum): polynomial, the engine's own (metre-level, the default), or official:
 the NTv2 grid BeTA2007 (or --grid FILE) between 1 and 3, EPSG:1775 between 4 and 3, both for
-1 <-> 4, system 3 taken as ETRS89 (EPSG: null transformation to WGS84, 1 m). Points outside the
-grid or EPSG:1775's area of use are errors; system 2 has none (usage error).
+1 <-> 4, EPSG:10586 at an epoch between 5 and 3, system 3 taken as ETRS89 (EPSG: null
+transformation to WGS84, 1 m). Points outside the grid or EPSG:1775's area of use are errors;
+system 2 has none (usage error).
 EPSG codes: --from, --to and -s also take EPSG:n, urn:ogc:def:crs:EPSG::n or n (nuvex list shows
 them), e.g. EPSG:31467 (DHDN / 3-degree Gauss-Kruger zone 3) or EPSG:25832 (ETRS89 / UTM zone
 32N, converted as WGS84). A projected code is one zone: a point of another zone, or a --zone or
@@ -61,6 +67,12 @@ ellipsoidal; a compound code such as EPSG:31467+7837 DHHN2016) or from --height-
 none|ellipsoidal|dhhn2016; an option that contradicts its code is a usage error. A height that
 is no number makes the line unreadable; one not finite or beyond 10 km, or a point outside the
 quasigeoid, is refused with its reason.
+Epochs (system 5): ITRF2020 moves against ETRS89 by some 2.5 cm a year, so a conversion between
+system 5 and another system needs the points' epoch: --epoch YEAR|DATE (2026.9 or 2026-11-24,
+from 1990 to 2100), the name's (EPSG:9990@2026.9), or each point's from --epoch-column NAME|N (a
+column by header name or position from 1, kept in the output). Without one it is a usage error;
+one given where none is needed is not used, with a warning. An epoch field that is no decimal
+year or date makes its line unreadable; one outside 1990 to 2100 is refused with its reason.
 
 Examples:
   echo "10 50" | nuvex from-ll --system 3          -> 571666.448 5539109.815 32
@@ -83,6 +95,10 @@ Examples:
         gk.txt                                                 (DHHN2016 -> ellipsoidal heights)
   nuvex convert --from EPSG:4937 --to EPSG:4258+7837 --datum official geo.txt
                                                                (ellipsoidal -> DHHN2016 heights)
+  nuvex convert --from EPSG:9990 --to EPSG:25832 --datum official --epoch 2026.9 -p 4 gnss.csv
+                                                               (GNSS, ITRF2020 -> ETRS89 / UTM 32N)
+  nuvex convert --from EPSG:9990 --to EPSG:25832 --datum official --epoch-column time -p 4
+        gnss_log.csv                                           (an epoch per point, by its name)
   nuvex demo)";
 
 }  // namespace nuvex::cli

@@ -84,6 +84,7 @@ void processFile(BlockPipeline& pipeline, const std::string& name,
 
 int runConversion(const ConversionSetup& setup, const Options& options) {
   const BlockConverter converter = makeBlockConverter(setup, options);
+  for (const std::string& warning : setup.warnings) std::cerr << warning;
   ProgressMeter progress(std::cerr, !options.quiet && standardErrorIsTerminal());
   BlockPipeline pipeline(converter, workerThreads(options), std::cout, std::cerr, progress);
 

@@ -234,6 +234,11 @@ std::optional<std::string> checkLayout(const ConversionSettings& settings,
 nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings) {
   const bool official = options.datum == "official";
   if (!official) {
+    if (settings.from.system == kItrf2020System || settings.to.system == kItrf2020System) {
+      throw CLI::ValidationError(
+          "system 5 (ITRF2020) is converted by the official datum transformations only "
+          "(EPSG:10586 at an epoch): add --datum official");
+    }
     if (!options.grid.empty()) throw CLI::ValidationError("--grid needs --datum official");
     return {};
   }
@@ -248,6 +253,72 @@ nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings&
                                "or from another system does)");
   }
   return {nuvex::DatumShift::Official, options.grid};
+}
+
+// ---- Epochs -----------------------------------------------------------------------------------
+
+std::optional<GivenEpoch> givenEpoch(const NamedSide& from, const NamedSide& to,
+                                     const Options& options) {
+  std::optional<GivenEpoch> given;
+  if (!options.epoch.empty()) {
+    // The option's check has read it already.
+    given = GivenEpoch{parseEpochOption(options.epoch).value_or(0.0), "--epoch " + options.epoch};
+  }
+  for (const NamedSide* side : {&from, &to}) {
+    const std::optional<double>& named = side->named.epoch;
+    if (!named) continue;
+    if (given && given->value != *named) {
+      throw CLI::ValidationError("two different epochs: " + given->givenBy + " and " + side->text);
+    }
+    if (!given) given = GivenEpoch{*named, side->text};
+  }
+  return given;
+}
+
+namespace {
+
+// An epoch where none is needed is most often a frame not named: GNSS coordinates taken for
+// WGS84, which system 3 converts as ETRS89.
+std::string unusedEpochWarning(const std::string& givenBy, const ConversionSettings& settings) {
+  std::string warning = "nuvex: warning: " + givenBy + ": the conversion from " +
+                        formatCoordinateSystem(settings.from) + " to " +
+                        formatCoordinateSystem(settings.to) +
+                        " needs no epoch (only one between system 5, ITRF2020, and another "
+                        "system does); it is not used";
+  if (settings.from.system != kItrf2020System && settings.to.system != kItrf2020System) {
+    warning += "; GNSS coordinates in ITRF2020 or WGS 84 (G2296) are EPSG:9990 or EPSG:10606";
+  }
+  return warning + "\n";
+}
+
+}  // namespace
+
+std::optional<std::string> applyEpoch(const std::optional<GivenEpoch>& given,
+                                      const Options& options, ConversionSettings& settings) {
+  const bool column = !options.epochColumn.empty();
+  if (given && column) {
+    throw CLI::ValidationError("--epoch-column " + options.epochColumn + " and " + given->givenBy +
+                               " both give the epoch: give one of them");
+  }
+  if (!conversionNeedsEpoch(settings.from.system, settings.to.system)) {
+    if (given) return unusedEpochWarning(given->givenBy, settings);
+    if (column) return unusedEpochWarning("--epoch-column " + options.epochColumn, settings);
+    return std::nullopt;
+  }
+  if (!given && !column) {
+    // ITRF2020 moves against ETRS89 by some 2.5 cm a year: a default epoch would be wrong by
+    // decimetres without a word.
+    throw CLI::ValidationError(
+        "system 5 (ITRF2020) is converted to and from other systems at an epoch: give --epoch (a "
+        "decimal year or a date, e.g. 2026.9 or 2026-11-24) or --epoch-column (a column of "
+        "epochs, one per point)");
+  }
+  if (given) {
+    settings.datum.epoch = given->value;
+  } else {
+    settings.pointEpochs = true;
+  }
+  return std::nullopt;
 }
 
 }  // namespace nuvex::cli

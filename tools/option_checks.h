@@ -48,8 +48,22 @@ std::optional<std::string> checkLayout(const ConversionSettings& settings,
                                        const InputColumns& columns, const Options& options,
                                        const std::optional<ColumnSelection>& selection);
 // The datum choice of --datum and --grid; refused as a usage error where it cannot serve (system
-// 2 has no official transformation; a grid the conversion does not use). The grid file itself
-// is read once, by the converter (see makeConverter in main.cpp).
+// 2 has no official transformation, system 5 no other; a grid the conversion does not use). The
+// grid file itself is read once, by the converter (see makeConverter in main.cpp).
 nuvex::DatumChoice datumChoice(const Options& options, const ConversionSettings& settings);
+
+// An epoch the command line gives every point, and what gives it (for messages).
+struct GivenEpoch {
+  double value;
+  std::string givenBy;  // "--epoch 2026.9" or the name that carries it, "EPSG:9990@2026.9"
+};
+// The epoch of --epoch or of a side's name; two that differ are a usage error.
+std::optional<GivenEpoch> givenEpoch(const NamedSide& from, const NamedSide& to,
+                                     const Options& options);
+// The epochs of a conversion between system 5 and another system: the given one, or each point's
+// from --epoch-column (settings.pointEpochs). Neither, or both, is a usage error. Where the
+// conversion needs no epoch, what was given is left unused: the warning for it is returned.
+std::optional<std::string> applyEpoch(const std::optional<GivenEpoch>& given,
+                                      const Options& options, ConversionSettings& settings);
 
 }  // namespace nuvex::cli

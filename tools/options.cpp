@@ -12,6 +12,7 @@
 #include "csv_fields.h"
 #include "dms.h"
 #include "help_text.h"
+#include "point_reader.h"
 
 #ifndef NUVEX_VERSION
 #define NUVEX_VERSION "unknown"
@@ -178,6 +179,32 @@ void addHeightOptions(CLI::App& command, Options& options) {
       ->type_name("FILE");
 }
 
+void addEpochOptions(CLI::App& command, Options& options) {
+  command
+      .add_option("--epoch", options.epoch,
+                  "Epoch of the points where system 5 (ITRF2020) meets another system: a decimal "
+                  "year or a date, e.g. 2026.9 or 2026-11-24 (also as EPSG:9990@2026.9)")
+      ->type_name("YEAR|DATE")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return parseEpochOption(text) ? std::string()
+                                          : "expected a decimal year or a date (YYYY-MM-DD) from "
+                                            "1990 to 2100, e.g. 2026.9 or 2026-11-24";
+          },
+          ""));
+  command
+      .add_option("--epoch-column", options.epochColumn,
+                  "An epoch per point, from this column (position from 1 or header name; a "
+                  "decimal year or a date), kept in the output")
+      ->type_name("NAME|N")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::string problem;
+            return parseColumnReference(text, problem) ? std::string() : problem;
+          },
+          ""));
+}
+
 void addInputOptions(CLI::App& command, Options& options) {
   addPrecisionOption(command, options);
   options.zoneWidthOptions.push_back(
@@ -192,7 +219,7 @@ void addInputOptions(CLI::App& command, Options& options) {
   command
       .add_option("--datum", options.datum,
                   "Datum shift: polynomial (default) or official (BeTA2007 grid for system 1, "
-                  "EPSG:1775 for system 4, system 3 taken as ETRS89)")
+                  "EPSG:1775 for system 4, EPSG:10586 for system 5, system 3 taken as ETRS89)")
       ->check(CLI::IsMember({"polynomial", "official"}));
   command
       .add_option("--grid", options.grid,
@@ -200,6 +227,7 @@ void addInputOptions(CLI::App& command, Options& options) {
                   "BeTA2007)")
       ->type_name("FILE");
   addHeightOptions(command, options);
+  addEpochOptions(command, options);
   addLayoutOptions(command, options);
   command
       .add_option("--threads", options.threads,
@@ -217,6 +245,12 @@ std::optional<int> readDmsDecimals(std::string_view text) {
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   if (decimals < 0 || decimals > kMostDmsDecimals) return std::nullopt;
   return decimals;
+}
+
+std::optional<double> parseEpochOption(std::string_view text) {
+  const std::optional<double> epoch = readEpoch(text);
+  if (!epoch || !isAcceptableEpoch(*epoch)) return std::nullopt;
+  return epoch;
 }
 
 namespace {
@@ -249,18 +283,28 @@ void addRefusedDmsOption(CLI::App& command, Options& options) {
 }  // namespace
 
 // The grid -s names: a system code 1 to 5, or a projected EPSG code (which fixes the zone) in any
-// form the library reads, e.g. EPSG:31467 or 31467.
+// form the library reads, e.g. EPSG:31467 or 31467; either may carry an epoch ("5@2026.9").
 NamedSystem parseGridSystem(const std::string& text) {
   // EPSG codes of coordinate systems have four digits or more; a shorter number is a system code.
   constexpr std::size_t kLongestSystemNumber = 3;
-  if (!text.empty() && text.size() <= kLongestSystemNumber &&
-      std::all_of(text.begin(), text.end(),
+  const std::size_t at = text.find('@');
+  const std::string_view code = std::string_view(text).substr(0, at);
+  if (!code.empty() && code.size() <= kLongestSystemNumber &&
+      std::all_of(code.begin(), code.end(),
                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
-    const std::optional<CoordinateSystem> system = parseCoordinateSystem("E:" + text);
+    const std::optional<CoordinateSystem> system = parseCoordinateSystem("E:" + std::string(code));
     if (!system) {
       throw std::invalid_argument("systems are 1 to 5, or a projected EPSG code, e.g. EPSG:31467");
     }
-    return {*system, std::nullopt, std::nullopt, 0};
+    NamedSystem named{*system, std::nullopt, std::nullopt, 0};
+    if (at == std::string::npos) return named;
+    named.epoch = parseEpochOption(std::string_view(text).substr(at + 1));
+    if (!named.epoch) {
+      throw std::invalid_argument("system '" + text + "': the epoch '" + text.substr(at + 1) +
+                                  "' is no decimal year or date from 1990 to 2100, e.g. '" +
+                                  std::string(code) + "@2026.9'");
+    }
+    return named;
   }
   NamedSystem named = parseSystemName(text, "system");
   if (named.system.type != CoordinateType::Grid) {
@@ -276,7 +320,7 @@ namespace {
 CLI::Option* addSystemOption(CLI::App& command, Options& options) {
   return command
       .add_option("-s,--system", options.system,
-                  "Grid: system 1 to 4, or a projected EPSG code, e.g. EPSG:31467")
+                  "Grid: system 1 to 5, or a projected EPSG code, e.g. EPSG:31467")
       ->required()
       ->type_name("SYS")
       ->check(CLI::Validator(

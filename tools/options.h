@@ -16,7 +16,7 @@ namespace nuvex::cli {
 inline constexpr int kMostDecimals = 15;  // beyond this a double has no digits left to show
 
 struct Options {
-  std::string system;  // -s: 1 to 4, or a projected EPSG code
+  std::string system;  // -s: 1 to 5, or a projected EPSG code
   std::optional<int> zone;
   std::optional<int> fromZone;
   int zoneWidth = kThreeDegreeZones;
@@ -27,6 +27,8 @@ struct Options {
   std::string heightFrom;            // --height-from KIND; empty: the source code's heights
   std::string heightTo;              // --height-to KIND; empty: the target code's heights
   std::string geoid;                 // --geoid FILE, heights only; empty: the built-in GCG2016
+  std::string epoch;        // --epoch YEAR|DATE: of every point of a conversion with system 5
+  std::string epochColumn;  // --epoch-column NAME|N: an epoch per point; empty: none
   std::string from;
   std::string to;
   std::string precision;  // "M" or "M,D"; empty for the defaults
@@ -76,8 +78,10 @@ std::vector<std::string> splitNames(std::string_view text);
 std::optional<OutputPrecision> parsePrecision(std::string_view text);
 OutputPrecision outputPrecision(const std::string& text);
 std::optional<int> readDmsDecimals(std::string_view text);
-// The grid -s names: a system code 1 to 4, or a projected EPSG code (which fixes the zone) in any
-// form the library reads, e.g. EPSG:31467 or 31467.
+// Reads the value of --epoch: a decimal year or a date (see parseEpoch) from 1990 to 2100.
+std::optional<double> parseEpochOption(std::string_view text);
+// The grid -s names: a system code 1 to 5, or a projected EPSG code (which fixes the zone) in any
+// form the library reads, e.g. EPSG:31467 or 31467; either may carry an epoch ("5@2026.9").
 NamedSystem parseGridSystem(const std::string& text);
 
 }  // namespace nuvex::cli

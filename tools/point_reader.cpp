@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 #include <system_error>
 
 #include "dms.h"
@@ -591,7 +592,62 @@ bool readChosenColumns(std::string_view content, const LineLayout& layout, LineS
   return readPointValues({x, y, zone, height}, layout, line);
 }
 
+// The point's epoch from its column, counted as --columns counts: a decimal year or a date, the
+// year's decimals with the input's decimal mark. An epoch outside the years the library takes is
+// the library's to refuse, with its reason.
+bool readEpochField(std::string_view text, const LineLayout& layout, LineScratch& scratch,
+                    ParsedLine& line) {
+  line.reason = RangeProblem::None;
+  const std::size_t column = *layout.epochColumn;
+  splitFields(text, line.separator, column + 2, scratch.epochFields);
+  if (scratch.epochFields.size() <= column) {
+    line.problem = "too few fields: expected the epoch in column " + std::to_string(column + 1) +
+                   ", found " + std::to_string(scratch.epochFields.size());
+    return false;
+  }
+  std::string_view value =
+      trimBlanks(fieldValue(scratch.epochFields[column].in(text), scratch.unquoted));
+  if (layout.decimalMark != kDecimalPoint && value.find(layout.decimalMark) != value.npos) {
+    scratch.epochText.assign(value);
+    std::replace(scratch.epochText.begin(), scratch.epochText.end(), layout.decimalMark,
+                 kDecimalPoint);
+    value = scratch.epochText;
+  }
+  const std::optional<double> epoch = readEpoch(value);
+  if (!epoch) {
+    line.problem = "epoch " + quoted(value) + " is no decimal year or date (YYYY-MM-DD)";
+    return false;
+  }
+  line.point.epoch = *epoch;
+  return true;
+}
+
 }  // namespace
+
+std::optional<double> readEpoch(std::string_view text) {
+  try {
+    return parseEpoch(text);
+  } catch (const std::out_of_range&) {
+    return std::nullopt;  // digits beyond any double: no year
+  }
+}
+
+std::string epochColumnProblem(const LineLayout& layout) {
+  if (!layout.epochColumn) return {};
+  const std::size_t column = *layout.epochColumn;
+  bool coordinate = false;
+  if (layout.picked) {
+    const ColumnIndices& picked = *layout.picked;
+    coordinate = column == picked.x || column == picked.y || picked.zone == column ||
+                 picked.height == column;
+  } else {
+    const InputColumns& columns = layout.columns;
+    coordinate =
+        column < kCoordinateColumns + (columns.height ? 1 : 0) + (readsZoneColumn(columns) ? 1 : 0);
+  }
+  if (!coordinate) return {};
+  return "column " + std::to_string(column + 1) + " holds a coordinate, not the epoch";
+}
 
 bool readsZoneColumn(const InputColumns& columns) {
   return columns.type == CoordinateType::Grid && !isGaussKrueger(columns.system) &&
@@ -650,8 +706,9 @@ ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratc
   line.separator = layout.delimiter != 0 ? layout.delimiter : guessDelimiter(text);
   // The leading-columns layout reads from the first non-blank; chosen columns count from the
   // line's start (an empty first field of a delimited line is a column).
-  const bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
-                                  : readLeadingColumns(trimBlanks(text), layout, scratch, line);
+  bool read = layout.picked ? readChosenColumns(text, layout, scratch, line)
+                            : readLeadingColumns(trimBlanks(text), layout, scratch, line);
+  if (read && layout.epochColumn) read = readEpochField(text, layout, scratch, line);
   line.kind = read ? LineKind::Point : LineKind::Malformed;
   // Angles in parts may be tried in more than one grouping: only a failed line keeps a reason.
   if (read) {

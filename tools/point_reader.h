@@ -9,7 +9,8 @@
 // line; Gauss-Krueger eastings (systems 1 and 4) carry their zone in their millions. The height
 // is a coordinate only where heights are converted; otherwise it is an extra like any other.
 // With chosen columns (--columns) the coordinates are taken from anywhere in the line. Everything
-// else is carried to the output as written.
+// else is carried to the output as written; an epoch column (--epoch-column) is read from its
+// place and carried so too.
 //
 // Without a delimiter given, the file's first line decides it (guessDelimiter) for every line:
 // comma-separated (fields may be padded with blanks and quoted) or separated by blanks or tabs.
@@ -17,6 +18,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,7 +34,7 @@ namespace nuvex::cli {
 // What the columns of the input hold.
 struct InputColumns {
   CoordinateType type;
-  int system;                    // the input's system code, 1 to 4
+  int system;                    // the input's system code, 1 to 5
   std::optional<int> fixedZone;  // zone of every UTM grid point, given on the command line
   // The zone a projected EPSG code of the input is: every point must be in it (Gauss-Krueger
   // eastings by their millions, a chosen zone column by its value).
@@ -47,17 +49,27 @@ struct LineLayout {
   std::optional<ColumnIndices> picked;  // chosen columns; none: the leading columns in order
   char delimiter = 0;                   // 0: detected per line
   char decimalMark = kDecimalPoint;
+  // The column of each point's epoch (0-based, counted as --columns counts), where points bring
+  // their own; none: no epoch is read.
+  std::optional<std::size_t> epochColumn{};
 };
+
+// Why the epoch column cannot be the one chosen: it is one of the coordinate columns the layout
+// reads; empty when it is a column of its own.
+std::string epochColumnProblem(const LineLayout& layout);
 
 // A point as read: x is the easting or the longitude, y the northing or the latitude. zone is the
 // zone of a UTM grid point (kZoneFromEasting when its easting carries it), 0 otherwise. z is the
 // height (m) where a height column is read, 0 otherwise; a number is taken as written, finite or
 // not: what heights the library converts is the library's to say.
+// epoch is the point's own epoch (decimal year) where an epoch column is read, NaN otherwise;
+// whether it lies within the years the library takes is the library's to say.
 struct InputPoint {
   double x;
   double y;
   int zone;
   double z = 0.0;
+  double epoch = std::numeric_limits<double>::quiet_NaN();
 };
 
 enum class LineKind { Point, PassThrough, Malformed };
@@ -66,7 +78,7 @@ struct ParsedLine {
   LineKind kind = LineKind::PassThrough;
   InputPoint point{};
   char separator = kBlankSeparator;
-  char gap = ' ';  // blank-separated lines: what follows the first field, a blank or a tab
+  char gap = ' ';           // blank-separated lines: what follows the first field, a blank or a tab
   std::string_view extras;  // leading-columns layout: text after the coordinates, trimmed
   // Chosen columns: where the coordinate fields are in the line (zone and height: when a column
   // is chosen).
@@ -87,7 +99,9 @@ bool readsZoneColumn(const InputColumns& columns);
 struct LineScratch {
   std::vector<FieldSpan> fields;
   std::string unquoted;
-  std::array<std::string, 4> owned;  // values of X, Y, H and ZONE unquoted apart from the line
+  std::array<std::string, 4> owned;    // values of X, Y, H and ZONE unquoted apart from the line
+  std::vector<FieldSpan> epochFields;  // the line split up to its epoch column
+  std::string epochText;
 };
 
 // Reads one line (without its line end; a trailing carriage return is ignored). Views in the
@@ -95,6 +109,10 @@ struct LineScratch {
 ParsedLine parseLine(std::string_view text, const LineLayout& layout, LineScratch& scratch);
 // The same with the leading-columns layout (the converter's default).
 ParsedLine parseLine(std::string_view text, const InputColumns& columns);
+
+// Reads an epoch as parseEpoch of nuvex/systems.h does (a decimal year or a date, "2026.9" or
+// "2026-11-24"); nothing for text that is neither, or a year too long for a double.
+std::optional<double> readEpoch(std::string_view text);
 
 // Whether the line passes through unchanged whatever the layout (blank, or a comment).
 bool isPassThrough(std::string_view text);

@@ -723,6 +723,105 @@ TEST_F(CliHeights, ThreadsAndBlocksCarryEveryHeightWithItsPoint) {
   }
 }
 
+// ---- System 5: ITRF2020 at an epoch
+// --------------------------------------------------------------
+
+// The README's GNSS examples are cases of the file: their command lines and input lines must stand
+// in the README as the test runs them.
+void expectInReadme(const TestCase& c, const std::string& arguments, const std::string& input) {
+  static const std::string readme = readWholeFile(NUVEX_TEST_DATA_DIR "/../../README.md");
+  EXPECT_TRUE(contains(readme, "nuvex " + arguments)) << "README lacks: nuvex " << arguments;
+  for (const std::string& line : linesOf(input)) {
+    EXPECT_TRUE(contains(readme, "    " + line + "\n"))
+        << c.file << " line in no README block: " << line;
+  }
+}
+
+TEST_F(Cli, ConvertsTheEpochCasesOfTheDataFileAsProjDoes) {
+  for (const TestCase& c : readCases("cli_epochs.txt")) {
+    SCOPED_TRACE(c.where());
+    const std::string& file = c.fields.at(0);
+    const std::string& arguments = c.fields.at(1);
+    // DHHN2016 heights need the quasigeoid, a GeoTIFF grid.
+    if (contains(arguments, "+7837") && !engine::geoTiffGridsSupported()) continue;
+    const std::string input = unescape(c.fields.at(2));
+    CliResult result;
+    if (file.empty()) {
+      result = runCli(arguments, input);
+    } else {
+      expectInReadme(c, arguments, input);
+      writeWholeFile(file, input);
+      result = runCli(arguments);
+    }
+    EXPECT_EQ(result.err, unescape(c.fields.at(4)));
+    EXPECT_EQ(result.status, c.integer(5));
+    std::vector<double> tolerances;
+    std::istringstream listed(c.fields.at(6));
+    for (std::string tolerance; std::getline(listed, tolerance, ',');) {
+      tolerances.push_back(std::stod(tolerance));
+    }
+    const std::vector<std::string> got = linesOf(result.out), want = linesOf(unescape(c.fields[3]));
+    ASSERT_EQ(got.size(), want.size()) << result.out;
+    for (std::size_t i = 0; i < got.size(); ++i) expectLineMatchesEach(got[i], want[i], tolerances);
+  }
+}
+
+// The epochs travel with their points through blocks on several threads: each line comes out as
+// the same point converted alone at its epoch gives it. Every position comes with four epochs, one
+// per line in a row, which must give four different results (some 2.5 cm a year apart).
+TEST_F(Cli, ThreadsAndBlocksCarryEveryEpochWithItsPoint) {
+  constexpr std::size_t kBlockBytes = 512 << 10;  // the converter's block
+  const std::vector<std::string> epochs = {"1995.5", "2010-06-15", "2026.9", "2100"};
+  std::string input;
+  std::vector<std::string> byEpoch(epochs.size());
+  for (int i = 0; input.size() < 3 * kBlockBytes || i % 4 != 0; ++i) {
+    char line[80];
+    std::snprintf(line, sizeof line, "%.6f %.6f %s p%d\n", 6.0 + (i / 4 % 900) * 0.01,
+                  47.5 + (i / 4 % 700) * 0.01, epochs[i % 4].c_str(), i);
+    input += line;
+    byEpoch[i % 4] += line;
+  }
+  writeWholeFile("epochs.txt", input);
+  const std::string conversion = "convert --from EPSG:9990 --to EPSG:25832 --datum official -p 4";
+  const CliResult one = runCli(conversion + " --epoch-column 3 --threads 1 epochs.txt");
+  const CliResult three = runCli(conversion + " --epoch-column 3 --threads 3 epochs.txt");
+  EXPECT_EQ(one.status + three.status, 0) << one.err << three.err;
+  EXPECT_EQ(one.err + three.err, "");
+  EXPECT_EQ(three.out, one.out);
+  const std::vector<std::string> out = linesOf(one.out);
+  ASSERT_EQ(out.size(), linesOf(input).size());
+  for (std::size_t e = 0; e < epochs.size(); ++e) {
+    SCOPED_TRACE("--epoch " + epochs[e]);
+    writeWholeFile("one-epoch.txt", byEpoch[e]);
+    const CliResult alone = runCli(conversion + " --epoch " + epochs[e] + " one-epoch.txt");
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    const std::vector<std::string> expected = linesOf(alone.out);
+    ASSERT_EQ(expected.size() * epochs.size(), out.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(out[i * epochs.size() + e], expected[i]) << "line " << i * epochs.size() + e + 1;
+    }
+  }
+  for (std::size_t i = 0; i + 3 < out.size(); i += 997 * 4) {
+    const std::set<std::string> positions = {words(out[i])[1], words(out[i + 1])[1],
+                                             words(out[i + 2])[1], words(out[i + 3])[1]};
+    EXPECT_EQ(positions.size(), 4u) << out[i];
+  }
+}
+
+// System 5's codes are rows of the table; the list says how an epoch is written.
+TEST_F(Cli, ListShowsSystemFiveAndHowAnEpochIsWritten) {
+  const CliResult list = runCli("list");
+  EXPECT_EQ(list.status, 0);
+  for (const char* row : {"\n9989   G:5       -     - ITRF2020 (3D, ellipsoidal height)\n",
+                          "\n9990   G:5       -     - ITRF2020\n",
+                          "\n10605  G:5       -     - WGS 84 (G2296) (3D, ellipsoidal height)\n",
+                          "\n10606  G:5       -     - WGS 84 (G2296)\n"}) {
+    EXPECT_TRUE(contains(list.out, row)) << row;
+  }
+  EXPECT_TRUE(contains(list.out, "EPSG:9990@2026.9")) << list.out;
+  EXPECT_TRUE(contains(list.out, "--epoch-column")) << list.out;
+}
+
 // Every option --help shows for a command is in the manual page, and the reverse.
 TEST_F(Cli, ManualPageNamesTheOptionsOfHelp) {
   const std::string manual = readWholeFile(NUVEX_TEST_DATA_DIR "/../../tools/nuvex.1");
