@@ -280,52 +280,9 @@ VECTOR_CODE inline void gatherNode(const long long* base, __m128i node, __m256d&
   longitude = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
 }
 
-// The forward grid shift of four lanes on a grid of one sub-grid; returns the lanes (bit k) it
-// served: those strictly inside the nodes whose result stays within +-90 deg of latitude and
-// +-180 deg of longitude. The others are untouched (the scalar routine decides on them).
-VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lambda) {
-  const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
-  const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
-  const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
-  const __m256d inside =
-      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
-                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
-  const auto served = static_cast<unsigned>(_mm256_movemask_pd(inside));
-  if (served == 0) return 0;
-  const __m256d column = _mm256_and_pd(_mm256_floor_pd(x), inside);
-  const __m256d row = _mm256_and_pd(_mm256_floor_pd(y), inside);
-  const __m256d fx = x - column, fy = y - row;
-  // Node index of the cell's south-west corner; a node is two floats, gathered as 64 bits.
-  const __m128i node = _mm256_cvttpd_epi32(row * splat(g.columns) + column);
-  const auto* base = reinterpret_cast<const long long*>(g.shifts.data());
-  const __m128i east = _mm_set1_epi32(1), north = _mm_set1_epi32(g.columns);
-  __m256d lat00, lon00, lat10, lon10, lat01, lon01, lat11, lon11;
-  gatherNode(base, node, lat00, lon00);
-  gatherNode(base, _mm_add_epi32(node, east), lat10, lon10);
-  gatherNode(base, _mm_add_epi32(node, north), lat01, lon01);
-  gatherNode(base, _mm_add_epi32(_mm_add_epi32(node, north), east), lat11, lon11);
-  // The scalar routine's weights, formed in the same order.
-  const __m256d m11 = fx * fy, m01 = (splat(1.0) - fx) * fy;
-  const __m256d yc = splat(1.0) - fy;
-  const __m256d m00 = (splat(1.0) - fx) * yc, m10 = fx * yc;
-  const __m256d dLat = m00 * lat00 + m10 * lat10 + m01 * lat01 + m11 * lat11;
-  const __m256d dLon = m00 * lon00 + m10 * lon10 + m01 * lon01 + m11 * lon11;
-  const __m256d newLatitude = latitude + dLat, newLongitude = longitude + dLon;
-  const __m256d sign = splat(-0.0);
-  const __m256d kept =
-      _mm256_and_pd(inside, _mm256_and_pd(_mm256_cmp_pd(_mm256_andnot_pd(sign, newLatitude),
-                                                        splat(std::numbers::pi / 2), _CMP_LE_OQ),
-                                          _mm256_cmp_pd(_mm256_andnot_pd(sign, newLongitude),
-                                                        splat(std::numbers::pi), _CMP_LE_OQ)));
-  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, newLatitude, kept));
-  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, newLongitude, kept));
-  return static_cast<unsigned>(_mm256_movemask_pd(kept));
-}
-
-// The shift (rad) at four lanes on a grid of one sub-grid, as gridForward4 forms it; returns the
-// mask of the lanes strictly inside the nodes (the others' shifts are meaningless).
+// The shift (rad) at four lanes on a grid of one sub-grid, bilinear as the scalar routine forms
+// it; returns the mask of the lanes strictly inside the nodes (the others' shifts are
+// meaningless).
 VECTOR_CODE __m256d shiftAt4(const Ntv2SubGrid& g, __m256d latitude, __m256d longitude,
                              __m256d& dLat, __m256d& dLon) {
   const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
@@ -346,12 +303,33 @@ VECTOR_CODE __m256d shiftAt4(const Ntv2SubGrid& g, __m256d latitude, __m256d lon
   gatherNode(base, _mm_add_epi32(node, east), lat10, lon10);
   gatherNode(base, _mm_add_epi32(node, north), lat01, lon01);
   gatherNode(base, _mm_add_epi32(_mm_add_epi32(node, north), east), lat11, lon11);
+  // The scalar routine's weights, formed in the same order.
   const __m256d m11 = fx * fy, m01 = (splat(1.0) - fx) * fy;
   const __m256d yc = splat(1.0) - fy;
   const __m256d m00 = (splat(1.0) - fx) * yc, m10 = fx * yc;
   dLat = m00 * lat00 + m10 * lat10 + m01 * lat01 + m11 * lat11;
   dLon = m00 * lon00 + m10 * lon10 + m01 * lon01 + m11 * lon11;
   return inside;
+}
+
+// The forward grid shift of four lanes on a grid of one sub-grid; returns the lanes (bit k) it
+// served: those strictly inside the nodes whose result stays within +-90 deg of latitude and
+// +-180 deg of longitude. The others are untouched (the scalar routine decides on them).
+VECTOR_CODE unsigned gridForward4(const Ntv2SubGrid& g, double* phi, double* lambda) {
+  const __m256d latitude = _mm256_loadu_pd(phi), longitude = _mm256_loadu_pd(lambda);
+  __m256d dLat, dLon;
+  const __m256d inside = shiftAt4(g, latitude, longitude, dLat, dLon);
+  if (_mm256_movemask_pd(inside) == 0) return 0;
+  const __m256d newLatitude = latitude + dLat, newLongitude = longitude + dLon;
+  const __m256d sign = splat(-0.0);
+  const __m256d kept =
+      _mm256_and_pd(inside, _mm256_and_pd(_mm256_cmp_pd(_mm256_andnot_pd(sign, newLatitude),
+                                                        splat(std::numbers::pi / 2), _CMP_LE_OQ),
+                                          _mm256_cmp_pd(_mm256_andnot_pd(sign, newLongitude),
+                                                        splat(std::numbers::pi), _CMP_LE_OQ)));
+  _mm256_storeu_pd(phi, _mm256_blendv_pd(latitude, newLatitude, kept));
+  _mm256_storeu_pd(lambda, _mm256_blendv_pd(longitude, newLongitude, kept));
+  return static_cast<unsigned>(_mm256_movemask_pd(kept));
 }
 
 // The inverse grid shift of four lanes on a grid of one sub-grid, iterated as
