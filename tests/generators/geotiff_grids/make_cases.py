@@ -33,9 +33,13 @@ import os
 import random
 import struct
 import subprocess
+import sys
 import zlib
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from proj_cct import cct as run_cct  # noqa: E402  (the generators' shared runner)
+
 DATA = os.path.join(ROOT, "tests", "data")
 SYNTHETIC = os.path.join(DATA, "geotiff")
 
@@ -323,21 +327,7 @@ def write_synthetic(rng):
 
 def cct(args, points):
     """Runs cct; a refused point gives None."""
-    text = "".join(f"{a!r} {b!r} 0 0\n" for a, b in points)
-    out = subprocess.run(["cct", "-d", "12"] + args, input=text, capture_output=True,
-                         text=True, check=True, cwd=ROOT).stdout.splitlines()
-    results, i = [], 0
-    while i < len(out):
-        line = out[i]
-        if line.startswith("# Record"):
-            results.append(None)
-            i += 2
-            continue
-        f = line.split()
-        results.append(tuple(float(v) for v in f[:3]))
-        i += 1
-    assert len(results) == len(points), (args, len(results), len(points))
-    return results
+    return run_cct(args, points, cwd=ROOT)
 
 
 def images_of(path):

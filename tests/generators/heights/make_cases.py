@@ -31,8 +31,12 @@ import math
 import os
 import random
 import subprocess
+import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from proj_cct import cct as run_cct  # noqa: E402  (the generators' shared runner)
+
 DATA = os.path.join(ROOT, "tests", "data")
 
 GEOID = "data/de_bkg_gcg2016.tif"
@@ -73,21 +77,7 @@ BESSEL_TO_KRASS = (f"+proj=pipeline +step +proj=hgridshift +grids={BETA} +step {
 
 def cct(args, points):
     """Runs cct on (x, y, z) points; a refused point (an error record, or inf out) gives None."""
-    text = "".join(f"{x!r} {y!r} {z!r} 0\n" for x, y, z in points)
-    out = subprocess.run(["cct", "-d", "12"] + args.split(), input=text, capture_output=True,
-                         text=True, check=True, cwd=ROOT).stdout.splitlines()
-    results, i = [], 0
-    while i < len(out):
-        line = out[i]
-        if line.startswith("# Record"):
-            results.append(None)
-            i += 2
-            continue
-        v = tuple(float(f) for f in line.split()[:3])
-        results.append(v if all(math.isfinite(c) for c in v) else None)
-        i += 1
-    assert len(results) == len(points), (args, len(results), len(points))
-    return results
+    return run_cct(args, points, cwd=ROOT)
 
 
 def geoid_extent():

@@ -17,8 +17,12 @@ import math
 import os
 import random
 import subprocess
+import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from proj_cct import cct as run_cct  # noqa: E402  (the generators' shared runner)
+
 DATA = os.path.join(ROOT, "tests", "data")
 GRID = "BETA2007.gsb"  # found by cct in /usr/share/proj (proj-data)
 
@@ -43,22 +47,8 @@ GRID_EDGES = (47.0, 55.3, 5.5, 56400.0 / 3600.0)  # BETA2007.gsb (deg)
 
 
 def cct(args, points):
-    """Runs cct; a refused point gives None."""
-    text = "".join(f"{a!r} {b!r} 0 0\n" for a, b in points)
-    out = subprocess.run(["cct", "-d", "12"] + args.split(), input=text, capture_output=True,
-                         text=True, check=True).stdout.splitlines()
-    results, i = [], 0
-    while i < len(out):
-        line = out[i]
-        if line.startswith("# Record"):
-            results.append(None)
-            i += 2
-            continue
-        f = line.split()
-        results.append((float(f[0]), float(f[1])))
-        i += 1
-    assert len(results) == len(points), (args, len(results), len(points))
-    return results
+    """Runs cct; a refused point gives None, else (x, y)."""
+    return [None if r is None else r[:2] for r in run_cct(args, points)]
 
 
 def in_area(lat, lon):
