@@ -32,7 +32,6 @@ import math
 import os
 import random
 import struct
-import subprocess
 import sys
 import zlib
 
@@ -116,7 +115,7 @@ def tiff_bytes(images, big_endian=False):
     e = ">" if big_endian else "<"
     out = bytearray(b"MM\x00\x2a" if big_endian else b"II\x2a\x00")
     out += struct.pack(e + "I", 0)  # first IFD offset, patched below
-    blobs = []  # (ifd index, tag) -> bytes appended later
+
 
     def encode_block(values, bits):
         raw = struct.pack(e + ("f" if bits == 32 else "d") * len(values), *values)

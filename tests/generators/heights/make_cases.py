@@ -30,7 +30,6 @@ import importlib.util
 import math
 import os
 import random
-import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))

@@ -32,7 +32,6 @@ Run from anywhere: python3 tests/generators/itrf2020/make_cases.py
 import math
 import os
 import random
-import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))

@@ -16,7 +16,6 @@ Run from the repository root: python3 tests/generators/official_datum/make_cases
 import math
 import os
 import random
-import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
