@@ -26,6 +26,7 @@
 #include "engine/geotiff_grid.h"
 #include "nuvex/transform.h"
 #include "support/case_file.h"
+#include "support/point_results.h"
 
 namespace nuvex {
 namespace {
@@ -33,7 +34,6 @@ namespace {
 using engine::KernelPath;
 
 constexpr double kTolerance = 1e-4;            // m: 0.1 mm of PROJ, in position and in height
-constexpr double kMetresPerDegree = 111320.0;  // of latitude, near enough for a tolerance
 // Between two conversions that should agree up to rounding (the vector path's own tolerance).
 constexpr double kMetreAgreement = 1e-6;
 constexpr double kDegreeAgreement = 1e-11;
@@ -80,11 +80,7 @@ struct Points {
   std::vector<double> x, y, z;
 };
 
-struct Results {
-  std::vector<double> x, y, z;
-  std::vector<int> zone, status;
-  std::size_t converted = 0;
-};
+using Results = testing::PointResults;
 
 // Converts the points in batches of `batch` (no zone array: grid input carries its zone).
 Results run(const Transformer& t, const Points& in, std::size_t batch = 0) {
@@ -145,43 +141,6 @@ const CaseFile kCaseFiles[] = {
     {"heights_helmert3d.txt",
      {RangeProblem::OutsideGeoid, RangeProblem::OutsideGrid, RangeProblem::OutsideOfficialArea}}};
 
-// Metres between a converted point and PROJ's: grid coordinates within the zone the easting
-// carries, geographic ones along the parallel and the meridian.
-double horizontalDeviation(bool gridOutput, double x, double y, double ex, double ey) {
-  if (gridOutput) {
-    if (std::floor(x / 1e6) != std::floor(ex / 1e6)) return kInf;  // another zone
-    return std::max(std::fabs(std::fmod(x, 1e6) - std::fmod(ex, 1e6)), std::fabs(y - ey));
-  }
-  const double metresPerLongitude = kMetresPerDegree * std::cos(ey * std::numbers::pi / 180);
-  return std::max(std::fabs(x - ex) * metresPerLongitude, std::fabs(y - ey) * kMetresPerDegree);
-}
-
-bool sameBits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-// The same result, but for the last bits: the vector blocks and the scalar path that converts
-// the points left over round differently (as they do without heights), so where a point falls in
-// a batch may change its last bit or two, never more.
-bool sameButRounding(double a, double b) {
-  constexpr double kRounding = 1e-15;  // relative: a few units in the last place
-  return sameBits(a, b) || std::fabs(a - b) <= kRounding * std::max(std::fabs(a), std::fabs(b));
-}
-
-// Every field of the two results is the same, coordinates but for rounding.
-void expectIdentical(const Results& a, const Results& b, const std::string& what) {
-  ASSERT_EQ(a.x.size(), b.x.size());
-  EXPECT_EQ(a.converted, b.converted) << what;
-  for (std::size_t i = 0; i < a.x.size(); ++i) {
-    EXPECT_TRUE(sameButRounding(a.x[i], b.x[i]) && sameButRounding(a.y[i], b.y[i]) &&
-                sameButRounding(a.z[i], b.z[i]))
-        << what << ", point " << i << ": " << a.x[i] << " " << a.y[i] << " " << a.z[i] << " vs "
-        << b.x[i] << " " << b.y[i] << " " << b.z[i];
-    EXPECT_EQ(a.zone[i], b.zone[i]) << what << ", point " << i;
-    EXPECT_EQ(a.status[i], b.status[i]) << what << ", point " << i;
-  }
-}
-
 class HeightPath : public ::testing::TestWithParam<KernelPath> {
  protected:
   void SetUp() override {
@@ -216,7 +175,7 @@ TEST_P(HeightPath, MatchesProjOnEveryRouteAndMarksWhatProjRefuses) {
         EXPECT_EQ(r.status[i], kPointConverted);
         if (r.status[i] != kPointConverted) continue;
         const double position =
-            horizontalDeviation(gridOutput, r.x[i], r.y[i], c.number(6), c.number(7));
+            testing::horizontalDeviation(gridOutput, r.x[i], r.y[i], c.number(6), c.number(7));
         const double height = std::fabs(r.z[i] - c.number(8));
         EXPECT_LE(position, kTolerance) << r.x[i] << " " << r.y[i];
         EXPECT_LE(height, kTolerance) << r.z[i];
@@ -250,8 +209,9 @@ TEST_P(HeightPath, BatchSizesGiveTheSameResults) {
       in.z[57] = 2e4;
       const Results whole = run(t, in);
       for (const std::size_t batch : {1, 7, 8, 9}) {
-        expectIdentical(run(t, in, batch), whole,
-                        from + " -> " + to + " in batches of " + std::to_string(batch));
+        testing::expectSameButRounding(
+            run(t, in, batch), whole,
+            from + " -> " + to + " in batches of " + std::to_string(batch));
       }
     }
   }
@@ -315,9 +275,9 @@ TEST_P(HeightPath, MarksHeightsOutOfRangeAndLeavesTheirNeighboursAlone) {
       }
       EXPECT_EQ(why, RangeProblem::None) << rangeProblemName(why);
       EXPECT_EQ(r.status[i], kPointConverted);
-      EXPECT_TRUE(sameButRounding(r.x[i], reference.x[i]) &&
-                  sameButRounding(r.y[i], reference.y[i]) &&
-                  sameButRounding(r.z[i], reference.z[i]));
+      EXPECT_TRUE(testing::sameButRounding(r.x[i], reference.x[i]) &&
+                  testing::sameButRounding(r.y[i], reference.y[i]) &&
+                  testing::sameButRounding(r.z[i], reference.z[i]));
       EXPECT_EQ(r.zone[i], reference.zone[i]);
     }
     // In place: the outputs are the input arrays.
@@ -326,7 +286,7 @@ TEST_P(HeightPath, MarksHeightsOutOfRangeAndLeavesTheirNeighboursAlone) {
     inPlace.converted = t.transform(heights.size(), inPlace.x.data(), inPlace.y.data(),
                                     inPlace.z.data(), nullptr, inPlace.x.data(), inPlace.y.data(),
                                     inPlace.z.data(), inPlace.zone.data(), inPlace.status.data());
-    expectIdentical(inPlace, r, "in place");
+    testing::expectSameButRounding(inPlace, r, "in place");
   }
 }
 
@@ -459,8 +419,9 @@ TEST(HeightsCarried, WithoutHeightsZIsCopiedAndTheRestIsAsWithout) {
     const Results without = runWithoutHeights(t, in);
     EXPECT_EQ(r.converted, without.converted);
     for (std::size_t i = 0; i < z.size(); ++i) {
-      EXPECT_TRUE(sameBits(r.z[i], z[i])) << "point " << i;
-      EXPECT_TRUE(sameBits(r.x[i], without.x[i]) && sameBits(r.y[i], without.y[i]))
+      EXPECT_TRUE(testing::sameBits(r.z[i], z[i])) << "point " << i;
+      EXPECT_TRUE(testing::sameBits(r.x[i], without.x[i]) &&
+                  testing::sameBits(r.y[i], without.y[i]))
           << "point " << i;
       EXPECT_EQ(r.zone[i], without.zone[i]) << "point " << i;
       EXPECT_EQ(r.status[i], without.status[i]) << "point " << i;
@@ -471,7 +432,8 @@ TEST(HeightsCarried, WithoutHeightsZIsCopiedAndTheRestIsAsWithout) {
     std::vector<double> x(z.size()), y(z.size());
     t.transform(z.size(), withZ.x.data(), withZ.y.data(), zInPlace.data(), nullptr, x.data(),
                 y.data(), zInPlace.data(), nullptr, nullptr);
-    for (std::size_t i = 0; i < z.size(); ++i) EXPECT_TRUE(sameBits(zInPlace[i], z[i])) << i;
+    for (std::size_t i = 0; i < z.size(); ++i)
+      EXPECT_TRUE(testing::sameBits(zInPlace[i], z[i])) << i;
   }
 }
 
@@ -501,7 +463,7 @@ TEST_F(HeightsWithGeoid, NormalToNormalKeepsTheHeightAndTheHorizontal) {
       SCOPED_TRACE("point " + std::to_string(i));
       ASSERT_EQ(r.status[i], without.status[i]);
       if (r.status[i] != kPointConverted) continue;
-      EXPECT_TRUE(sameBits(r.z[i], in.z[i])) << r.z[i];
+      EXPECT_TRUE(testing::sameBits(r.z[i], in.z[i])) << r.z[i];
       EXPECT_NEAR(r.x[i], without.x[i], agreement);
       EXPECT_NEAR(r.y[i], without.y[i], agreement);
       EXPECT_EQ(r.zone[i], without.zone[i]);
@@ -559,7 +521,7 @@ TEST_F(HeightsWithGeoid, WithinOneSystemThePositionStaysAsGiven) {
         for (std::size_t i = 0; i < in.x.size(); ++i) {
           SCOPED_TRACE("system " + std::to_string(system) + ", point " + std::to_string(i));
           ASSERT_EQ(r.status[i], kPointConverted);
-          EXPECT_TRUE(sameBits(r.x[i], in.x[i]) && sameBits(r.y[i], in.y[i]));
+          EXPECT_TRUE(testing::sameBits(r.x[i], in.x[i]) && testing::sameBits(r.y[i], in.y[i]));
           // The undulation above GRS80 is some 40 m here; the Krassowsky ellipsoid, moved by
           // EPSG:1775, lies within a metre or two of the quasigeoid.
           EXPECT_GT(std::fabs(r.z[i] - in.z[i]), system == 3 ? 30.0 : 0.1);
@@ -595,7 +557,7 @@ TEST_F(HeightsWithGeoid, CallsWithoutHeightsOrArraysAreRefused) {
 TEST_F(HeightsWithGeoid, Gcg2016FromItsFileIsTheBuiltInOne) {
   for (const auto& [key, group] : groupsOf("heights_geoid.txt")) {
     const auto& [from, to, zone] = key;
-    expectIdentical(
+    testing::expectSameButRounding(
         run(heightTransformer(from, to, zone, sourcePath("data/de_bkg_gcg2016.tif")), group.points),
         run(heightTransformer(from, to, zone), group.points), from + " -> " + to);
   }

@@ -25,6 +25,7 @@
 #include "nuvex/systems.h"
 #include "nuvex/transform.h"
 #include "support/case_file.h"
+#include "support/point_results.h"
 
 namespace nuvex {
 namespace {
@@ -32,7 +33,6 @@ namespace {
 using engine::KernelPath;
 
 constexpr double kTolerance = 1e-4;            // m: 0.1 mm of PROJ, in position and in height
-constexpr double kMetresPerDegree = 111320.0;  // of latitude, near enough for a tolerance
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -94,11 +94,7 @@ struct Points {
   std::vector<int> zone;  // empty: grid input carries its zone
 };
 
-struct Results {
-  std::vector<double> x, y, z;
-  std::vector<int> zone, status;
-  std::size_t converted = 0;
-};
+using Results = testing::PointResults;
 
 enum class Epochs { OfTheCall, PerPoint };
 
@@ -149,17 +145,6 @@ const char* const kCaseFiles[] = {"itrf2020_etrs89.txt", "itrf2020_chain.txt"};
 const std::set<RangeProblem> kRefusals = {RangeProblem::OutsideGrid,
                                           RangeProblem::OutsideOfficialArea};
 
-// Metres between a converted point and PROJ's: grid coordinates within the zone the easting
-// carries, geographic ones along the parallel and the meridian.
-double horizontalDeviation(bool gridOutput, double x, double y, double ex, double ey) {
-  if (gridOutput) {
-    if (std::floor(x / 1e6) != std::floor(ex / 1e6)) return kInf;  // another zone
-    return std::max(std::fabs(std::fmod(x, 1e6) - std::fmod(ex, 1e6)), std::fabs(y - ey));
-  }
-  const double metresPerLongitude = kMetresPerDegree * std::cos(ey * std::numbers::pi / 180);
-  return std::max(std::fabs(x - ex) * metresPerLongitude, std::fabs(y - ey) * kMetresPerDegree);
-}
-
 struct Deviations {
   double position = 0.0, height = 0.0;
 };
@@ -192,7 +177,7 @@ void expectCct(const Transformer& t, const GroupKey& key, const Group& group, co
       EXPECT_EQ(r.zone[i], zone);
     }
     const double position =
-        horizontalDeviation(gridOutput, r.x[i], r.y[i], c.number(7), c.number(8));
+        testing::horizontalDeviation(gridOutput, r.x[i], r.y[i], c.number(7), c.number(8));
     EXPECT_LE(position, kTolerance) << r.x[i] << " " << r.y[i];
     worst.position = std::max(worst.position, position);
     if (!heights) continue;
@@ -201,29 +186,6 @@ void expectCct(const Transformer& t, const GroupKey& key, const Group& group, co
     worst.height = std::max(worst.height, height);
   }
   EXPECT_EQ(r.converted, expectedConverted) << from << " -> " << to << " at " << epoch;
-}
-
-bool sameBits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-// The same result but for the last bits (vector blocks and the scalar rest round differently).
-bool sameButRounding(double a, double b) {
-  constexpr double kRounding = 1e-15;  // relative: a few units in the last place
-  return sameBits(a, b) || std::fabs(a - b) <= kRounding * std::max(std::fabs(a), std::fabs(b));
-}
-
-void expectIdentical(const Results& a, const Results& b, const std::string& what) {
-  ASSERT_EQ(a.x.size(), b.x.size());
-  EXPECT_EQ(a.converted, b.converted) << what;
-  for (std::size_t i = 0; i < a.x.size(); ++i) {
-    EXPECT_TRUE(sameButRounding(a.x[i], b.x[i]) && sameButRounding(a.y[i], b.y[i]) &&
-                (a.z.empty() || sameButRounding(a.z[i], b.z[i])))
-        << what << ", point " << i << ": " << a.x[i] << " " << a.y[i] << " vs " << b.x[i] << " "
-        << b.y[i];
-    EXPECT_EQ(a.zone[i], b.zone[i]) << what << ", point " << i;
-    EXPECT_EQ(a.status[i], b.status[i]) << what << ", point " << i;
-  }
 }
 
 class ItrfPath : public ::testing::TestWithParam<KernelPath> {
@@ -287,8 +249,9 @@ TEST_P(ItrfPath, BatchSizesGiveTheSameResults) {
       in.epoch[13] = kNaN;
       const Results whole = run(t, in, Epochs::PerPoint);
       for (const std::size_t batch : {1, 7, 8, 9}) {
-        expectIdentical(run(t, in, Epochs::PerPoint, batch), whole,
-                        from + " -> " + to + " in batches of " + std::to_string(batch));
+        testing::expectSameButRounding(
+            run(t, in, Epochs::PerPoint, batch), whole,
+            from + " -> " + to + " in batches of " + std::to_string(batch));
       }
     }
   }
@@ -351,9 +314,9 @@ TEST_P(ItrfPath, MarksEpochsOutOfRangeAndLeavesTheirNeighboursAlone) {
         }
         EXPECT_EQ(t.explain(route.x, route.y, route.z, epochs[i], 0), RangeProblem::None);
         ASSERT_EQ(r.status[i], kPointConverted);
-        EXPECT_TRUE(sameButRounding(r.x[i], reference.x[i]) &&
-                    sameButRounding(r.y[i], reference.y[i]) &&
-                    (!heights || sameButRounding(r.z[i], reference.z[i])));
+        EXPECT_TRUE(testing::sameButRounding(r.x[i], reference.x[i]) &&
+                    testing::sameButRounding(r.y[i], reference.y[i]) &&
+                    (!heights || testing::sameButRounding(r.z[i], reference.z[i])));
         EXPECT_EQ(r.zone[i], reference.zone[i]);
       }
     }
@@ -372,8 +335,9 @@ TEST(ItrfEpoch, TheEndsOfTheRangeServeAsEpochOfTheCall) {
     const Transformer ofTheCall(kG5, kG3, {}, officialAt(epoch));
     const Transformer perPoint(kG5, kG3, {}, officialAt(kNaN));
     const Points in{{10.0, 13.4}, {50.0, 52.5}, {}, {epoch, epoch}, {}};
-    expectIdentical(run(ofTheCall, in, Epochs::OfTheCall), run(perPoint, in, Epochs::PerPoint),
-                    "epoch " + std::to_string(epoch));
+    testing::expectSameButRounding(run(ofTheCall, in, Epochs::OfTheCall),
+                                   run(perPoint, in, Epochs::PerPoint),
+                                   "epoch " + std::to_string(epoch));
   }
 }
 
@@ -476,17 +440,20 @@ TEST(ItrfSameSystem, NeedsNoEpochAndProjectsAsSystem3) {
       const Results r = run(same, lattice, epochs);
       EXPECT_EQ(r.converted, lattice.x.size());
       for (std::size_t i = 0; i < lattice.x.size(); ++i) {
-        EXPECT_TRUE(sameBits(r.x[i], lattice.x[i]) && sameBits(r.y[i], lattice.y[i])) << i;
+        EXPECT_TRUE(testing::sameBits(r.x[i], lattice.x[i]) &&
+                    testing::sameBits(r.y[i], lattice.y[i]))
+            << i;
       }
     }
     const Results utm = run(Transformer(kG5, kE5, {}, officialAt(kNaN)), lattice, Epochs::PerPoint);
     const Results utm3 =
         run(Transformer(kG3, kE3, {}, officialAt(kNaN)), lattice, Epochs::OfTheCall);
-    expectIdentical(utm, utm3, "G:5 -> E:5 as G:3 -> E:3");
+    testing::expectSameButRounding(utm, utm3, "G:5 -> E:5 as G:3 -> E:3");
     const Points grid{utm.x, utm.y, {}, lattice.epoch, utm.zone};
-    expectIdentical(run(Transformer(kE5, kG5, {}, officialAt(kNaN)), grid, Epochs::PerPoint),
-                    run(Transformer(kE3, kG3, {}, officialAt(kNaN)), grid, Epochs::OfTheCall),
-                    "E:5 -> G:5 as E:3 -> G:3");
+    testing::expectSameButRounding(
+        run(Transformer(kE5, kG5, {}, officialAt(kNaN)), grid, Epochs::PerPoint),
+        run(Transformer(kE3, kG3, {}, officialAt(kNaN)), grid, Epochs::OfTheCall),
+        "E:5 -> G:5 as E:3 -> G:3");
     engine::setKernelPathForTesting(engine::fastestKernelPath());
   }
 }
