@@ -7,7 +7,8 @@
 // target grid's system); byte 1 the layout (bits 0-1: delimiter detected, ',', ';' with decimal
 // comma, tab; bits 2-3: leading columns, chosen columns in place, appended; bit 4: a header line;
 // bits 5-7: DMS output decimals, 7 for none); byte 2 the chosen columns (bits 0-1 X, 2-3 Y, 4-5
-// ZONE, positions 1-4). The rest is the text.
+// ZONE, positions 1-4; bit 6: a height column after them, bit 7: an epoch in the fifth column, both
+// for the line reader only). The rest is the text.
 // The lines take every form the reader knows: angles in blank-separated parts grouped by their
 // hemisphere letters, Latin-1 degree signs, UTM zones with their band, prefixed eastings without
 // a zone column, a delimiter decided by the first line for the whole input.
@@ -55,6 +56,9 @@ constexpr char kDelimiters[] = {0, kCommaSeparator, kSemicolonSeparator, kTabSep
 constexpr unsigned kHeaderBit = 0x10;
 constexpr unsigned kDmsShift = 5;
 constexpr unsigned kNoDmsSelector = 7;
+constexpr unsigned kHeightBit = 0x40;
+constexpr unsigned kEpochBit = 0x80;
+constexpr std::size_t kEpochColumn = 4;
 constexpr double kArcSecond = 1.0 / 3600.0;                   // deg
 constexpr double kDmsRoundTrip = 1.0e-4 * kArcSecond * 1.01;  // four decimals of seconds
 
@@ -158,6 +162,10 @@ void checkLine(std::string_view line, const LineLayout& layout) {
   const InputPoint& p = parsed.point;
   const InputColumns& columns = layout.columns;
   require(std::isfinite(p.x) && std::isfinite(p.y));
+  // A height is read only from its column (its value, NaN too, is the library's to judge); an
+  // epoch field that is read is a number.
+  require(columns.height || p.z == 0.0);
+  require(!layout.epochColumn || std::isfinite(p.epoch));
   checkFixed(p.x);
   checkFixed(p.y);
   if (columns.type == CoordinateType::Geographic) {
@@ -171,6 +179,11 @@ void checkLine(std::string_view line, const LineLayout& layout) {
   require(extras.empty() || (extras.data() >= line.data() &&
                              extras.data() + extras.size() <= line.data() + line.size() &&
                              extras.front() != ' ' && extras.back() != ' '));
+}
+
+LineLayout withEpoch(LineLayout layout) {
+  layout.epochColumn = kEpochColumn;
+  return layout;
 }
 
 // Lines of a text: a last line without its newline counts.
@@ -204,9 +217,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if ((options >> kDmsShift) != kNoDmsSelector) style.dmsDecimals = options >> kDmsShift;
 
+  LineLayout readerLayout = layout;
+  readerLayout.columns.height = (data[2] & kHeightBit) != 0;
+  if ((data[2] & kEpochBit) != 0 && epochColumnProblem(withEpoch(readerLayout)).empty()) {
+    readerLayout.epochColumn = kEpochColumn;
+  }
   for (std::size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
     end = std::min(text.find('\n', start), text.size());
-    checkLine(text.substr(start, end - start), layout);
+    checkLine(text.substr(start, end - start), readerLayout);
   }
 
   // The whole conversion: grid input to WGS84 geographic coordinates; geographic input from
