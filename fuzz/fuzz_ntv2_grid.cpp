@@ -85,7 +85,7 @@ void compareKernelPaths(const std::shared_ptr<const Ntv2Grid>& grid) {
       std::copy(latitude, latitude + kLanes, vectorLatitude);
       std::copy(longitude, longitude + kLanes, vectorLongitude);
       const unsigned served = nuvex::engine::shiftOfficialLanes(
-          datum, vectorLatitude, vectorLongitude, (1u << kLanes) - 1);
+          datum, vectorLatitude, vectorLongitude, nullptr, nullptr, (1u << kLanes) - 1);
       for (std::size_t k = 0; k < kLanes; ++k) {
         double scalarLatitude = latitude[k], scalarLongitude = longitude[k];
         const nuvex::RangeProblem problem = datum.shift(scalarLatitude, scalarLongitude);
