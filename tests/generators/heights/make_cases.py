@@ -26,10 +26,10 @@ Each file's header gives the exact cct commands. Line format:
             does not check
 Run from anywhere: python3 tests/generators/heights/make_cases.py
 """
-import importlib.util
 import math
 import os
 import random
+import runpy
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
@@ -83,10 +83,7 @@ def geoid_extent():
     """The node extent of GCG2016 (west, south, east, north, dx, dy), read from the file's tags
     by the GeoTIFF generator's reader."""
     path = os.path.join(ROOT, "tests", "generators", "geotiff_grids", "make_cases.py")
-    spec = importlib.util.spec_from_file_location("geotiff_cases", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    (extent,) = module.images_of(GEOID)
+    (extent,) = runpy.run_path(path)["images_of"](GEOID)
     return extent
 
 
