@@ -280,6 +280,15 @@ VECTOR_CODE inline void gatherNode(const long long* base, __m128i node, __m256d&
   longitude = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
 }
 
+// The lanes whose cell coordinates (x, y in steps from the first node) lie strictly inside a
+// grid of columns x rows nodes, so that the cell and the next nodes exist.
+VECTOR_CODE inline __m256d strictlyInsideNodes(__m256d x, __m256d y, int columns, int rows) {
+  return _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
+                                     _mm256_cmp_pd(x, splat(columns - 1.0), _CMP_LT_OQ)),
+                       _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
+                                     _mm256_cmp_pd(y, splat(rows - 1.0), _CMP_LT_OQ)));
+}
+
 // The shift (rad) at four lanes on a grid of one sub-grid, bilinear as the scalar routine forms
 // it; returns the mask of the lanes strictly inside the nodes (the others' shifts are
 // meaningless).
@@ -287,11 +296,7 @@ VECTOR_CODE __m256d shiftAt4(const Ntv2SubGrid& g, __m256d latitude, __m256d lon
                              __m256d& dLat, __m256d& dLon) {
   const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
   const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
-  const __m256d inside =
-      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
-                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
+  const __m256d inside = strictlyInsideNodes(x, y, g.columns, g.rows);
   const __m256d column = _mm256_and_pd(_mm256_floor_pd(x), inside);
   const __m256d row = _mm256_and_pd(_mm256_floor_pd(y), inside);
   const __m256d fx = x - column, fy = y - row;
@@ -415,11 +420,7 @@ VECTOR_CODE unsigned undulations4(const GeoidSubGrid& g, const double* phi, cons
   const __m256d longitude = _mm256_loadu_pd(lambda) * splat(kDegreesPerRadianExact);
   const __m256d x = (longitude - splat(g.west)) / splat(g.longitudeStep);
   const __m256d y = (latitude - splat(g.south)) / splat(g.latitudeStep);
-  const __m256d inside =
-      _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(x, splat(g.columns - 1.0), _CMP_LT_OQ)),
-                    _mm256_and_pd(_mm256_cmp_pd(y, splat(0.0), _CMP_GE_OQ),
-                                  _mm256_cmp_pd(y, splat(g.rows - 1.0), _CMP_LT_OQ)));
+  const __m256d inside = strictlyInsideNodes(x, y, g.columns, g.rows);
   const unsigned insideLanes = static_cast<unsigned>(_mm256_movemask_pd(inside));
   if (insideLanes == 0) return 0;
   // Lanes outside read the first cell instead: their results are dropped.
