@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "engine/official_datum.h"
+#include "engine/spatial_order.h"
 
 namespace nuvex::engine {
 
@@ -46,7 +47,8 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
   std::size_t i = 0;
   if (path == KernelPath::Avx2) {
     const std::size_t blocks = count / kVectorLanes;
-    converted = convertBlocksAvx2(plan, blocks, x, y, zone, xOut, yOut, zoneOut, status);
+    converted =
+        convertBlocksAvx2InSpatialOrder(plan, blocks, x, y, zone, xOut, yOut, zoneOut, status);
     i = blocks * kVectorLanes;
   }
   for (; i < count; ++i) {

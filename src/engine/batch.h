@@ -69,10 +69,12 @@ inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers of four do
 // Whether this build carries the AVX2 block and the processor runs it.
 bool avx2BlockSupported();
 // Converts the first blocks * kVectorLanes points of the arrays (same layout and aliasing rules as
-// convertPoints). Returns the points converted.
+// convertPoints). Returns the points converted. mixedBlocks (may be null): how many blocks ran
+// more than one branch of a stage (both series of a projection, more than one route of the
+// datum chain) because their lanes took different ones.
 std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
                               const double* y, const int* zone, double* xOut, double* yOut,
-                              int* zoneOut, int* status);
+                              int* zoneOut, int* status, std::size_t* mixedBlocks = nullptr);
 
 // The same for an official plan with heights (z, zOut; null without) in two dimensions
 // (OfficialDatum::heightsInThreeDimensions false) and epochs (one per point, or null for the

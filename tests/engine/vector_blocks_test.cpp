@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/batch.h"
+#include "engine/spatial_order.h"
 #include "nuvex/engine.h"
 #include "nuvex/transform.h"
 #include "support/case_file.h"
@@ -104,6 +105,68 @@ std::size_t mixedBlocks(const Points& geographic) {
     if (kinds.size() > 1) ++mixed;
   }
   return mixed;
+}
+
+// The points of one call in spatial order: each point gets its own result. Calls of one chunk
+// each run in their own order; the whole call, whose first chunk mixes routes and series in nearly
+// every block, converts its later chunks in spatial order and writes each result back to its
+// point, zones and statuses included, also in place of the input. (A block picks its series'
+// short forms when all its lanes allow them, so the neighbours of a point may move its last bits.)
+Batch runByChunks(const Transformer& t, const Points& in) {
+  Batch out{std::vector<double>(in.x.size()), std::vector<double>(in.x.size()),
+            std::vector<int>(in.x.size()), std::vector<int>(in.x.size())};
+  for (std::size_t begin = 0; begin < in.x.size(); begin += engine::kOrderedChunkPoints) {
+    const std::size_t count = std::min(engine::kOrderedChunkPoints, in.x.size() - begin);
+    t.transform(count, in.x.data() + begin, in.y.data() + begin,
+                in.zone.empty() ? nullptr : in.zone.data() + begin, out.x.data() + begin,
+                out.y.data() + begin, out.zone.data() + begin, out.status.data() + begin);
+  }
+  return out;
+}
+
+TEST(VectorBlocks, AScatteredCallInSpatialOrderGivesEachPointItsOwnResult) {
+  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  const Points geographic = randomGeographic(3 * engine::kOrderedChunkPoints + 5);
+  // Grid points in one zone (Gauss-Krueger zone 3 or UTM zone 32, with the zone in an array),
+  // far beyond the band of either series on both sides.
+  const auto inZone = [&geographic](int system, int zone) {
+    const Transformer forced({CT::Geographic, system}, {CT::Grid, system}, {3, false, zone});
+    const std::size_t n = geographic.x.size();
+    Points grid{std::vector<double>(n), std::vector<double>(n), std::vector<int>(n)};
+    forced.transform(n, geographic.x.data(), geographic.y.data(), nullptr, grid.x.data(),
+                     grid.y.data(), grid.zone.data(), nullptr);
+    return grid;
+  };
+  const Points gaussKrueger = inZone(1, 3), utm = inZone(3, 32);
+  // Blocks that mix both routes and both series of both projections; UTM eastings with their
+  // zones to Gauss-Krueger; and blocks that mix nothing but the series of the projection, those of
+  // the unprojection, or the routes of the datum chain.
+  const Transformer toUtm({CT::Grid, 1}, {CT::Grid, 3}, {3, false, 32});
+  const Transformer toGaussKrueger({CT::Grid, 3}, {CT::Grid, 1}, {3, false, 3});
+  const Transformer project({CT::Geographic, 3}, {CT::Grid, 3}, {3, false, 32});
+  const Transformer unproject({CT::Grid, 3}, {CT::Geographic, 3}, {3, false, 0});
+  const Transformer shift({CT::Geographic, 1}, {CT::Geographic, 3}, {3, false, 0});
+  for (const auto& [t, in] : {std::pair{&toUtm, &gaussKrueger}, std::pair{&toGaussKrueger, &utm},
+                              std::pair{&project, &geographic}, std::pair{&unproject, &utm},
+                              std::pair{&shift, &geographic}}) {
+    SCOPED_TRACE(::testing::Message()
+                 << "system " << t->source().system << " to " << t->target().system);
+    engine::setKernelPathForTesting(KernelPath::Avx2);
+    const Batch expected = runByChunks(*t, *in);
+    const std::size_t orderedBefore = engine::orderedChunksForTesting();
+    const Batch whole = run(*t, KernelPath::Avx2, *in);
+    EXPECT_EQ(engine::orderedChunksForTesting() - orderedBefore, 2u);
+    expectSameResults(*t, expected, whole);
+
+    // In place, without zones and statuses out.
+    Batch inPlace{in->x, in->y, expected.zone, expected.status};
+    engine::setKernelPathForTesting(KernelPath::Avx2);
+    t->transform(in->x.size(), inPlace.x.data(), inPlace.y.data(),
+                 in->zone.empty() ? nullptr : in->zone.data(), inPlace.x.data(), inPlace.y.data(),
+                 nullptr, nullptr);
+    engine::setKernelPathForTesting(engine::fastestKernelPath());
+    expectSameResults(*t, expected, inPlace);
+  }
 }
 
 TEST(VectorBlocks, RandomOrderOverEveryRouteStaysOnTheVectorPathAndAgreesWithScalar) {

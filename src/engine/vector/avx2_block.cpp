@@ -946,12 +946,15 @@ Mask insidePolynomialArea(const Geographic& point) {
 
 // Moves every lane along its own route; returns the lanes without a path (left where they are):
 // outside the area, or between the masks where no Gauss-Krueger grid side allows route A.
+// routesTaken: how many routes the block ran.
 VECTOR_CODE
-Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes) {
+Mask shiftDatum(const ChainPlan& plan, Geographic& point, Mask vectorLanes,
+                std::size_t& routesTaken) {
   const Mask inside = insidePolynomialArea(point) & vectorLanes;
   BlockRoutes routes = routesOfLanes(plan, point, inside);
   routes.none |= vectorLanes & ~inside;
   if (routes.count != 0) shiftByRoutes(plan, routes, point);
+  routesTaken = routes.count;
   return routes.none;
 }
 
@@ -1080,7 +1083,8 @@ template <Shape kShape>
 VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchConstants& batch,
                                        const double* x, const double* y, const double* z,
                                        const double* epoch, const int* zone, double* xOut,
-                                       double* yOut, double* zOut, int* zoneOut, int* status) {
+                                       double* yOut, double* zOut, int* zoneOut, int* status,
+                                       std::size_t& mixedBlocks) {
   // Loaded as vectors first (the outputs may be the inputs), kept as lanes for the scalar path.
   const Vec xIn = load(x), yIn = load(y);
   const Vec zoneIn = zone != nullptr ? loadZones(zone) : splat(0.0);
@@ -1104,6 +1108,7 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
   Vec zoneUsed = splat(0.0);
   Mask vectorLanes = 0;
   bool computedLongitude = kShape.shifts;
+  bool mixed = false;  // the lanes took more than one branch of a stage, which ran them all
 
   if constexpr (kShape.unprojects) {
     vectorLanes = withinMagnitude(xIn, kMaxEasting) & withinMagnitude(yIn, kMaxNorthing);
@@ -1135,6 +1140,7 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
       point = exactInverse(plan, centralMeridian, easting, yIn);
     }
     if (exactLanes == 0 || (vectorLanes & withinBand) != 0) {
+      mixed = exactLanes != 0;
       const Geographic engine =
           inverse(plan.fromSystem, centralMeridian, easting, yIn, vectorLanes);
       point = exactLanes == 0 ? engine : blend(withinBand, engine, point);
@@ -1163,8 +1169,10 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
                                       kShape.full && z != nullptr ? height.data() : nullptr,
                                       kShape.full ? in.epoch.data() : nullptr, vectorLanes);
     } else {
-      noPathLanes = shiftDatum(plan.chain, point, vectorLanes);
+      std::size_t routesTaken = 0;
+      noPathLanes = shiftDatum(plan.chain, point, vectorLanes, routesTaken);
       vectorLanes &= ~noPathLanes;
+      mixed = mixed || routesTaken > 1;
     }
     // Far outside the regions the shift polynomials run away.
     vectorLanes &= withinMagnitude(point.latitude, kMaxLatitude) &
@@ -1200,6 +1208,7 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
       grid = exactForward(plan, centralMeridian, point.longitude, point.latitude);
     }
     if (exactLanes == 0 || (vectorLanes & withinBand) != 0) {
+      mixed = mixed || exactLanes != 0;
       const Grid engine = forward(plan.toSystem, plan.zoneWidth, centralMeridian, point.longitude,
                                   point.latitude, vectorLanes);
       const Vec mine = laneSelector(withinBand);
@@ -1217,6 +1226,7 @@ VECTOR_INLINE std::size_t convertBlock(const ConversionPlan& plan, const BatchCo
     zoneResult = splat(0.0);
   }
 
+  if (mixed) ++mixedBlocks;
   std::size_t converted = 0;
   const Mask servedLanes = vectorLanes | noPathLanes;
   if (servedLanes != 0) {
@@ -1251,22 +1261,24 @@ template <Shape kShape>
 VECTOR_CODE std::size_t convertBlocks(const ConversionPlan& plan, const BatchConstants& batch,
                                       std::size_t blocks, const double* x, const double* y,
                                       const double* z, const int* zone, double* xOut, double* yOut,
-                                      double* zOut, int* zoneOut, int* status,
-                                      const double* epoch) {
+                                      double* zOut, int* zoneOut, int* status, const double* epoch,
+                                      std::size_t* mixedBlocks) {
   std::size_t converted = 0;
+  std::size_t mixed = 0;
   for (std::size_t i = 0; i < blocks * kVectorLanes; i += kVectorLanes) {
     converted += convertBlock<kShape>(
         plan, batch, x + i, y + i, z != nullptr ? z + i : nullptr,
         epoch != nullptr ? epoch + i : nullptr, zone != nullptr ? zone + i : nullptr, xOut + i,
         yOut + i, zOut != nullptr ? zOut + i : nullptr, zoneOut != nullptr ? zoneOut + i : nullptr,
-        status != nullptr ? status + i : nullptr);
+        status != nullptr ? status + i : nullptr, mixed);
   }
+  if (mixedBlocks != nullptr) *mixedBlocks = mixed;
   return converted;
 }
 
 using Blocks = std::size_t (*)(const ConversionPlan&, const BatchConstants&, std::size_t,
                                const double*, const double*, const double*, const int*, double*,
-                               double*, double*, int*, int*, const double*);
+                               double*, double*, int*, int*, const double*, std::size_t*);
 
 BatchConstants batchConstantsOf(const ConversionPlan& plan) {
   return {outputZoneRange(plan.fromSystem, plan.zoneWidth),
@@ -1287,7 +1299,7 @@ bool avx2BlockSupported() {
 
 std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
                               const double* y, const int* zone, double* xOut, double* yOut,
-                              int* zoneOut, int* status) {
+                              int* zoneOut, int* status, std::size_t* mixedBlocks) {
   // Indexed by unprojects, shifts, projects as the bits 4, 2, 1.
   static constexpr std::array<Blocks, 8> kShapes = {
       convertBlocks<Shape{false, false, false}>, convertBlocks<Shape{false, false, true}>,
@@ -1297,7 +1309,7 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
   const unsigned shape =
       (plan.unprojects ? 4u : 0u) | (plan.chain.sameSystem ? 0u : 2u) | (plan.projects ? 1u : 0u);
   return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, nullptr, zone, xOut, yOut,
-                        nullptr, zoneOut, status, nullptr);
+                        nullptr, zoneOut, status, nullptr, mixedBlocks);
 }
 
 std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
@@ -1311,7 +1323,7 @@ std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t bloc
       convertBlocks<Shape{true, true, false, true}>, convertBlocks<Shape{true, true, true, true}>};
   const unsigned shape = (plan.unprojects ? 2u : 0u) | (plan.projects ? 1u : 0u);
   return kShapes[shape](plan, batchConstantsOf(plan), blocks, x, y, z, zone, xOut, yOut, zOut,
-                        zoneOut, status, epoch);
+                        zoneOut, status, epoch, nullptr);
 }
 
 }  // namespace nuvex::engine

@@ -10,7 +10,7 @@ bool avx2BlockSupported() {
 }
 
 std::size_t convertBlocksAvx2(const ConversionPlan&, std::size_t, const double*, const double*,
-                              const int*, double*, double*, int*, int*) {
+                              const int*, double*, double*, int*, int*, std::size_t*) {
   std::abort();  // unreachable: convertPoints takes only available paths
 }
 
