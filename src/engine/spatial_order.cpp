@@ -148,7 +148,7 @@ std::size_t convertBlocksAvx2InSpatialOrder(const ConversionPlan& plan, std::siz
         convertBlocksAvx2(plan, points / kVectorLanes, x + begin, y + begin, chunkZone,
                           xOut + begin, yOut + begin, chunkZoneOut, chunkStatus, &mixedBlocks);
     if (begin == 0 && mostlyMixed(mixedBlocks, points / kVectorLanes)) {
-      ordered = std::make_unique_for_overwrite<OrderedChunk>();
+      ordered.reset(new OrderedChunk);  // default-initialised: the chunk writes before it reads
     }
   }
   return converted;
