@@ -444,8 +444,8 @@ def check_large_and_bad(page, driver, nuvex, workdir, lines):
           f'({len(seen)} progress steps seen)', flush=True)
     # The download: the link's file is the result, the native converter's output but for the last
     # decimal of a value that lies within a rounding of a tie (the native converter computes on
-    # its AVX2 path with SLEEF's sine and cosine, the page on the scalar path with Emscripten's C
-    # library: a few lines in a million).
+    # its AVX2 path with SLEEF's sine and cosine, the page on its block of 128-bit SIMD and the
+    # scalar path with Emscripten's C library: a few lines in a million at most).
     downloads = os.path.join(workdir, 'downloads')
     driver.find_element(By.ID, 'download').click()
     name = page.js("return document.getElementById('download').download")
