@@ -377,6 +377,54 @@ def check_datum_modes(page, nuvex, workdir):
     print('datum modes: polynomial and official byte-identical', flush=True)
 
 
+
+# Points scattered so that every lane of the page's eight-point blocks meets, somewhere, a point
+# the block leaves to the scalar path (beyond the projection's limit or the grid, in another zone,
+# at a pole, no number), among points the block converts, in both datum modes and for each
+# shape of conversion the block serves. The page must write what the native converter writes.
+SCATTERED = [
+    ('convert --from G:3 --to EPSG:25832 --datum polynomial', 'geographic'),
+    ('convert --from G:3 --to EPSG:25832 --datum official', 'geographic'),
+    ('convert --from G:3 --to EPSG:31467 --datum official', 'geographic'),
+    ('convert --from EPSG:31467 --to EPSG:25832 --datum official', 'gauss-krueger'),
+    ('convert --from EPSG:25832 --to G:3 --datum official', 'utm'),
+]
+
+
+def scattered_points(kind, count=4003):
+    rng = random.Random(29)
+    lines = []
+    for i in range(count):
+        far = rng.random() < 0.15
+        if kind == 'geographic':
+            x, y = (rng.uniform(-180, 180), rng.uniform(-90, 90)) if far else \
+                (rng.uniform(5, 16), rng.uniform(47, 55.5))
+        elif kind == 'gauss-krueger':
+            x, y = (rng.uniform(2e6, 6e6), rng.uniform(0, 9e6)) if far else \
+                (rng.uniform(3.28e6, 3.9e6), rng.uniform(5.23e6, 6.11e6))
+        else:
+            x, y = (rng.uniform(-1e6, 2e6), rng.uniform(-1e7, 1e7)) if far else \
+                (rng.uniform(2.8e5, 9.2e5), rng.uniform(5.23e6, 6.11e6))
+        lines.append('nan 50' if i % 997 == 5 else f'{x:.6f} {y:.6f}')
+    return ('\n'.join(lines) + '\n').encode()
+
+
+def check_scattered_blocks(page, nuvex, workdir):
+    for arguments, kind in SCATTERED:
+        data = scattered_points(kind)
+        _, stdout, stderr, _ = native(nuvex, arguments, data, workdir)
+        params = page_choices(arguments)
+        page.open(params)
+        page.paste(data.decode())
+        if page.convert() != 'done':
+            fail(f'scattered {arguments}: {page.problem()}')
+            continue
+        if tie_lines(page.output(), stdout) is None:
+            fail(f'scattered {arguments}: page and converter differ')
+        if page.messages() != stderr.decode().splitlines():
+            fail(f'scattered {arguments}: messages differ')
+    print(f'scattered blocks: {len(SCATTERED)} conversions as the converter writes them', flush=True)
+
 def tie_lines(got, expected):
     """Lines that differ only by one unit in the last decimal of numbers; None if any other."""
     got_lines, expected_lines = got.split(b'\n'), expected.split(b'\n')
@@ -576,6 +624,7 @@ def main():
                 check_usage_errors(page, args.nuvex, workdir)
             if 'datum' in parts:
                 check_datum_modes(page, args.nuvex, workdir)
+                check_scattered_blocks(page, args.nuvex, workdir)
             if 'large' in parts:
                 check_large_and_bad(page, driver, args.nuvex, workdir, args.lines)
             if 'language' in parts:
