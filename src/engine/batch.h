@@ -85,7 +85,8 @@ std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t bloc
                                     int* zoneOut, int* status);
 
 // Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
-// scalar path so far (lanes near an edge or outside what the series serve).
+// scalar path so far (lanes near an edge or outside what the series serve). Not in the
+// WebAssembly build, which has no test programs.
 std::size_t scalarLanesOfBlocksForTesting();
 
 }  // namespace nuvex::engine

@@ -423,8 +423,4 @@ std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t bloc
                              xOut, yOut, zOut, zoneOut, status);
 }
 
-std::size_t scalarLanesOfBlocksForTesting() {
-  return 0;
-}
-
 }  // namespace nuvex::engine
