@@ -1,8 +1,8 @@
 // The series of the vector blocks (avx2_block.cpp, wasm_block.cpp), written once for both: the
 // engine's projection series both ways, Krueger's series both ways with their short forms near
-// the meridian, and the sines, cosines and Clenshaw sums they are made of. Each block file
-// defines its lanes before it includes this file, outside any namespace (the definitions join the
-// file's own unnamed namespace):
+// the meridian, and the sines, cosines and sums of multiple-angle sines they are made of. Each
+// block file defines its lanes before it includes this file, outside any namespace (the definitions
+// join the file's own unnamed namespace):
 // - Vec: the block's eight lanes of doubles, with + - * /; Mask: bit k for lane k.
 // - splat, squareRoot, truncated, rounded, absolute, copySign; lessThan and lessOrEqual (all ones
 //   where the comparison holds, false for NaN), maskOf (the lanes of such a comparison) and
@@ -61,25 +61,6 @@ constexpr PowerSeries<Terms> factorialSeries(bool odd) {
   return s;
 }
 
-// x times the series in x^2 (odd functions), or the series itself (even ones).
-template <std::size_t Terms>
-SERIES_CODE Vec evenSeries(const PowerSeries<Terms>& s, Vec x2) {
-  Vec sum = splat(s.c[Terms - 1]);
-  for (std::size_t k = Terms - 1; k-- > 0;) sum = sum * x2 + splat(s.c[k]);
-  return sum;
-}
-template <std::size_t Terms>
-SERIES_CODE Vec oddSeries(const PowerSeries<Terms>& s, Vec x) {
-  return x * evenSeries(s, x * x);
-}
-
-// sin and cos by their Taylor series to x^21 and x^22: within a quarter circle (|x| <= pi/2,
-// every latitude, every footpoint's arc and every offset from a meridian the vector path serves)
-// the next terms are below 2e-17. For these angles the series are a third of the general
-// routine's work, which first reduces any angle to the first octant.
-constexpr auto kQuarterCircleSine = factorialSeries<11>(true);
-constexpr auto kQuarterCircleCosine = factorialSeries<12>(false);
-
 // The series in z as two interleaved chains, the even and the odd powers of z, each in Horner's
 // form in z^2: half as long as Horner's single chain of a dozen multiply-adds, which would make
 // every block wait for its latitude's sine.
@@ -93,6 +74,30 @@ SERIES_INLINE Vec twoChainSeries(const PowerSeries<Terms>& s, Vec z) {
   for (std::size_t k = kLastOdd; k >= 3; k -= 2) odd = odd * z2 + splat(s.c[k - 2]);
   return even + z * odd;
 }
+
+// x times the series in x^2 (odd functions), or the series itself (even ones); from eight terms
+// on as two chains.
+template <std::size_t Terms>
+SERIES_CODE Vec evenSeries(const PowerSeries<Terms>& s, Vec x2) {
+  if constexpr (Terms >= 8) {
+    return twoChainSeries(s, x2);
+  } else {
+    Vec sum = splat(s.c[Terms - 1]);
+    for (std::size_t k = Terms - 1; k-- > 0;) sum = sum * x2 + splat(s.c[k]);
+    return sum;
+  }
+}
+template <std::size_t Terms>
+SERIES_CODE Vec oddSeries(const PowerSeries<Terms>& s, Vec x) {
+  return x * evenSeries(s, x * x);
+}
+
+// sin and cos by their Taylor series to x^21 and x^22: within a quarter circle (|x| <= pi/2,
+// every latitude, every footpoint's arc and every offset from a meridian the vector path serves)
+// the next terms are below 2e-17. For these angles the series are a third of the general
+// routine's work, which first reduces any angle to the first octant.
+constexpr auto kQuarterCircleSine = factorialSeries<11>(true);
+constexpr auto kQuarterCircleCosine = factorialSeries<12>(false);
 
 SERIES_INLINE
 SinCos sinCosWithinQuarterCircle(Vec angle) {
@@ -329,26 +334,50 @@ Vec conformalStepOf(const KruegerSeries& series, Vec x) {
                         (one + u2 * splat(1.0 / 20.0) * (one + u2 * splat(1.0 / 42.0))));
 }
 
+// sum_j c_j sin(2 j zeta) = sin(2 zeta) P(cos 2 zeta), where P = sum_j c_j U_(j-1) (Chebyshev's
+// polynomials of the second kind) in powers of its argument. The scalar path sums by Clenshaw's
+// recurrence (exact_projection.cpp); here P is evaluated in Estrin's form, whose chain of
+// dependent multiplications is half as long, and the blocks wait on that chain.
+constexpr std::array<double, kKruegerOrder> powersOfSineSum(
+    const std::array<double, kKruegerOrder>& c) {
+  static_assert(kKruegerOrder == 6, "the powers of U_0 .. U_5");
+  return {c[0] - c[2] + c[4],
+          2.0 * c[1] - 4.0 * c[3] + 6.0 * c[5],
+          4.0 * c[2] - 12.0 * c[4],
+          8.0 * c[3] - 32.0 * c[5],
+          16.0 * c[4],
+          32.0 * c[5]};
+}
+
 struct ComplexLanes {
   Vec real, imaginary;
 };
 
-// Clenshaw's sum of c_j sin(2 j zeta), as clenshawSines in exact_projection.cpp.
-SERIES_CODE
-ComplexLanes clenshawSines(const std::array<double, kKruegerOrder>& c, Vec sin2Xi, Vec cos2Xi,
-                           Vec sinh2Eta, Vec cosh2Eta) {
-  const Vec ar = splat(2.0) * cos2Xi * cosh2Eta, ai = splat(-2.0) * sin2Xi * sinh2Eta;
-  Vec y1r = splat(0.0), y1i = splat(0.0), y2r = splat(0.0), y2i = splat(0.0);
-  for (int j = kKruegerOrder - 1; j >= 0; --j) {
-    const Vec yr = ar * y1r - ai * y1i - y2r + splat(c[static_cast<std::size_t>(j)]);
-    const Vec yi = ar * y1i + ai * y1r - y2i;
-    y2r = y1r;
-    y2i = y1i;
-    y1r = yr;
-    y1i = yi;
-  }
-  const Vec sr = sin2Xi * cosh2Eta, si = cos2Xi * sinh2Eta;
-  return {y1r * sr - y1i * si, y1r * si + y1i * sr};
+SERIES_INLINE
+ComplexLanes operator*(const ComplexLanes& a, const ComplexLanes& b) {
+  return {a.real * b.real - a.imaginary * b.imaginary, a.real * b.imaginary + a.imaginary * b.real};
+}
+
+// a + b z for real a and b.
+SERIES_INLINE
+ComplexLanes linearOf(double a, double b, const ComplexLanes& z) {
+  return {splat(a) + splat(b) * z.real, splat(b) * z.imaginary};
+}
+
+SERIES_INLINE
+ComplexLanes operator+(const ComplexLanes& a, const ComplexLanes& b) {
+  return {a.real + b.real, a.imaginary + b.imaginary};
+}
+
+SERIES_INLINE
+ComplexLanes sineSum(const std::array<double, kKruegerOrder>& c, Vec sin2Xi, Vec cos2Xi,
+                     Vec sinh2Eta, Vec cosh2Eta) {
+  const std::array<double, kKruegerOrder> p = powersOfSineSum(c);
+  const ComplexLanes z{cos2Xi * cosh2Eta, splat(0.0) - sin2Xi * sinh2Eta};  // cos 2 zeta
+  const ComplexLanes z2 = z * z;
+  const ComplexLanes sum =
+      linearOf(p[0], p[1], z) + z2 * (linearOf(p[2], p[3], z) + z2 * linearOf(p[4], p[5], z));
+  return ComplexLanes{sin2Xi * cosh2Eta, cos2Xi * sinh2Eta} * sum;  // sin 2 zeta
 }
 
 constexpr double kPi = 3.141592653589793238;
@@ -381,13 +410,18 @@ constexpr auto kSmallAtan = atanSeries<6>();
 constexpr auto kSmallAsinh = asinhSeries<9>();
 constexpr auto kSmallSine = factorialSeries<7>(true);
 constexpr auto kSmallCosine = factorialSeries<8>(false);
-// The inverse's: sinh and cosh of |eta| <= kSmallEta, the arc tangents of the longitude
-// (|x| <= kSmallLongitudeTangent) and of chi's step from xi' (|x| <= kSmallChiStep).
+// The inverse's: sinh and cosh of |eta| <= kSmallEta, the arc tangent of the longitude's tangent x
+// (|x| <= kSmallLongitudeTangent, or kNarrowLongitudeTangent in the blocks of a zone's own
+// points), and that of chi's step from xi'. The step, tan(xi' - chi) = sin xi' (r - cos xi') /
+// (cos xi' r + sin^2 xi') with r >= cos xi', is at most sin xi' cos xi' x^2 / 2 <= x^2 / 4:
+// 0.0157 and 0.0013.
 constexpr double kSmallEta = 0.105;
 constexpr double kSmallLongitudeTangent = 0.25;
-constexpr double kSmallChiStep = 0.1;
+constexpr double kNarrowLongitudeTangent = 0.07;
 constexpr auto kLongitudeAtan = atanSeries<15>();
-constexpr auto kChiStepAtan = atanSeries<10>();
+constexpr auto kChiStepAtan = atanSeries<5>();
+constexpr auto kNarrowLongitudeAtan = atanSeries<7>();
+constexpr auto kNarrowChiStepAtan = atanSeries<3>();
 
 template <std::size_t Terms>
 constexpr PowerSeries<Terms> hyperbolicSeries(bool odd) {
@@ -398,7 +432,7 @@ constexpr PowerSeries<Terms> hyperbolicSeries(bool odd) {
 constexpr auto kSmallSinh = hyperbolicSeries<7>(true);
 constexpr auto kSmallCosh = hyperbolicSeries<8>(false);
 
-// The conformal coordinates xi' and eta' of the sphere, and the sines and cosines Clenshaw's sum
+// The conformal coordinates xi' and eta' of the sphere, and the sines and cosines the sum
 // needs, from the latitude's sine and cosine, the conformal tangent's numerator t and the offset.
 struct Conformal {
   Vec xi, eta, sin2Xi, cos2Xi, sinh2Eta, cosh2Eta;
@@ -473,7 +507,7 @@ __attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Ve
       one + sigma2 * splat(0.5) * (one - sigma2 * splat(0.25) * (one - sigma2 * splat(0.5)));
   const Vec t = phi.sin * rootOfSigma - sigma;  // tan(chi) cos(phi)
   const Conformal k = conformalOf(phiRadians, phi, t, offset * perDegree, small);
-  const ComplexLanes sum = clenshawSines(series.alpha, k.sin2Xi, k.cos2Xi, k.sinh2Eta, k.cosh2Eta);
+  const ComplexLanes sum = sineSum(series.alpha, k.sin2Xi, k.cos2Xi, k.sinh2Eta, k.cosh2Eta);
   const GeodeticRow& row = geodeticRow(plan.toSystem);
   const Vec scale = splat(row.scaleFactor * series.rectifyingRadius);
   Grid grid{scale * (k.eta + sum.imaginary) + splat(kFalseEasting), scale * (k.xi + sum.real)};
@@ -485,17 +519,14 @@ __attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Ve
   return grid;
 }
 
-// Sum of c_j sin(2 j chi) by Clenshaw's recurrence, as clenshawRealSines does.
-SERIES_CODE
-Vec clenshawRealSines(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, Vec cos2Chi) {
-  const Vec a = splat(2.0) * cos2Chi;
-  Vec y1 = splat(0.0), y2 = splat(0.0);
-  for (int j = kKruegerOrder - 1; j >= 0; --j) {
-    const Vec y = a * y1 - y2 + splat(c[static_cast<std::size_t>(j)]);
-    y2 = y1;
-    y1 = y;
-  }
-  return y1 * sin2Chi;
+// Sum of c_j sin(2 j chi), as sineSum's complex form does it for a real angle.
+SERIES_INLINE
+Vec realSineSum(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, Vec cos2Chi) {
+  const std::array<double, kKruegerOrder> p = powersOfSineSum(c);
+  const Vec z = cos2Chi, z2 = z * z;
+  const Vec low = splat(p[0]) + splat(p[1]) * z, middle = splat(p[2]) + splat(p[3]) * z,
+            high = splat(p[4]) + splat(p[5]) * z;
+  return sin2Chi * (low + z2 * (middle + z2 * high));
 }
 
 // For an easting already reduced to its zone, lanes within kMaxReducedEasting of the meridian
@@ -524,7 +555,7 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
     sinhEta = half * (growth - decay);
     coshEta = half * (growth + decay);
   }
-  const ComplexLanes sum = clenshawSines(
+  const ComplexLanes sum = sineSum(
       series.beta, splat(2.0) * ofXi.sin * ofXi.cos, (ofXi.cos - ofXi.sin) * (ofXi.cos + ofXi.sin),
       splat(2.0) * sinhEta * coshEta, coshEta * coshEta + sinhEta * sinhEta);
   // xi' and eta' differ from xi and eta by the sums (|d| < 0.003): their functions follow from
@@ -537,7 +568,7 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
   const Vec sinhEtaPrime = sinhEta * coshD - coshEta * sinhD;
   const Vec sinh2 = sinhEtaPrime * sinhEtaPrime;
   const Vec r = squareRoot(sinh2 + ofXiPrime.cos * ofXiPrime.cos);
-  const Vec coshEtaPrime = squareRoot(one + sinh2);
+  const Vec coshEtaPrime = coshEta * coshD - sinhEta * sinhD;  // a square root would stall
   // chi = xi' - atan(step): tan(xi' - chi) = sin xi' (r - cos xi') / (cos xi' r + sin^2 xi'),
   // with r - cos xi' = sinh^2 eta' / (r + cos xi'). The divider is the block's bottleneck: the
   // step, the longitude's tangent and 1 / cosh eta' share one division.
@@ -550,12 +581,19 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
   const Vec sinChi = ofXiPrime.sin * inverseCoshEta, cosChi = r * inverseCoshEta;
   const Vec step = ofXiPrime.sin * sinh2 * ofXiPrime.cos * perDenominators;
   const Vec tangent = sinhEtaPrime * stepDenominator * perDenominators;
-  const bool shortSeries = nearMeridian && withinMagnitude(step, kSmallChiStep) == kAllLanes &&
-                           withinMagnitude(tangent, kSmallLongitudeTangent) == kAllLanes;
-  const Vec chi = shortSeries ? xiPrime - oddSeries(kChiStepAtan, step) : atanOf(ofXiPrime.sin / r);
-  const Vec longitude = shortSeries ? oddSeries(kLongitudeAtan, tangent) : atanOf(tangent);
-  const Vec latitude = chi + clenshawRealSines(series.delta, splat(2.0) * sinChi * cosChi,
-                                               (cosChi - sinChi) * (cosChi + sinChi));
+  Vec chi, longitude;
+  if (nearMeridian && withinMagnitude(tangent, kNarrowLongitudeTangent) == kAllLanes) {
+    chi = xiPrime - oddSeries(kNarrowChiStepAtan, step);
+    longitude = oddSeries(kNarrowLongitudeAtan, tangent);
+  } else if (nearMeridian && withinMagnitude(tangent, kSmallLongitudeTangent) == kAllLanes) {
+    chi = xiPrime - oddSeries(kChiStepAtan, step);
+    longitude = oddSeries(kLongitudeAtan, tangent);
+  } else {
+    chi = atanOf(ofXiPrime.sin / r);
+    longitude = atanOf(tangent);
+  }
+  const Vec latitude = chi + realSineSum(series.delta, splat(2.0) * sinChi * cosChi,
+                                         (cosChi - sinChi) * (cosChi + sinChi));
   const Vec perRadian = splat(kDegreesPerRadianExact);
   return {centralMeridian + longitude * perRadian, latitude * perRadian};
 }
