@@ -16,10 +16,10 @@ namespace {
 
 // Below this many points per thread, starting a thread costs more than it saves.
 constexpr std::size_t kFewestPointsPerThread = 16384;
-// Shares start at multiples of this many points, so that the engine's vector path groups the
-// points into the same blocks as in one call and threads change no result in its last bit.
-constexpr std::size_t kShareAlignment = 64;
-// Points converted and then checked while they are still in the cache (a multiple of the above).
+// The threads take chunks of this many points in turn, each the next one not yet taken: a thread
+// the machine slows down leaves its share to the others. Chunks start at multiples of it for any
+// number of threads, so that the engine's vector path groups the points into the same blocks and
+// threads change no result in its last bit; each chunk is checked while it is still in the cache.
 constexpr std::size_t kChunkPoints = 4096;
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
@@ -164,40 +164,34 @@ void ArrayConverter::requireInputZones() const {
 }
 
 bool ArrayConverter::convert(const PointArrays& points, unsigned threads) const noexcept {
-  const std::size_t shares =
+  const std::size_t workers =
       std::clamp<std::size_t>(points.count / kFewestPointsPerThread, 1, std::max(threads, 1U));
-  const std::size_t perShare = ((points.count + shares - 1) / shares + kShareAlignment - 1) /
-                               kShareAlignment * kShareAlignment;
+  const std::size_t chunks = (points.count + kChunkPoints - 1) / kChunkPoints;
+  std::atomic<std::size_t> nextChunk{0};
+  // One far point is enough: the chunks taken after it is found are not searched.
   std::atomic<bool> farPoint{false};
-  const auto convertShare = [this, &points, &farPoint](std::size_t begin, std::size_t end) {
-    if (convertRange(points, begin, end)) farPoint.store(true, std::memory_order_relaxed);
+  const auto convertChunks = [this, &points, chunks, &nextChunk, &farPoint] {
+    for (std::size_t chunk = nextChunk.fetch_add(1, std::memory_order_relaxed); chunk < chunks;
+         chunk = nextChunk.fetch_add(1, std::memory_order_relaxed)) {
+      const std::size_t begin = chunk * kChunkPoints;
+      const bool lookForFarPoints = forcedGridZone_ && !farPoint.load(std::memory_order_relaxed);
+      if (convertChunk(points, begin, std::min(points.count, begin + kChunkPoints),
+                       lookForFarPoints)) {
+        farPoint.store(true, std::memory_order_relaxed);
+      }
+    }
   };
-  std::vector<std::thread> workers;
-  for (std::size_t share = 1; share < shares; ++share) {
-    const std::size_t begin = std::min(points.count, share * perShare);
-    const std::size_t end = std::min(points.count, begin + perShare);
+  std::vector<std::thread> helpers;
+  for (std::size_t worker = 1; worker < workers; ++worker) {
     try {
-      workers.emplace_back(convertShare, begin, end);
+      helpers.emplace_back(convertChunks);
     } catch (const std::system_error&) {
-      convertShare(begin, end);  // no thread to be had: this one does the share
+      break;  // no thread to be had: the others take its chunks
     }
   }
-  convertShare(0, std::min(points.count, perShare));
-  for (std::thread& worker : workers) worker.join();
+  convertChunks();
+  for (std::thread& helper : helpers) helper.join();
   return farPoint.load(std::memory_order_relaxed);
-}
-
-// Whether a converted point of the range lies far from the forced zone (one is enough: the
-// remaining chunks are not searched).
-bool ArrayConverter::convertRange(const PointArrays& points, std::size_t begin,
-                                  std::size_t end) const noexcept {
-  bool farPoint = false;
-  for (std::size_t chunk = begin; chunk < end; chunk += kChunkPoints) {
-    farPoint = convertChunk(points, chunk, std::min(end, chunk + kChunkPoints),
-                            forcedGridZone_ && !farPoint) ||
-               farPoint;
-  }
-  return farPoint;
 }
 
 bool ArrayConverter::convertChunk(const PointArrays& points, std::size_t begin, std::size_t end,

@@ -81,8 +81,9 @@ class ArrayConverter {
   // source names, has no transformation path or a result that is not finite gets status
   // kPointWithoutPath, NaN coordinates and zone 0. Returns whether a converted point lies farther
   // than one zone width from the central meridian of a forced target zone (fartherThanZoneWidth;
-  // false without a forced zone): each thread decides it for its own points as it converts them,
-  // so the answer does not depend on the number of threads. Needs no Python and throws nothing.
+  // false without a forced zone): each thread decides it for the chunks it converts, as it
+  // converts them, so the answer does not depend on the number of threads. Needs no Python and
+  // throws nothing.
   // With heights (PointArrays::z) a Transformer that converts them also marks points whose
   // height it cannot convert, and gives every marked point a NaN height; one that does not
   // carries each height over as it is. A Transformer that converts heights needs them. A
@@ -104,7 +105,6 @@ class ArrayConverter {
   bool hasEpoch() const;
 
  private:
-  bool convertRange(const PointArrays& points, std::size_t begin, std::size_t end) const noexcept;
   bool convertChunk(const PointArrays& points, std::size_t begin, std::size_t end,
                     bool lookForFarPoints) const noexcept;
   bool inSourceZone(int zone, double easting) const noexcept;

@@ -934,9 +934,10 @@ epoch -- between system 5 (ITRF2020) and another system: the points' epochs, dec
     -1), or one epoch for every point (a number or a date string, checked as the Transformer's
     epoch). They take the place of the Transformer's epoch; None: the Transformer's, which it
     must then have. Split over the threads with their points.
-threads -- most threads that share the points; 0 (the default): one per core. Each thread
-    takes at least 16384 points, so small arrays stay on the calling thread. The results are
-    bitwise the same for any number of threads. The GIL is released while converting.
+threads -- most threads that share the points; 0 (the default): one per core. One thread
+    per 16384 points at most, so small arrays stay on the calling thread. The threads take
+    chunks of 4096 points in turn, so a thread the machine slows down leaves its chunks to the
+    others. The results are bitwise the same for any number of threads. The GIL is released while converting.
 out -- a tuple of four arrays (x, y, zone, status) the results are written into instead of new
     arrays: dtypes float64, float64, int32, int32 (with z five: x, y, z, zone, status, z
     float64), C-contiguous, writeable, of the input's shape, sharing no memory with each other
