@@ -66,7 +66,7 @@ int main() {
                           {3, false, bench::kUtmZone});
   std::printf("# batch_rate: %zu points, vector math %s; ns per point, undisturbed\n", kPoints,
               NUVEX_BENCH_VECTOR_LIBRARY);
-  for (KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
+  for (KernelPath path : {KernelPath::Scalar, KernelPath::Vector}) {
     const char* name = path == KernelPath::Scalar ? "scalar" : "avx2";
     if (!nuvex::engine::kernelPathAvailable(path)) {
       std::printf("%-8s %-14s unavailable\n", name, "all");

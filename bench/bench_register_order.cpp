@@ -110,12 +110,12 @@ void BM_Grid1ToGrid3(benchmark::State& state) {
 }
 
 constexpr auto kScalar = static_cast<std::int64_t>(KernelPath::Scalar);
-constexpr auto kAvx2 = static_cast<std::int64_t>(KernelPath::Avx2);
+constexpr auto kVector = static_cast<std::int64_t>(KernelPath::Vector);
 BENCHMARK(BM_Grid1ToGrid3)
     ->Args({kScalar, kRandom})
     ->Args({kScalar, kSorted})
-    ->Args({kAvx2, kRandom})
-    ->Args({kAvx2, kSorted});
+    ->Args({kVector, kRandom})
+    ->Args({kVector, kSorted});
 
 #if defined(NUVEX_HAVE_PROJ)
 // EPSG:31467 -> EPSG:32632 with the operation PROJ chooses, easting before northing.
@@ -141,13 +141,13 @@ void printSummary(const nuvex::bench::RateReporter& reporter) {
   for (const auto& [name, rate] : reporter.rates()) {
     if (rate > 0.0) std::printf("%-36s %8.2f ns/point\n", name.c_str(), 1e9 / rate);
   }
-  const std::string avx2 = "BM_Grid1ToGrid3/" + std::to_string(kAvx2) + "/";
+  const std::string vector = "BM_Grid1ToGrid3/" + std::to_string(kVector) + "/";
   const std::string scalar = "BM_Grid1ToGrid3/" + std::to_string(kScalar) + "/";
   const std::string random = std::to_string(kRandom), sorted = std::to_string(kSorted);
-  reporter.printRatio(avx2 + random, "BM_Proj31467To32632/" + random, 12.0);
-  reporter.printRatio(avx2 + sorted, "BM_Proj31467To32632/" + sorted);
-  reporter.printRatio(avx2 + random, avx2 + sorted);
-  reporter.printRatio(avx2 + random, scalar + random);
+  reporter.printRatio(vector + random, "BM_Proj31467To32632/" + random, 12.0);
+  reporter.printRatio(vector + sorted, "BM_Proj31467To32632/" + sorted);
+  reporter.printRatio(vector + random, vector + sorted);
+  reporter.printRatio(vector + random, scalar + random);
 }
 
 }  // namespace

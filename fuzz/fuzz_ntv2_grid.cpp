@@ -66,7 +66,7 @@ std::vector<Radians> pointsOf(const Ntv2SubGrid& sub) {
 
 // Both directions of the grid shift, eight lanes at a time, against the scalar path.
 void compareKernelPaths(const std::shared_ptr<const Ntv2Grid>& grid) {
-  if (!nuvex::engine::kernelPathAvailable(nuvex::engine::KernelPath::Avx2)) return;
+  if (!nuvex::engine::kernelPathAvailable(nuvex::engine::KernelPath::Vector)) return;
   std::vector<Radians> points;
   for (std::size_t i = 0; i < grid->subGrids().size() && i < kMaxSubGrids; ++i) {
     const std::vector<Radians> more = pointsOf(grid->subGrids()[i]);

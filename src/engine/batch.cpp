@@ -13,12 +13,12 @@
 namespace nuvex::engine {
 
 bool kernelPathAvailable(KernelPath path) {
-  return path == KernelPath::Scalar || avx2BlockSupported();
+  return path == KernelPath::Scalar || vectorBlockSupported();
 }
 
 KernelPath fastestKernelPath() {
   static const KernelPath fastest =
-      kernelPathAvailable(KernelPath::Avx2) ? KernelPath::Avx2 : KernelPath::Scalar;
+      kernelPathAvailable(KernelPath::Vector) ? KernelPath::Vector : KernelPath::Scalar;
   return fastest;
 }
 
@@ -45,10 +45,10 @@ std::size_t convertPoints(const ConversionPlan& plan, KernelPath path, std::size
                           double* yOut, int* zoneOut, int* status) {
   std::size_t converted = 0;
   std::size_t i = 0;
-  if (path == KernelPath::Avx2) {
+  if (path == KernelPath::Vector) {
     const std::size_t blocks = count / kVectorLanes;
     converted =
-        convertBlocksAvx2InSpatialOrder(plan, blocks, x, y, zone, xOut, yOut, zoneOut, status);
+        convertVectorBlocksInSpatialOrder(plan, blocks, x, y, zone, xOut, yOut, zoneOut, status);
     i = blocks * kVectorLanes;
   }
   for (; i < count; ++i) {
@@ -71,10 +71,10 @@ std::size_t convertPointsInFull(const ConversionPlan& plan, KernelPath path, std
   std::size_t converted = 0;
   std::size_t i = 0;
   const OfficialDatum& official = *plan.official;
-  if (path == KernelPath::Avx2 && !official.heightsInThreeDimensions()) {
+  if (path == KernelPath::Vector && !official.heightsInThreeDimensions()) {
     const std::size_t blocks = count / kVectorLanes;
-    converted = convertBlocksInFullAvx2(plan, blocks, x, y, z, epoch, zone, xOut, yOut, zOut,
-                                        zoneOut, status);
+    converted = convertVectorBlocksInFull(plan, blocks, x, y, z, epoch, zone, xOut, yOut, zOut,
+                                          zoneOut, status);
     i = blocks * kVectorLanes;
   }
   for (; i < count; ++i) {

@@ -1,5 +1,6 @@
 // The batch path behind Transformer: many points through one plan, on the scalar reference path
-// or, where the processor has it, on the AVX2 path that converts eight points at once.
+// or, where the build and the processor have it, on the vector path that converts eight points
+// at once (AVX2 on x86-64, 128-bit SIMD in WebAssembly).
 #pragma once
 
 #include <cstddef>
@@ -9,11 +10,12 @@
 
 namespace nuvex::engine {
 
-enum class KernelPath { Scalar, Avx2 };
+enum class KernelPath { Scalar, Vector };
 
-// Whether the path was built in and this processor runs it (AVX2 needs AVX2, FMA, BMI1 and BMI2).
+// Whether the path was built in and this processor runs it (on x86-64 the vector path needs AVX2,
+// FMA, BMI1 and BMI2).
 bool kernelPathAvailable(KernelPath path);
-// AVX2 where available, else scalar. Chosen once per process.
+// The vector path where available, else scalar. Chosen once per process.
 KernelPath fastestKernelPath();
 // The path Transformer takes: the fastest, unless a test has chosen another.
 KernelPath activeKernelPath();
@@ -64,25 +66,26 @@ bool insidePolynomialArea(double latitude, double longitude);
 
 // ---- The vector path (built only with the vector library; see CMake) --------------------------
 
-inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers of four doubles
+inline constexpr std::size_t kVectorLanes = 8;  // two AVX2 registers, or four 128-bit ones
 
-// Whether this build carries the AVX2 block and the processor runs it.
-bool avx2BlockSupported();
+// Whether this build carries a vector block (avx2_block.cpp, wasm_block.cpp) and the processor
+// runs it.
+bool vectorBlockSupported();
 // Converts the first blocks * kVectorLanes points of the arrays (same layout and aliasing rules as
 // convertPoints). Returns the points converted. mixedBlocks (may be null): how many blocks ran
 // more than one branch of a stage (both series of a projection, more than one route of the
 // datum chain) because their lanes took different ones.
-std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                              const double* y, const int* zone, double* xOut, double* yOut,
-                              int* zoneOut, int* status, std::size_t* mixedBlocks = nullptr);
+std::size_t convertVectorBlocks(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                                const double* y, const int* zone, double* xOut, double* yOut,
+                                int* zoneOut, int* status, std::size_t* mixedBlocks = nullptr);
 
 // The same for an official plan with heights (z, zOut; null without) in two dimensions
 // (OfficialDatum::heightsInThreeDimensions false) and epochs (one per point, or null for the
 // plan's).
-std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                                    const double* y, const double* z, const double* epoch,
-                                    const int* zone, double* xOut, double* yOut, double* zOut,
-                                    int* zoneOut, int* status);
+std::size_t convertVectorBlocksInFull(const ConversionPlan& plan, std::size_t blocks,
+                                      const double* x, const double* y, const double* z,
+                                      const double* epoch, const int* zone, double* xOut,
+                                      double* yOut, double* zOut, int* zoneOut, int* status);
 
 // Test hook (not public): how many lanes of vector blocks the calling thread has handed to the
 // scalar path so far (lanes near an edge or outside what the series serve). Not in the

@@ -84,7 +84,7 @@ class OrderedChunk {
       y_[k] = y[order_[k]];
       if (zone != nullptr) zone_[k] = zone[order_[k]];
     }
-    const std::size_t converted = convertBlocksAvx2(
+    const std::size_t converted = convertVectorBlocks(
         plan, count / kVectorLanes, x_.data(), y_.data(), zone != nullptr ? zone_.data() : nullptr,
         xOut_.data(), yOut_.data(), zoneOut_.data(), status_.data());
     for (std::size_t k = 0; k < count; ++k) {
@@ -126,9 +126,10 @@ class OrderedChunk {
 
 }  // namespace
 
-std::size_t convertBlocksAvx2InSpatialOrder(const ConversionPlan& plan, std::size_t blocks,
-                                            const double* x, const double* y, const int* zone,
-                                            double* xOut, double* yOut, int* zoneOut, int* status) {
+std::size_t convertVectorBlocksInSpatialOrder(const ConversionPlan& plan, std::size_t blocks,
+                                              const double* x, const double* y, const int* zone,
+                                              double* xOut, double* yOut, int* zoneOut,
+                                              int* status) {
   const std::size_t count = blocks * kVectorLanes;
   std::unique_ptr<OrderedChunk> ordered;  // made once the first chunk asks for it
   std::size_t converted = 0;
@@ -145,8 +146,8 @@ std::size_t convertBlocksAvx2InSpatialOrder(const ConversionPlan& plan, std::siz
     }
     std::size_t mixedBlocks = 0;
     converted +=
-        convertBlocksAvx2(plan, points / kVectorLanes, x + begin, y + begin, chunkZone,
-                          xOut + begin, yOut + begin, chunkZoneOut, chunkStatus, &mixedBlocks);
+        convertVectorBlocks(plan, points / kVectorLanes, x + begin, y + begin, chunkZone,
+                            xOut + begin, yOut + begin, chunkZoneOut, chunkStatus, &mixedBlocks);
     if (begin == 0 && mostlyMixed(mixedBlocks, points / kVectorLanes)) {
       ordered.reset(new OrderedChunk);  // default-initialised: the chunk writes before it reads
     }

@@ -17,11 +17,12 @@ namespace nuvex::engine {
 // two chunks run in their own order.
 inline constexpr std::size_t kOrderedChunkPoints = 2048;
 
-// convertBlocksAvx2 with the same arrays, chunk by chunk; once a chunk has shown that most of
+// convertVectorBlocks with the same arrays, chunk by chunk; once a chunk has shown that most of
 // its blocks mix branches, the later chunks are converted in spatial order.
-std::size_t convertBlocksAvx2InSpatialOrder(const ConversionPlan& plan, std::size_t blocks,
-                                            const double* x, const double* y, const int* zone,
-                                            double* xOut, double* yOut, int* zoneOut, int* status);
+std::size_t convertVectorBlocksInSpatialOrder(const ConversionPlan& plan, std::size_t blocks,
+                                              const double* x, const double* y, const int* zone,
+                                              double* xOut, double* yOut, int* zoneOut,
+                                              int* status);
 
 // Test hook (not public): how many chunks the calling thread has converted in spatial order.
 std::size_t orderedChunksForTesting();

@@ -143,7 +143,7 @@ TEST_P(ExactPath, TransformerProjectsExactlyWhereItPromisesTo) {
 // A whole-state zone (UTM 32 from 5 to 15 deg E, the band's edge inside) in both modes, both ways:
 // the vector path serves every lane, within and beyond the band, and agrees with the scalar path.
 TEST(ExactVectorPath, ServesWholeStateZonesAndAgreesWithTheScalarPath) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   constexpr std::size_t kPoints = 800;
   std::vector<double> lon, lat;
   for (std::size_t i = 0; i < kPoints; ++i) {
@@ -164,7 +164,7 @@ TEST(ExactVectorPath, ServesWholeStateZonesAndAgreesWithTheScalarPath) {
                       status.data());
     inverse.transform(kPoints, e1.data(), n1.data(), zone.data(), lon1.data(), lat1.data(), nullptr,
                       nullptr);
-    engine::setKernelPathForTesting(KernelPath::Avx2);
+    engine::setKernelPathForTesting(KernelPath::Vector);
     const std::size_t before = engine::scalarLanesOfBlocksForTesting();
     forward.transform(kPoints, lon.data(), lat.data(), nullptr, e.data(), n.data(), zone.data(),
                       status.data());
@@ -192,7 +192,7 @@ TEST(ExactVectorPath, ServesWholeStateZonesAndAgreesWithTheScalarPath) {
 // latitude in it): blocks of one point each, from the meridian to far beyond the short series'
 // reach and up to 84 deg, agree with the scalar path to the last micrometre both ways.
 TEST(ExactVectorPath, EachBlockSeriesKeepsFullPrecision) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   std::vector<double> lon, lat;
   for (double latitude : {0.5, 30.0, 52.0, 60.0, 70.0, 80.0, 84.0}) {
     for (double offset : {0.5, 2.0, 3.5, 5.0, 5.9, 7.0, 12.0, 25.0}) {
@@ -213,7 +213,7 @@ TEST(ExactVectorPath, EachBlockSeriesKeepsFullPrecision) {
                     nullptr);
   inverse.transform(n, eScalar.data(), nScalar.data(), zone.data(), lonScalar.data(),
                     latScalar.data(), nullptr, nullptr);
-  engine::setKernelPathForTesting(KernelPath::Avx2);
+  engine::setKernelPathForTesting(KernelPath::Vector);
   forward.transform(n, lon.data(), lat.data(), nullptr, e.data(), north.data(), nullptr, nullptr);
   inverse.transform(n, eScalar.data(), nScalar.data(), zone.data(), lonBack.data(), latBack.data(),
                     nullptr, status.data());
@@ -229,7 +229,7 @@ TEST(ExactVectorPath, EachBlockSeriesKeepsFullPrecision) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, ExactPath,
-                         ::testing::Values(KernelPath::Scalar, KernelPath::Avx2));
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Vector));
 
 }  // namespace
 }  // namespace nuvex

@@ -158,9 +158,9 @@ TEST_P(GeoTiffPath, OfficialModeMatchesProjAndRefusesPointsOutside) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, GeoTiffPath,
-                         ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Vector),
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
-                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Vector";
                          });
 
 // BeTA2007 as GeoTIFF is the built-in NTv2 BeTA2007: the same nodes, the same floats, the same

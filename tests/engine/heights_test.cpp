@@ -33,7 +33,7 @@ namespace {
 
 using engine::KernelPath;
 
-constexpr double kTolerance = 1e-4;            // m: 0.1 mm of PROJ, in position and in height
+constexpr double kTolerance = 1e-4;  // m: 0.1 mm of PROJ, in position and in height
 // Between two conversions that should agree up to rounding (the vector path's own tolerance).
 constexpr double kMetreAgreement = 1e-6;
 constexpr double kDegreeAgreement = 1e-11;
@@ -290,9 +290,10 @@ TEST_P(HeightPath, MarksHeightsOutOfRangeAndLeavesTheirNeighboursAlone) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, HeightPath, ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+INSTANTIATE_TEST_SUITE_P(Paths, HeightPath,
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Vector),
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
-                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Vector";
                          });
 
 class HeightsWithGeoid : public ::testing::Test {
@@ -513,7 +514,7 @@ TEST_F(HeightsWithGeoid, WithinOneSystemThePositionStaysAsGiven) {
         in.y.push_back(52.3456789 + 0.05 * i);
         in.z.push_back(100.0 + i);
       }
-      for (const KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
+      for (const KernelPath path : {KernelPath::Scalar, KernelPath::Vector}) {
         if (!engine::kernelPathAvailable(path)) continue;
         engine::setKernelPathForTesting(path);
         const Results r = run(t, in);

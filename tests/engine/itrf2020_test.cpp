@@ -32,7 +32,7 @@ namespace {
 
 using engine::KernelPath;
 
-constexpr double kTolerance = 1e-4;            // m: 0.1 mm of PROJ, in position and in height
+constexpr double kTolerance = 1e-4;  // m: 0.1 mm of PROJ, in position and in height
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -323,9 +323,9 @@ TEST_P(ItrfPath, MarksEpochsOutOfRangeAndLeavesTheirNeighboursAlone) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, ItrfPath, ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+INSTANTIATE_TEST_SUITE_P(Paths, ItrfPath, ::testing::Values(KernelPath::Scalar, KernelPath::Vector),
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
-                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Vector";
                          });
 
 // The years at the ends are taken as the epoch of a call too, and give what a point of that
@@ -432,7 +432,7 @@ Points globalLattice() {
 // given, and its UTM is system 3's in the official mode (GRS80, every zone).
 TEST(ItrfSameSystem, NeedsNoEpochAndProjectsAsSystem3) {
   const Points lattice = globalLattice();
-  for (const KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
+  for (const KernelPath path : {KernelPath::Scalar, KernelPath::Vector}) {
     if (!engine::kernelPathAvailable(path)) continue;
     engine::setKernelPathForTesting(path);
     const Transformer same(kG5, kG5, {}, officialAt(kNaN));

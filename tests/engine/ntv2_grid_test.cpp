@@ -143,7 +143,7 @@ TEST(Ntv2KernelPaths, SamePointGetsTheSameResultOnEveryLine) {
                                12.7,        12.74,       12.75 + 1e-7, 12.8};
   const double latitudes[] = {50.5, 50.0, 51.0 + 1e-6, 50.0 - 1e-5};
   std::vector<KernelPath> paths{KernelPath::Scalar};
-  if (engine::kernelPathAvailable(KernelPath::Avx2)) paths.push_back(KernelPath::Avx2);
+  if (engine::kernelPathAvailable(KernelPath::Vector)) paths.push_back(KernelPath::Vector);
   for (const std::string& grid : {whole, notWhole}) {
     if (!transformerRefusal(grid).empty()) continue;  // refused: checked above
     const Transformer t(kBesselGeographic, kEtrsGeographic, {}, {DatumShift::Official, grid});
@@ -260,7 +260,7 @@ TEST(Ntv2Limits, ShiftsBeyondTheWorldGiveNoPointAndEdgesMustLieOnIt) {
     const Transformer t(kBesselGeographic, kEtrsGeographic, {},
                         {DatumShift::Official, written(name, ntv2Bytes(gridOf(subGrid)))});
     std::vector<KernelPath> paths{KernelPath::Scalar};
-    if (engine::kernelPathAvailable(KernelPath::Avx2)) paths.push_back(KernelPath::Avx2);
+    if (engine::kernelPathAvailable(KernelPath::Vector)) paths.push_back(KernelPath::Vector);
     for (const KernelPath path : paths) {
       engine::setKernelPathForTesting(path);
       const std::size_t n = 9;

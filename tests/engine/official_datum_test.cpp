@@ -117,16 +117,16 @@ TEST_P(OfficialPath, MatchesProjOnEveryRouteAndMarksPointsWithoutPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, OfficialPath,
-                         ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Vector),
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
-                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Vector";
                          });
 
 // Points well inside the grid and the area of use stay on the vector path (the scalar path takes
 // only lanes at edges), on every route that the block serves.
 TEST(OfficialVectorPath, ServesPointsInsideOnTheVectorPath) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
-  engine::setKernelPathForTesting(KernelPath::Avx2);
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
+  engine::setKernelPathForTesting(KernelPath::Vector);
   constexpr std::size_t kPoints = 800;
   std::vector<double> lon, lat;
   for (std::size_t i = 0; i < kPoints; ++i) {  // inside BeTA2007 and EPSG:1775's area

@@ -287,16 +287,16 @@ TEST_P(TransformerPath, CountZeroNullOutputsAndOutputsInPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, TransformerPath,
-                         ::testing::Values(KernelPath::Scalar, KernelPath::Avx2),
+                         ::testing::Values(KernelPath::Scalar, KernelPath::Vector),
                          [](const auto& info) {
-                           return info.param == KernelPath::Scalar ? "Scalar" : "Avx2";
+                           return info.param == KernelPath::Scalar ? "Scalar" : "Vector";
                          });
 
 // The vector path against the scalar reference, point by point, over a dense cloud around and
 // beyond both regions (every lane position, mixed routes within a block, points without path), in
 // both directions of the projection and through the datum chain.
 TEST(Transformer, VectorPathMatchesScalarPathPointByPoint) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   std::vector<Geographic> cloud;
   std::uint64_t state = 12345;  // fixed linear congruential sequence
   auto uniform = [&state](double low, double high) {
@@ -329,7 +329,7 @@ TEST(Transformer, VectorPathMatchesScalarPathPointByPoint) {
     const std::vector<double>& y = gridIn ? grid.northing : lat;
     const int* zone = gridIn ? grid.zone.data() : nullptr;
     std::vector<Batch> results;
-    for (KernelPath path : {KernelPath::Scalar, KernelPath::Avx2}) {
+    for (KernelPath path : {KernelPath::Scalar, KernelPath::Vector}) {
       engine::setKernelPathForTesting(path);
       results.push_back(run(t, x, y, zone));
     }
@@ -356,8 +356,8 @@ TEST(Transformer, VectorPathIsBuiltInAndTakenWhereTheProcessorHasIt) {
 #else
   const bool processorHasIt = false;
 #endif
-  EXPECT_EQ(engine::kernelPathAvailable(KernelPath::Avx2), processorHasIt);
-  EXPECT_EQ(engine::fastestKernelPath(), processorHasIt ? KernelPath::Avx2 : KernelPath::Scalar);
+  EXPECT_EQ(engine::kernelPathAvailable(KernelPath::Vector), processorHasIt);
+  EXPECT_EQ(engine::fastestKernelPath(), processorHasIt ? KernelPath::Vector : KernelPath::Scalar);
 }
 
 // There and back: a random point converted from the geographic coordinates of one system to the

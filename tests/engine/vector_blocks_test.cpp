@@ -49,7 +49,7 @@ Batch run(const Transformer& t, KernelPath path, const Points& in) {
 // Lanes the vector blocks of one conversion hand to the scalar path.
 std::size_t scalarLanesOf(const Transformer& t, const Points& in, Batch& out) {
   const std::size_t before = engine::scalarLanesOfBlocksForTesting();
-  out = run(t, KernelPath::Avx2, in);
+  out = run(t, KernelPath::Vector, in);
   return engine::scalarLanesOfBlocksForTesting() - before;
 }
 
@@ -125,7 +125,7 @@ Batch runByChunks(const Transformer& t, const Points& in) {
 }
 
 TEST(VectorBlocks, AScatteredCallInSpatialOrderGivesEachPointItsOwnResult) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   const Points geographic = randomGeographic(3 * engine::kOrderedChunkPoints + 5);
   // Grid points in one zone (Gauss-Krueger zone 3 or UTM zone 32, with the zone in an array),
   // far beyond the band of either series on both sides.
@@ -151,16 +151,16 @@ TEST(VectorBlocks, AScatteredCallInSpatialOrderGivesEachPointItsOwnResult) {
                               std::pair{&shift, &geographic}}) {
     SCOPED_TRACE(::testing::Message()
                  << "system " << t->source().system << " to " << t->target().system);
-    engine::setKernelPathForTesting(KernelPath::Avx2);
+    engine::setKernelPathForTesting(KernelPath::Vector);
     const Batch expected = runByChunks(*t, *in);
     const std::size_t orderedBefore = engine::orderedChunksForTesting();
-    const Batch whole = run(*t, KernelPath::Avx2, *in);
+    const Batch whole = run(*t, KernelPath::Vector, *in);
     EXPECT_EQ(engine::orderedChunksForTesting() - orderedBefore, 2u);
     expectSameResults(*t, expected, whole);
 
     // In place, without zones and statuses out.
     Batch inPlace{in->x, in->y, expected.zone, expected.status};
-    engine::setKernelPathForTesting(KernelPath::Avx2);
+    engine::setKernelPathForTesting(KernelPath::Vector);
     t->transform(in->x.size(), inPlace.x.data(), inPlace.y.data(),
                  in->zone.empty() ? nullptr : in->zone.data(), inPlace.x.data(), inPlace.y.data(),
                  nullptr, nullptr);
@@ -170,7 +170,7 @@ TEST(VectorBlocks, AScatteredCallInSpatialOrderGivesEachPointItsOwnResult) {
 }
 
 TEST(VectorBlocks, RandomOrderOverEveryRouteStaysOnTheVectorPathAndAgreesWithScalar) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   const Points geographic = randomGeographic(2003);  // blocks of eight and a scalar tail
   ASSERT_GT(mixedBlocks(geographic), 200u);
   for (int from = 1; from <= 4; ++from) {
@@ -200,7 +200,7 @@ TEST(VectorBlocks, RandomOrderOverEveryRouteStaysOnTheVectorPathAndAgreesWithSca
 // engine's series, the exact series near the meridian and far from it), projected and back in
 // every system, with the engine's series and with the exact ones.
 TEST(VectorBlocks, EveryLatitudeAgreesWithScalarInEachSeries) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   constexpr double kCentralMeridian = 9.0;  // deg: Gauss-Krueger zone 3, UTM zone 32
   Points geographic;
   for (double latitude = -88.75; latitude <= 88.75; latitude += 0.25) {
@@ -235,7 +235,7 @@ TEST(VectorBlocks, EveryLatitudeAgreesWithScalarInEachSeries) {
 // Longitudes on the western edge of the zones' circle (180 deg W for UTM) belong to the first zone
 // and are the vector path's, like any other longitude inside the circle.
 TEST(VectorBlocks, TheWesternEdgeOfTheZonesStaysOnTheVectorPath) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   Points edge;
   for (double latitude = -60.0; latitude < 60.0; latitude += 7.5) {
     edge.x.push_back(-180.0);
@@ -253,7 +253,7 @@ TEST(VectorBlocks, TheWesternEdgeOfTheZonesStaysOnTheVectorPath) {
 // mask row's first and last cells, converted to UTM: the lanes whose unprojection could fall on
 // the other side of the edge than the scalar path's must take the scalar path's route.
 TEST(VectorBlocks, PointsOnAMaskEdgeTakeTheScalarPathsRoute) {
-  if (!engine::kernelPathAvailable(KernelPath::Avx2)) GTEST_SKIP() << "no AVX2 path here";
+  if (!engine::kernelPathAvailable(KernelPath::Vector)) GTEST_SKIP() << "no vector path here";
   constexpr double kHalfColumn = 1.0 / 6.0, kHalfRow = 1.0 / 10.0;  // deg
   constexpr int kSteps = 48;  // last-digit steps of the easting or northing either side
   Points edges;

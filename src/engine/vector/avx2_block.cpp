@@ -724,15 +724,15 @@ std::size_t scalarLanesOfBlocksForTesting() {
   return scalarLanes;
 }
 
-bool avx2BlockSupported() {
+bool vectorBlockSupported() {
   static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
                                 __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   return supported;
 }
 
-std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                              const double* y, const int* zone, double* xOut, double* yOut,
-                              int* zoneOut, int* status, std::size_t* mixedBlocks) {
+std::size_t convertVectorBlocks(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                                const double* y, const int* zone, double* xOut, double* yOut,
+                                int* zoneOut, int* status, std::size_t* mixedBlocks) {
   // Indexed by unprojects, shifts, projects as the bits 4, 2, 1.
   static constexpr std::array<Blocks, 8> kShapes = {
       convertBlocks<Shape{false, false, false}>, convertBlocks<Shape{false, false, true}>,
@@ -745,10 +745,10 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
                         nullptr, zoneOut, status, nullptr, mixedBlocks);
 }
 
-std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                                    const double* y, const double* z, const double* epoch,
-                                    const int* zone, double* xOut, double* yOut, double* zOut,
-                                    int* zoneOut, int* status) {
+std::size_t convertVectorBlocksInFull(const ConversionPlan& plan, std::size_t blocks,
+                                      const double* x, const double* y, const double* z,
+                                      const double* epoch, const int* zone, double* xOut,
+                                      double* yOut, double* zOut, int* zoneOut, int* status) {
   // Indexed by unprojects, projects as the bits 2, 1; the official stage runs within one system
   // too, for the height, and from system 5, which runs on system 3's grid.
   static constexpr std::array<Blocks, 4> kShapes = {

@@ -5,18 +5,18 @@
 
 namespace nuvex::engine {
 
-bool avx2BlockSupported() {
+bool vectorBlockSupported() {
   return false;
 }
 
-std::size_t convertBlocksAvx2(const ConversionPlan&, std::size_t, const double*, const double*,
-                              const int*, double*, double*, int*, int*, std::size_t*) {
+std::size_t convertVectorBlocks(const ConversionPlan&, std::size_t, const double*, const double*,
+                                const int*, double*, double*, int*, int*, std::size_t*) {
   std::abort();  // unreachable: convertPoints takes only available paths
 }
 
-std::size_t convertBlocksInFullAvx2(const ConversionPlan&, std::size_t, const double*,
-                                    const double*, const double*, const double*, const int*,
-                                    double*, double*, double*, int*, int*) {
+std::size_t convertVectorBlocksInFull(const ConversionPlan&, std::size_t, const double*,
+                                      const double*, const double*, const double*, const int*,
+                                      double*, double*, double*, int*, int*) {
   std::abort();  // unreachable as above
 }
 

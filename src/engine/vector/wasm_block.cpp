@@ -382,13 +382,13 @@ std::size_t convertBlocks(const ConversionPlan& plan, std::size_t blocks, const 
 }  // namespace
 
 // The block runs wherever WebAssembly's 128-bit SIMD does (the module is built with it).
-bool avx2BlockSupported() {
+bool vectorBlockSupported() {
   return true;
 }
 
-std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                              const double* y, const int* zone, double* xOut, double* yOut,
-                              int* zoneOut, int* status, std::size_t* mixedBlocks) {
+std::size_t convertVectorBlocks(const ConversionPlan& plan, std::size_t blocks, const double* x,
+                                const double* y, const int* zone, double* xOut, double* yOut,
+                                int* zoneOut, int* status, std::size_t* mixedBlocks) {
   // Mixed blocks are not counted here: the page's calls run in their own order.
   if (mixedBlocks != nullptr) *mixedBlocks = 0;
   // Indexed by unprojects, shifts, projects as the bits 4, 2, 1; null: the scalar path's.
@@ -414,10 +414,10 @@ std::size_t convertBlocksAvx2(const ConversionPlan& plan, std::size_t blocks, co
                        zoneOut, status);
 }
 
-std::size_t convertBlocksInFullAvx2(const ConversionPlan& plan, std::size_t blocks, const double* x,
-                                    const double* y, const double* z, const double* epoch,
-                                    const int* zone, double* xOut, double* yOut, double* zOut,
-                                    int* zoneOut, int* status) {
+std::size_t convertVectorBlocksInFull(const ConversionPlan& plan, std::size_t blocks,
+                                      const double* x, const double* y, const double* z,
+                                      const double* epoch, const int* zone, double* xOut,
+                                      double* yOut, double* zOut, int* zoneOut, int* status) {
   // Heights and epochs are the scalar path's in this build.
   return convertPointsInFull(plan, KernelPath::Scalar, blocks * kVectorLanes, x, y, z, epoch, zone,
                              xOut, yOut, zOut, zoneOut, status);
