@@ -5,6 +5,21 @@
 
 namespace nuvex::engine {
 
+namespace {
+
+// P's coefficients (KruegerSeries::alphaPowers) from the sum's.
+std::array<double, kKruegerOrder> powersOfSineSum(const std::array<double, kKruegerOrder>& c) {
+  static_assert(kKruegerOrder == 6, "the powers of U_0 .. U_5");
+  return {c[0] - c[2] + c[4],
+          2.0 * c[1] - 4.0 * c[3] + 6.0 * c[5],
+          4.0 * c[2] - 12.0 * c[4],
+          8.0 * c[3] - 32.0 * c[5],
+          16.0 * c[4],
+          32.0 * c[5]};
+}
+
+}  // namespace
+
 KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
   const double f = 1.0 / ellipsoid.inverseFlattening;
   const double n = f / (2.0 - f);
@@ -39,6 +54,9 @@ KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid) {
              4279.0 / 630.0 * n4 - 332.0 / 35.0 * n5 - 399572.0 / 14175.0 * n6,
              4174.0 / 315.0 * n5 - 144838.0 / 6237.0 * n6,
              601676.0 / 22275.0 * n6};
+  s.alphaPowers = powersOfSineSum(s.alpha);
+  s.betaPowers = powersOfSineSum(s.beta);
+  s.deltaPowers = powersOfSineSum(s.delta);
   return s;
 }
 

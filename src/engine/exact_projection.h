@@ -27,6 +27,11 @@ struct KruegerSeries {
   std::array<double, kKruegerOrder> alpha;  // forward: geodetic to plane
   std::array<double, kKruegerOrder> beta;   // inverse
   std::array<double, kKruegerOrder> delta;  // conformal to geodetic latitude
+  // Each sum_j c_j sin(2 j zeta) as sin(2 zeta) P(cos 2 zeta), with P = sum_j c_j U_(j-1)
+  // (Chebyshev's polynomials of the second kind): P's coefficients of the powers 0 .. 5. The
+  // vector blocks evaluate P in Estrin's form, whose chain of dependent multiplications is half
+  // as long as Clenshaw's recurrence, which the scalar path keeps.
+  std::array<double, kKruegerOrder> alphaPowers, betaPowers, deltaPowers;
 };
 
 KruegerSeries kruegerSeriesOf(const Ellipsoid& ellipsoid);

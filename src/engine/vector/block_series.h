@@ -334,21 +334,6 @@ Vec conformalStepOf(const KruegerSeries& series, Vec x) {
                         (one + u2 * splat(1.0 / 20.0) * (one + u2 * splat(1.0 / 42.0))));
 }
 
-// sum_j c_j sin(2 j zeta) = sin(2 zeta) P(cos 2 zeta), where P = sum_j c_j U_(j-1) (Chebyshev's
-// polynomials of the second kind) in powers of its argument. The scalar path sums by Clenshaw's
-// recurrence (exact_projection.cpp); here P is evaluated in Estrin's form, whose chain of
-// dependent multiplications is half as long, and the blocks wait on that chain.
-constexpr std::array<double, kKruegerOrder> powersOfSineSum(
-    const std::array<double, kKruegerOrder>& c) {
-  static_assert(kKruegerOrder == 6, "the powers of U_0 .. U_5");
-  return {c[0] - c[2] + c[4],
-          2.0 * c[1] - 4.0 * c[3] + 6.0 * c[5],
-          4.0 * c[2] - 12.0 * c[4],
-          8.0 * c[3] - 32.0 * c[5],
-          16.0 * c[4],
-          32.0 * c[5]};
-}
-
 struct ComplexLanes {
   Vec real, imaginary;
 };
@@ -369,10 +354,11 @@ ComplexLanes operator+(const ComplexLanes& a, const ComplexLanes& b) {
   return {a.real + b.real, a.imaginary + b.imaginary};
 }
 
+// sum_j c_j sin(2 j zeta) from P's coefficients p (KruegerSeries::alphaPowers), P in Estrin's
+// form.
 SERIES_INLINE
-ComplexLanes sineSum(const std::array<double, kKruegerOrder>& c, Vec sin2Xi, Vec cos2Xi,
+ComplexLanes sineSum(const std::array<double, kKruegerOrder>& p, Vec sin2Xi, Vec cos2Xi,
                      Vec sinh2Eta, Vec cosh2Eta) {
-  const std::array<double, kKruegerOrder> p = powersOfSineSum(c);
   const ComplexLanes z{cos2Xi * cosh2Eta, splat(0.0) - sin2Xi * sinh2Eta};  // cos 2 zeta
   const ComplexLanes z2 = z * z;
   const ComplexLanes sum =
@@ -507,7 +493,7 @@ __attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Ve
       one + sigma2 * splat(0.5) * (one - sigma2 * splat(0.25) * (one - sigma2 * splat(0.5)));
   const Vec t = phi.sin * rootOfSigma - sigma;  // tan(chi) cos(phi)
   const Conformal k = conformalOf(phiRadians, phi, t, offset * perDegree, small);
-  const ComplexLanes sum = sineSum(series.alpha, k.sin2Xi, k.cos2Xi, k.sinh2Eta, k.cosh2Eta);
+  const ComplexLanes sum = sineSum(series.alphaPowers, k.sin2Xi, k.cos2Xi, k.sinh2Eta, k.cosh2Eta);
   const GeodeticRow& row = geodeticRow(plan.toSystem);
   const Vec scale = splat(row.scaleFactor * series.rectifyingRadius);
   Grid grid{scale * (k.eta + sum.imaginary) + splat(kFalseEasting), scale * (k.xi + sum.real)};
@@ -519,10 +505,9 @@ __attribute__((noinline)) Grid exactForward(const ConversionPlan& plan, const Ve
   return grid;
 }
 
-// Sum of c_j sin(2 j chi), as sineSum's complex form does it for a real angle.
+// The same for a real angle.
 SERIES_INLINE
-Vec realSineSum(const std::array<double, kKruegerOrder>& c, Vec sin2Chi, Vec cos2Chi) {
-  const std::array<double, kKruegerOrder> p = powersOfSineSum(c);
+Vec realSineSum(const std::array<double, kKruegerOrder>& p, Vec sin2Chi, Vec cos2Chi) {
   const Vec z = cos2Chi, z2 = z * z;
   const Vec low = splat(p[0]) + splat(p[1]) * z, middle = splat(p[2]) + splat(p[3]) * z,
             high = splat(p[4]) + splat(p[5]) * z;
@@ -555,9 +540,10 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
     sinhEta = half * (growth - decay);
     coshEta = half * (growth + decay);
   }
-  const ComplexLanes sum = sineSum(
-      series.beta, splat(2.0) * ofXi.sin * ofXi.cos, (ofXi.cos - ofXi.sin) * (ofXi.cos + ofXi.sin),
-      splat(2.0) * sinhEta * coshEta, coshEta * coshEta + sinhEta * sinhEta);
+  const ComplexLanes sum =
+      sineSum(series.betaPowers, splat(2.0) * ofXi.sin * ofXi.cos,
+              (ofXi.cos - ofXi.sin) * (ofXi.cos + ofXi.sin), splat(2.0) * sinhEta * coshEta,
+              coshEta * coshEta + sinhEta * sinhEta);
   // xi' and eta' differ from xi and eta by the sums (|d| < 0.003): their functions follow from
   // those of xi and eta by the sums' Taylor series.
   const Vec xiPrime = xi - sum.real;
@@ -592,7 +578,7 @@ __attribute__((noinline)) Geographic exactInverse(const ConversionPlan& plan,
     chi = atanOf(ofXiPrime.sin / r);
     longitude = atanOf(tangent);
   }
-  const Vec latitude = chi + realSineSum(series.delta, splat(2.0) * sinChi * cosChi,
+  const Vec latitude = chi + realSineSum(series.deltaPowers, splat(2.0) * sinChi * cosChi,
                                          (cosChi - sinChi) * (cosChi + sinChi));
   const Vec perRadian = splat(kDegreesPerRadianExact);
   return {centralMeridian + longitude * perRadian, latitude * perRadian};
